@@ -1,0 +1,180 @@
+#include "mesh_export.h"
+
+#include <assimp/material.h>
+#include <assimp/scene.h>
+
+#include <algorithm>
+#include <assimp/DefaultIOSystem.h>
+#include <assimp/Exporter.hpp>
+#include <cctype>
+#include <memory>
+#include <set>
+
+#include "atomic_file.h"
+#include "obj_writer.h"
+
+namespace kurvo::media {
+namespace {
+
+std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+
+std::string lower_extension(const std::filesystem::path& p) {
+  std::string ext = p.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext;
+}
+
+// Assimp's own dump formats are no exchange formats; OBJ has our writer.
+bool is_offered(const std::string& format_id) {
+  return format_id != "assbin" && format_id != "assxml" && format_id != "assjson" && format_id != "obj" &&
+         format_id != "objnomtl";
+}
+
+// Where one extension has several Assimp formats, the binary one: smaller and
+// exact for floats.
+const char* preferred_format(const std::string& extension) {
+  if (extension == ".stl") return "stlb";
+  if (extension == ".ply") return "plyb";
+  if (extension == ".fbx") return "fbx";
+  if (extension == ".gltf") return "gltf2";
+  if (extension == ".glb") return "glb2";
+  return nullptr;
+}
+
+// The Assimp format ID for a file extension, or empty.
+std::string assimp_format_for(const std::string& extension) {
+  if (const char* preferred = preferred_format(extension)) return preferred;
+  Assimp::Exporter exporter;
+  for (size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
+    const aiExportFormatDesc* d = exporter.GetExportFormatDescription(i);
+    if (is_offered(d->id) && extension == std::string(".") + d->fileExtension) return d->id;
+  }
+  return {};
+}
+
+// Sends every file the exporter opens for writing to a staged temporary, so
+// side files (a glTF's .bin, an MTL) are named after the real output inside
+// the main file but appear on disk only on commit.
+class StagingIOSystem : public Assimp::DefaultIOSystem {
+ public:
+  explicit StagingIOSystem(StagedFiles& files) : files_(files) {}
+  Assimp::IOStream* Open(const char* file, const char* mode) override {
+    if (std::string(mode).find_first_of("wa") != std::string::npos)
+      return DefaultIOSystem::Open(files_.stage(file).c_str(), mode);
+    return DefaultIOSystem::Open(file, mode);
+  }
+
+ private:
+  StagedFiles& files_;
+};
+
+std::unique_ptr<aiMaterial> make_material(const Mesh& mesh, size_t index) {
+  auto material = std::make_unique<aiMaterial>();
+  const aiString name(mesh.name.empty() ? "material" + std::to_string(index) : mesh.name);
+  material->AddProperty(&name, AI_MATKEY_NAME);
+  if (mesh.colour) {
+    const aiColor4D base(mesh.colour->x, mesh.colour->y, mesh.colour->z, 1.0f);
+    const aiColor3D diffuse(mesh.colour->x, mesh.colour->y, mesh.colour->z);
+    material->AddProperty(&base, 1, AI_MATKEY_BASE_COLOR);
+    material->AddProperty(&diffuse, 1, AI_MATKEY_COLOR_DIFFUSE);
+  }
+  // A plain dielectric: glTF's default of a fully metallic surface renders
+  // nearly black in most viewers.
+  const float metallic = 0.0f, roughness = 0.7f;
+  material->AddProperty(&metallic, 1, AI_MATKEY_METALLIC_FACTOR);
+  material->AddProperty(&roughness, 1, AI_MATKEY_ROUGHNESS_FACTOR);
+  return material;
+}
+
+std::unique_ptr<aiMesh> make_mesh(const Mesh& mesh, size_t index) {
+  auto out = std::make_unique<aiMesh>();
+  out->mName = aiString(mesh.name.empty() ? "mesh" + std::to_string(index) : mesh.name);
+  out->mMaterialIndex = static_cast<unsigned>(index);
+  out->mNumVertices = static_cast<unsigned>(mesh.points.size());
+  out->mVertices = new aiVector3D[mesh.points.size()];
+  for (size_t i = 0; i < mesh.points.size(); ++i)
+    out->mVertices[i] = aiVector3D(mesh.points[i].x, mesh.points[i].y, mesh.points[i].z);
+  out->mNumFaces = static_cast<unsigned>(mesh.polygons.size());
+  out->mFaces = new aiFace[mesh.polygons.size()];
+  for (size_t i = 0; i < mesh.polygons.size(); ++i) {
+    const Polygon& q = mesh.polygons[i];
+    aiFace& face = out->mFaces[i];
+    face.mNumIndices = q.is_triangle() ? 3 : 4;
+    face.mIndices = new unsigned[face.mNumIndices];
+    face.mIndices[0] = static_cast<unsigned>(q.a);
+    face.mIndices[1] = static_cast<unsigned>(q.b);
+    face.mIndices[2] = static_cast<unsigned>(q.c);
+    if (face.mNumIndices == 4) face.mIndices[3] = static_cast<unsigned>(q.d);
+    out->mPrimitiveTypes |= q.is_triangle() ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
+  }
+  return out;
+}
+
+// One node per mesh under the root, named after it.
+std::unique_ptr<aiScene> make_scene(const std::vector<Mesh>& meshes) {
+  auto scene = std::make_unique<aiScene>();
+  const size_t n = meshes.size();
+  scene->mRootNode = new aiNode("kurvo");
+  scene->mNumMeshes = scene->mNumMaterials = static_cast<unsigned>(n);
+  scene->mMeshes = new aiMesh*[n];
+  scene->mMaterials = new aiMaterial*[n];
+  scene->mRootNode->mNumChildren = static_cast<unsigned>(n);
+  scene->mRootNode->mChildren = new aiNode*[n];
+  for (size_t i = 0; i < n; ++i) {
+    scene->mMeshes[i] = make_mesh(meshes[i], i).release();
+    scene->mMaterials[i] = make_material(meshes[i], i).release();
+    aiNode* node = new aiNode(scene->mMeshes[i]->mName.C_Str());
+    node->mParent = scene->mRootNode;
+    node->mNumMeshes = 1;
+    node->mMeshes = new unsigned[1]{static_cast<unsigned>(i)};
+    scene->mRootNode->mChildren[i] = node;
+  }
+  return scene;
+}
+
+std::string extension_list() {
+  std::string list;
+  for (const std::string& e : supported_export_extensions()) list += (list.empty() ? "" : " ") + e;
+  return list;
+}
+
+}  // namespace
+
+std::vector<std::string> supported_export_extensions() {
+  // The common formats first, then whatever else the Assimp build offers.
+  std::vector<std::string> list = {".obj", ".ply", ".stl", ".glb", ".gltf"};
+  std::set<std::string> seen(list.begin(), list.end());
+  Assimp::Exporter exporter;
+  for (size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
+    const aiExportFormatDesc* d = exporter.GetExportFormatDescription(i);
+    const std::string ext = std::string(".") + d->fileExtension;
+    if (is_offered(d->id) && seen.insert(ext).second) list.push_back(ext);
+  }
+  return list;
+}
+
+Status export_meshes(const std::vector<Mesh>& meshes, const std::filesystem::path& file) {
+  const std::string extension = lower_extension(file);
+  const std::string format = extension == ".obj" ? "obj" : assimp_format_for(extension);
+  if (format.empty())
+    return Status::failure("cannot write " + quoted(file) + ": unknown mesh format '" + extension +
+                           "'; supported: " + extension_list());
+  if (meshes.empty()) return Status::failure("cannot write " + quoted(file) + ": no mesh to write");
+  for (const Mesh& mesh : meshes) {
+    if (std::string problem = check_mesh(mesh); !problem.empty())
+      return Status::failure("cannot write " + quoted(file) + ": " + problem);
+  }
+  if (format == "obj") return write_obj(meshes, file);
+
+  const std::unique_ptr<aiScene> scene = make_scene(meshes);
+  StagedFiles files;  // outlives the exporter, whose IO system refers to it
+  {
+    Assimp::Exporter exporter;
+    exporter.SetIOHandler(new StagingIOSystem(files));  // the exporter owns it
+    if (exporter.Export(scene.get(), format, file.string(), 0) != AI_SUCCESS)
+      return Status::failure("cannot write " + quoted(file) + ": " + exporter.GetErrorString());
+  }
+  return files.commit(file);
+}
+
+}  // namespace kurvo::media

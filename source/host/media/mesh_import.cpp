@@ -1,0 +1,132 @@
+#include "mesh_import.h"
+
+#include <assimp/material.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <algorithm>
+#include <assimp/Importer.hpp>
+#include <assimp/config.h>
+#include <cctype>
+#include <optional>
+#include <string>
+
+#include "obj_reader.h"
+#include "polygon_split.h"
+
+namespace kurvo::media {
+namespace {
+
+std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+
+std::string lower_extension(const std::filesystem::path& p) {
+  std::string ext = p.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext;
+}
+
+// The global transform of the first node (depth first) that uses each mesh.
+void find_mesh_transforms(const aiNode* node, const aiMatrix4x4& parent,
+                          std::vector<std::optional<aiMatrix4x4>>& out) {
+  const aiMatrix4x4 global = parent * node->mTransformation;
+  for (unsigned i = 0; i < node->mNumMeshes; ++i) {
+    const unsigned m = node->mMeshes[i];
+    if (m < out.size() && !out[m]) out[m] = global;
+  }
+  for (unsigned i = 0; i < node->mNumChildren; ++i) find_mesh_transforms(node->mChildren[i], global, out);
+}
+
+// The name of the first node that uses mesh `m`, or empty.
+std::string node_name_of(const aiNode* node, unsigned m) {
+  for (unsigned i = 0; i < node->mNumMeshes; ++i)
+    if (node->mMeshes[i] == m) return node->mName.C_Str();
+  for (unsigned i = 0; i < node->mNumChildren; ++i) {
+    std::string name = node_name_of(node->mChildren[i], m);
+    if (!name.empty()) return name;
+  }
+  return {};
+}
+
+std::optional<Vector> material_colour(const aiMaterial* material) {
+  if (!material) return std::nullopt;
+  aiString name;
+  if (material->Get(AI_MATKEY_NAME, name) == AI_SUCCESS && std::string(name.C_Str()) == AI_DEFAULT_MATERIAL_NAME)
+    return std::nullopt;
+  aiColor4D base;
+  aiColor3D diffuse;
+  Vector c;
+  if (material->Get(AI_MATKEY_BASE_COLOR, base) == AI_SUCCESS)
+    c = Vector(base.r, base.g, base.b);
+  else if (material->Get(AI_MATKEY_COLOR_DIFFUSE, diffuse) == AI_SUCCESS)
+    c = Vector(diffuse.r, diffuse.g, diffuse.b);
+  else
+    return std::nullopt;
+  return Vector(std::clamp(c.x, 0.0f, 1.0f), std::clamp(c.y, 0.0f, 1.0f), std::clamp(c.z, 0.0f, 1.0f));
+}
+
+Mesh convert_mesh(const aiScene& scene, unsigned index, const std::optional<aiMatrix4x4>& transform,
+                  const std::filesystem::path& file) {
+  const aiMesh& source = *scene.mMeshes[index];
+  Mesh mesh;
+  mesh.name = source.mName.C_Str();
+  if (mesh.name.empty() && scene.mRootNode) mesh.name = node_name_of(scene.mRootNode, index);
+  if (mesh.name.empty()) mesh.name = file.stem().string() + "." + std::to_string(index);
+
+  mesh.points.reserve(source.mNumVertices);
+  for (unsigned i = 0; i < source.mNumVertices; ++i) {
+    const aiVector3D p = transform ? *transform * source.mVertices[i] : source.mVertices[i];
+    mesh.points.emplace_back(p.x, p.y, p.z);
+  }
+  mesh.polygons.reserve(source.mNumFaces);
+  std::vector<int32_t> corners;
+  for (unsigned f = 0; f < source.mNumFaces; ++f) {
+    const aiFace& face = source.mFaces[f];
+    corners.assign(face.mIndices, face.mIndices + face.mNumIndices);
+    append_polygon(mesh.points, corners, mesh.polygons);  // points and lines append nothing
+  }
+  if (source.mMaterialIndex < scene.mNumMaterials) mesh.colour = material_colour(scene.mMaterials[source.mMaterialIndex]);
+  return mesh;
+}
+
+Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, const ImportOptions& options) {
+  Assimp::Importer importer;
+  // Only positions are kept, so every other vertex attribute is removed before
+  // joining: points split by normal or UV seams become one point again.
+  importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
+                                                         aiComponent_COLORS | aiComponent_TEXCOORDS |
+                                                         aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS);
+  // Validation turns broken index data into an error message instead of a crash.
+  const aiScene* scene = importer.ReadFile(
+      file.string(), aiProcess_RemoveComponent | aiProcess_JoinIdenticalVertices | aiProcess_ValidateDataStructure);
+  if (!scene) return Status::failure("cannot read mesh file " + quoted(file) + ": " + importer.GetErrorString());
+
+  std::vector<std::optional<aiMatrix4x4>> transforms(scene->mNumMeshes);
+  if (options.apply_node_transforms && scene->mRootNode)
+    find_mesh_transforms(scene->mRootNode, aiMatrix4x4(), transforms);
+
+  std::vector<Mesh> meshes;
+  meshes.reserve(scene->mNumMeshes);
+  for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
+    Mesh mesh = convert_mesh(*scene, m, transforms[m], file);
+    if (std::string problem = check_mesh(mesh); !problem.empty())
+      return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
+    meshes.push_back(std::move(mesh));
+  }
+  if (meshes.empty()) return Status::failure("cannot read mesh file " + quoted(file) + ": it holds no mesh");
+  return meshes;
+}
+
+}  // namespace
+
+Result<std::vector<Mesh>> import_meshes(const std::filesystem::path& file, const ImportOptions& options) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(file, ec);
+  if (!std::filesystem::exists(status))
+    return Status::failure("cannot read mesh file " + quoted(file) + ": no such file");
+  if (std::filesystem::is_directory(status))
+    return Status::failure("cannot read mesh file " + quoted(file) + ": it is a directory");
+  if (lower_extension(file) == ".obj") return read_obj(file);
+  return import_with_assimp(file, options);
+}
+
+}  // namespace kurvo::media

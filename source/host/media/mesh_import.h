@@ -1,0 +1,43 @@
+// Reading meshes from files.
+//
+// Wavefront OBJ is read by our own reader (obj_reader.h) because it keeps the
+// points in the order of the file's "v" lines: vertex maps and point selections
+// refer to points by index, and the general importer renumbers OBJ points in
+// the order the faces first use them. Every other format goes through Assimp:
+//  - one mesh per Assimp mesh, in the file's mesh order, names kept (a mesh
+//    without a name takes its node's name, else "<file stem>.<index>");
+//  - identical vertices are joined, so per-corner formats (STL, and formats
+//    that split vertices by normal or UV) come back with shared points; the
+//    points keep the order Assimp delivers, which for glTF and PLY is the
+//    file's order;
+//  - by default each mesh is moved by the scene-node transform of the first
+//    node that uses it, so it lands where the file places it (a mesh used by
+//    several nodes still comes back once); meshes no node uses stay as stored;
+//  - triangles and quads are kept, polygons of more corners are cut into
+//    triangles (polygon_split.h); point and line primitives are dropped;
+//  - the colour is the material's base colour, else its diffuse colour; the
+//    importer's stand-in material gives none.
+// A file with no mesh at all, or with a coordinate that is not a finite number,
+// is an error naming the file (and the mesh).
+#ifndef KURVO_MEDIA_MESH_IMPORT_H
+#define KURVO_MEDIA_MESH_IMPORT_H
+
+#include <filesystem>
+#include <vector>
+
+#include "mesh.h"
+#include "result.h"
+
+namespace kurvo::media {
+
+struct ImportOptions {
+  // Move each mesh by its scene-node transform (formats without a scene tree,
+  // like OBJ, PLY and STL, are unaffected).
+  bool apply_node_transforms = true;
+};
+
+Result<std::vector<Mesh>> import_meshes(const std::filesystem::path& file, const ImportOptions& options = {});
+
+}  // namespace kurvo::media
+
+#endif

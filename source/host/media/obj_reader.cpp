@@ -1,0 +1,220 @@
+#include "obj_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "polygon_split.h"
+
+namespace kurvo::media {
+namespace {
+
+std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+
+bool read_whole_file(const std::filesystem::path& file, std::string& out) {
+  errno = 0;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  out = std::move(buffer).str();
+  return !in.bad();
+}
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+
+// Splits off the next whitespace-separated token of `line`.
+std::string_view next_token(std::string_view& line) {
+  size_t start = 0;
+  while (start < line.size() && is_space(line[start])) ++start;
+  size_t end = start;
+  while (end < line.size() && !is_space(line[end])) ++end;
+  std::string_view token = line.substr(start, end - start);
+  line.remove_prefix(end);
+  return token;
+}
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Parses a float, "nan" and "inf" included (the caller rejects those with a
+// message naming the mesh).
+bool parse_float(std::string_view token, float& out) {
+  if (!token.empty() && token.front() == '+') token.remove_prefix(1);
+  const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), out);
+  return ec == std::errc() && end == token.data() + token.size();
+}
+
+// Calls `fn(keyword, rest)` for every logical line, joining lines that end in
+// a backslash and dropping comments.
+template <class Fn>
+void for_each_line(const std::string& text, Fn&& fn) {
+  std::string joined;
+  size_t pos = 0, line_no = 0, first_line = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string_view raw(text.data() + pos, end - pos);
+    pos = end + 1;
+    ++line_no;
+    if (joined.empty()) first_line = line_no;
+    const size_t hash = raw.find('#');
+    if (hash != std::string_view::npos) raw = raw.substr(0, hash);
+    std::string_view body = trimmed(raw);
+    if (!body.empty() && body.back() == '\\') {
+      joined.append(body.substr(0, body.size() - 1));
+      joined.push_back(' ');
+      continue;
+    }
+    std::string line = joined.empty() ? std::string(body) : joined + std::string(body);
+    joined.clear();
+    std::string_view rest(line);
+    const std::string_view keyword = next_token(rest);
+    if (!keyword.empty()) fn(keyword, trimmed(rest), first_line);
+  }
+}
+
+// Kd colours of the materials in one MTL file.
+void read_material_library(const std::filesystem::path& file, std::map<std::string, Vector>& colours) {
+  std::string text;
+  if (!read_whole_file(file, text)) return;
+  std::string current;
+  for_each_line(text, [&](std::string_view keyword, std::string_view rest, size_t) {
+    if (keyword == "newmtl") {
+      current = std::string(rest);
+    } else if (keyword == "Kd" && !current.empty()) {
+      float c[3];
+      for (float& v : c)
+        if (!parse_float(next_token(rest), v)) return;
+      colours[current] = Vector(std::clamp(c[0], 0.0f, 1.0f), std::clamp(c[1], 0.0f, 1.0f),
+                                std::clamp(c[2], 0.0f, 1.0f));
+    }
+  });
+}
+
+struct PendingMesh {
+  std::string name;
+  std::string material;
+  std::vector<int32_t> corners;  // global point indices, polygon after polygon
+  std::vector<uint32_t> sizes;   // corner count of each polygon
+};
+
+}  // namespace
+
+Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file) {
+  std::string text;
+  if (!read_whole_file(file, text)) {
+    const int error = errno;
+    return Status::failure("cannot read mesh file " + quoted(file) + ": " +
+                           (error != 0 ? std::strerror(error) : "read failed"));
+  }
+
+  std::vector<Vector> points;
+  std::vector<PendingMesh> pending(1);
+  std::vector<std::string> libraries;
+  std::string error;
+  bool split = false;  // an "o" or "g" line was seen
+
+  for_each_line(text, [&](std::string_view keyword, std::string_view rest, size_t line) {
+    if (!error.empty()) return;
+    const auto fail = [&](const std::string& what) {
+      error = "cannot read mesh file " + quoted(file) + ": line " + std::to_string(line) + ": " + what;
+    };
+    if (keyword == "v") {
+      float c[3];
+      for (float& v : c) {
+        if (!parse_float(next_token(rest), v)) return fail("a point needs three numbers");
+      }
+      points.emplace_back(c[0], c[1], c[2]);
+    } else if (keyword == "f") {
+      PendingMesh& mesh = pending.back();
+      uint32_t count = 0;
+      for (std::string_view token = next_token(rest); !token.empty(); token = next_token(rest)) {
+        const std::string_view index_text = token.substr(0, token.find('/'));
+        long long index = 0;
+        const auto [end, ec] =
+            std::from_chars(index_text.data(), index_text.data() + index_text.size(), index);
+        if (ec != std::errc() || end != index_text.data() + index_text.size() || index == 0)
+          return fail("bad point index '" + std::string(token) + "'");
+        // Negative indices count back from the points read so far.
+        const long long resolved = index > 0 ? index - 1 : static_cast<long long>(points.size()) + index;
+        if (resolved < 0 || resolved > INT32_MAX) return fail("point index " + std::to_string(index) + " out of range");
+        mesh.corners.push_back(static_cast<int32_t>(resolved));
+        ++count;
+      }
+      mesh.sizes.push_back(count);
+    } else if (keyword == "o" || keyword == "g") {
+      split = true;
+      if (!pending.back().sizes.empty()) pending.emplace_back();
+      pending.back().name = std::string(rest);
+    } else if (keyword == "usemtl") {
+      if (pending.back().material.empty()) pending.back().material = std::string(rest);
+    } else if (keyword == "mtllib") {
+      for (std::string_view name = next_token(rest); !name.empty(); name = next_token(rest))
+        libraries.emplace_back(name);
+    }
+  });
+  if (!error.empty()) return Status::failure(error);
+
+  std::map<std::string, Vector> colours;
+  for (const std::string& library : libraries) read_material_library(file.parent_path() / library, colours);
+
+  const auto total = static_cast<int64_t>(points.size());
+  std::vector<int32_t> local(points.size(), -1);  // global -> mesh index, reset after each mesh
+  std::vector<Mesh> meshes;
+  // Names without polygons make no mesh; a file with a single mesh keeps
+  // every point, used or not.
+  std::erase_if(pending, [&](const PendingMesh& p) { return p.sizes.empty() && (split || points.empty()); });
+  const bool all_points = pending.size() == 1;
+  for (PendingMesh& p : pending) {
+    for (int32_t g : p.corners)
+      if (g >= total)
+        return Status::failure("cannot read mesh file " + quoted(file) + ": mesh '" + p.name + "' uses point " +
+                               std::to_string(g + 1) + " but the file has " + std::to_string(total));
+
+    Mesh mesh;
+    mesh.name = p.name.empty() ? file.stem().string() : p.name;
+    std::vector<int32_t> used;
+    if (!all_points) {
+      used = p.corners;
+      std::sort(used.begin(), used.end());
+      used.erase(std::unique(used.begin(), used.end()), used.end());
+    } else {
+      used.resize(points.size());
+      for (size_t i = 0; i < used.size(); ++i) used[i] = static_cast<int32_t>(i);
+    }
+    mesh.points.reserve(used.size());
+    for (int32_t g : used) {
+      local[g] = static_cast<int32_t>(mesh.points.size());
+      mesh.points.push_back(points[g]);
+    }
+    std::vector<int32_t> corners;
+    size_t at = 0;
+    for (uint32_t n : p.sizes) {
+      corners.clear();
+      for (uint32_t k = 0; k < n; ++k) corners.push_back(local[p.corners[at + k]]);
+      at += n;
+      append_polygon(mesh.points, corners, mesh.polygons);
+    }
+    for (int32_t g : used) local[g] = -1;
+    if (auto it = colours.find(p.material); it != colours.end()) mesh.colour = it->second;
+
+    if (std::string problem = check_mesh(mesh); !problem.empty())
+      return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
+    meshes.push_back(std::move(mesh));
+  }
+  if (meshes.empty()) return Status::failure("cannot read mesh file " + quoted(file) + ": it holds no mesh");
+  return meshes;
+}
+
+}  // namespace kurvo::media

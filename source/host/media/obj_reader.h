@@ -1,0 +1,25 @@
+// A Wavefront OBJ reader that keeps the file's point order.
+//
+// "o" and "g" lines start a new mesh (named by them); a mesh holds the points
+// its faces use, in the order of the "v" lines. A file with a single mesh
+// holds every point of the file, used or not, so writing and reading one mesh
+// gives back exactly the same points. The colour is the
+// diffuse colour (Kd) of the mesh's first "usemtl" material, looked up in the
+// "mtllib" files beside the OBJ (a missing library only loses the colour).
+// Texture coordinates, normals, lines and points are ignored.
+#ifndef KURVO_MEDIA_OBJ_READER_H
+#define KURVO_MEDIA_OBJ_READER_H
+
+#include <filesystem>
+#include <vector>
+
+#include "mesh.h"
+#include "result.h"
+
+namespace kurvo::media {
+
+Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file);
+
+}  // namespace kurvo::media
+
+#endif

@@ -1,0 +1,96 @@
+#include "obj_writer.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "atomic_file.h"
+
+namespace kurvo::media {
+namespace {
+
+std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+
+void append_float(std::string& out, float v) {
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+  out.append(buffer, ec == std::errc() ? end : buffer);
+}
+
+// Material names are single words in practice; spaces would split them.
+std::string material_name(const Mesh& mesh, size_t index) {
+  std::string name = "kurvo_" + std::to_string(index);
+  if (!mesh.name.empty()) name += "_" + mesh.name;
+  for (char& c : name)
+    if (c == ' ' || c == '\t') c = '_';
+  return name;
+}
+
+std::string object_name(const Mesh& mesh, size_t index) {
+  return mesh.name.empty() ? "mesh" + std::to_string(index) : mesh.name;
+}
+
+Status write_text(const std::string& text, const std::filesystem::path& temp, const std::filesystem::path& file) {
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) return Status::failure("cannot write " + quoted(file) + ": " + std::strerror(errno));
+  const bool wrote = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  const bool closed = std::fclose(f) == 0;
+  if (!wrote || !closed) return Status::failure("cannot write " + quoted(file) + ": " + std::strerror(errno));
+  return Status::success();
+}
+
+}  // namespace
+
+Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& file) {
+  bool coloured = false;
+  for (const Mesh& m : meshes) coloured = coloured || m.colour.has_value();
+  std::filesystem::path library = file;
+  library.replace_extension(".mtl");
+
+  std::string obj = "# written by kurvo\n";
+  std::string mtl = "# written by kurvo\n";
+  if (coloured) obj += "mtllib " + library.filename().string() + "\n";
+
+  size_t base = 1;  // OBJ indices are global and start at 1
+  for (size_t i = 0; i < meshes.size(); ++i) {
+    const Mesh& mesh = meshes[i];
+    obj += "o " + object_name(mesh, i) + "\n";
+    if (mesh.colour) {
+      const std::string material = material_name(mesh, i);
+      obj += "usemtl " + material + "\n";
+      mtl += "newmtl " + material + "\nKd ";
+      append_float(mtl, mesh.colour->x);
+      mtl += ' ';
+      append_float(mtl, mesh.colour->y);
+      mtl += ' ';
+      append_float(mtl, mesh.colour->z);
+      mtl += "\n";
+    }
+    for (const Vector& p : mesh.points) {
+      obj += "v ";
+      append_float(obj, p.x);
+      obj += ' ';
+      append_float(obj, p.y);
+      obj += ' ';
+      append_float(obj, p.z);
+      obj += '\n';
+    }
+    for (const Polygon& q : mesh.polygons) {
+      obj += "f " + std::to_string(base + q.a) + ' ' + std::to_string(base + q.b) + ' ' + std::to_string(base + q.c);
+      if (!q.is_triangle()) obj += ' ' + std::to_string(base + q.d);
+      obj += '\n';
+    }
+    base += mesh.points.size();
+  }
+
+  StagedFiles files;
+  if (Status s = write_text(obj, files.stage(file), file); !s.ok()) return s;
+  if (coloured) {
+    if (Status s = write_text(mtl, files.stage(library), library); !s.ok()) return s;
+  }
+  return files.commit(file);  // the library first, so the OBJ never names a missing one
+}
+
+}  // namespace kurvo::media

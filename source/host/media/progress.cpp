@@ -1,0 +1,70 @@
+#include "progress.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace kurvo::media {
+namespace {
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+}
+
+ProgressBar::ProgressBar(std::string label, uint64_t total, bool quiet)
+    : ProgressBar(std::move(label), total, stderr, !quiet && ::isatty(STDERR_FILENO) == 1) {}
+
+ProgressBar::ProgressBar(std::string label, uint64_t total, std::FILE* out, bool enabled)
+    : label_(std::move(label)), total_(total), out_(enabled ? out : nullptr) {}
+
+ProgressBar::~ProgressBar() { finish(); }
+
+void ProgressBar::advance(uint64_t amount) {
+  done_.fetch_add(amount, std::memory_order_relaxed);
+  if (out_) maybe_draw(false);
+}
+
+void ProgressBar::set(uint64_t done) {
+  done_.store(done, std::memory_order_relaxed);
+  if (out_) maybe_draw(false);
+}
+
+void ProgressBar::finish() {
+  if (!out_) return;
+  maybe_draw(true);
+  std::lock_guard<std::mutex> lock(draw_mutex_);
+  if (finished_) return;
+  finished_ = true;
+  std::fputc('\n', out_);
+  std::fflush(out_);
+}
+
+std::string ProgressBar::format_line(const std::string& label, uint64_t done, uint64_t total, int bar_width) {
+  std::string line = label;
+  if (total == 0) return line + " " + std::to_string(done);
+  const uint64_t shown = std::min(done, total);
+  const auto filled = static_cast<int>(static_cast<double>(shown) / static_cast<double>(total) * bar_width);
+  const auto percent = static_cast<int>(static_cast<double>(shown) * 100.0 / static_cast<double>(total));
+  line += " [" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(bar_width - filled), '.') +
+          "] " + std::to_string(percent) + "% " + std::to_string(shown) + "/" + std::to_string(total);
+  return line;
+}
+
+void ProgressBar::maybe_draw(bool force) {
+  // Workers skip a redraw that another thread is doing rather than wait for it.
+  std::unique_lock<std::mutex> lock(draw_mutex_, std::defer_lock);
+  if (force)
+    lock.lock();
+  else if (!lock.try_lock())
+    return;
+  if (finished_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (!force && now - last_draw_ < kRedrawInterval) return;
+  last_draw_ = now;
+  const std::string line = format_line(label_, done_.load(std::memory_order_relaxed), total_);
+  // Pad over the rest of a longer previous line.
+  const size_t pad = last_length_ > line.size() ? last_length_ - line.size() : 0;
+  std::fprintf(out_, "\r%s%s", line.c_str(), std::string(pad, ' ').c_str());
+  std::fflush(out_);
+  last_length_ = line.size();
+}
+
+}  // namespace kurvo::media

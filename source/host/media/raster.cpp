@@ -1,0 +1,212 @@
+#include "raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+namespace kurvo::media {
+namespace {
+
+constexpr float kAmbient = 0.25f;
+constexpr float kDiffuse = 0.75f;
+
+struct Rgb8 {
+  uint8_t r, g, b;
+};
+
+uint8_t to_byte(float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); }
+Rgb8 to_rgb8(const Vector& c) { return Rgb8{to_byte(c.x), to_byte(c.y), to_byte(c.z)}; }
+
+// One mesh's points, projected once and shared by all bands.
+struct ProjectedMesh {
+  const Mesh* mesh;
+  Vector colour;
+  std::vector<ScreenPoint> points;
+  std::vector<uint8_t> visible;  // in front of the near plane
+};
+
+// The rows [y0, y1) of the picture that one thread owns.
+struct Band {
+  Image& image;
+  std::vector<float>& keys;
+  std::vector<uint32_t>& line_marks;  // which line last touched a pixel (index + 1)
+  int y0, y1;
+
+  size_t index(int x, int y) const { return static_cast<size_t>(y) * static_cast<size_t>(image.width) + x; }
+};
+
+float edge(const ScreenPoint& u, const ScreenPoint& v, float px, float py) {
+  return (v.x - u.x) * (py - u.y) - (v.y - u.y) * (px - u.x);
+}
+
+void fill_triangle(ScreenPoint a, ScreenPoint b, ScreenPoint c, Rgb8 colour, Band& band) {
+  float area = edge(a, b, c.x, c.y);
+  if (area < 0.0f) {
+    std::swap(b, c);
+    area = -area;
+  }
+  if (!(area > 0.0f) || !std::isfinite(area)) return;  // degenerate, or NaN from a wild point
+
+  const float fx0 = std::floor(std::min({a.x, b.x, c.x})), fx1 = std::ceil(std::max({a.x, b.x, c.x}));
+  const float fy0 = std::floor(std::min({a.y, b.y, c.y})), fy1 = std::ceil(std::max({a.y, b.y, c.y}));
+  const int x0 = static_cast<int>(std::max(fx0, 0.0f));
+  const int x1 = static_cast<int>(std::min(fx1, static_cast<float>(band.image.width - 1)));
+  const int y0 = static_cast<int>(std::max(fy0, static_cast<float>(band.y0)));
+  const int y1 = static_cast<int>(std::min(fy1, static_cast<float>(band.y1 - 1)));
+  if (x0 > x1 || y0 > y1) return;
+
+  const float inv_area = 1.0f / area;
+  // Edge functions are affine: step them along the row instead of recomputing.
+  const float step0 = -(c.y - b.y), step1 = -(a.y - c.y), step2 = -(b.y - a.y);
+  for (int y = y0; y <= y1; ++y) {
+    const float py = static_cast<float>(y) + 0.5f, px = static_cast<float>(x0) + 0.5f;
+    float w0 = edge(b, c, px, py), w1 = edge(c, a, px, py), w2 = edge(a, b, px, py);
+    size_t i = band.index(x0, y);
+    for (int x = x0; x <= x1; ++x, ++i, w0 += step0, w1 += step1, w2 += step2) {
+      if (w0 < 0.0f || w1 < 0.0f || w2 < 0.0f) continue;
+      const float key = (w0 * a.key + w1 * b.key + w2 * c.key) * inv_area;
+      if (key <= band.keys[i]) continue;
+      band.keys[i] = key;
+      uint8_t* p = &band.image.rgb[i * 3];
+      p[0] = colour.r;
+      p[1] = colour.g;
+      p[2] = colour.b;
+    }
+  }
+}
+
+Rgb8 shade(const Vector& a, const Vector& b, const Vector& c, const Vector& base, const Vector& light) {
+  const Vector n = Normalize(Cross(b - a, c - a));
+  const float intensity = kAmbient + kDiffuse * std::fabs(Dot(n, light));
+  return to_rgb8(base * intensity);
+}
+
+void draw_meshes(const std::vector<ProjectedMesh>& meshes, const Vector& light, Band& band) {
+  for (const ProjectedMesh& pm : meshes) {
+    const std::vector<Vector>& world = pm.mesh->points;
+    for (const Polygon& q : pm.mesh->polygons) {
+      const auto a = static_cast<size_t>(q.a), b = static_cast<size_t>(q.b), c = static_cast<size_t>(q.c),
+                 d = static_cast<size_t>(q.d);
+      // Points behind the near plane cannot occur with automatic framing;
+      // polygons touching one are skipped rather than drawn inside out.
+      if (pm.visible[a] && pm.visible[b] && pm.visible[c])
+        fill_triangle(pm.points[a], pm.points[b], pm.points[c], shade(world[a], world[b], world[c], pm.colour, light),
+                      band);
+      if (!q.is_triangle() && pm.visible[a] && pm.visible[c] && pm.visible[d])
+        fill_triangle(pm.points[a], pm.points[c], pm.points[d], shade(world[a], world[c], world[d], pm.colour, light),
+                      band);
+    }
+  }
+}
+
+// Cuts the part of a segment that lies behind the perspective near plane.
+bool clip_to_near(const Camera& cam, Vector& a, Vector& b) {
+  if (!cam.perspective) return true;
+  const float da = cam.depth(a) - cam.near_distance, db = cam.depth(b) - cam.near_distance;
+  if (da <= 0.0f && db <= 0.0f) return false;
+  const float margin = 1e-6f * std::fabs(cam.near_distance);
+  if (da <= 0.0f) a = a + (b - a) * ((margin - da) / (db - da));
+  if (db <= 0.0f) b = b + (a - b) * ((margin - db) / (da - db));
+  return true;
+}
+
+void draw_line(const Line& line, uint32_t mark, const Camera& cam, const RenderOptions& options, Band& band) {
+  Vector a = line.a, b = line.b;
+  ScreenPoint p, q;
+  if (!clip_to_near(cam, a, b) || !cam.project(a, p) || !cam.project(b, q)) return;
+  const float length = std::max(std::fabs(q.x - p.x), std::fabs(q.y - p.y));
+  if (!std::isfinite(length)) return;
+  const int steps = std::max(1, static_cast<int>(std::ceil(length)));
+  const float width = std::max(options.line_width, 1.0f);
+  const int lo = static_cast<int>(std::floor(-0.5f * (width - 1.0f))), hi = lo + static_cast<int>(width) - 1;
+  const float hidden = std::clamp(options.hidden_line_strength, 0.0f, 1.0f);
+  const float colour[3] = {line.colour.x, line.colour.y, line.colour.z};
+  const Rgb8 solid = to_rgb8(line.colour);
+
+  for (int s = 0; s <= steps; ++s) {
+    const float t = static_cast<float>(s) / static_cast<float>(steps);
+    const int cx = static_cast<int>(std::floor(p.x + (q.x - p.x) * t));
+    const int cy = static_cast<int>(std::floor(p.y + (q.y - p.y) * t));
+    const float key = p.key + (q.key - p.key) * t;
+    for (int y = std::max(cy + lo, band.y0); y <= std::min(cy + hi, band.y1 - 1); ++y) {
+      for (int x = std::max(cx + lo, 0); x <= std::min(cx + hi, band.image.width - 1); ++x) {
+        const size_t i = band.index(x, y);
+        if (band.line_marks[i] == mark) continue;  // blend each pixel once per line
+        band.line_marks[i] = mark;
+        uint8_t* px = &band.image.rgb[i * 3];
+        if (key >= band.keys[i] - cam.key_tolerance) {
+          px[0] = solid.r;
+          px[1] = solid.g;
+          px[2] = solid.b;
+        } else {
+          for (int k = 0; k < 3; ++k)
+            px[k] = to_byte((1.0f - hidden) * (static_cast<float>(px[k]) / 255.0f) + hidden * colour[k]);
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+Bounds draw_list_bounds(const DrawList& list) {
+  Bounds b;
+  for (const Mesh* mesh : list.meshes)
+    if (mesh) b.add(mesh_bounds(*mesh));
+  for (const Line& line : list.lines) {
+    b.add(line.a);
+    b.add(line.b);
+  }
+  return b;
+}
+
+Camera camera_for(const DrawList& list, const RenderOptions& options) {
+  return frame_camera(draw_list_bounds(list), options.view, options.width, options.height, options.margin);
+}
+
+Image render(const DrawList& list, const RenderOptions& options) {
+  Image image;
+  image.width = std::max(options.width, 1);
+  image.height = std::max(options.height, 1);
+  const size_t pixels = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
+  image.rgb.resize(pixels * 3);
+  const Rgb8 bg = to_rgb8(options.background);
+  for (size_t i = 0; i < pixels; ++i) {
+    image.rgb[i * 3] = bg.r;
+    image.rgb[i * 3 + 1] = bg.g;
+    image.rgb[i * 3 + 2] = bg.b;
+  }
+  std::vector<float> keys(pixels, -std::numeric_limits<float>::infinity());
+  std::vector<uint32_t> line_marks(list.lines.empty() ? 0 : pixels, 0);
+
+  const Camera cam = camera_for(list, options);
+  // Light from above left, behind the viewer.
+  const Vector light = Normalize(cam.right * -0.4f + cam.up * 0.6f - cam.forward * 0.7f);
+
+  std::vector<ProjectedMesh> meshes;
+  for (const Mesh* mesh : list.meshes) {
+    if (!mesh || !check_mesh(*mesh).empty()) continue;  // a broken mesh is not drawn rather than crash
+    ProjectedMesh pm{mesh, mesh->colour.value_or(options.default_colour), {}, {}};
+    pm.points.resize(mesh->points.size());
+    pm.visible.resize(mesh->points.size());
+    for (size_t i = 0; i < mesh->points.size(); ++i) pm.visible[i] = cam.project(mesh->points[i], pm.points[i]);
+    meshes.push_back(std::move(pm));
+  }
+
+  const auto draw_band = [&](int y0, int y1) {
+    Band band{image, keys, line_marks, y0, y1};
+    draw_meshes(meshes, light, band);
+    for (size_t i = 0; i < list.lines.size(); ++i)
+      draw_line(list.lines[i], static_cast<uint32_t>(i + 1), cam, options, band);
+  };
+  const int threads = std::clamp(options.threads, 1, std::min(8, image.height));
+  std::vector<std::thread> workers;
+  for (int t = 1; t < threads; ++t)
+    workers.emplace_back(draw_band, image.height * t / threads, image.height * (t + 1) / threads);
+  draw_band(0, image.height / threads);
+  for (std::thread& w : workers) w.join();
+  return image;
+}
+
+}  // namespace kurvo::media

@@ -1,0 +1,66 @@
+// A small software rasteriser for preview pictures.
+//
+// Meshes are drawn as flat-shaded filled polygons (quads as two triangles)
+// with a z-buffer: Lambert light from above left of the viewer plus ambient,
+// two-sided, so open surfaces and inverted normals read the same. Lines (a
+// deformer's arrow, spline paths) are drawn after the meshes: where a surface
+// hides them they are blended in faintly instead of vanishing, so paths inside
+// or behind a mesh stay visible without looking as if they were in front.
+// The camera frames everything drawn (raster_camera.h).
+#ifndef KURVO_MEDIA_RASTER_H
+#define KURVO_MEDIA_RASTER_H
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "mesh.h"
+#include "raster_camera.h"
+#include "vector.h"
+
+namespace kurvo::media {
+
+// RGB, 8 bits per channel, rows from the top.
+struct Image {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+
+  std::array<uint8_t, 3> pixel(int x, int y) const {
+    const size_t i = (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
+    return {rgb[i], rgb[i + 1], rgb[i + 2]};
+  }
+};
+
+struct Line {
+  Vector a, b;
+  Vector colour;  // red, green, blue in 0..1
+};
+
+struct DrawList {
+  std::vector<const Mesh*> meshes;  // not owned; must outlive render()
+  std::vector<Line> lines;
+};
+
+struct RenderOptions {
+  int width = 1280;
+  int height = 720;
+  View view = View::persp;
+  Vector background{0.17f, 0.18f, 0.2f};
+  Vector default_colour{0.72f, 0.74f, 0.78f};  // for meshes without a colour
+  float margin = 0.06f;                        // free border, fraction of each side
+  float line_width = 2.0f;                     // pixels
+  float hidden_line_strength = 0.35f;          // 0: hidden lines vanish, 1: drawn over
+  int threads = 2;                             // horizontal bands rendered in parallel
+};
+
+// Bounds of every mesh point and line end in the list.
+Bounds draw_list_bounds(const DrawList& list);
+
+// The camera render() uses for this list and these options.
+Camera camera_for(const DrawList& list, const RenderOptions& options);
+
+Image render(const DrawList& list, const RenderOptions& options);
+
+}  // namespace kurvo::media
+
+#endif

@@ -1,0 +1,146 @@
+#include "raster_camera.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kurvo::media {
+namespace {
+
+constexpr float kVerticalFieldOfView = 0.6981317f;  // 40 degrees
+
+void view_axes(View view, Vector& right, Vector& up, Vector& forward) {
+  Vector world_up(0.0f, 1.0f, 0.0f);
+  switch (view) {
+    case View::front: forward = Vector(0.0f, 0.0f, 1.0f); break;
+    case View::top:
+      forward = Vector(0.0f, -1.0f, 0.0f);
+      world_up = Vector(0.0f, 0.0f, 1.0f);
+      break;
+    case View::side: forward = Vector(-1.0f, 0.0f, 0.0f); break;
+    case View::persp: forward = Normalize(Vector(-0.55f, -0.45f, 0.7f)); break;
+  }
+  right = Normalize(Cross(world_up, forward));
+  up = Cross(forward, right);
+}
+
+void corners_of(const Bounds& b, Vector out[8]) {
+  for (int i = 0; i < 8; ++i)
+    out[i] = Vector(i & 1 ? b.max.x : b.min.x, i & 2 ? b.max.y : b.min.y, i & 4 ? b.max.z : b.min.z);
+}
+
+}  // namespace
+
+std::optional<View> parse_view(std::string_view name) {
+  if (name == "front") return View::front;
+  if (name == "top") return View::top;
+  if (name == "side") return View::side;
+  if (name == "persp") return View::persp;
+  return std::nullopt;
+}
+
+const char* view_name(View view) {
+  switch (view) {
+    case View::front: return "front";
+    case View::top: return "top";
+    case View::side: return "side";
+    case View::persp: return "persp";
+  }
+  return "persp";
+}
+
+bool Camera::project(const Vector& p, ScreenPoint& out) const {
+  const Vector v = p - eye;
+  const float z = Dot(v, forward);
+  const float cx = 0.5f * static_cast<float>(width), cy = 0.5f * static_cast<float>(height);
+  if (perspective) {
+    if (!(z > near_distance)) return false;
+    const float inv = 1.0f / z;
+    out = ScreenPoint{cx + scale * Dot(v, right) * inv, cy - scale * Dot(v, up) * inv, inv};
+  } else {
+    out = ScreenPoint{cx + scale * Dot(v, right), cy - scale * Dot(v, up), -z};
+  }
+  return true;
+}
+
+Camera frame_camera(const Bounds& input, View view, int width, int height, float margin) {
+  Camera cam;
+  cam.width = std::max(width, 1);
+  cam.height = std::max(height, 1);
+  cam.perspective = view == View::persp;
+  view_axes(view, cam.right, cam.up, cam.forward);
+
+  // An empty or single-point box is framed as a unit box around it.
+  Bounds b = input;
+  if (b.empty) b.add(Vector(0.0f, 0.0f, 0.0f));
+  const Vector size = b.max - b.min;
+  float extent = std::max({size.x, size.y, size.z});
+  if (!(extent > 0.0f)) {
+    b.min = b.min - Vector(0.5f);
+    b.max = b.max + Vector(0.5f);
+    extent = 1.0f;
+  }
+  const Vector centre = (b.min + b.max) * 0.5f;
+  const float radius = Len(b.max - centre);
+
+  const float usable = std::clamp(1.0f - 2.0f * margin, 0.05f, 1.0f);
+  const float half_w = 0.5f * static_cast<float>(cam.width) * usable;
+  const float half_h = 0.5f * static_cast<float>(cam.height) * usable;
+  Vector corners[8];
+  corners_of(b, corners);
+
+  if (!cam.perspective) {
+    float ex = 0.0f, ey = 0.0f;
+    for (const Vector& c : corners) {
+      ex = std::max(ex, std::fabs(Dot(c - centre, cam.right)));
+      ey = std::max(ey, std::fabs(Dot(c - centre, cam.up)));
+    }
+    // A box seen edge-on (a line along the view) still gets a finite scale.
+    const float least = 1e-6f * extent;
+    cam.scale = std::min(half_w / std::max(ex, least), half_h / std::max(ey, least));
+    cam.eye = centre - cam.forward * (2.0f * radius);
+    cam.key_tolerance = 2e-3f * 2.0f * radius;
+    return cam;
+  }
+
+  // Perspective: the nearest distance from the aim point at which every corner
+  // of the box falls inside the usable part of the picture. The box's picture
+  // is not symmetric about its centre, so the aim is then moved to the middle
+  // of the picture and the distance found again, which frames it tighter.
+  cam.scale = 0.5f * static_cast<float>(cam.height) / std::tan(0.5f * kVerticalFieldOfView);
+  const float tx = half_w / cam.scale, ty = half_h / cam.scale;
+  const auto fit_distance = [&](const Vector& aim) {
+    float distance = 0.0f;
+    for (const Vector& c : corners) {
+      const Vector v = c - aim;
+      const float along = Dot(v, cam.forward);
+      distance = std::max({distance, std::fabs(Dot(v, cam.right)) / tx - along,
+                           std::fabs(Dot(v, cam.up)) / ty - along, 0.05f * radius - along});
+    }
+    return distance;
+  };
+  Vector aim = centre;
+  float distance = fit_distance(aim);
+  for (int pass = 0; pass < 2; ++pass) {
+    float lo_x = 1e30f, hi_x = -1e30f, lo_y = 1e30f, hi_y = -1e30f;
+    for (const Vector& c : corners) {
+      const Vector v = c - (aim - cam.forward * distance);
+      const float z = Dot(v, cam.forward);
+      lo_x = std::min(lo_x, Dot(v, cam.right) / z), hi_x = std::max(hi_x, Dot(v, cam.right) / z);
+      lo_y = std::min(lo_y, Dot(v, cam.up) / z), hi_y = std::max(hi_y, Dot(v, cam.up) / z);
+    }
+    aim = aim + cam.right * (0.5f * (lo_x + hi_x) * distance) + cam.up * (0.5f * (lo_y + hi_y) * distance);
+    distance = fit_distance(aim);
+  }
+  const Vector& centre_of_view = aim;
+  cam.eye = centre_of_view - cam.forward * distance;
+  float nearest = distance, farthest = distance;
+  for (const Vector& c : corners) {
+    nearest = std::min(nearest, cam.depth(c));
+    farthest = std::max(farthest, cam.depth(c));
+  }
+  cam.near_distance = 0.5f * nearest;
+  cam.key_tolerance = 2e-3f * (1.0f / nearest - 1.0f / farthest);
+  return cam;
+}
+
+}  // namespace kurvo::media

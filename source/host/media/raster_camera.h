@@ -1,0 +1,53 @@
+// The preview camera: one of four fixed views, framed on a bounding box.
+//
+// The scene is Y-up. "front" looks along +Z with X to the right, "top" looks
+// down along -Y with X to the right and Z up the picture, "side" looks along
+// -X with Z to the right; "persp" looks from the front, right and above onto
+// the box's centre. front, top and side are orthographic.
+#ifndef KURVO_MEDIA_RASTER_CAMERA_H
+#define KURVO_MEDIA_RASTER_CAMERA_H
+
+#include <optional>
+#include <string_view>
+
+#include "mesh.h"
+#include "vector.h"
+
+namespace kurvo::media {
+
+enum class View { front, top, side, persp };
+
+// "front", "top", "side" or "persp"; anything else gives none.
+std::optional<View> parse_view(std::string_view name);
+const char* view_name(View view);
+
+// A point as the rasteriser sees it: pixel position (x to the right, y down,
+// pixel centres at .5) and a depth key that grows towards the viewer and is
+// affine in screen space, so it may be interpolated linearly across a triangle.
+struct ScreenPoint {
+  float x, y, key;
+};
+
+struct Camera {
+  int width = 1, height = 1;
+  bool perspective = false;
+  Vector eye;                  // for orthographic views: a point behind the box
+  Vector right, up, forward;   // orthonormal; forward points into the picture
+  float scale = 1.0f;          // pixels per unit (orthographic) or focal length in pixels
+  float near_distance = 0.0f;  // perspective: nearest depth drawn
+  float key_tolerance = 0.0f;  // depth-key slack for lines lying on a surface
+
+  // Distance along `forward` from the eye.
+  float depth(const Vector& p) const { return Dot(p - eye, forward); }
+  // False for a point at or behind the perspective near plane.
+  bool project(const Vector& p, ScreenPoint& out) const;
+};
+
+// A camera for `view` whose picture of `bounds` leaves `margin` (a fraction of
+// the picture's width and height, at each side) free. Empty or flat bounds are
+// framed as a small box around them.
+Camera frame_camera(const Bounds& bounds, View view, int width, int height, float margin);
+
+}  // namespace kurvo::media
+
+#endif

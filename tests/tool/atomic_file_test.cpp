@@ -1,0 +1,90 @@
+// Atomic writing: nothing under the real name until the whole write worked.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "atomic_file.h"
+#include "temp_dir.h"
+
+using namespace kurvo::media;
+
+namespace {
+
+std::string read_file(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(AtomicFile, WritesThroughATemporaryBesideTheTarget) {
+  TempDir dir;
+  std::filesystem::path seen;
+  const Status s = write_file_atomically(dir / "a.json", [&](const std::filesystem::path& temp) {
+    seen = temp;
+    std::ofstream(temp) << "{}";
+    EXPECT_FALSE(std::filesystem::exists(dir / "a.json")) << "target appears only on success";
+    return Status::success();
+  });
+  ASSERT_TRUE(s.ok()) << s.message();
+  EXPECT_EQ(seen.parent_path(), dir.path());
+  EXPECT_EQ(read_file(dir / "a.json"), "{}");
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"a.json"});
+}
+
+TEST(AtomicFile, FailingWriterLeavesNoFileAndKeepsTheOldOne) {
+  TempDir dir;
+  const auto failing = [](const std::filesystem::path& temp) {
+    std::ofstream(temp) << "half a fi";
+    return Status::failure("disk on fire");
+  };
+  Status s = write_file_atomically(dir / "new.png", failing);
+  EXPECT_FALSE(s.ok());
+  EXPECT_EQ(s.message(), "disk on fire");
+  EXPECT_TRUE(dir.names().empty());
+
+  dir.write("old.png", "previous");
+  s = write_file_atomically(dir / "old.png", failing);
+  EXPECT_FALSE(s.ok());
+  EXPECT_EQ(read_file(dir / "old.png"), "previous");
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"old.png"});
+}
+
+TEST(AtomicFile, WriterThatWritesNothingIsAFailure) {
+  TempDir dir;
+  const Status s = write_file_atomically(dir / "x.txt", [](const std::filesystem::path&) { return Status::success(); });
+  ASSERT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("x.txt"), std::string::npos) << s.message();
+}
+
+TEST(AtomicFile, BytesIntoAMissingDirectoryNameTheFile) {
+  TempDir dir;
+  ASSERT_TRUE(write_bytes_atomically(dir / "b.bin", std::string("a\0b", 3)).ok());
+  EXPECT_EQ(read_file(dir / "b.bin"), std::string("a\0b", 3));
+  const Status s = write_bytes_atomically(dir / "no" / "b.bin", "x");
+  ASSERT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("b.bin"), std::string::npos) << s.message();
+}
+
+TEST(StagedFiles, CommitsAllTogetherOrRemovesAllTemporaries) {
+  TempDir dir;
+  {
+    StagedFiles files;
+    std::ofstream(files.stage(dir / "m.obj")) << "obj";
+    std::ofstream(files.stage(dir / "m.mtl")) << "mtl";
+    EXPECT_EQ(files.stage(dir / "m.obj"), files.stage(dir / "m.obj"));
+    EXPECT_EQ(dir.names().size(), 2u);
+    // Dropped without commit: an interrupted export.
+  }
+  EXPECT_TRUE(dir.names().empty());
+
+  StagedFiles files;
+  std::ofstream(files.stage(dir / "m.obj")) << "obj";
+  std::ofstream(files.stage(dir / "m.mtl")) << "mtl";
+  ASSERT_TRUE(files.commit(dir / "m.obj").ok());
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"m.mtl", "m.obj"}));
+  EXPECT_EQ(read_file(dir / "m.mtl"), "mtl");
+}
+
+}  // namespace
