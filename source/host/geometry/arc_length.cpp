@@ -1,0 +1,190 @@
+#include "arc_length.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace kurvo::geo {
+
+namespace {
+
+constexpr int32_t kInitialPiecesPerSpan = 4;
+constexpr int32_t kMaxHalvings = 10;
+constexpr double kRelativeTolerance = 1e-6;
+// Beyond this many intervals (very long curved splines) refinement stops.
+constexpr size_t kIntervalBudget = size_t{1} << 21;
+
+double LengthOf(const Vector& v) {
+  const double x = v.x, y = v.y, z = v.z;
+  return std::sqrt(x * x + y * y + z * z);
+}
+
+double Speed(const SegmentView& seg, int32_t span, double local) {
+  return LengthOf(SpanDerivative(seg, span, static_cast<float>(local)));
+}
+
+// Length of a span between local parameters a and b: 5-point Gauss-Legendre.
+double GaussLength(const SegmentView& seg, int32_t span, double a, double b) {
+  static constexpr double kNodes[5] = {-0.9061798459386640, -0.5384693101056831, 0.0, 0.5384693101056831,
+                                       0.9061798459386640};
+  static constexpr double kWeights[5] = {0.2369268850561891, 0.4786286704993665, 0.5688888888888889,
+                                         0.4786286704993665, 0.2369268850561891};
+  const double half = 0.5 * (b - a), mid = 0.5 * (a + b);
+  double sum = 0.0;
+  for (int k = 0; k < 5; ++k) sum += kWeights[k] * Speed(seg, span, mid + half * kNodes[k]);
+  return sum * half;
+}
+
+// Parameter fraction (0..1 of [a, a + w]) at which the length from a reaches
+// `target`; safeguarded Newton on the quadrature length.
+double SolveFraction(const SegmentView& seg, int32_t span, double a, double w, double target, double tolerance) {
+  double lo = 0.0, hi = 1.0, f = 0.5;
+  for (int it = 0; it < 40; ++it) {
+    const double err = GaussLength(seg, span, a, a + f * w) - target;
+    if (std::fabs(err) <= tolerance) break;
+    if (err > 0.0) hi = f; else lo = f;
+    const double slope = Speed(seg, span, a + f * w) * w;
+    double next = slope > 0.0 ? f - err / slope : 0.5 * (lo + hi);
+    if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
+    if (hi - lo < 1e-13) break;
+    f = next;
+  }
+  return f;
+}
+
+}  // namespace
+
+// Splits span-local [a, b] (length `length`) until the interval's cubic fits.
+struct ArcLengthTable::Refiner {
+  ArcLengthTable& table;
+  const SegmentView& seg;
+  int32_t span;
+  double spans;
+  double tolerance;
+  double total = 0.0;
+
+  void Add(double a, double b, double length, int depth) {
+    const double w = b - a, mid = 0.5 * (a + b);
+    const double left = GaussLength(seg, span, a, mid);
+    const double right = GaussLength(seg, span, mid, b);
+    Interval iv{(span + a) / spans, w / spans};
+    bool fits = std::fabs(left + right - length) <= tolerance;
+    if (fits && length > 0.0) {
+      const double solveTol = 1e-3 * tolerance;
+      const double p = SolveFraction(seg, span, a, w, length / 3.0, solveTol);
+      const double q = SolveFraction(seg, span, a, w, 2.0 * length / 3.0, solveTol);
+      // The cubic through (0, 0), (1/3, p), (2/3, q), (1, 1).
+      const double c1 = 9.0 * p - 4.5 * q + 1.0;
+      const double c2 = (27.0 * p - 1.0 - 8.0 * c1) / 2.0;
+      const double c3 = 1.0 - c1 - c2;
+      iv.c1 = static_cast<float>(c1);
+      iv.c2 = static_cast<float>(c2);
+      iv.c3 = static_cast<float>(c3);
+      for (double sigma : {1.0 / 6.0, 0.5, 5.0 / 6.0}) {
+        const double f = std::clamp(((iv.c3 * sigma + iv.c2) * sigma + iv.c1) * sigma, 0.0, 1.0);
+        fits = fits && std::fabs(GaussLength(seg, span, a, a + f * w) - sigma * length) <= tolerance;
+      }
+    }
+    if (fits || depth >= kMaxHalvings || table.intervals_.size() >= kIntervalBudget) {
+      total += length;
+      iv.inverseLength = length > 0.0 ? static_cast<float>(1.0 / length) : 0.0f;
+      table.intervals_.push_back(iv);
+      table.cumulative_.push_back(static_cast<float>(total));
+      return;
+    }
+    Add(a, mid, left, depth + 1);
+    Add(mid, b, right, depth + 1);
+  }
+};
+
+bool ArcLengthTable::Build(const SegmentView& seg) {
+  Clear();
+  const int32_t spans = seg.SpanCount();
+  const bool curved = seg.interpolation != Interpolation::Linear;
+  try {
+    cumulative_.push_back(0.0f);
+    double total = 0.0;
+    if (!curved) {
+      intervals_.reserve(static_cast<size_t>(spans));
+      for (int32_t span = 0; span < spans; ++span) {
+        const double length = LengthOf(SpanPoint(seg, span, 1.0f) - SpanPoint(seg, span, 0.0f));
+        total += length;
+        Interval iv{static_cast<double>(span) / spans, 1.0 / spans};
+        iv.inverseLength = length > 0.0 ? static_cast<float>(1.0 / length) : 0.0f;
+        intervals_.push_back(iv);
+        cumulative_.push_back(static_cast<float>(total));
+      }
+    } else if (spans > 0) {
+      const int32_t pieces = static_cast<size_t>(spans) * kInitialPiecesPerSpan <= kIntervalBudget / 2
+                                 ? kInitialPiecesPerSpan
+                                 : 1;
+      // A first estimate of the whole length sets the tolerance.
+      std::vector<double> pieceLength(static_cast<size_t>(spans) * pieces);
+      double estimate = 0.0;
+      for (int32_t span = 0, i = 0; span < spans; ++span)
+        for (int32_t j = 0; j < pieces; ++j, ++i) {
+          pieceLength[i] = GaussLength(seg, span, static_cast<double>(j) / pieces, static_cast<double>(j + 1) / pieces);
+          estimate += pieceLength[i];
+        }
+      Refiner refiner{*this, seg, 0, static_cast<double>(spans), kRelativeTolerance * estimate};
+      for (int32_t span = 0, i = 0; span < spans; ++span) {
+        refiner.span = span;
+        for (int32_t j = 0; j < pieces; ++j, ++i)
+          refiner.Add(static_cast<double>(j) / pieces, static_cast<double>(j + 1) / pieces, pieceLength[i], 0);
+      }
+      total = refiner.total;
+    }
+    length_ = static_cast<float>(total);
+
+    // Bucket k holds the lengths [k, k + 1) * L / n; note the interval that
+    // contains each bucket's start.
+    const auto n = static_cast<int32_t>(intervals_.size());
+    bucketFirst_.assign(static_cast<size_t>(n) + 1, 0);
+    for (int32_t k = 1, i = 0; k <= n; ++k) {
+      const auto start = static_cast<float>(total * k / n);
+      while (i + 1 < n && cumulative_[i + 1] <= start) ++i;
+      bucketFirst_[k] = i;
+    }
+  } catch (const std::bad_alloc&) {
+    Clear();
+    return false;
+  }
+  return true;
+}
+
+void ArcLengthTable::Clear() {
+  std::vector<float>().swap(cumulative_);
+  std::vector<Interval>().swap(intervals_);
+  std::vector<int32_t>().swap(bucketFirst_);
+  length_ = 0.0f;
+}
+
+float ArcLengthTable::UniformToNatural(float u) const {
+  if (!(u > 0.0f)) return 0.0f;  // also NaN
+  if (u >= 1.0f) return 1.0f;
+  const auto n = static_cast<int32_t>(intervals_.size());
+  if (n == 0 || !(length_ > 0.0f)) return u;
+
+  const float x = u * length_;
+  int32_t k = static_cast<int32_t>(u * static_cast<float>(n));
+  if (k >= n) k = n - 1;
+  // Largest interval i in the bucket's range whose start is at or before x.
+  int32_t lo = bucketFirst_[k], hi = bucketFirst_[k + 1];
+  while (lo < hi) {
+    const int32_t mid = (lo + hi + 1) / 2;
+    if (cumulative_[mid] <= x) lo = mid; else hi = mid - 1;
+  }
+  int32_t i = lo;
+  // The bucket bounds were rounded while building; settle on the exact interval.
+  while (i > 0 && cumulative_[i] > x) --i;
+  while (i + 1 < n && cumulative_[i + 1] <= x) ++i;
+
+  const Interval& iv = intervals_[i];
+  float sigma = (x - cumulative_[i]) * iv.inverseLength;
+  sigma = sigma > 0.0f ? (sigma < 1.0f ? sigma : 1.0f) : 0.0f;
+  float f = ((iv.c3 * sigma + iv.c2) * sigma + iv.c1) * sigma;
+  f = f > 0.0f ? (f < 1.0f ? f : 1.0f) : 0.0f;
+  return static_cast<float>(iv.start + iv.width * f);
+}
+
+}  // namespace kurvo::geo

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "curve.h"
+#include "random.h"
+
+namespace kurvo::geo {
+namespace {
+
+// The flat curve the deformer writes as a default.
+Curve Flat(float y) {
+  Curve c;
+  c.MakeLinear(-1);
+  c.InsertKnot(0.0f, y, Curve::kLinearKnot);
+  c.InsertKnot(1.0f, y, Curve::kLinearKnot);
+  c.SetRound(0.0f);
+  return c;
+}
+
+TEST(Curve, EmptyAndLinearCurves) {
+  Curve c;
+  EXPECT_EQ(c.KnotCount(), 0);
+  EXPECT_EQ(c.GetPoint(0.5f), Vector(0.5f, 0.0f, 0.0f));
+  EXPECT_TRUE(c.MakeLinear(-1));
+  EXPECT_EQ(c.KnotCount(), 0);
+
+  c.MakeLinear(5);
+  ASSERT_EQ(c.KnotCount(), 5);
+  EXPECT_EQ(c.GetKnot(3).x, 0.75f);
+  for (float x : {0.0f, 0.1f, 0.5f, 0.9f, 1.0f}) EXPECT_NEAR(c.Evaluate(x), x, 1e-6f);
+  c.MakeLinear(1);
+  EXPECT_EQ(c.Evaluate(0.7f), 0.0f);
+}
+
+TEST(Curve, HoldsEndValuesOutsideItsRange) {
+  for (float y : {0.0f, 1.0f, -2.5f}) {
+    const Curve flat = Flat(y);
+    for (float x : {-1000.0f, -1.0f, 0.0f, 0.3f, 1.0f, 1.5f, 1e30f, std::numeric_limits<float>::infinity()})
+      EXPECT_EQ(flat.Evaluate(x), y) << "x " << x;
+    EXPECT_EQ(flat.Evaluate(std::numeric_limits<float>::quiet_NaN()), y);
+  }
+  Curve c;
+  c.InsertKnot(0.2f, 3.0f, 0);
+  c.InsertKnot(0.8f, 7.0f, 0);
+  EXPECT_EQ(c.Evaluate(0.0f), 3.0f);
+  EXPECT_EQ(c.Evaluate(0.1f), 3.0f);
+  EXPECT_EQ(c.Evaluate(0.9f), 7.0f);
+  EXPECT_EQ(c.Evaluate(5.0f), 7.0f);
+  // Knots outside [0, 1] are brought onto it.
+  c.InsertKnot(4.0f, 9.0f, 0);
+  EXPECT_EQ(c.GetKnot(2).x, 1.0f);
+}
+
+TEST(Curve, InsertKeepsKnotsSorted) {
+  Curve c;
+  EXPECT_EQ(c.InsertKnot(0.5f, 1.0f, 0), 0);
+  EXPECT_EQ(c.InsertKnot(0.2f, 2.0f, 0), 0);
+  EXPECT_EQ(c.InsertKnot(0.9f, 3.0f, 0), 2);
+  EXPECT_EQ(c.InsertKnot(0.5f, 4.0f, 0), 2);  // after the knot with the same x
+  EXPECT_EQ(c.GetKnot(1).y, 1.0f);
+  EXPECT_EQ(c.GetKnot(2).y, 4.0f);
+  // At a repeated x the curve jumps; both sides stay finite.
+  EXPECT_TRUE(std::isfinite(c.Evaluate(0.4999f)));
+  EXPECT_EQ(c.Evaluate(0.5f), 4.0f);
+}
+
+TEST(Curve, SmoothCurvesAreMonotoneAndPassThroughKnots) {
+  Random r;
+  r.Init(3u);
+  for (int trial = 0; trial < 30; ++trial) {
+    Curve c;
+    const int n = 3 + trial % 6;
+    float y = r.Get11();
+    for (int i = 0; i < n; ++i) {
+      c.InsertKnot(static_cast<float>(i) / (n - 1), y, 0);
+      y += trial % 3 == 0 ? 0.0f : r.Get01() * r.Get01() * 4.0f;  // rising, with flat and steep runs
+    }
+    for (int i = 0; i < n; ++i) EXPECT_EQ(c.Evaluate(c.GetKnot(i).x), c.GetKnot(i).y);
+    float last = c.Evaluate(0.0f);
+    for (int i = 1; i <= 2000; ++i) {
+      const float v = c.Evaluate(i / 2000.0f);
+      EXPECT_GE(v, last) << "trial " << trial << " x " << i / 2000.0f;
+      last = v;
+    }
+  }
+}
+
+TEST(Curve, SmoothDoesNotOvershootAPeak) {
+  Curve c;
+  c.InsertKnot(0.0f, 0.0f, 0);
+  c.InsertKnot(0.5f, 1.0f, 0);
+  c.InsertKnot(1.0f, 0.0f, 0);
+  for (int i = 0; i <= 1000; ++i) {
+    const float v = c.Evaluate(i / 1000.0f);
+    EXPECT_GE(v, 0.0f);
+    EXPECT_LE(v, 1.0f);
+  }
+  // Rounded, not straight: at a quarter the smooth curve lies above the line.
+  EXPECT_GT(c.Evaluate(0.25f), 0.5f);
+}
+
+TEST(Curve, RoundnessAndLinearKnotsStraightenSpans) {
+  Curve c;
+  c.InsertKnot(0.0f, 0.0f, 0);
+  c.InsertKnot(0.5f, 1.0f, 0);
+  c.InsertKnot(1.0f, 0.0f, 0);
+  const float smooth = c.Evaluate(0.25f);
+  c.SetRound(0.5f);
+  EXPECT_NEAR(c.Evaluate(0.25f), 0.5f + (smooth - 0.5f) * 0.5f, 1e-6f);
+  c.SetRound(0.0f);
+  EXPECT_FLOAT_EQ(c.Evaluate(0.25f), 0.5f);
+
+  Curve k;
+  k.InsertKnot(0.0f, 0.0f, Curve::kLinearKnot);
+  k.InsertKnot(0.5f, 1.0f, 0);
+  k.InsertKnot(1.0f, 0.0f, 0);
+  EXPECT_FLOAT_EQ(k.Evaluate(0.25f), 0.5f);       // next to the linear knot
+  EXPECT_NE(k.Evaluate(0.75f), 0.5f);             // the other span stays smooth
+}
+
+}  // namespace
+}  // namespace kurvo::geo
