@@ -1,0 +1,25 @@
+// The kurvo tool's commands: each file adds one subcommand to the app.
+#pragma once
+
+#include <filesystem>
+
+namespace CLI {
+class App;
+}
+
+namespace kurvo::cli {
+
+// Options every command shares.
+struct CommonOptions {
+  bool quiet = false;
+};
+
+// Exit status of the command that ran (0 success, 1 failure).
+int& exitStatus();
+
+// The folder `plugins` beside the running executable.
+std::filesystem::path defaultPluginDir();
+
+void addInfoCommand(CLI::App& app, CommonOptions& common);
+
+}  // namespace kurvo::cli

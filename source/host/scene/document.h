@@ -1,0 +1,106 @@
+// A document: a tree of objects with their tags, the change bookkeeping and
+// the evaluation loop that runs the deformers.
+//
+// Evaluation: every deformer (plug-in object with info bit 1) gets
+// check_dirty; then each point object whose inputs changed since the last
+// evaluation (its own matrix or data, a moved ancestor, a changed deformer,
+// a different set of deformers, or the first evaluation) gets its original
+// points back and runs its direct child deformers with deform mode not off,
+// in child order, through modify_object. Finally every object's
+// changed-since flags are cleared.
+//
+// Deform mode: new objects start "undefined" (2), which counts as on; only
+// mode 0 switches a deformer off.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "break_thread.h"
+#include "draw_recorder.h"
+#include "node.h"
+
+namespace kurvo::host {
+
+class Document {
+ public:
+  static constexpr uint32_t kMagic = 0x444F4355;  // 'DOCU'
+  Document();
+  ~Document();
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  bool alive() const noexcept { return magic_ == kMagic; }
+  KhDocument* handle() noexcept { return reinterpret_cast<KhDocument*>(this); }
+
+  // A new object of `type` appended at the top level, or null for an unknown
+  // type (or a plug-in whose node cannot be made).
+  Object* createObject(int32_t type);
+  // The same, as a user would create it from a menu: the new object also
+  // receives message 22.
+  Object* createObjectAsUser(int32_t type);
+  // Inserts a free object (ownership passes) as the last child of `parent`
+  // (null: at the top level).
+  Object* insert(std::unique_ptr<Object> object, Object* parent = nullptr);
+  // Moves `object` (already in this document) to the end of `parent`'s
+  // children (null: the top level). Refused when `parent` lies below `object`.
+  bool insertUnder(Object* object, Object* parent);
+  // Takes `object` (and its subtree) out; the caller owns it.
+  std::unique_ptr<Object> remove(Object* object);
+  // Removes and frees `object` and its subtree.
+  void destroy(Object* object);
+
+  Object* firstObject() const noexcept { return first_; }
+  // Every object in tree order (parents before children).
+  void forEachObject(const std::function<void(Object&)>& visit) const;
+  size_t objectCount() const;
+
+  // Shorthands for edits that count as changes.
+  void setLocalMatrix(Object* object, const KhMatrix& m) { object->setLocalMatrix(m); }
+  void setPoints(Object* object, std::vector<Vector> points) { object->setPoints(std::move(points)); }
+  void setPolygons(Object* object, std::vector<kurvo::geo::Polygon> p) { object->setPolygons(std::move(p)); }
+  // A new tag of `type` on `object` (appended), or null.
+  Tag* addTag(Object* object, int32_t type);
+  // Links entry `id` of `from`'s parameters to `to` (null: an empty link).
+  void setLink(Node* from, int32_t id, Node* to);
+
+  // Runs the evaluation loop once.
+  void evaluate();
+  int64_t evaluationCount() const noexcept { return evaluations_; }
+  bool evaluating() const noexcept { return evaluating_; }
+  // The thread handle that modify_object receives.
+  BreakThread& thread() noexcept { return thread_; }
+
+  // Calls `draw` of every plug-in object (pass 0..passes-1) into `view`.
+  void drawObjects(DrawRecorder& view, int32_t passes = 1);
+
+  // The live node with `serial` in this document, or null.
+  Node* findLive(uint64_t serial) const noexcept;
+
+ private:
+  friend class Object;
+  void link(Object* object, Object* parent);
+  void unlink(Object* object);
+  void adopt(Node* node);    // registers a subtree (or a tag) as live here
+  void release(Node* node);  // and takes it off again
+  void evaluateBranch(Object& object, bool ancestorMoved, bool first);
+  void runDeformers(Object& object);
+
+  uint32_t magic_ = kMagic;
+  Object* first_ = nullptr;
+  Object* last_ = nullptr;
+  std::unordered_map<uint64_t, Node*> live_;
+  BreakThread thread_;
+  int64_t evaluations_ = 0;
+  bool evaluating_ = false;
+};
+
+inline Document* documentFrom(KhDocument* h) noexcept {
+  auto* d = reinterpret_cast<Document*>(h);
+  return d && d->alive() ? d : nullptr;
+}
+
+}  // namespace kurvo::host

@@ -1,0 +1,248 @@
+// The scene model: tree, matrices, change state, tags, splines, drawing,
+// the optimize command.
+#include <cmath>
+
+#include "core/data_value.h"
+#include "core/text_value.h"
+#include "scene/document.h"
+#include "test_support.h"
+
+namespace kurvo::host::test {
+namespace {
+
+KhMatrix move(float x, float y, float z) { return {{x, y, z}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}; }
+KhObject* h(Object* o) { return toObjectHandle(o); }
+
+class SceneTest : public SessionTest {
+ protected:
+  void SetUp() override {
+    SessionTest::SetUp();
+    doc = &session().newDocument();
+  }
+  const KhObjectFamily& obj() { return *table().object; }
+  Document* doc = nullptr;
+};
+
+TEST_F(SceneTest, TreeNeighboursAndInsertion) {
+  Object* a = doc->createObject(KH_TYPE_NULL);
+  Object* b = doc->createObject(KH_TYPE_POLYGON);
+  Object* c = doc->createObject(KH_TYPE_SPLINE);
+  ASSERT_TRUE(doc->insertUnder(b, a));
+  ASSERT_TRUE(doc->insertUnder(c, a));
+  EXPECT_FALSE(doc->insertUnder(a, c)) << "a node cannot go below its own child";
+  const KhNodeMemberFamily& m = *table().node_member;
+  EXPECT_EQ(m.get_down(a->handle()), b->handle());
+  EXPECT_EQ(m.get_next(b->handle()), c->handle());
+  EXPECT_EQ(m.get_pred(c->handle()), b->handle());
+  EXPECT_EQ(m.get_up(c->handle()), a->handle());
+  EXPECT_EQ(m.get_up(a->handle()), nullptr);
+  EXPECT_EQ(m.get_next(a->handle()), nullptr);
+  EXPECT_EQ(table().list_node->get_document(c->handle()), doc->handle());
+  EXPECT_EQ(table().list_node->get_type(c->handle()), KH_TYPE_SPLINE);
+  EXPECT_EQ(doc->createObject(123456), nullptr) << "an unknown type";
+
+  // A free object: inserted through the member family, it joins the document.
+  KhObject* free = obj().alloc(KH_TYPE_NULL);
+  EXPECT_EQ(table().list_node->get_document(reinterpret_cast<KhNode*>(free)), nullptr);
+  m.insert_under_last(reinterpret_cast<KhNode*>(free), c->handle());
+  EXPECT_EQ(m.get_up(reinterpret_cast<KhNode*>(free)), c->handle());
+  EXPECT_EQ(table().list_node->get_document(reinterpret_cast<KhNode*>(free)), doc->handle());
+  m.remove(reinterpret_cast<KhNode*>(free));
+  EXPECT_EQ(m.get_down(c->handle()), nullptr);
+  table().list_node->free(reinterpret_cast<KhNode*>(free));
+  EXPECT_EQ(doc->objectCount(), 3u);
+}
+
+TEST_F(SceneTest, NamesAndBits) {
+  Object* a = doc->createObject(KH_TYPE_NULL);
+  OwnedString name("Path");
+  table().node_member->set_name(a->handle(), name.value());
+  EXPECT_EQ(a->name(), "Path");
+  table().node_member->set_bit(a->handle(), 4, 1);
+  EXPECT_EQ(table().node_member->get_bit(a->handle(), 4), 1);
+  EXPECT_EQ(table().node_member->get_bit(a->handle(), 2), 0);
+  table().node_member->set_bit(a->handle(), 4, 0);
+  EXPECT_EQ(table().node_member->get_bit(a->handle(), 4), 0);
+}
+
+TEST_F(SceneTest, GlobalMatrixIsParentGlobalTimesLocal) {
+  Object* parent = doc->createObject(KH_TYPE_NULL);
+  Object* child = doc->createObject(KH_TYPE_NULL);
+  doc->insertUnder(child, parent);
+  // Parent: rotate 90 degrees about Z (X axis -> Y), then move by (10, 0, 0).
+  KhMatrix rot{{10, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, 0, 1}};
+  doc->setLocalMatrix(parent, rot);
+  doc->setLocalMatrix(child, move(5, 0, 0));
+  KhMatrix mg;
+  obj().get_mg(h(child), &mg);
+  EXPECT_FLOAT_EQ(mg.off.x, 10.0f);
+  EXPECT_FLOAT_EQ(mg.off.y, 5.0f);
+  EXPECT_FLOAT_EQ(mg.v1.y, 1.0f);
+  KhMatrix ml;
+  obj().get_ml(h(child), &ml);
+  EXPECT_FLOAT_EQ(ml.off.x, 5.0f);
+}
+
+TEST_F(SceneTest, ChangeCountersFollowTheirClasses) {
+  Object* o = doc->createObject(KH_TYPE_POLYGON);
+  doc->evaluate();
+  EXPECT_EQ(obj().is_dirty(h(o), 6), 0);
+  const uint32_t m0 = obj().get_dirty(h(o), KH_DIRTY_MATRIX);
+  const uint32_t d0 = obj().get_dirty(h(o), KH_DIRTY_DATA);
+  const uint32_t both0 = obj().get_dirty(h(o), 6);
+
+  doc->setLocalMatrix(o, move(1, 0, 0));
+  EXPECT_NE(obj().get_dirty(h(o), KH_DIRTY_MATRIX), m0);
+  EXPECT_EQ(obj().get_dirty(h(o), KH_DIRTY_DATA), d0);
+  EXPECT_NE(obj().get_dirty(h(o), 6), both0);
+  EXPECT_EQ(obj().is_dirty(h(o), KH_DIRTY_MATRIX), 1);
+  EXPECT_EQ(obj().is_dirty(h(o), KH_DIRTY_DATA), 0);
+
+  const uint32_t d1 = obj().get_dirty(h(o), KH_DIRTY_DATA);
+  doc->setPoints(o, {{0, 0, 0}});
+  EXPECT_NE(obj().get_dirty(h(o), KH_DIRTY_DATA), d1);
+  const uint32_t d2 = obj().get_dirty(h(o), KH_DIRTY_DATA);
+  obj().set_dirty(h(o), KH_DIRTY_DATA);
+  EXPECT_NE(obj().get_dirty(h(o), KH_DIRTY_DATA), d2);
+
+  doc->evaluate();
+  EXPECT_EQ(obj().is_dirty(h(o), 6), 0) << "an evaluation clears the changed-since flags";
+  const uint32_t d3 = obj().get_dirty(h(o), KH_DIRTY_DATA);
+  doc->evaluate();
+  EXPECT_EQ(obj().get_dirty(h(o), KH_DIRTY_DATA), d3) << "counters move only with changes";
+}
+
+TEST_F(SceneTest, BoundingBoxFollowsTheUpdateMessage) {
+  Object* o = doc->createObject(KH_TYPE_POLYGON);
+  doc->setPoints(o, {{-1, 0, 0}, {3, 2, 10}});
+  KhVector mp, rad;
+  obj().get_mp(h(o), &mp);
+  obj().get_rad(h(o), &rad);
+  EXPECT_FLOAT_EQ(mp.x, 1.0f);
+  EXPECT_FLOAT_EQ(rad.z, 5.0f);
+  obj().get_points(h(o))[1].z = 20;
+  table().node_member->message(o->handle(), KH_MSG_UPDATE, nullptr);
+  obj().get_rad(h(o), &rad);
+  EXPECT_FLOAT_EQ(rad.z, 10.0f);
+  Object* null = doc->createObject(KH_TYPE_NULL);
+  obj().get_rad(h(null), &rad);
+  EXPECT_EQ(rad.x, 0.0f);
+  EXPECT_EQ(obj().get_points(h(null)), nullptr);
+  EXPECT_EQ(obj().get_point_count(h(null)), 0);
+}
+
+TEST_F(SceneTest, VertexMapWeightsComeAsANewBlock) {
+  Object* o = doc->createObject(KH_TYPE_POLYGON);
+  doc->setPoints(o, {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}});
+  EXPECT_EQ(obj().calc_vertex_map(h(o), nullptr), nullptr) << "no vertex map";
+  Tag* map = doc->addTag(o, KH_TYPE_VERTEXMAP);
+  map->weights = {0.25f, 0.5f};  // one short
+  EXPECT_EQ(obj().get_tag(h(o), KH_TYPE_VERTEXMAP, 0), map->handle());
+  EXPECT_EQ(obj().get_tag(h(o), KH_TYPE_VERTEXMAP, 1), nullptr);
+  float* w = obj().calc_vertex_map(h(o), nullptr);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w[0], 0.25f);
+  EXPECT_EQ(w[1], 0.5f);
+  EXPECT_EQ(w[2], 0.0f) << "missing weights read 0";
+  map->weights[0] = 1.0f;
+  EXPECT_EQ(w[0], 0.25f) << "the caller's copy";
+  table().general->free(w);
+  EXPECT_EQ(doc->addTag(o, 99999), nullptr) << "an unregistered tag type";
+}
+
+TEST_F(SceneTest, SplineEntriesAndArcLength) {
+  Object* s = doc->createObject(KH_TYPE_SPLINE);
+  doc->setPoints(s, {{0, 0, 0}, {0, 0, 300}, {400, 0, 300}});
+  KhObject* sp = obj().get_real_spline(h(s));
+  EXPECT_EQ(sp, h(s)) << "a spline is its own spline form";
+  ASSERT_EQ(obj().init_length(sp, 0, nullptr), 1);
+  EXPECT_NEAR(obj().get_length(sp), 700.0f, 1e-3);
+  EXPECT_NEAR(obj().uniform_to_natural(sp, 300.0f / 700.0f), 0.5f, 1e-5);
+  KhVector p, t;
+  obj().spline_point(sp, 0.75f, 0, nullptr, &p);
+  obj().spline_tangent(sp, 0.75f, 0, nullptr, &t);
+  EXPECT_NEAR(p.x, 200.0f, 1e-3);
+  EXPECT_NEAR(t.x, 1.0f, 1e-6);
+  const KhVector other[3] = {{0, 0, 0}, {0, 0, 10}, {0, 0, 20}};
+  obj().spline_point(sp, 0.5f, 0, other, &p);
+  EXPECT_NEAR(p.z, 10.0f, 1e-5) << "given points replace the spline's own";
+  obj().free_length(sp);
+  EXPECT_EQ(obj().get_length(sp), 0.0f);
+
+  table().container->set_long(table().list_node->get_container(s->handle()), kSplineClosed, 1);
+  EXPECT_TRUE(s->spline().closed) << "the closed flag follows parameter 1002";
+  ASSERT_EQ(obj().init_length(sp, 0, nullptr), 1);
+  EXPECT_NEAR(obj().get_length(sp), 1200.0f, 1e-2);
+
+  Object* null = doc->createObject(KH_TYPE_NULL);
+  EXPECT_EQ(obj().get_real_spline(h(null)), nullptr);
+  obj().spline_point(h(null), 0.5f, 0, nullptr, &p);
+  EXPECT_EQ(p.x + p.y + p.z, 0.0f);
+}
+
+TEST_F(SceneTest, PrimitivesGenerateTheirSpline) {
+  Object* line = doc->createObject(kTypeLinePrimitive);
+  line->parameters().setReal(kPrimLength, 500.0f);
+  KhObject* sp = obj().get_real_spline(h(line));
+  ASSERT_NE(sp, nullptr);
+  EXPECT_NE(sp, h(line));
+  ASSERT_EQ(obj().init_length(sp, 0, nullptr), 1);
+  EXPECT_NEAR(obj().get_length(sp), 500.0f, 1e-3);
+  EXPECT_EQ(obj().get_real_spline(h(line)), sp) << "kept while the primitive is unchanged";
+  Object* circle = doc->createObject(kTypeCirclePrimitive);
+  sp = obj().get_real_spline(h(circle));
+  ASSERT_NE(sp, nullptr);
+  EXPECT_EQ(table().container->get_long(table().list_node->get_container(reinterpret_cast<KhNode*>(sp)),
+                                         kSplineClosed),
+            1);
+}
+
+TEST_F(SceneTest, BreakTestCountsCalls) {
+  BreakThread& t = doc->thread();
+  EXPECT_EQ(table().thread->test_break(t.handle()), 0) << "never stops by default";
+  t.stopAfter(2);
+  EXPECT_EQ(table().thread->test_break(t.handle()), 0);
+  EXPECT_EQ(table().thread->test_break(t.handle()), 0);
+  EXPECT_EQ(table().thread->test_break(t.handle()), 1);
+  t.stopAfter(0);
+  EXPECT_EQ(table().thread->test_break(t.handle()), 1);
+  EXPECT_EQ(table().thread->test_break(nullptr), 0);
+}
+
+TEST_F(SceneTest, DrawRecordsPensAndLines) {
+  DrawRecorder view;
+  const KhVector red{1, 0, 0}, a{0, 0, 0}, b{1, 2, 3};
+  table().draw->set_pen(view.handle(), &red);
+  table().draw->line3d(view.handle(), &a, &b);
+  ASSERT_EQ(view.lines.size(), 1u);
+  EXPECT_EQ(view.lines[0].colour.x, 1.0f);
+  EXPECT_EQ(view.lines[0].b.z, 3.0f);
+  EXPECT_EQ(view.pens.size(), 1u);
+}
+
+TEST_F(SceneTest, OptimizeMergesPointsAndDropsWhatIsLeftOver) {
+  Object* o = doc->createObject(KH_TYPE_POLYGON);
+  // Two quads sharing an edge, written with duplicated points, and a stray point.
+  doc->setPoints(o, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                     {1, 0, 0.001f}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {50, 50, 50}});
+  doc->setPolygons(o, {{0, 1, 2, 3}, {4, 5, 6, 7}});
+  KhContainerValue settings;
+  table().container->init(&settings, -1);
+  table().container->set_real(&settings, 2076, 0.01f);
+  table().container->set_long(&settings, 2077, 1);
+  table().container->set_long(&settings, 2078, 1);
+  table().container->set_long(&settings, 2079, 1);
+  KhModelingCommandData data{doc->handle(), h(o), &settings, 0, nullptr};
+  EXPECT_EQ(table().general->send_modeling_command(KH_MCOMMAND_OPTIMIZE, &data), 1);
+  EXPECT_EQ(o->points().size(), 6u);
+  EXPECT_EQ(o->polygons().size(), 2u);
+  EXPECT_EQ(table().general->send_modeling_command(9999, &data), 0) << "an unknown command";
+  Object* null = doc->createObject(KH_TYPE_NULL);
+  data.op = h(null);
+  EXPECT_EQ(table().general->send_modeling_command(KH_MCOMMAND_OPTIMIZE, &data), 0);
+  table().general->free_modeling_result(data.result);
+  table().container->free(&settings);
+}
+
+}  // namespace
+}  // namespace kurvo::host::test

@@ -1,0 +1,155 @@
+// Strings, file names and typed values through the table.
+#include <cstring>
+
+#include "core/custom_types.h"
+#include "core/data_value.h"
+#include "test_support.h"
+
+namespace kurvo::host::test {
+namespace {
+
+class ValuesTest : public SessionTest {};
+
+TEST_F(ValuesTest, StringsCopyAppendCompareAndTruncate) {
+  const KhStringFamily& s = *table().string;
+  KhStringValue a, b, c;
+  s.init_cstr(&a, "Kurvo");
+  s.init_copy(&b, &a);
+  s.init(&c);
+  EXPECT_EQ(s.content(&c), 0);
+  EXPECT_EQ(s.compare(&a, &b), 1);
+  s.append(&b, &a);
+  EXPECT_EQ(s.length(&b), 10);
+  EXPECT_EQ(s.length(&a), 5) << "the copy is deep";
+  char buf[4];
+  EXPECT_EQ(s.get_cstr(&b, buf, sizeof buf), 10);
+  EXPECT_STREQ(buf, "Kur");
+  s.append(&a, &a);
+  EXPECT_EQ(s.compare(&a, &b), 1) << "appending a string to itself";
+  s.assign(&c, s.shared_empty);
+  EXPECT_EQ(s.content(&c), 0);
+  s.free(&a);
+  s.free(&b);
+  s.free(&c);
+  s.free(&c);  // a second free is harmless
+}
+
+TEST_F(ValuesTest, UnicodeTextKeepsItsBytes) {
+  const KhStringFamily& s = *table().string;
+  KhStringValue a;
+  s.init_cstr(&a, "Grüße ✓");
+  char buf[32];
+  s.get_cstr(&a, buf, sizeof buf);
+  EXPECT_STREQ(buf, "Grüße ✓");
+  EXPECT_EQ(s.length(&a), static_cast<int32_t>(std::strlen("Grüße ✓")));
+  s.free(&a);
+}
+
+TEST_F(ValuesTest, FilenamePartsAndJoin) {
+  const KhStringFamily& s = *table().string;
+  const KhFilenameFamily& f = *table().filename;
+  KhStringValue text;
+  s.init_cstr(&text, "/opt/plugins/Kurvo2/Kurvo2.so");
+  KhFilenameValue fn, dir, file, res;
+  f.init(&fn);
+  EXPECT_EQ(f.content(&fn), 0);
+  f.set_string(&fn, &text);
+  f.get_directory(&fn, &dir);
+  f.get_file(&fn, &file);
+  KhStringValue out;
+  f.get_string(&dir, &out);
+  char buf[64];
+  s.get_cstr(&out, buf, sizeof buf);
+  EXPECT_STREQ(buf, "/opt/plugins/Kurvo2");
+  s.free(&out);
+  f.get_string(&file, &out);
+  s.get_cstr(&out, buf, sizeof buf);
+  EXPECT_STREQ(buf, "Kurvo2.so");
+  s.free(&out);
+
+  f.init_copy(&res, &dir);
+  KhFilenameValue part;
+  f.init(&part);
+  KhStringValue resText;
+  s.init_cstr(&resText, "res");
+  f.set_string(&part, &resText);
+  f.add_component(&res, &part);
+  f.get_string(&res, &out);
+  s.get_cstr(&out, buf, sizeof buf);
+  EXPECT_STREQ(buf, "/opt/plugins/Kurvo2/res");
+  s.free(&out);
+
+  KhFilenameValue bare, bareDir;
+  f.init(&bare);
+  f.set_string(&bare, &resText);
+  f.get_directory(&bare, &bareDir);
+  EXPECT_EQ(f.content(&bareDir), 0) << "a bare name has no directory part";
+
+  for (KhFilenameValue* v : {&fn, &dir, &file, &res, &part, &bare, &bareDir}) f.free(v);
+  s.free(&text);
+  s.free(&resText);
+}
+
+TEST_F(ValuesTest, DataConvertsLongAndRealOnly) {
+  const KhDataFamily& d = *table().data;
+  KhDataValue v;
+  d.init(&v);
+  EXPECT_EQ(d.get_type(&v), KH_DA_NIL);
+  d.set_real(&v, 2.75f);
+  EXPECT_EQ(d.get_type(&v), KH_DA_REAL);
+  EXPECT_EQ(d.get_long(&v), 2);
+  d.set_real(&v, 1e20f);
+  EXPECT_EQ(d.get_long(&v), 0) << "an out-of-range real reads as 0";
+  d.set_long(&v, 7);
+  EXPECT_FLOAT_EQ(d.get_real(&v), 7.0f);
+  KhVector vec;
+  d.get_vector(&v, &vec);
+  EXPECT_EQ(vec.x, 0.0f);
+  d.free(&v);
+}
+
+TEST_F(ValuesTest, FilenameValueReadsAsText) {
+  const KhDataFamily& d = *table().data;
+  const KhStringFamily& s = *table().string;
+  KhDataValue v;
+  d.init(&v);
+  KhStringValue text;
+  s.init_cstr(&text, "abc");
+  KhFilenameValue fn;
+  table().filename->init(&fn);
+  table().filename->set_string(&fn, &text);
+  d.set_filename(&v, &fn);
+  EXPECT_EQ(d.get_type(&v), KH_DA_FILENAME);
+  KhStringValue out;
+  d.get_string(&v, &out);
+  EXPECT_EQ(s.compare(&out, &text), 1);
+  s.free(&out);
+  s.free(&text);
+  table().filename->free(&fn);
+  d.free(&v);
+}
+
+TEST_F(ValuesTest, CustomDataIsTypedAndCopiedDeeply) {
+  const KhDataFamily& d = *table().data;
+  KhDataValue a, b;
+  d.init(&a);
+  EXPECT_EQ(d.init_custom(&a, 424242), 0) << "unknown custom type";
+  ASSERT_EQ(d.init_custom(&a, KH_CUSTOMDATA_SPLINE), 1);
+  EXPECT_EQ(d.get_type(&a), KH_CUSTOMDATA_SPLINE);
+  EXPECT_EQ(d.get_custom(&a, KH_CUSTOMDATA_GRADIENT), nullptr);
+  auto* curve = customAs<CurveData>(d.get_custom(&a, KH_CUSTOMDATA_SPLINE));
+  ASSERT_NE(curve, nullptr);
+  curve->curve.InsertKnot(0.0f, 1.0f, 1);
+  d.init_copy(&b, &a);
+  curve->curve.InsertKnot(1.0f, 0.0f, 1);
+  auto* copy = customAs<CurveData>(d.get_custom(&b, KH_CUSTOMDATA_SPLINE));
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->curve.KnotCount(), 1);
+  EXPECT_EQ(d.set_custom(&b, KH_CUSTOMDATA_GRADIENT, d.get_custom(&a, KH_CUSTOMDATA_SPLINE)), 0)
+      << "the data must be of the type named";
+  d.free(&a);
+  d.free(&b);
+}
+
+}  // namespace
+}  // namespace kurvo::host::test
