@@ -1,0 +1,149 @@
+#include "deformer/deformation_run.h"
+
+#include <algorithm>
+
+#include "deformer/kurvo_params.h"
+#include "deformer/point_mapping.h"
+#include "shader/vorla_deformer_tag.h"
+
+namespace {
+
+// Builds the length table of a spline and fills its record (except the end
+// values, which come after the weights).
+void OpenPath(PathRecord& rec, SplineObject* spline) {
+  rec.spline = spline;
+  spline->InitLength(0, nullptr);
+  rec.length = spline->GetLength();
+}
+
+void ClosePaths(PathRecord& path, PathRecord& rail) {
+  path.spline->FreeLength();
+  if (rail.spline) rail.spline->FreeLength();
+}
+
+}  // namespace
+
+void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObject* op,
+                    const Matrix& opMg, const Matrix& modMg, BaseThread* thread) {
+  BaseContainer* bc = mod->GetDataInstance();
+  BaseObject* pathObject = bc->GetObjectLink(KURVO_SPLINE, doc);
+  if (!pathObject) return;
+
+  const Real randomFactor = bc->GetReal(KURVO_RANDOM, 0.0f);
+  const Real rotation = bc->GetReal(KURVO_ROTATION, 0.0f);
+  const Real offset = bc->GetReal(KURVO_OFFSET, 0.0f);
+  const Bool stretch = bc->GetBool(KURVO_STRETCH, false);
+  const Real stretchFactor = bc->GetReal(KURVO_STRETCH_FACTOR, 0.0f);
+  const Real tolerance = bc->GetReal(KURVO_OPTIMIZE_TOLERANCE, 0.0f);
+  const Vector upVector = bc->GetVector(KURVO_UP_VECTOR, Vector());
+  const Bool optimizePoints = bc->GetBool(KURVO_OPTIMIZE_POINTS, false);
+  const Bool optimizePolygons = bc->GetBool(KURVO_OPTIMIZE_POLYGONS, false);
+  const Bool optimizeLoose = bc->GetBool(KURVO_OPTIMIZE_LOOSE_POINTS, false);
+  const int32 upMode = bc->GetLong(KURVO_UP_MODE, 0);
+  const Real scaleStrength = bc->GetReal(KURVO_SCALE_STRENGTH, 0.0f);
+  const Real twistStrength = bc->GetReal(KURVO_TWIST_STRENGTH, 0.0f);
+  const auto* twistCurve = static_cast<const SplineData*>(bc->GetCustomDataType(KURVO_TWIST_CURVE, KH_CUSTOMDATA_SPLINE));
+  const auto* scaleCurve = static_cast<const SplineData*>(bc->GetCustomDataType(KURVO_SCALE_CURVE, KH_CUSTOMDATA_SPLINE));
+  const auto* profileCurve =
+      static_cast<const SplineData*>(bc->GetCustomDataType(KURVO_PROFILE_CURVE, KH_CUSTOMDATA_SPLINE));
+  const Real profileStrength = bc->GetReal(KURVO_PROFILE_STRENGTH, 0.0f);
+
+  const Matrix pathMg = pathObject->GetMg();
+  SplineObject* pathSpline = pathObject->GetRealSpline();
+  if (!pathSpline) return;
+
+  Matrix railMg;
+  SplineObject* railSpline = nullptr;
+  if (BaseObject* railObject = bc->GetObjectLink(KURVO_RAIL, doc)) {
+    railMg = railObject->GetMg();
+    railSpline = railObject->GetRealSpline();
+  }
+
+  PathRecord path, rail;
+  OpenPath(path, pathSpline);
+  if (railSpline) OpenPath(rail, railSpline);
+
+  bc->SetReal(KURVO_SPLINE_LENGTH, path.length);
+
+  auto* pointObject = static_cast<PointObject*>(op);
+  Vector* points = pointObject->GetPointW();
+  const int32 count = pointObject->GetPointCount();
+  // A path without length has no positions to map onto: the points stay as
+  // they are rather than becoming not-a-number.
+  if (count <= 0 || !points || path.length == 0.0f) {
+    ClosePaths(path, rail);
+    return;
+  }
+
+  Real* weights = pointObject->CalcVertexMap(mod);
+
+  PointMapper mapper;
+  const Matrix toObject = Invert(opMg);
+  mapper.toDeformer = Invert(modMg) * opMg;
+  mapper.toObject = toObject * pathMg;
+
+  ReadEndValues(path);
+  if (rail.spline) ReadEndValues(rail);
+
+  mapper.closed = pathSpline->IsClosed() != 0;
+  mapper.length = path.length;
+  mapper.step = path.length / 1000.0f;
+  mapper.offset = mapper.closed ? offset + 1000.0f : offset;
+  mapper.stretch = stretch != 0;
+  mapper.stretchFactor = stretchFactor;
+
+  const Vector halfSize = op->GetRad();
+  const Vector centre = op->GetMp();
+  mapper.zLow = centre.z - halfSize.z;
+  // An object without extent along Z evaluates the profile at 0 everywhere
+  // instead of at an infinite or undefined position.
+  mapper.zScale = halfSize.z != 0.0f ? 1.0f / (2.0f * halfSize.z) : 0.0f;
+  mapper.objectPosition = opMg.off;
+
+  if (randomFactor != 0.0f) {
+    if (BaseTag* tag = op->GetTag(ID_VORLADEFORMERTAG, 0)) {
+      const int32 index = tag->GetDataInstance()->GetLong(VORLADEFORMERTAG_INDEX, 0);
+      random.Init(static_cast<uint32>(index) * 7123u);
+    }
+  }
+  mapper.random = random.Get01() * randomFactor;
+
+  mapper.frame.upMode = upMode;
+  mapper.frame.upNormal = Normalize(upVector);
+  mapper.frame.path = &path;
+  mapper.frame.rail = rail.spline ? &rail : nullptr;
+  mapper.frame.railMatrix = railMg;
+
+  mapper.profile = CurveLookup{profileCurve, 1.0f};
+  mapper.profileStrength = profileStrength;
+  mapper.scale = CurveLookup{scaleCurve, 1.0f};
+  mapper.scaleStrength = scaleStrength;
+  mapper.twist = CurveLookup{twistCurve, 0.0f};
+  mapper.twistStrength = twistStrength;
+  mapper.rotation = rotation;
+  mapper.weights = weights;
+  mapper.Prepare();
+
+  // The stop test comes before each block of 64 points.
+  for (int32 first = 0; first < count; first += PointMapper::kBlock) {
+    if (thread && thread->TestBreak()) break;
+    mapper.MapBlock(points, first, std::min(PointMapper::kBlock, count - first));
+  }
+
+  op->Message(KH_MSG_UPDATE, nullptr);
+  _GeFree(weights);
+  ClosePaths(path, rail);
+
+  if (optimizePoints || optimizePolygons) {
+    BaseContainer settings;
+    settings.SetReal(OPTIMIZE_SETTING_TOLERANCE, tolerance);
+    settings.SetBool(OPTIMIZE_SETTING_POINTS, optimizePoints);
+    settings.SetBool(OPTIMIZE_SETTING_POLYGONS, optimizePolygons);
+    settings.SetBool(OPTIMIZE_SETTING_LOOSE_POINTS, optimizeLoose);
+    ModelingCommandData command;
+    command.doc = doc;
+    command.op = op;
+    command.bc = &settings;
+    if (SendModelingCommand(KURVO_OPTIMIZE_COMMAND, command)) op->Message(KH_MSG_UPDATE, nullptr);
+  }
+}

@@ -1,0 +1,11 @@
+// The deformation run: bends the points of `op` along the path linked in the
+// deformer `mod`, writes the path length back into mod's parameters and runs
+// the host's optimize command when asked.
+#pragma once
+
+#include "kurvo_api.h"
+
+// `random` is the deformer node's generator (one draw per run). `thread` may
+// be null; otherwise it is asked every 64 points whether to stop.
+void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObject* op,
+                    const Matrix& opMg, const Matrix& modMg, BaseThread* thread);

@@ -1,0 +1,357 @@
+// The deformation run end to end: points of a real scene bent along real
+// paths, checked against expectations computed here from first principles.
+#include <cmath>
+#include <numbers>
+
+#include "arc_length.h"
+#include "deformer_fixture.h"
+#include "math/random.h"
+#include "spline.h"
+
+namespace kurvo::test {
+namespace {
+
+constexpr float kPi = std::numbers::pi_v<float>;
+
+// Independent evaluation of a path with the host's geometry library: arc
+// length, point and tangent, straight continuation past both ends.
+class ReferencePath {
+ public:
+  explicit ReferencePath(const Object* spline) : seg_(geo::MakeSegmentView(spline->spline(), 0)) {
+    EXPECT_TRUE(table_.Build(seg_));
+  }
+  double Length() const { return table_.Length(); }
+  Vector Point(double pos) const {
+    if (pos > 1) return At(1) + Tangent(1) * static_cast<float>((pos - 1) * Length());
+    if (pos < 0) return At(0) + Tangent(0) * static_cast<float>(pos * Length());
+    return At(pos);
+  }
+  Vector Tangent(double pos) const {
+    pos = std::clamp(pos, 0.0, 1.0);
+    return geo::SplineTangent(seg_, table_.UniformToNatural(static_cast<float>(pos)));
+  }
+
+ private:
+  Vector At(double pos) const { return geo::SplinePoint(seg_, table_.UniformToNatural(static_cast<float>(pos))); }
+  geo::SegmentView seg_;
+  geo::ArcLengthTable table_;
+};
+
+// Where a point should land with flat curves, no stretch, open path, up mode
+// 0: its Z becomes arc length, its X and Y offsets in the frame whose X axis
+// is up x tangent, rolled by `roll` and scaled by `scale`.
+Vector ExpectedMapping(const Vector& p, const Matrix& opMg, const Matrix& modMg, const Matrix& pathMg,
+                       const ReferencePath& path, Vector up, double roll, double scale) {
+  const Vector q = Invert(modMg) * (opMg * p);
+  const double pos = q.z / path.Length();
+  const Vector t = path.Tangent(pos);
+  const Vector x = Normalize(Cross(Normalize(up), t));
+  const Vector y = Normalize(Cross(t, x));
+  const float c = static_cast<float>(std::cos(roll)), s = static_cast<float>(std::sin(roll));
+  const Vector xr = (x * c - y * s) * static_cast<float>(scale);
+  const Vector yr = (x * s + y * c) * static_cast<float>(scale);
+  return Invert(opMg) * (pathMg * (path.Point(pos) + xr * q.x + yr * q.y));
+}
+
+std::vector<Vector> XLinePoints() { return {Vector(0, 0, 0), Vector(200, 0, 0)}; }
+
+class DeformationTest : public DeformerTest {
+ protected:
+  // A point object under a deformer whose path is a straight line along +X
+  // of length 200 from the origin.
+  void SetUpXLine(std::vector<Vector> points) {
+    path_ = MakeSpline(XLinePoints(), 0, false);
+    object_ = MakePointObject(std::move(points));
+    deformer_ = MakeDeformer(object_, path_);
+    rest_ = object_->points();
+  }
+  // Runs the deformer once on the rest points.
+  const std::vector<Vector>& RunOnce() {
+    object_->points() = rest_;
+    object_->refreshBox();
+    Modify(deformer_);
+    return object_->points();
+  }
+  Object* path_ = nullptr;
+  Object* object_ = nullptr;
+  Object* deformer_ = nullptr;
+  std::vector<Vector> rest_;
+};
+
+TEST_F(DeformationTest, DefaultsAlongAStraightPathFromItsOriginMoveNothing) {
+  for (int interpolation : {0, 1}) {
+    SCOPED_TRACE(interpolation);
+    Object* path = MakeSpline({Vector(0, 0, 0), Vector(0, 0, 100), Vector(0, 0, 200), Vector(0, 0, 300)},
+                              interpolation, false);
+    Object* o = MakePointObject(Cylinder(25, -80, 420, 11, 8));
+    const Matrix placed = MatrixMove(Vector(40, -25, 70)) * MatrixRotY(0.4f) * MatrixRotX(-0.2f);
+    doc().setLocalMatrix(o, ToKh(placed));
+    // The deformer sits at the world origin, unrotated, below the placed object.
+    doc().setLocalMatrix(MakeDeformer(o, path), ToKh(Invert(placed)));
+    const std::vector<Vector> before = o->points();
+    doc().evaluate();
+    ASSERT_EQ(o->points().size(), before.size());
+    for (size_t i = 0; i < before.size(); ++i) EXPECT_VEC_NEAR(o->points()[i], before[i], 2e-3f);
+  }
+}
+
+TEST_F(DeformationTest, CylinderFollowsACubicPathAsComputedIndependently) {
+  Object* path = MakeSpline({Vector(0, 0, 0), Vector(0, 0, 50), Vector(10, 0, 100), Vector(30, 0, 140),
+                             Vector(60, 0, 170), Vector(100, 0, 190), Vector(140, 0, 200), Vector(180, 0, 205)},
+                            1, false);
+  doc().setLocalMatrix(path, ToKh(MatrixMove(Vector(5, 20, -10)) * MatrixRotY(0.3f)));
+  Object* o = MakePointObject(Cylinder(12, -30, 330, 19, 12));
+  doc().setLocalMatrix(o, ToKh(MatrixMove(Vector(3, -4, 15))));
+  Object* d = MakeDeformer(o, path);
+  doc().setLocalMatrix(d, ToKh(MatrixMove(Vector(-3, 4, -15)) * MatrixRotZ(0.1f)));
+  Params(d).setReal(1001, 0.35f);  // roll
+  Params(d).setReal(1008, 1.5f);   // scale strength
+  const std::vector<Vector> rest = o->points();
+
+  doc().evaluate();
+
+  const ReferencePath ref(path);
+  EXPECT_NEAR(Params(d).getReal(1014), ref.Length(), 1e-3);
+  const Matrix opMg = ToMatrix(o->globalMatrix()), modMg = ToMatrix(d->globalMatrix());
+  const Matrix pathMg = ToMatrix(path->globalMatrix());
+  for (size_t i = 0; i < rest.size(); ++i) {
+    const Vector expected = ExpectedMapping(rest[i], opMg, modMg, pathMg, ref, Vector(0, 1, 0), 0.35, 1.5);
+    SCOPED_TRACE(i);
+    EXPECT_VEC_NEAR(o->points()[i], expected, 5e-3f);
+  }
+}
+
+TEST_F(DeformationTest, PointsPastEitherEndFollowTheEndTangent) {
+  SetUpXLine({Vector(0, 0, 300), Vector(0, 0, -50), Vector(3, 5, 300), Vector(3, 5, 100)});
+  const auto& out = RunOnce();
+  EXPECT_VEC_NEAR(out[0], Vector(300, 0, 0), 1e-3f);  // 1.5 L: E + ET * 100
+  EXPECT_VEC_NEAR(out[1], Vector(-50, 0, 0), 1e-3f);  // -0.25 L: B + BT * -50
+  // Offsets: X across the path is up x tangent = -Z, Y stays up.
+  EXPECT_VEC_NEAR(out[2], Vector(300, 5, -3), 1e-3f);
+  EXPECT_VEC_NEAR(out[3], Vector(100, 5, -3), 1e-3f);
+  EXPECT_FLOAT_EQ(Params(deformer_).getReal(1014), 200.0f);
+}
+
+TEST_F(DeformationTest, ClosedPathWrapsPositionsBeforeItsStart) {
+  Object* square =
+      MakeSpline({Vector(0, 0, 0), Vector(100, 0, 0), Vector(100, 0, 100), Vector(0, 0, 100)}, 0, true);
+  Object* o = MakePointObject({Vector(0, 0, -100), Vector(0, 0, -50), Vector(0, 0, 450)});
+  Object* d = MakeDeformer(o, square);
+  Modify(d);
+  EXPECT_FLOAT_EQ(Params(d).getReal(1014), 400.0f);
+  EXPECT_VEC_NEAR(o->points()[0], Vector(0, 0, 100), 1e-3f);  // -0.25 L -> 0.75
+  EXPECT_VEC_NEAR(o->points()[1], Vector(0, 0, 50), 1e-3f);   // -0.125 L -> 0.875
+  EXPECT_VEC_NEAR(o->points()[2], Vector(50, 0, 0), 1e-3f);   // 1.125 L -> 0.125
+
+  // The same points on the open path continue straight instead.
+  Params(square).setBool(1002, false);
+  o->points() = {Vector(0, 0, -50)};
+  Modify(d);
+  EXPECT_FLOAT_EQ(Params(d).getReal(1014), 300.0f);
+  EXPECT_VEC_NEAR(o->points()[0], Vector(-50, 0, 0), 1e-3f);
+}
+
+TEST_F(DeformationTest, OffsetAndStretchMovePositionsAlongThePath) {
+  SetUpXLine({Vector(0, 0, 20)});
+  Params(deformer_).setReal(1000, 0.25f);
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(70, 0, 0), 1e-3f);
+  // Stretch: the position advances by factor / 1000 per unit of Z.
+  Params(deformer_).setBool(1005, true);
+  Params(deformer_).setReal(1006, 2.0f);
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(58, 0, 0), 1e-3f);  // 0.25 + 0.04 of 200
+}
+
+TEST_F(DeformationTest, ScaleStrengthScalesTheDistanceFromThePath) {
+  SetUpXLine({Vector(3, 5, 100)});
+  Params(deformer_).setReal(1008, 2.0f);
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 10, -6), 1e-3f);
+  Params(deformer_).setReal(1008, 0.0f);
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 0, 0), 1e-3f);
+}
+
+TEST_F(DeformationTest, TwistActsOnlyThroughTheRandomFactor) {
+  SetUpXLine({Vector(0, 10, 100)});
+  SetCurve(deformer_, 1003, {{0, 1}, {1, 1}});
+  Params(deformer_).setReal(1007, 90.0f);
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 10, 0), 1e-3f);  // KURVO_RANDOM 0: no twist
+
+  // Without a tag the node's generator runs on: each run rolls differently.
+  Params(deformer_).setReal(1203, 1.0f);
+  Random reference;
+  reference.Get01();  // the draw of the first run above
+  for (int run = 0; run < 2; ++run) {
+    const float angle = kPi / 2 * reference.Get01();
+    EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 10 * std::cos(angle), -10 * std::sin(angle)), 1e-3f);
+  }
+
+  // With a tag the generator restarts from index x 7123 every run.
+  Tag* tag = doc().addTag(object_, kTagType);
+  tag->parameters().setLong(1000, 3);
+  reference.Init(3 * 7123);
+  const float angle = kPi / 2 * reference.Get01();
+  for (int run = 0; run < 2; ++run)
+    EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 10 * std::cos(angle), -10 * std::sin(angle)), 1e-3f);
+
+  // Index 0 seeds with 0; a huge index wraps in 32 bits.
+  tag->parameters().setLong(1000, 0);
+  reference.Init(0);
+  const float zeroAngle = kPi / 2 * reference.Get01();
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 10 * std::cos(zeroAngle), -10 * std::sin(zeroAngle)), 1e-3f);
+  tag->parameters().setLong(1000, 2000000000);
+  reference.Init(2000000000u * 7123u);
+  const float wrapAngle = kPi / 2 * reference.Get01();
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 10 * std::cos(wrapAngle), -10 * std::sin(wrapAngle)), 1e-3f);
+}
+
+TEST_F(DeformationTest, WeightsBlendBetweenRestAndDeformedPoint) {
+  SetUpXLine({Vector(0, 10, 100), Vector(0, 10, 50), Vector(0, 10, 150)});
+  Tag* map = doc().addTag(object_, KH_TYPE_VERTEXMAP);
+  ASSERT_NE(map, nullptr);
+  map->weights = {0.0f, 0.5f, 1.0f};
+  const auto& out = RunOnce();
+  EXPECT_VEC_NEAR(out[0], Vector(0, 10, 100), 1e-4f);
+  EXPECT_VEC_NEAR(out[1], Vector(25, 10, 25), 1e-3f);
+  EXPECT_VEC_NEAR(out[2], Vector(150, 10, 0), 1e-3f);
+}
+
+TEST_F(DeformationTest, UpModesChooseTheCrossSection) {
+  SetUpXLine({Vector(0, 10, 100)});
+  // Up vector of zero length: the cross-section collapses onto the path.
+  Params(deformer_).setVector(1023, {0, 0, 0});
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 0, 0), 1e-3f);
+  Params(deformer_).setVector(1023, {0, 1, 0});
+
+  // Rail mode: up points from the path to the rail (rail below: flipped).
+  Params(deformer_).setLong(1024, 2);
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 0, 0), 1e-3f);  // no rail yet
+  Object* rail = MakeSpline(XLinePoints(), 0, false);
+  doc().setLocalMatrix(rail, ToKh(MatrixMove(Vector(0, -50, 0))));
+  doc().setLink(deformer_, 1015, rail);
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, -10, 0), 1e-3f);
+  Object* notASpline = MakePointObject({Vector(0, 0, 0)});
+  doc().setLink(deformer_, 1015, notASpline);
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 0, 0), 1e-3f);
+
+  // Path-shape mode: up is the cross product of two nearby path positions.
+  Params(deformer_).setLong(1024, 1);
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 0, 0), 1e-3f);  // a line through the origin
+  path_->points() = {Vector(0, 0, 50), Vector(200, 0, 50)};
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 10, 50), 1e-3f);
+
+  // Any other mode leaves the frame empty.
+  Params(deformer_).setLong(1024, 7);
+  EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 0, 50), 1e-3f);
+}
+
+TEST_F(DeformationTest, WithoutAPathNothingMovesAndTheLengthIsKept) {
+  Object* o = MakePointObject(Cylinder(5, 0, 50, 3, 4));
+  Object* d = MakeDeformer(o, nullptr);
+  Params(d).setReal(1014, 123.0f);
+  const std::vector<Vector> before = o->points();
+  doc().evaluate();
+  EXPECT_EQ(o->points(), before);
+  EXPECT_EQ(Params(d).getReal(1014), 123.0f);
+
+  doc().setLink(d, 1002, MakePointObject({Vector(1, 1, 1)}));  // no spline form
+  doc().evaluate();
+  EXPECT_EQ(o->points(), before);
+  EXPECT_EQ(Params(d).getReal(1014), 123.0f);
+}
+
+// A path of length 0 has no positions: the points stay (instead of becoming
+// not-a-number) and the read-out says 0.
+TEST_F(DeformationTest, ZeroLengthPathLeavesThePointsAndReportsZero) {
+  Object* path = MakeSpline({Vector(5, 5, 5), Vector(5, 5, 5), Vector(5, 5, 5)}, 1, false);
+  Object* o = MakePointObject(Cylinder(5, 0, 50, 3, 4));
+  Object* d = MakeDeformer(o, path);
+  Params(d).setReal(1014, 77.0f);
+  const std::vector<Vector> before = o->points();
+  doc().evaluate();
+  EXPECT_EQ(o->points(), before);
+  EXPECT_EQ(Params(d).getReal(1014), 0.0f);
+}
+
+// An object without Z extent reads its profile at 0 rather than at an
+// undefined position.
+TEST_F(DeformationTest, FlatObjectUsesTheProfileStartValue) {
+  SetUpXLine({Vector(0, 4, 0), Vector(3, 0, 0)});
+  SetCurve(deformer_, 1122, {{0, 2}, {1, 0}});
+  const auto& out = RunOnce();
+  EXPECT_VEC_NEAR(out[0], Vector(0, 8, 0), 1e-4f);
+  EXPECT_VEC_NEAR(out[1], Vector(0, 0, -6), 1e-4f);
+}
+
+TEST_F(DeformationTest, ProfileScalesTheCrossSectionOverTheObjectsLength) {
+  SetUpXLine({Vector(0, 4, 0), Vector(0, 4, 100), Vector(0, 4, 200)});
+  SetCurve(deformer_, 1122, {{0, 0}, {1, 2}});
+  const auto& out = RunOnce();
+  EXPECT_VEC_NEAR(out[0], Vector(0, 0, 0), 1e-4f);
+  EXPECT_VEC_NEAR(out[1], Vector(100, 4, 0), 1e-3f);
+  EXPECT_VEC_NEAR(out[2], Vector(200, 8, 0), 1e-3f);
+}
+
+// A container that lacks a curve (an old or edited scene) uses the curve's
+// flat default.
+TEST_F(DeformationTest, MissingCurvesReadAsTheirFlatDefaults) {
+  SetUpXLine({Vector(3, 5, 100), Vector(0, 2, 20)});
+  const std::vector<Vector> expected = RunOnce();
+  Params(deformer_).setReal(1203, 1.0f);  // would twist, had the twist curve a value
+  Params(deformer_).setReal(1007, 90.0f);
+  for (int32_t id : {1003, 1004, 1122}) Params(deformer_).remove(id);
+  const auto& out = RunOnce();
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_VEC_NEAR(out[i], expected[i], 1e-4f);
+}
+
+TEST_F(DeformationTest, StoppedRunLeavesTheRestButStillSendsTheUpdate) {
+  SetUpXLine(Cylinder(5, 10, 150, 25, 8));  // 200 points
+  host::BreakThread thread;
+
+  // Stop at the first test: nothing moves. The box was stale on purpose; the
+  // update message refreshes it.
+  object_->points() = rest_;
+  object_->points()[0] = Vector(0, 0, 1000);
+  const std::vector<Vector> before = object_->points();
+  thread.stopAfter(0);
+  Modify(deformer_, &thread);
+  EXPECT_EQ(object_->points(), before);
+  EXPECT_EQ(thread.calls(), 1);
+  EXPECT_NEAR(object_->boxHalfSize().z, (1000.0f - 10.0f) / 2, 1e-3f);
+
+  // Allow one test: points 0..63 move, the next test (at 64) stops the rest.
+  object_->points() = rest_;
+  thread.stopAfter(1);
+  Modify(deformer_, &thread);
+  EXPECT_EQ(thread.calls(), 2);
+  for (size_t i = 0; i < rest_.size(); ++i) {
+    if (i < 64)
+      EXPECT_NE(object_->points()[i], rest_[i]) << i;
+    else
+      EXPECT_EQ(object_->points()[i], rest_[i]) << i;
+  }
+  // A thread that never stops is asked at 0, 64, 128 and 192.
+  object_->points() = rest_;
+  thread.stopAfter(-1);
+  Modify(deformer_, &thread);
+  EXPECT_EQ(thread.calls(), 4);
+}
+
+TEST_F(DeformationTest, OptimizeRunsOnlyWhenPointsOrPolygonsAreSwitchedOn) {
+  // Points 0 and 1 coincide; point 4 is used by no polygon.
+  SetUpXLine({Vector(0, 0, 10), Vector(0, 0, 10), Vector(5, 0, 10), Vector(0, 5, 10), Vector(9, 9, 10)});
+  doc().setPolygons(object_, {{0, 2, 3, 3}, {1, 2, 3, 3}});
+  Params(deformer_).setBool(1013, true);  // loose points alone: no command
+  doc().evaluate();
+  EXPECT_EQ(object_->points().size(), 5u);
+
+  Params(deformer_).setBool(1011, true);  // merge, and drop the loose point
+  doc().evaluate();
+  EXPECT_EQ(object_->points().size(), 3u);
+
+  Params(deformer_).setBool(1011, false);
+  Params(deformer_).setBool(1012, true);  // polygons also run it: the loose point goes
+  doc().evaluate();
+  EXPECT_EQ(object_->points().size(), 4u);
+}
+
+}  // namespace
+}  // namespace kurvo::test
