@@ -82,7 +82,7 @@ void KH_CALL offScreenOn(KhUserArea* handle) {
   });
 }
 void KH_CALL setTimer(KhUserArea* handle, int32_t ms) {
-  if (UserArea* a = userAreaFrom(handle)) a->timerMs = ms > 0 ? ms : 0;
+  if (UserArea* a = userAreaFrom(handle)) a->setTimer(ms);
 }
 int32_t KH_CALL getInputState(KhUserArea* handle, int32_t device, int32_t channel,
                               KhContainerValue* result) {
@@ -110,6 +110,7 @@ int32_t KH_CALL sendParentMessage(KhUserArea* handle, const KhContainerValue* me
     UserArea* a = userAreaFrom(handle);
     const Container* msg = containerOf(message);
     if (!a || !a->dialog || !msg) return 0;
+    a->parentMessages.push_back(*msg);
     return a->dialog->send(*msg, nullptr);
   });
 }

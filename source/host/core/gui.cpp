@@ -16,6 +16,11 @@ Dialog::~Dialog() {
 int32_t Dialog::send(const Container& message, UserArea* area) {
   if (!callback) return 0;
   result.reset();
+  // Every draw starts on an erased canvas, whoever asked for it.
+  if (area && message.id == kMsgDraw) {
+    area->offScreen = false;
+    area->erase();
+  }
   Container copy(message);
   return callback(handle(), area ? area->handle() : nullptr, &copy.self);
 }
@@ -37,6 +42,15 @@ void Dialog::flushRedraws() {
   queue.swap(redrawQueue);
   for (int32_t id : queue)
     if (UserArea* a = areaById(id)) a->draw();
+}
+
+int32_t Dialog::advanceClock(int32_t ms) {
+  int32_t sent = 0;
+  // A timer message may take an area down; walk a copy and re-check.
+  const std::vector<UserArea*> snapshot = areas;
+  for (UserArea* a : snapshot)
+    if (std::find(areas.begin(), areas.end(), a) != areas.end()) sent += a->advanceClock(ms);
+  return sent;
 }
 
 UserArea::UserArea(Dialog* dialog_, int32_t id_, void* areaObject_, const Gadget* gadget)
@@ -73,24 +87,60 @@ int32_t UserArea::draw() {
   msg.setLong(2, 0);
   msg.setLong(3, width);
   msg.setLong(4, height);
-  offScreen = false;
   return dialog->send(msg, this);
 }
 
 bool UserArea::tick() {
   if (!dialog || timerMs <= 0) return false;
+  timerElapsed = 0;
   dialog->send(kMsgTimer, this);
   return true;
 }
 
-int32_t UserArea::mouseEvent(int32_t x, int32_t y, int32_t channel) {
+void UserArea::setTimer(int32_t ms) noexcept {
+  timerMs = ms > 0 ? ms : 0;
+  timerElapsed = 0;
+}
+
+int32_t UserArea::advanceClock(int32_t ms) {
+  int32_t sent = 0;
+  int32_t left = std::max(0, ms);
+  while (dialog && timerMs > 0) {
+    const int32_t due = timerMs - timerElapsed;
+    if (left < due) {
+      timerElapsed += left;
+      break;
+    }
+    left -= due;
+    // A tick that stops the timer ends the run; one that re-sets it starts
+    // the new interval now.
+    tick();
+    ++sent;
+  }
+  if (timerMs <= 0) timerElapsed = 0;
+  return sent;
+}
+
+int32_t UserArea::cursorInfo() {
+  if (!dialog) return 0;
+  return dialog->send(kMsgCursorInfo, this);
+}
+
+int32_t UserArea::inputEvent(int32_t device, int32_t x, int32_t y, int32_t channel) {
   if (!dialog) return 0;
   Container msg(kMsgInput);
-  msg.setLong(kFieldDevice, kDeviceMouse);
+  msg.setLong(kFieldDevice, device);
   msg.setLong(kFieldChannel, channel);
   msg.setLong(kFieldX, x);
   msg.setLong(kFieldY, y);
   return dialog->send(msg, this);
+}
+
+void UserArea::erase() {
+  const KhVector saved = pen;
+  pen = background;
+  fillRect(0, 0, canvas.width() - 1, canvas.height() - 1);
+  pen = saved;
 }
 
 namespace {

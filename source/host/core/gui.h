@@ -1,6 +1,10 @@
 // Host side of dialogs and user areas. A dialog routes every message through
 // the module's one callback; a user area draws into an off-screen RGBA canvas
 // of its size and records each drawing call so tests can look at both.
+//
+// Time is the caller's: a headless host has no event loop, so timers advance
+// only when the caller moves the clock (advanceClock), which delivers one
+// timer message per elapsed interval while the area's timer is armed.
 #pragma once
 
 #include <cstdint>
@@ -76,6 +80,8 @@ class Dialog {
   Gadget* gadgetById(int32_t id) noexcept;
   // Sends a draw message to every area queued by redraw_later.
   void flushRedraws();
+  // Moves the clock of every area by `ms`; answers the timer messages sent.
+  int32_t advanceClock(int32_t ms);
 };
 
 struct DrawCall {
@@ -100,12 +106,16 @@ class UserArea {
   int32_t minWidth = 0;
   int32_t minHeight = 0;
   int32_t timerMs = 0;
-  int32_t originX = 0;  // screen position of the area's top left corner
+  int32_t timerElapsed = 0;  // clock time since the timer was set or last fired
+  int32_t originX = 0;       // screen position of the area's top left corner
   int32_t originY = 0;
   KhVector pen{0, 0, 0};
+  // What the host erases the canvas with before each draw message.
+  KhVector background{0, 0, 0};
   bool offScreen = false;
   Bitmap canvas;
   std::vector<DrawCall> calls;
+  std::vector<Container> parentMessages;  // every send_parent_message, in order
 
   KhUserArea* handle() noexcept { return reinterpret_cast<KhUserArea*>(this); }
   // Resizes the area and tells the module ("bISI").
@@ -114,8 +124,24 @@ class UserArea {
   int32_t draw();
   // One timer tick when the timer runs; answers whether one was sent.
   bool tick();
+  // Moves the area's clock by `ms`: a timer message for every full interval
+  // that passes while the timer stays armed (a tick that stops or changes the
+  // timer ends the run). Answers the number sent.
+  int32_t advanceClock(int32_t ms);
+  // Arms (ms > 0) or stops the timer; the interval starts afresh.
+  void setTimer(int32_t ms) noexcept;
+  // The host's "cinf" request, sent while the pointer is over the area.
+  int32_t cursorInfo();
+  // An input event from `device` at screen position (x, y) on `channel`.
+  int32_t inputEvent(int32_t device, int32_t x, int32_t y, int32_t channel);
   // A mouse event at screen position (x, y) on `channel` (1: left button).
-  int32_t mouseEvent(int32_t x, int32_t y, int32_t channel);
+  int32_t mouseEvent(int32_t x, int32_t y, int32_t channel) { return inputEvent(kDeviceMouse, x, y, channel); }
+  // Screen position (x, y) lies on the area.
+  bool contains(int32_t x, int32_t y) const noexcept {
+    return x >= originX && y >= originY && x < originX + width && y < originY + height;
+  }
+  // Erases the canvas to the background (the host does so before a draw).
+  void erase();
 
   void fillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
   void blit(const Bitmap& bmp, int32_t wx, int32_t wy, int32_t ww, int32_t wh, int32_t x, int32_t y,
