@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the main job on the built-in
-# example.
+# example: writes out/demo.json, out/demo.glb and out/demo.png.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 KURVO_BUILD_TESTS=OFF "$root/scripts/build.sh" -DKURVO_BUILD_TESTS=OFF
 build="${BUILD_DIR:-$root/build}"
-"$build/bin/kurvo" info
+"$build/bin/kurvo" demo --out out/

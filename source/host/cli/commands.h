@@ -21,5 +21,9 @@ int& exitStatus();
 std::filesystem::path defaultPluginDir();
 
 void addInfoCommand(CLI::App& app, CommonOptions& common);
+void addEvalCommand(CLI::App& app, CommonOptions& common);
+void addRenderCommand(CLI::App& app, CommonOptions& common);
+void addDemoCommand(CLI::App& app, CommonOptions& common);
+void addPanelCommand(CLI::App& app, CommonOptions& common);
 
 }  // namespace kurvo::cli

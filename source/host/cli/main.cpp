@@ -12,6 +12,10 @@ int main(int argc, char** argv) {
   kurvo::cli::CommonOptions common;
   app.add_flag("-q,--quiet", common.quiet, "Do not echo the host console");
   kurvo::cli::addInfoCommand(app, common);
+  kurvo::cli::addEvalCommand(app, common);
+  kurvo::cli::addRenderCommand(app, common);
+  kurvo::cli::addDemoCommand(app, common);
+  kurvo::cli::addPanelCommand(app, common);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

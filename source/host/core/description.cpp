@@ -304,7 +304,7 @@ DescriptionResult parseDescriptionText(const std::string& text, const std::files
   json root;
   try {
     root = json::parse(text);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {  // syntax errors and numbers out of range
     result.error = file.string() + ": (syntax): " + e.what();
     return result;
   }

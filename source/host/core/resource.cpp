@@ -34,7 +34,7 @@ std::unique_ptr<Resource> Resource::parseStrings(const std::string& text,
   json root;
   try {
     root = json::parse(text);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {  // syntax errors and numbers out of range
     error = where + "(syntax): " + e.what();
     return nullptr;
   }

@@ -20,7 +20,14 @@ class BreakThread {
     limit_.store(calls);
     calls_.store(0);
   }
+  // Optional: called at every test (a deformer tests every 64 points), so
+  // a front end can show progress. Null: none.
+  void setObserver(void (*observer)(void* user), void* user) noexcept {
+    observer_ = observer;
+    observerUser_ = user;
+  }
   bool testBreak() noexcept {
+    if (observer_) observer_(observerUser_);
     const int64_t n = calls_.fetch_add(1) + 1;
     const int64_t limit = limit_.load();
     return limit >= 0 && n > limit;
@@ -32,6 +39,8 @@ class BreakThread {
  private:
   std::atomic<int64_t> limit_{-1};
   std::atomic<int64_t> calls_{0};
+  void (*observer_)(void*) = nullptr;
+  void* observerUser_ = nullptr;
 };
 
 inline BreakThread* threadFrom(KhThread* h) noexcept {

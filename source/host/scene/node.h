@@ -227,6 +227,12 @@ class Object final : public Node {
   void restoreRestState();
   void dropRestState();
   bool hasRestState() const noexcept { return hasRest_; }
+  // The object's own points and polygons, as they were before the deformers
+  // of the last evaluation ran (the current ones when none ran).
+  const std::vector<Vector>& restPoints() const noexcept { return hasRest_ ? restPoints_ : points(); }
+  const std::vector<kurvo::geo::Polygon>& restPolygons() const noexcept {
+    return hasRest_ ? restPolygons_ : polygons_;
+  }
   std::vector<uint64_t> appliedDeformers;  // serials and modes at the last run
 
   // A copy of the object without children and tags; null when a plug-in copy

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang-14 (into build-fuzz, with
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs each for a fixed
+# time on its seed corpus in fuzz/corpus/<target>/. Any crash, hang or
+# sanitizer report fails the run; the input that caused it is kept in
+# build-fuzz/crashes/<target>/ (copy it to tests/tool/fuzz_regressions/<target>/
+# once the fault is mended).
+#
+#   fuzz/run.sh [SECONDS_PER_TARGET]     (default 60)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+seconds="${1:-60}"
+build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
+
+# Optional step: the clang runtime with libFuzzer, when it is missing (kept
+# out of scripts/install-deps.sh, which the normal build uses).
+if ! compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null; then
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq clang-14 libclang-rt-14-dev ||
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq clang-14 libfuzzer-14-dev
+fi
+
+# The module links with --no-undefined, so it needs the sanitizer runtime as a
+# shared library; the fuzzers then use the same one (one runtime per process).
+runtime_dir="$(dirname "$(clang++-14 -print-file-name=libclang_rt.asan-x86_64.so)")"
+link_flags="-shared-libasan -Wl,-rpath,$runtime_dir"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
+  -DCMAKE_EXE_LINKER_FLAGS="$link_flags" -DCMAKE_MODULE_LINKER_FLAGS="$link_flags" \
+  -DCMAKE_SHARED_LINKER_FLAGS="$link_flags" \
+  -DKURVO_SANITIZE=address,undefined -DKURVO_BUILD_FUZZ=ON -DKURVO_BUILD_TESTS=OFF >/dev/null
+ninja -C "$build" Kurvo2 fuzz_scene fuzz_description fuzz_strings
+
+# verify_asan_link_order=0: the shared runtime is loaded by the fuzzer itself.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:verify_asan_link_order=0}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+status=0
+for target in scene description strings; do
+  work="$build/corpus/$target"
+  crashes="$build/crashes/$target"
+  mkdir -p "$work" "$crashes"
+  echo "== fuzz_$target for ${seconds}s"
+  if ! "$build/bin/fuzz_$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 \
+      -max_len=65536 -print_final_stats=1 -artifact_prefix="$crashes/" \
+      "$work" "$root/fuzz/corpus/$target"; then
+    echo "fuzz_$target failed; the input is in $crashes/" >&2
+    status=1
+  fi
+done
+exit $status

@@ -1,0 +1,47 @@
+// kurvo eval SCENE -o OUT: loads a scene, evaluates it once and writes the
+// result: the scene again (.json, with the deformed points) or every polygon
+// object as a world-space mesh (.obj, .glb, .ply, .stl, ...).
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+
+#include "commands.h"
+#include "scene_tasks.h"
+
+namespace kurvo::cli {
+namespace {
+
+struct EvalOptions {
+  std::string scene;
+  std::string out;
+  std::string pluginDir;
+};
+
+int runEval(const EvalOptions& options, const CommonOptions& common) {
+  std::string problem;
+  if (!isKnownOutput(options.out, problem)) return reportFailure(problem);
+  SceneRun run;
+  if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
+  if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
+  if (auto s = writeResult(run, options.out); !s) return reportFailure(s.message());
+  if (!common.quiet) std::printf("wrote %s\n", options.out.c_str());
+  return 0;
+}
+
+}  // namespace
+
+void addEvalCommand(CLI::App& app, CommonOptions& common) {
+  auto options = std::make_shared<EvalOptions>();
+  CLI::App* cmd = app.add_subcommand("eval", "Load a scene, evaluate it once and write the result");
+  cmd->add_option("scene", options->scene, "Scene file (.json)")->required();
+  cmd->add_option("-o,--out", options->out,
+                  "Output: .json (the scene with deformed points) or a mesh file (.obj .glb .gltf .ply .stl ...)")
+      ->required();
+  cmd->add_option("--plugins", options->pluginDir,
+                  "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
+  cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");
+  cmd->callback([options, &common] { exitStatus() = runEval(*options, common); });
+}
+
+}  // namespace kurvo::cli

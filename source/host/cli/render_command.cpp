@@ -1,0 +1,60 @@
+// kurvo render SCENE -o OUT.png: a preview picture of the evaluated scene:
+// shaded polygon objects, splines as lines and every object's editor drawing.
+#include <CLI/CLI.hpp>
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "commands.h"
+#include "scene_tasks.h"
+
+namespace kurvo::cli {
+namespace {
+
+struct RenderCommandOptions {
+  std::string scene;
+  std::string out;
+  std::string pluginDir;
+  int width = 1280;
+  int height = 720;
+  std::string view = "persp";
+};
+
+int runRender(const RenderCommandOptions& options, const CommonOptions& common) {
+  std::string ext = std::filesystem::path(options.out).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext != ".png") return reportFailure(options.out + ": the picture is written as PNG; name it .png");
+  kurvo::media::RenderOptions render;
+  const auto view = kurvo::media::parse_view(options.view);
+  if (!view) return reportFailure("--view: unknown view \"" + options.view + "\" (front, top, side or persp)");
+  render.view = *view;
+  render.width = options.width;
+  render.height = options.height;
+  SceneRun run;
+  if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
+  if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
+  if (auto s = renderPreview(run, options.out, render); !s) return reportFailure(s.message());
+  if (!common.quiet) std::printf("wrote %s\n", options.out.c_str());
+  return 0;
+}
+
+}  // namespace
+
+void addRenderCommand(CLI::App& app, CommonOptions& common) {
+  auto options = std::make_shared<RenderCommandOptions>();
+  CLI::App* cmd = app.add_subcommand("render", "Render a preview picture of a scene (PNG)");
+  cmd->add_option("scene", options->scene, "Scene file (.json)")->required();
+  cmd->add_option("-o,--out", options->out, "Picture to write (.png)")->required();
+  cmd->add_option("--width", options->width, "Picture width in pixels")->check(CLI::Range(16, 16384));
+  cmd->add_option("--height", options->height, "Picture height in pixels")->check(CLI::Range(16, 16384));
+  cmd->add_option("--view", options->view, "Camera: front, top, side or persp")
+      ->check(CLI::IsMember({"front", "top", "side", "persp"}));
+  cmd->add_option("--plugins", options->pluginDir,
+                  "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
+  cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");
+  cmd->callback([options, &common] { exitStatus() = runRender(*options, common); });
+}
+
+}  // namespace kurvo::cli

@@ -1,0 +1,107 @@
+#include "scene_tasks.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "commands.h"
+#include "mesh_export.h"
+#include "png_writer.h"
+#include "progress.h"
+#include "scene_preview.h"
+
+namespace kurvo::cli {
+
+using kurvo::media::Status;
+
+int reportFailure(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "kurvo: %s\n", message.c_str());
+  return 1;
+}
+
+Status startSession(const std::string& pluginDir, bool quiet, SceneRun& run) {
+  const std::filesystem::path dir = pluginDir.empty() ? defaultPluginDir() : std::filesystem::path(pluginDir);
+  kurvo::host::HostSession::Options options;
+  options.quiet = quiet;
+  run.session = std::make_unique<kurvo::host::HostSession>(options);
+  std::string error;
+  if (!run.session->loadPluginFolder(dir, error)) return Status::failure(error);
+  for (const std::string& d : run.session->state().diagnostics()) std::fprintf(stderr, "kurvo: %s\n", d.c_str());
+  if (!run.session->errors().empty()) return Status::failure(run.session->errors().front());
+  return Status::success();
+}
+
+namespace {
+
+// The number of stop tests that the next evaluation's deformers will make:
+// one per 64 points of every point object, per deformer on it.
+uint64_t expectedTests(const kurvo::host::Document& document) {
+  uint64_t total = 0;
+  document.forEachObject([&](kurvo::host::Object& o) {
+    if (!o.isPointObject()) return;
+    uint64_t deformers = 0;
+    for (auto* c = o.firstChild(); c; c = c->nextObject())
+      if (c->isDeformer() && c->deformEnabled()) ++deformers;
+    total += deformers * ((o.points().size() + 63) / 64);
+  });
+  return total;
+}
+
+}  // namespace
+
+Status loadAndEvaluate(SceneRun& run, const std::filesystem::path& file, bool quiet, const std::string* text) {
+  run.document = &run.session->newDocument();
+  kurvo::scenefile::LoadOptions options;
+  std::unique_ptr<kurvo::media::ProgressBar> loading;
+  options.progress = [&](uint64_t done, uint64_t total) {
+    if (!loading) loading = std::make_unique<kurvo::media::ProgressBar>("loading", total, quiet);
+    loading->set(done);
+  };
+  auto loaded = text ? kurvo::scenefile::loadSceneText(*text, file, *run.document, run.session->state(), options)
+                     : kurvo::scenefile::loadScene(file, *run.document, run.session->state(), options);
+  if (loading) loading->finish();
+  if (!loaded) return loaded.status();
+  run.scene = std::move(loaded.value());
+
+  kurvo::media::ProgressBar evaluating("evaluating", expectedTests(*run.document), quiet);
+  kurvo::host::BreakThread& thread = run.document->thread();
+  thread.setObserver([](void* bar) { static_cast<kurvo::media::ProgressBar*>(bar)->advance(); }, &evaluating);
+  run.document->evaluate();
+  thread.setObserver(nullptr, nullptr);
+  evaluating.finish();
+  return Status::success();
+}
+
+namespace {
+std::string lowerExtension(const std::filesystem::path& out) {
+  std::string ext = out.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext;
+}
+}  // namespace
+
+bool isKnownOutput(const std::filesystem::path& out, std::string& problem) {
+  const std::string ext = lowerExtension(out);
+  if (ext == ".json") return true;
+  const auto known = kurvo::media::supported_export_extensions();
+  if (std::find(known.begin(), known.end(), ext) != known.end()) return true;
+  std::string list = ".json";
+  for (const auto& k : known) list += " " + k;
+  problem = out.string() + ": unknown output format \"" + ext + "\" (known: " + list + ")";
+  return false;
+}
+
+Status writeResult(const SceneRun& run, const std::filesystem::path& out) {
+  if (lowerExtension(out) == ".json")
+    return kurvo::scenefile::saveScene(*run.document, run.scene, out, run.session->state());
+  return kurvo::media::export_meshes(kurvo::scenefile::worldMeshes(*run.document), out);
+}
+
+Status renderPreview(SceneRun& run, const std::filesystem::path& out, const kurvo::media::RenderOptions& options) {
+  const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*run.document);
+  const kurvo::media::Image image = kurvo::media::render(preview.drawList(), options);
+  return kurvo::media::write_png(image, out);
+}
+
+}  // namespace kurvo::cli

@@ -1,0 +1,46 @@
+// Steps the scene commands (eval, render, demo) share: start a host session
+// with the plug-ins, load and evaluate a scene with progress on a terminal,
+// write the result as a scene file or meshes, and render a preview.
+//
+// Every step answers a Status whose message is ready to print; only the
+// commands print and choose the exit status.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "core/host_session.h"
+#include "raster.h"
+#include "scene/document.h"
+#include "scene_file.h"
+
+namespace kurvo::cli {
+
+struct SceneRun {
+  std::unique_ptr<kurvo::host::HostSession> session;
+  kurvo::host::Document* document = nullptr;
+  kurvo::scenefile::Scene scene;
+};
+
+// A session with every module of `pluginDir` (empty: the default folder).
+kurvo::media::Status startSession(const std::string& pluginDir, bool quiet, SceneRun& run);
+
+// Loads `file` (or, when `text` is given, that text under the name `file`)
+// into a new document of the session and evaluates it once.
+kurvo::media::Status loadAndEvaluate(SceneRun& run, const std::filesystem::path& file, bool quiet,
+                                     const std::string* text = nullptr);
+
+// True for the extensions `writeResult` understands (".json" and the mesh formats).
+bool isKnownOutput(const std::filesystem::path& out, std::string& problem);
+// ".json": the scene with deformed points; otherwise every polygon object as a
+// world-space mesh in the format of the extension.
+kurvo::media::Status writeResult(const SceneRun& run, const std::filesystem::path& out);
+
+kurvo::media::Status renderPreview(SceneRun& run, const std::filesystem::path& out,
+                                   const kurvo::media::RenderOptions& options);
+
+// Prints "kurvo: <message>" on stderr and answers 1.
+int reportFailure(const std::string& message);
+
+}  // namespace kurvo::cli

@@ -1,0 +1,50 @@
+// What the scene reader knows while it walks a file: the file's name for
+// messages, the object being read, and strict readers of JSON values that
+// fail with one message naming the file, the object and the field.
+//
+// A failure is thrown as SceneError inside the reader and turned into a
+// failed Status at the library's edge (scene_file.h); nothing escapes it.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "json_text.h"
+#include "kh_types.h"
+#include "vector.h"
+
+namespace kurvo::scenefile {
+
+struct SceneError {
+  std::string message;
+};
+
+class ReadContext {
+ public:
+  std::string file;    // as shown in messages
+  std::string object;  // name of the object being read; empty at the top
+
+  // Throws SceneError: "<file>: object "<name>": <field>: <problem>".
+  [[noreturn]] void fail(const std::string& field, const std::string& problem) const;
+
+  // Fails with "unknown field" for any key not in `keys`.
+  void allowOnly(const Json& object, const std::string& path, std::initializer_list<const char*> keys) const;
+  void requireObject(const Json& value, const std::string& field) const;
+  void requireArray(const Json& value, const std::string& field) const;
+
+  // Typed reads. Numbers must be finite as single-precision values.
+  float number(const Json& value, const std::string& field) const;
+  int32_t integer(const Json& value, const std::string& field) const;
+  bool boolean(const Json& value, const std::string& field) const;
+  const std::string& text(const Json& value, const std::string& field) const;
+  Vector vector(const Json& value, const std::string& field) const;
+  // [[tx,ty,tz],[xx,xy,xz],[yx,yy,yz],[zx,zy,zz]]
+  KhMatrix matrix(const Json& value, const std::string& field) const;
+};
+
+// "field[index]" and "field.key", for paths in messages.
+std::string indexed(const std::string& field, size_t index);
+std::string member(const std::string& field, const std::string& key);
+
+}  // namespace kurvo::scenefile

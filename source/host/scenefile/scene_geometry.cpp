@@ -1,0 +1,439 @@
+#include "scene_geometry.h"
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <system_error>
+
+#include "mesh_import.h"
+#include "mesh_primitives.h"
+#include "polygon_split.h"
+#include "scene/node.h"
+
+namespace kurvo::scenefile {
+namespace {
+
+using kurvo::geo::Polygon;
+
+constexpr double kDegrees = 180.0 / std::numbers::pi;
+
+// ---- small readers
+
+float numberOr(const Json& block, const char* key, float fallback, const ReadContext& c, const std::string& f) {
+  return block.contains(key) ? c.number(block[key], member(f, key)) : fallback;
+}
+
+float positiveOr(const Json& block, const char* key, float fallback, const ReadContext& c, const std::string& f) {
+  const float v = numberOr(block, key, fallback, c, f);
+  if (!(v > 0.0f)) c.fail(member(f, key), "must be greater than 0");
+  return v;
+}
+
+int32_t countOr(const Json& block, const char* key, int32_t fallback, const ReadContext& c, const std::string& f) {
+  const int32_t v = block.contains(key) ? c.integer(block[key], member(f, key)) : fallback;
+  if (v < 1) c.fail(member(f, key), "must be at least 1");
+  return v;
+}
+
+void checkSize(double points, const GeometryLimits& limits, const ReadContext& c, const std::string& f) {
+  if (points > static_cast<double>(limits.maxPrimitivePoints))
+    c.fail(f, "would make about " + std::to_string(static_cast<uint64_t>(points)) + " points; at most " +
+                  std::to_string(limits.maxPrimitivePoints) + " are allowed");
+}
+
+std::vector<Vector> readPoints(const Json& list, const ReadContext& c, const std::string& f) {
+  c.requireArray(list, f);
+  std::vector<Vector> points;
+  points.reserve(list.size());
+  for (size_t i = 0; i < list.size(); ++i) points.push_back(c.vector(list[i], indexed(f, i)));
+  return points;
+}
+
+std::vector<Polygon> readPolygons(const Json& list, const std::vector<Vector>& points, const ReadContext& c,
+                                  const std::string& f) {
+  c.requireArray(list, f);
+  std::vector<Polygon> polygons;
+  polygons.reserve(list.size());
+  std::vector<int32_t> corners;
+  std::vector<kurvo::media::Polygon> split;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const Json& p = list[i];
+    const std::string pf = indexed(f, i);
+    if (!p.is_array() || p.size() < 3) c.fail(pf, "expected a polygon of at least 3 point indices");
+    corners.clear();
+    for (size_t k = 0; k < p.size(); ++k) {
+      const int32_t index = c.integer(p[k], indexed(pf, k));
+      if (index < 0 || static_cast<size_t>(index) >= points.size())
+        c.fail(indexed(pf, k), "point index " + std::to_string(index) + " is out of range (the object has " +
+                                   std::to_string(points.size()) + " points)");
+      corners.push_back(index);
+    }
+    if (corners.size() == 3) {
+      polygons.push_back(Polygon{corners[0], corners[1], corners[2], corners[2]});
+    } else if (corners.size() == 4) {
+      polygons.push_back(Polygon{corners[0], corners[1], corners[2], corners[3]});
+    } else {
+      // Larger polygons are cut into triangles in their own plane.
+      split.clear();
+      kurvo::media::append_polygon(points, corners, split);
+      for (const auto& s : split) polygons.push_back(Polygon{s.a, s.b, s.c, s.d});
+    }
+  }
+  return polygons;
+}
+
+// ---- mesh primitives
+
+kurvo::geo::Mesh makeMeshPrimitive(const Json& block, const ReadContext& c, const std::string& f,
+                                   const GeometryLimits& limits) {
+  c.requireObject(block, f);
+  if (!block.contains("kind")) c.fail(member(f, "kind"), "missing (plane, cube, cylinder, tube or sphere)");
+  const std::string& kind = c.text(block["kind"], member(f, "kind"));
+  if (kind == "plane") {
+    c.allowOnly(block, f, {"kind", "width", "depth", "width_segments", "depth_segments"});
+    const float w = positiveOr(block, "width", 200, c, f), d = positiveOr(block, "depth", 200, c, f);
+    const int32_t ws = countOr(block, "width_segments", 10, c, f), ds = countOr(block, "depth_segments", 10, c, f);
+    checkSize((ws + 1.0) * (ds + 1.0), limits, c, f);
+    return kurvo::geo::MakePlane(w, d, ws, ds);
+  }
+  if (kind == "cube") {
+    c.allowOnly(block, f, {"kind", "size", "segments"});
+    Vector size(200.0f);
+    if (block.contains("size")) {
+      const Json& s = block["size"];
+      size = s.is_number() ? Vector(c.number(s, member(f, "size"))) : c.vector(s, member(f, "size"));
+      if (!(size.x > 0 && size.y > 0 && size.z > 0)) c.fail(member(f, "size"), "must be greater than 0");
+    }
+    int32_t seg[3] = {1, 1, 1};
+    if (block.contains("segments")) {
+      const Json& s = block["segments"];
+      const std::string sf = member(f, "segments");
+      if (s.is_number()) {
+        seg[0] = seg[1] = seg[2] = c.integer(s, sf);
+      } else {
+        if (!s.is_array() || s.size() != 3) c.fail(sf, "expected a count or [x, y, z] counts");
+        for (int i = 0; i < 3; ++i) seg[i] = c.integer(s[static_cast<size_t>(i)], indexed(sf, static_cast<size_t>(i)));
+      }
+      if (seg[0] < 1 || seg[1] < 1 || seg[2] < 1) c.fail(sf, "must be at least 1");
+    }
+    const double x = seg[0] + 1.0, y = seg[1] + 1.0, z = seg[2] + 1.0;
+    checkSize(2.0 * (x * y + y * z + x * z), limits, c, f);
+    return kurvo::geo::MakeCube(size, seg[0], seg[1], seg[2]);
+  }
+  if (kind == "cylinder" || kind == "tube") {
+    if (kind == "tube")
+      c.allowOnly(block, f, {"kind", "radius", "height", "rotation_segments", "height_segments"});
+    else
+      c.allowOnly(block, f, {"kind", "radius", "height", "rotation_segments", "height_segments", "caps"});
+    const float r = positiveOr(block, "radius", 50, c, f), h = positiveOr(block, "height", 200, c, f);
+    const int32_t rs = countOr(block, "rotation_segments", 16, c, f);
+    const int32_t hs = countOr(block, "height_segments", 4, c, f);
+    bool caps = kind == "cylinder";
+    if (block.contains("caps")) caps = c.boolean(block["caps"], member(f, "caps"));
+    checkSize((rs + 1.0) * (hs + 3.0), limits, c, f);
+    return kurvo::geo::MakeCylinder(r, h, rs, hs, caps);
+  }
+  if (kind == "sphere") {
+    c.allowOnly(block, f, {"kind", "radius", "rotation_segments", "ring_segments"});
+    const float r = positiveOr(block, "radius", 100, c, f);
+    const int32_t rs = countOr(block, "rotation_segments", 24, c, f);
+    const int32_t ring = countOr(block, "ring_segments", 12, c, f);
+    checkSize((rs + 1.0) * (ring + 1.0), limits, c, f);
+    return kurvo::geo::MakeSphere(r, rs, ring);
+  }
+  c.fail(member(f, "kind"), "unknown polygon primitive \"" + kind + "\" (plane, cube, cylinder, tube or sphere)");
+}
+
+// ---- mesh files
+
+void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Polygon>& polygons,
+                  GeometrySource& source, const ReadContext& c, const std::filesystem::path& base,
+                  const GeometryLimits& limits) {
+  const std::string& name = c.text(entry["mesh"], "mesh");
+  if (!limits.allowMeshFiles) c.fail("mesh", "mesh files are not read here");
+  if (name.empty()) c.fail("mesh", "expected a file name");
+  std::filesystem::path file = std::filesystem::path(name);
+  if (file.is_relative()) file = base / file;
+  file = file.lexically_normal();
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) c.fail("mesh", "file not found: " + file.string());
+  if (std::filesystem::is_directory(file, ec)) c.fail("mesh", "is a directory: " + file.string());
+  auto imported = kurvo::media::import_meshes(file);
+  if (!imported) c.fail("mesh", imported.message());
+  std::string wanted;
+  if (entry.contains("mesh_name")) wanted = c.text(entry["mesh_name"], "mesh_name");
+  bool found = wanted.empty();
+  for (const kurvo::media::Mesh& m : imported.value()) {
+    if (!wanted.empty() && m.name != wanted) continue;
+    found = true;
+    const auto offset = static_cast<int32_t>(points.size());
+    points.insert(points.end(), m.points.begin(), m.points.end());
+    for (const auto& p : m.polygons) polygons.push_back(Polygon{p.a + offset, p.b + offset, p.c + offset, p.d + offset});
+  }
+  if (!found) c.fail("mesh_name", "no mesh named \"" + wanted + "\" in " + file.string());
+  source.meshFile = std::filesystem::absolute(file, ec);
+  if (ec) source.meshFile = file;
+  source.meshName = wanted;
+}
+
+// ---- spline primitives
+
+struct SplineKind {
+  const char* name;
+  int32_t type;
+};
+constexpr SplineKind kSplineKinds[] = {
+    {"line", host::kTypeLinePrimitive},           {"circle", host::kTypeCirclePrimitive},
+    {"arc", host::kTypeArcPrimitive},             {"rectangle", host::kTypeRectanglePrimitive},
+    {"helix", host::kTypeHelixPrimitive},
+};
+
+void readSplinePrimitive(const Json& block, host::Object& object, const ReadContext& c, const std::string& f,
+                         const GeometryLimits& limits) {
+  host::Container& p = object.parameters();
+  auto real = [&](const char* key, int32_t id, bool positive) {
+    if (!block.contains(key)) return;
+    const float v = c.number(block[key], member(f, key));
+    if (positive && !(v > 0.0f)) c.fail(member(f, key), "must be greater than 0");
+    p.setReal(id, v);
+  };
+  auto angle = [&](const char* key, int32_t id) {
+    if (!block.contains(key)) return;
+    const float degrees = c.number(block[key], member(f, key));
+    p.setReal(id, static_cast<float>(degrees / kDegrees));
+  };
+  switch (object.type()) {
+    case host::kTypeLinePrimitive:
+      c.allowOnly(block, f, {"kind", "length"});
+      real("length", host::kPrimLength, true);
+      break;
+    case host::kTypeCirclePrimitive:
+      c.allowOnly(block, f, {"kind", "radius"});
+      real("radius", host::kPrimRadius, true);
+      break;
+    case host::kTypeArcPrimitive:
+      c.allowOnly(block, f, {"kind", "radius", "start_angle", "end_angle"});
+      real("radius", host::kPrimRadius, true);
+      angle("start_angle", host::kPrimStartAngle);
+      angle("end_angle", host::kPrimEndAngle);
+      break;
+    case host::kTypeRectanglePrimitive:
+      c.allowOnly(block, f, {"kind", "width", "height"});
+      real("width", host::kPrimWidth, true);
+      real("height", host::kPrimHeight, true);
+      break;
+    default: {
+      c.allowOnly(block, f, {"kind", "start_radius", "end_radius", "height", "turns", "subdivision"});
+      real("start_radius", host::kPrimRadius, false);
+      real("end_radius", host::kPrimEndRadius, false);
+      real("height", host::kPrimHeight, false);
+      if (block.contains("turns")) {
+        const float turns = c.number(block["turns"], member(f, "turns"));
+        if (turns < 0.0f) c.fail(member(f, "turns"), "must not be negative");
+        p.setReal(host::kPrimTurns, turns);
+      }
+      if (block.contains("subdivision")) {
+        const int32_t s = c.integer(block["subdivision"], member(f, "subdivision"));
+        if (s < 3) c.fail(member(f, "subdivision"), "must be at least 3 (points per turn)");
+        p.setLong(host::kPrimSubdivision, s);
+      }
+      checkSize(static_cast<double>(p.getReal(host::kPrimTurns, 2.0f)) * p.getLong(host::kPrimSubdivision, 16) + 1.0,
+                limits, c, f);
+      break;
+    }
+  }
+}
+
+Json splinePrimitiveJson(const host::Object& object) {
+  const host::Container& p = object.parameters();
+  Json out = Json::object();
+  switch (object.type()) {
+    case host::kTypeLinePrimitive:
+      out["kind"] = "line";
+      out["length"] = jsonFloat(p.getReal(host::kPrimLength, 100.0f));
+      break;
+    case host::kTypeCirclePrimitive:
+      out["kind"] = "circle";
+      out["radius"] = jsonFloat(p.getReal(host::kPrimRadius, 100.0f));
+      break;
+    case host::kTypeArcPrimitive:
+      out["kind"] = "arc";
+      out["radius"] = jsonFloat(p.getReal(host::kPrimRadius, 100.0f));
+      out["start_angle"] = p.getReal(host::kPrimStartAngle, 0.0f) * kDegrees;
+      out["end_angle"] = p.getReal(host::kPrimEndAngle, 1.5707964f) * kDegrees;
+      break;
+    case host::kTypeRectanglePrimitive:
+      out["kind"] = "rectangle";
+      out["width"] = jsonFloat(p.getReal(host::kPrimWidth, 200.0f));
+      out["height"] = jsonFloat(p.getReal(host::kPrimHeight, 200.0f));
+      break;
+    default:
+      out["kind"] = "helix";
+      out["start_radius"] = jsonFloat(p.getReal(host::kPrimRadius, 100.0f));
+      out["end_radius"] = jsonFloat(p.getReal(host::kPrimEndRadius, 100.0f));
+      out["height"] = jsonFloat(p.getReal(host::kPrimHeight, 200.0f));
+      out["turns"] = jsonFloat(p.getReal(host::kPrimTurns, 2.0f));
+      out["subdivision"] = p.getLong(host::kPrimSubdivision, 16);
+      break;
+  }
+  return out;
+}
+
+}  // namespace
+
+uint64_t fingerprintOf(const std::vector<Vector>& points, const std::vector<Polygon>& polygons) {
+  uint64_t h = 1469598103934665603ull;
+  auto mix = [&](const void* data, size_t bytes) {
+    const auto* b = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < bytes; ++i) h = (h ^ b[i]) * 1099511628211ull;
+  };
+  const uint64_t n = points.size(), m = polygons.size();
+  mix(&n, sizeof n);
+  mix(&m, sizeof m);
+  if (n) mix(points.data(), n * sizeof(Vector));
+  if (m) mix(polygons.data(), m * sizeof(Polygon));
+  return h;
+}
+
+Json pointsJson(const std::vector<Vector>& points) {
+  Json out = Json::array();
+  for (const Vector& p : points) out.push_back(Json::array({jsonFloat(p.x), jsonFloat(p.y), jsonFloat(p.z)}));
+  return out;
+}
+
+std::optional<GeometrySource> readPolygonGeometry(const Json& entry, host::Object& object, const ReadContext& c,
+                                                  const std::filesystem::path& base, const GeometryLimits& limits) {
+  const bool inlinePoints = entry.contains("points") || entry.contains("polygons");
+  const int sources = (inlinePoints ? 1 : 0) + (entry.contains("mesh") ? 1 : 0) + (entry.contains("primitive") ? 1 : 0);
+  if (sources > 1) c.fail("points", "give only one of \"points\"/\"polygons\", \"mesh\" and \"primitive\"");
+  if (entry.contains("mesh_name") && !entry.contains("mesh")) c.fail("mesh_name", "needs \"mesh\"");
+  std::vector<Vector> points;
+  std::vector<Polygon> polygons;
+  std::optional<GeometrySource> source;
+  if (inlinePoints) {
+    if (entry.contains("points")) points = readPoints(entry["points"], c, "points");
+    if (entry.contains("polygons")) polygons = readPolygons(entry["polygons"], points, c, "polygons");
+  } else if (entry.contains("mesh")) {
+    source.emplace();
+    readMeshFile(entry, points, polygons, *source, c, base, limits);
+  } else if (entry.contains("primitive")) {
+    kurvo::geo::Mesh mesh = makeMeshPrimitive(entry["primitive"], c, "primitive", limits);
+    points = std::move(mesh.points);
+    polygons = std::move(mesh.polygons);
+    source.emplace();
+    source->primitive = entry["primitive"];
+  }
+  if (source) source->fingerprint = fingerprintOf(points, polygons);
+  object.setPoints(std::move(points));
+  object.setPolygons(std::move(polygons));
+  return source;
+}
+
+int32_t splineTypeOf(const Json& entry, const ReadContext& c) {
+  if (!entry.contains("primitive")) return KH_TYPE_SPLINE;
+  const Json& block = entry["primitive"];
+  c.requireObject(block, "primitive");
+  if (!block.contains("kind")) c.fail("primitive.kind", "missing (line, circle, arc, rectangle or helix)");
+  const std::string& kind = c.text(block["kind"], "primitive.kind");
+  for (const SplineKind& k : kSplineKinds)
+    if (kind == k.name) return k.type;
+  c.fail("primitive.kind", "unknown spline primitive \"" + kind + "\" (line, circle, arc, rectangle or helix)");
+}
+
+void readSplineGeometry(const Json& entry, host::Object& object, const ReadContext& c, const GeometryLimits& limits) {
+  if (object.isPrimitive()) {
+    for (const char* key : {"points", "interpolation", "closed", "tangents_in", "tangents_out", "segments"})
+      if (entry.contains(key)) c.fail(key, "a spline primitive takes its shape from \"primitive\" alone");
+    readSplinePrimitive(entry["primitive"], object, c, "primitive", limits);
+    return;
+  }
+  std::vector<Vector> points;
+  if (entry.contains("points")) points = readPoints(entry["points"], c, "points");
+  auto interpolation = kurvo::geo::Interpolation::Linear;
+  if (entry.contains("interpolation")) {
+    const std::string& mode = c.text(entry["interpolation"], "interpolation");
+    if (mode == "cubic")
+      interpolation = kurvo::geo::Interpolation::Cubic;
+    else if (mode == "bezier")
+      interpolation = kurvo::geo::Interpolation::Bezier;
+    else if (mode != "linear")
+      c.fail("interpolation", "expected \"linear\", \"cubic\" or \"bezier\"");
+  }
+  const bool closed = entry.contains("closed") ? c.boolean(entry["closed"], "closed") : false;
+  auto tangents = [&](const char* key) {
+    std::vector<Vector> t;
+    if (!entry.contains(key)) return t;
+    t = readPoints(entry[key], c, key);
+    if (t.size() != points.size())
+      c.fail(key, "has " + std::to_string(t.size()) + " tangents for " + std::to_string(points.size()) + " points");
+    return t;
+  };
+  std::vector<Vector> in = tangents("tangents_in"), out = tangents("tangents_out");
+  if (!in.empty() && out.empty()) out.assign(points.size(), Vector());
+  if (!out.empty() && in.empty()) in.assign(points.size(), Vector());
+  std::vector<int32_t> segments;
+  if (entry.contains("segments")) {
+    const Json& s = entry["segments"];
+    c.requireArray(s, "segments");
+    uint64_t sum = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+      const int32_t n = c.integer(s[i], indexed("segments", i));
+      if (n < 1) c.fail(indexed("segments", i), "a segment needs at least 1 point");
+      segments.push_back(n);
+      sum += static_cast<uint64_t>(n);
+    }
+    if (sum != points.size())
+      c.fail("segments", "the segments hold " + std::to_string(sum) + " points, the spline has " +
+                             std::to_string(points.size()));
+  }
+  object.spline().tangentsIn = std::move(in);
+  object.spline().tangentsOut = std::move(out);
+  object.setSplineShape(interpolation, std::move(segments));
+  object.parameters().setBool(host::kSplineClosed, closed);
+  object.setPoints(std::move(points));
+}
+
+void writePolygonGeometry(const host::Object& object, const GeometrySource* source,
+                          const std::filesystem::path& targetDirectory, Json& entry) {
+  const auto& points = object.restPoints();
+  const auto& polygons = object.restPolygons();
+  if (source && source->fingerprint == fingerprintOf(points, polygons)) {
+    if (!source->primitive.is_null()) {
+      entry["primitive"] = source->primitive;
+      return;
+    }
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::absolute(targetDirectory, ec);
+    std::filesystem::path relative = ec ? std::filesystem::path() : source->meshFile.lexically_relative(dir);
+    entry["mesh"] = relative.empty() ? source->meshFile.generic_string() : relative.generic_string();
+    if (!source->meshName.empty()) entry["mesh_name"] = source->meshName;
+    return;
+  }
+  entry["points"] = pointsJson(points);
+  Json list = Json::array();
+  for (const Polygon& p : polygons) {
+    if (p.c == p.d)
+      list.push_back(Json::array({p.a, p.b, p.c}));
+    else
+      list.push_back(Json::array({p.a, p.b, p.c, p.d}));
+  }
+  entry["polygons"] = std::move(list);
+}
+
+void writeSplineGeometry(const host::Object& object, Json& entry) {
+  if (object.isPrimitive()) {
+    entry["primitive"] = splinePrimitiveJson(object);
+    return;
+  }
+  const kurvo::geo::Spline& s = object.spline();
+  entry["interpolation"] = s.interpolation == kurvo::geo::Interpolation::Cubic    ? "cubic"
+                           : s.interpolation == kurvo::geo::Interpolation::Bezier ? "bezier"
+                                                                                   : "linear";
+  entry["closed"] = object.parameters().getBool(host::kSplineClosed, false);
+  entry["points"] = pointsJson(object.restPoints());
+  if (!s.tangentsIn.empty()) entry["tangents_in"] = pointsJson(s.tangentsIn);
+  if (!s.tangentsOut.empty()) entry["tangents_out"] = pointsJson(s.tangentsOut);
+  if (!s.segments.empty()) entry["segments"] = s.segments;
+}
+
+}  // namespace kurvo::scenefile

@@ -1,0 +1,67 @@
+// Geometry of scene-file objects: inline points and polygons, mesh files and
+// mesh primitives for polygon objects; inline splines and spline primitives.
+//
+// A polygon object read from a mesh file or a primitive remembers where its
+// geometry came from (GeometrySource), so saving writes the same short
+// reference back instead of every point, as long as the object still has
+// exactly the points and polygons that the source gave.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "json_text.h"
+#include "mesh_optimize.h"
+#include "read_context.h"
+#include "vector.h"
+
+namespace kurvo::host {
+class Object;
+}
+
+namespace kurvo::scenefile {
+
+struct GeometrySource {
+  Json primitive;                  // the "primitive" block as read, or null
+  std::filesystem::path meshFile;  // the mesh file (absolute), or empty
+  std::string meshName;            // "mesh_name" as read, or empty
+  uint64_t fingerprint = 0;        // of the points and polygons the source gave
+};
+
+struct GeometryLimits {
+  // Most points a primitive may generate; a larger request is refused
+  // (a typo such as 1e9 segments would otherwise exhaust memory).
+  uint64_t maxPrimitivePoints = 50'000'000;
+  bool allowMeshFiles = true;
+};
+
+uint64_t fingerprintOf(const std::vector<Vector>& points, const std::vector<kurvo::geo::Polygon>& polygons);
+
+// Polygon objects: "points" and "polygons", or "mesh" (and "mesh_name"), or
+// "primitive". Answers the source for the last two.
+std::optional<GeometrySource> readPolygonGeometry(const Json& entry, host::Object& object,
+                                                  const ReadContext& context,
+                                                  const std::filesystem::path& baseDirectory,
+                                                  const GeometryLimits& limits);
+
+// The object type a "spline" entry makes: the spline primitive its
+// "primitive" block names, or a plain spline.
+int32_t splineTypeOf(const Json& entry, const ReadContext& context);
+// Spline objects: "points", "interpolation", "closed", "tangents_in",
+// "tangents_out", "segments"; spline primitives: "primitive".
+void readSplineGeometry(const Json& entry, host::Object& object, const ReadContext& context,
+                        const GeometryLimits& limits);
+
+// Writers: add the geometry fields of `object` to `entry`. Mesh paths are
+// written relative to `targetDirectory` where possible.
+void writePolygonGeometry(const host::Object& object, const GeometrySource* source,
+                          const std::filesystem::path& targetDirectory, Json& entry);
+void writeSplineGeometry(const host::Object& object, Json& entry);
+
+// Points as [[x, y, z], ...].
+Json pointsJson(const std::vector<Vector>& points);
+
+}  // namespace kurvo::scenefile

@@ -1,0 +1,78 @@
+#include "scene_preview.h"
+
+#include "scene/document.h"
+
+namespace kurvo::scenefile {
+namespace {
+
+const Vector kPalette[] = {
+    {0.90f, 0.50f, 0.34f}, {0.40f, 0.62f, 0.92f}, {0.60f, 0.82f, 0.42f},
+    {0.84f, 0.46f, 0.78f}, {0.94f, 0.80f, 0.36f}, {0.40f, 0.80f, 0.80f},
+};
+const Vector kSplineColour{0.45f, 0.95f, 0.70f};
+// Samples per span of a curved spline: smooth enough for a preview line.
+constexpr int kSamplesPerSpan = 24;
+
+Vector transform(const KhMatrix& m, const Vector& p) {
+  return FromKh(m.off) + FromKh(m.v1) * p.x + FromKh(m.v2) * p.y + FromKh(m.v3) * p.z;
+}
+
+void addSplineLines(host::Object& object, std::vector<kurvo::media::Line>& lines) {
+  host::Object* real = object.realSpline();
+  if (!real) return;
+  const KhMatrix m = object.globalMatrix();
+  const kurvo::geo::Spline& spline = real->spline();
+  for (int32_t s = 0; s < spline.SegmentCount(); ++s) {
+    const kurvo::geo::SegmentView view = kurvo::geo::MakeSegmentView(spline, s);
+    const int32_t spans = view.SpanCount();
+    if (spans == 0) continue;
+    const int32_t samples = view.interpolation == kurvo::geo::Interpolation::Linear ? spans : spans * kSamplesPerSpan;
+    Vector previous = transform(m, kurvo::geo::SplinePoint(view, 0.0f));
+    for (int32_t i = 1; i <= samples; ++i) {
+      const float t = static_cast<float>(i) / static_cast<float>(samples);
+      const Vector next = transform(m, kurvo::geo::SplinePoint(view, t));
+      lines.push_back({previous, next, kSplineColour});
+      previous = next;
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document) {
+  std::vector<kurvo::media::Mesh> meshes;
+  document.forEachObject([&](host::Object& o) {
+    if (!o.isPolygon()) return;
+    kurvo::media::Mesh mesh;
+    mesh.name = o.name();
+    const KhMatrix m = o.globalMatrix();
+    mesh.points.reserve(o.points().size());
+    for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
+    mesh.polygons.reserve(o.polygons().size());
+    for (const auto& p : o.polygons()) mesh.polygons.push_back({p.a, p.b, p.c, p.d});
+    mesh.colour = kPalette[meshes.size() % std::size(kPalette)];
+    meshes.push_back(std::move(mesh));
+  });
+  return meshes;
+}
+
+kurvo::media::DrawList Preview::drawList() const {
+  kurvo::media::DrawList list;
+  for (const auto& m : meshes) list.meshes.push_back(&m);
+  list.lines = lines;
+  return list;
+}
+
+Preview buildPreview(host::Document& document) {
+  Preview preview;
+  preview.meshes = worldMeshes(document);
+  document.forEachObject([&](host::Object& o) {
+    if (o.isSpline() || o.isPrimitive()) addSplineLines(o, preview.lines);
+  });
+  host::DrawRecorder view;
+  document.drawObjects(view, 1);
+  for (const auto& l : view.lines) preview.lines.push_back({FromKh(l.a), FromKh(l.b), FromKh(l.colour)});
+  return preview;
+}
+
+}  // namespace kurvo::scenefile

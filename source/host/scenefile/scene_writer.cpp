@@ -1,0 +1,139 @@
+// Saving scene files (see scene_file.h).
+#include <unordered_set>
+
+#include "atomic_file.h"
+#include "core/host_state.h"
+#include "param_json.h"
+#include "placement.h"
+#include "scene/document.h"
+#include "scene_file.h"
+
+namespace kurvo::scenefile {
+namespace {
+
+using host::Object;
+
+class Writer {
+ public:
+  Writer(const host::Document& document, const Scene& scene, const host::HostState& host,
+         const std::filesystem::path& target, const SaveOptions& options)
+      : document_(document), scene_(scene), host_(host), options_(options) {
+    std::error_code ec;
+    targetDirectory_ = std::filesystem::absolute(target, ec).parent_path();
+    if (ec) targetDirectory_ = target.parent_path();
+  }
+
+  Json write() {
+    Json root = Json::object();
+    root["format"] = kFormatName;
+    root["version"] = kFormatVersion;
+    root["objects"] = objects(document_.firstObject());
+    return root;
+  }
+
+  std::string problem;  // set when the document cannot be written
+
+ private:
+  Json objects(Object* first) {
+    Json list = Json::array();
+    for (Object* o = first; o && problem.empty(); o = o->nextObject()) list.push_back(object(*o));
+    return list;
+  }
+
+  Json typeOf(const Object& o) {
+    if (o.isPolygon()) return "polygon";
+    if (o.isSpline() || o.isPrimitive()) return "spline";
+    if (o.type() == KH_TYPE_NULL) return "null";
+    if (o.objectRecord()) return o.type();
+    problem = "object \"" + o.name() + "\": its type " + std::to_string(o.type()) + " cannot be written";
+    return nullptr;
+  }
+
+  Json object(const Object& o) {
+    if (!names_.insert(o.name()).second) {
+      problem = "two objects are named \"" + o.name() + "\"; names must be unique";
+      return nullptr;
+    }
+    Json entry = Json::object();
+    entry["name"] = o.name();
+    entry["type"] = typeOf(o);
+    if (!isIdentity(o.localMatrix())) entry["matrix"] = matrixJson(o.localMatrix());
+    if (o.isDeformer())
+      entry["deform"] = o.deformEnabled();
+    else if (!o.deformEnabled())
+      entry["deform"] = false;
+
+    if (o.isPolygon()) {
+      auto it = scene_.sources.find(o.serial());
+      writePolygonGeometry(o, it == scene_.sources.end() ? nullptr : &it->second, targetDirectory_, entry);
+    } else if (o.isSpline() || o.isPrimitive()) {
+      writeSplineGeometry(o, entry);
+    }
+    if (options_.deformedPoints && o.isPointObject() && o.hasRestState() && o.points() != o.restPoints())
+      entry["deformed_points"] = pointsJson(o.points());
+
+    // Spline shape and primitive sizes are written as their own fields above.
+    const bool spline = o.isSpline(), primitive = o.isPrimitive();
+    Json params = writeParams(o.parameters(), description(o.type()), document_, [&](int32_t id) {
+      if (spline) return id == host::kSplineClosed || id == host::kSplineInterpolation;
+      if (primitive) return id >= host::kPrimLength && id <= host::kPrimSubdivision;
+      return false;
+    });
+    if (!params.empty()) entry["params"] = std::move(params);
+
+    Json tags = Json::array();
+    for (host::Tag* t = o.firstTag(); t; t = static_cast<host::Tag*>(t->next())) {
+      Json tag = Json::object();
+      if (t->type() == KH_TYPE_VERTEXMAP) {
+        tag["type"] = "vertexmap";
+        Json weights = Json::array();
+        for (float w : t->weights) weights.push_back(jsonFloat(w));
+        tag["weights"] = std::move(weights);
+      } else {
+        tag["type"] = t->type();
+        Json p = writeParams(t->parameters(), description(t->type()), document_, nullptr);
+        if (!p.empty()) tag["params"] = std::move(p);
+      }
+      tags.push_back(std::move(tag));
+    }
+    if (!tags.empty()) entry["tags"] = std::move(tags);
+
+    if (o.firstChild()) entry["children"] = objects(o.firstChild());
+    return entry;
+  }
+
+  const host::Description* description(int32_t type) const {
+    auto it = host_.descriptions.find(type);
+    return it == host_.descriptions.end() ? nullptr : &it->second;
+  }
+
+  const host::Document& document_;
+  const Scene& scene_;
+  const host::HostState& host_;
+  const SaveOptions& options_;
+  std::filesystem::path targetDirectory_;
+  std::unordered_set<std::string> names_;
+};
+
+}  // namespace
+
+Result<std::string> sceneText(const host::Document& document, const Scene& scene, const std::filesystem::path& target,
+                              const host::HostState& host, const SaveOptions& options) {
+  try {
+    Writer writer(document, scene, host, target, options);
+    Json root = writer.write();
+    if (!writer.problem.empty()) return Status::failure(target.string() + ": " + writer.problem);
+    return prettyJson(root);
+  } catch (const std::bad_alloc&) {
+    return Status::failure(target.string() + ": out of memory");
+  }
+}
+
+Status saveScene(const host::Document& document, const Scene& scene, const std::filesystem::path& target,
+                 const host::HostState& host, const SaveOptions& options) {
+  Result<std::string> text = sceneText(document, scene, target, host, options);
+  if (!text) return text.status();
+  return kurvo::media::write_bytes_atomically(target, text.value());
+}
+
+}  // namespace kurvo::scenefile

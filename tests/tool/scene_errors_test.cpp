@@ -1,0 +1,138 @@
+// Bad scene files: one message naming the file, the object and the field; and
+// from the tool, a non-zero exit status and no output file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "scene_fixture.h"
+#include "temp_dir.h"
+
+namespace {
+
+struct BadCase {
+  const char* what;
+  std::string objects;
+  std::vector<std::string> expected;  // substrings of the message
+};
+
+TEST_F(SceneTest, EveryUserMistakeNamesTheFileTheObjectAndTheField) {
+  const std::vector<BadCase> cases = {
+      {"unknown type", R"({"name": "A", "type": "teapot"})", {"bad.json: ", "object \"A\"", "type: unknown type \"teapot\""}},
+      {"unknown plug-in ID", R"({"name": "A", "type": 42})", {"object \"A\"", "type: no object plug-in with ID 42"}},
+      {"unknown symbol",
+       R"({"name": "D", "type": "Kurvo2", "params": {"KURVO_OFSET": 1}})",
+       {"object \"D\"", "params.KURVO_OFSET: unknown parameter symbol"}},
+      {"symbol on a type without description",
+       R"({"name": "P", "type": "polygon", "params": {"KURVO_OFFSET": 1}})",
+       {"object \"P\"", "params.KURVO_OFFSET: unknown parameter symbol"}},
+      {"wrong value type",
+       R"({"name": "D", "type": "Kurvo2", "params": {"KURVO_OFFSET": "far"}})",
+       {"object \"D\"", "params.KURVO_OFFSET: expected a number"}},
+      {"fraction for an integer",
+       R"({"name": "D", "type": "Kurvo2", "params": {"KURVO_UP_MODE": 1.5}})",
+       {"params.KURVO_UP_MODE: expected an integer"}},
+      {"vector of two",
+       R"({"name": "D", "type": "Kurvo2", "params": {"KURVO_UP_VECTOR": [0, 1]}})",
+       {"params.KURVO_UP_VECTOR: expected a vector"}},
+      {"link to nothing",
+       R"({"name": "D", "type": "Kurvo2", "params": {"KURVO_SPLINE": "Nowhere"}})",
+       {"object \"D\"", "params.KURVO_SPLINE: links to \"Nowhere\", but no object has that name"}},
+      {"index out of range",
+       R"({"name": "M", "type": "polygon", "points": [[0,0,0],[1,0,0],[0,1,0]], "polygons": [[0, 1, 3]]})",
+       {"object \"M\"", "polygons[0][2]: point index 3 is out of range (the object has 3 points)"}},
+      {"negative index",
+       R"({"name": "M", "type": "polygon", "points": [[0,0,0],[1,0,0],[0,1,0]], "polygons": [[0, -1, 2]]})",
+       {"polygons[0][1]: point index -1 is out of range"}},
+      {"missing mesh", R"({"name": "M", "type": "polygon", "mesh": "no-such.obj"})",
+       {"object \"M\"", "mesh: file not found", "no-such.obj"}},
+      {"infinite coordinate", R"({"name": "M", "type": "polygon", "points": [[0, 1e39, 0]]})",
+       {"object \"M\"", "points[0][1]: not a finite number"}},
+      {"huge coordinate in JSON", R"({"name": "S", "type": "spline", "points": [[0, 0, -1e400]]})",
+       {"bad.json: malformed JSON: number overflow", "-1e400"}},
+      {"infinite parameter", R"({"name": "D", "type": "Kurvo2", "params": {"KURVO_OFFSET": 1e300}})",
+       {"params.KURVO_OFFSET: not a finite number"}},
+      {"duplicate name", R"({"name": "A", "type": "null"}, {"name": "A", "type": "null"})",
+       {"object \"A\"", "name: another object already has this name"}},
+      {"missing name", R"({"type": "null"})", {"objects[0].name: missing"}},
+      {"unknown field", R"({"name": "A", "type": "null", "colour": [1, 0, 0]})", {"object \"A\"", "colour: unknown field"}},
+      {"polygon field on a spline", R"({"name": "S", "type": "spline", "polygons": []})",
+       {"object \"S\"", "polygons: unknown field"}},
+      {"weights count", R"({"name": "M", "type": "polygon", "points": [[0,0,0]],
+                            "tags": [{"type": "vertexmap", "weights": [1, 0]}]})",
+       {"object \"M\"", "tags[0].weights: has 2 weights; the object has 1 points"}},
+      {"unknown tag", R"({"name": "A", "type": "null", "tags": [{"type": "sticker"}]})",
+       {"tags[0].type: unknown tag type \"sticker\""}},
+      {"primitive too large",
+       R"({"name": "M", "type": "polygon", "primitive": {"kind": "plane", "width_segments": 100000, "depth_segments": 100000}})",
+       {"object \"M\"", "primitive: would make about"}},
+      {"segments do not add up", R"({"name": "S", "type": "spline", "points": [[0,0,0],[1,0,0]], "segments": [3]})",
+       {"segments: the segments hold 3 points, the spline has 2"}},
+      {"matrix and position", R"({"name": "A", "type": "null", "position": [1,2,3], "matrix": [[0,0,0],[1,0,0],[0,1,0],[0,0,1]]})",
+       {"matrix: give either"}},
+      {"child error names the child", R"({"name": "A", "type": "null", "children": [{"name": "B", "type": "null", "deform": 1}]})",
+       {"object \"B\"", "deform: expected true or false"}},
+  };
+  for (const BadCase& c : cases) {
+    const std::string message = loadError(sceneWith(c.objects));
+    ASSERT_FALSE(message.empty()) << c.what << ": loaded";
+    EXPECT_EQ(message.find('\n'), std::string::npos) << c.what << ": one line";
+    for (const std::string& part : c.expected)
+      EXPECT_NE(message.find(part), std::string::npos) << c.what << ": \"" << message << "\" lacks \"" << part << "\"";
+  }
+}
+
+TEST_F(SceneTest, MalformedJsonGivesLineAndColumn) {
+  const std::string text = "{\n  \"format\": \"kurvo-scene\",\n  \"version\": 1,\n  \"objects\": [{\"name\": \"A\" \"type\": 1}]\n}";
+  const std::string message = loadError(text);
+  EXPECT_EQ(message.rfind("bad.json:4:", 0), 0u) << message;
+  EXPECT_NE(message.find("malformed JSON"), std::string::npos) << message;
+  EXPECT_EQ(loadError("").rfind("bad.json:1:1: malformed JSON", 0), 0u) << loadError("");
+}
+
+TEST_F(SceneTest, HeaderIsChecked) {
+  EXPECT_NE(loadError(R"({"format": "other", "version": 1})").find("format: expected \"kurvo-scene\""), std::string::npos);
+  EXPECT_NE(loadError(R"({"format": "kurvo-scene", "version": 2})").find("reads versions up to 1"), std::string::npos);
+  EXPECT_NE(loadError(R"([1, 2])").find("expected a scene object"), std::string::npos);
+  EXPECT_EQ(loadError(R"({"format": "kurvo-scene", "version": 1})"), "");
+}
+
+TEST_F(SceneTest, UnreadableMeshFileIsNamed) {
+  TempDir dir;
+  dir.write("broken.ply", "garbage, not a mesh\n");
+  const std::string message =
+      loadError(sceneWith(R"({"name": "M", "type": "polygon", "mesh": "broken.ply"})"), dir / "scene.json");
+  EXPECT_NE(message.find("object \"M\": mesh: "), std::string::npos) << message;
+  EXPECT_NE(message.find("broken.ply"), std::string::npos) << message;
+}
+
+// The tool itself: a bad scene gives one message, exit status 1 and no file.
+TEST_F(SceneTest, ToolLeavesNoOutputForABadScene) {
+  TempDir dir;
+  dir.write("bad.json", sceneWith(R"({"name": "D", "type": "Kurvo2", "params": {"KURVO_SPLINE": "Nowhere"}})"));
+  for (const char* out : {"out.json", "out.obj", "out.glb"}) {
+    const std::string command = std::string(KURVO_TOOL) + " eval --quiet --plugins " + KURVO_PLUGIN_DIR + " " +
+                                (dir / "bad.json").string() + " -o " + (dir / out).string() + " 2> " +
+                                (dir / "stderr.txt").string();
+    const int status = std::system(command.c_str());
+    EXPECT_NE(status, 0) << out;
+    std::ifstream err(dir / "stderr.txt");
+    std::string line;
+    std::getline(err, line);
+    EXPECT_NE(line.find("bad.json: object \"D\": params.KURVO_SPLINE: links to \"Nowhere\""), std::string::npos)
+        << line;
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"bad.json", "stderr.txt"})) << out;
+  }
+}
+
+TEST_F(SceneTest, ToolRefusesAnUnknownOutputFormatBeforeWork) {
+  TempDir dir;
+  dir.write("ok.json", sceneWith(R"({"name": "A", "type": "null"})"));
+  const std::string command = std::string(KURVO_TOOL) + " eval --quiet --plugins " + KURVO_PLUGIN_DIR + " " +
+                              (dir / "ok.json").string() + " -o " + (dir / "out.xyz").string() + " 2> /dev/null";
+  EXPECT_NE(std::system(command.c_str()), 0);
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"ok.json"});
+}
+
+}  // namespace

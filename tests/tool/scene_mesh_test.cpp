@@ -1,0 +1,97 @@
+// Meshes in scenes: read through Assimp (and the own OBJ reader), written
+// back in world coordinates, in point order, one mesh per object, names kept.
+#include <gtest/gtest.h>
+
+#include "mesh_export.h"
+#include "mesh_import.h"
+#include "scene_fixture.h"
+#include "scene_preview.h"
+#include "temp_dir.h"
+
+namespace {
+
+namespace sf = kurvo::scenefile;
+using kurvo::host::Document;
+
+const char* kPly =
+    "ply\nformat ascii 1.0\nelement vertex 5\nproperty float x\nproperty float y\nproperty float z\n"
+    "element face 2\nproperty list uchar int vertex_indices\nend_header\n"
+    "0 0 0\n10 0 0\n10 10 0\n0 10 0\n5 5 8\n4 0 1 2 3\n3 0 1 4\n";
+
+TEST_F(SceneTest, MeshFileIsReadAndWrittenBackInWorldCoordinates) {
+  TempDir dir;
+  dir.write("part.ply", kPly);
+  sf::Scene scene;
+  Document& doc = load(sceneWith(R"({"name": "Holder", "type": "null", "position": [100, 0, 0], "children": [
+                                       {"name": "Part", "type": "polygon", "mesh": "part.ply", "scale": 2}]},
+                                     {"name": "Tri", "type": "polygon", "points": [[0,0,0],[1,0,0],[0,1,0]],
+                                      "polygons": [[0,1,2]]})"),
+                       scene, dir / "scene.json");
+  doc.evaluate();
+  kurvo::host::Object* part = find(doc, "Part");
+  ASSERT_NE(part, nullptr);
+  ASSERT_EQ(part->points().size(), 5u);
+  EXPECT_EQ(part->points()[4], Vector(5, 5, 8));  // file order kept
+  ASSERT_EQ(part->polygons().size(), 2u);
+  EXPECT_FALSE(part->polygons()[0].IsTriangle());
+
+  const auto meshes = sf::worldMeshes(doc);
+  ASSERT_EQ(meshes.size(), 2u);
+  EXPECT_EQ(meshes[0].name, "Part");
+  EXPECT_EQ(meshes[0].points[4], Vector(110, 10, 16));  // scaled by 2, moved by the holder
+
+  // PLY keeps point order and quads through Assimp.
+  ASSERT_TRUE(kurvo::media::export_meshes(meshes, dir / "out.ply").ok());
+  auto ply = kurvo::media::import_meshes(dir / "out.ply");
+  ASSERT_TRUE(ply.ok()) << ply.message();
+  ASSERT_GE(ply.value().size(), 1u);
+  EXPECT_EQ(ply.value()[0].points[4], Vector(110, 10, 16));
+
+  // glTF keeps one mesh per object and the names.
+  ASSERT_TRUE(kurvo::media::export_meshes(meshes, dir / "out.glb").ok());
+  auto glb = kurvo::media::import_meshes(dir / "out.glb");
+  ASSERT_TRUE(glb.ok()) << glb.message();
+  ASSERT_EQ(glb.value().size(), 2u);
+  EXPECT_EQ(glb.value()[0].name, "Part");
+  EXPECT_EQ(glb.value()[1].name, "Tri");
+}
+
+TEST_F(SceneTest, SavedSceneRefersToTheMeshRelativeToItsNewPlace) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "meshes");
+  std::filesystem::create_directories(dir / "out");
+  {
+    std::ofstream(dir / "meshes" / "part.ply") << kPly;
+  }
+  sf::Scene scene;
+  Document& doc = load(sceneWith(R"({"name": "Part", "type": "polygon", "mesh": "meshes/part.ply"})"), scene,
+                       dir / "scene.json");
+  ASSERT_TRUE(sf::saveScene(doc, scene, dir / "out" / "copy.json", host()).ok());
+  std::ifstream in(dir / "out" / "copy.json");
+  const sf::Json saved = sf::Json::parse(in);
+  EXPECT_EQ(saved["objects"][0]["mesh"], "../meshes/part.ply");
+
+  // The copy loads from its own place.
+  auto again = sf::loadScene(dir / "out" / "copy.json", newDocument(), host());
+  EXPECT_TRUE(again.ok()) << again.message();
+}
+
+TEST_F(SceneTest, PreviewHasTheMeshesThePathsAndTheDeformerArrow) {
+  sf::Scene scene;
+  Document& doc = load(sceneWith(R"({"name": "Path", "type": "spline", "primitive": {"kind": "circle", "radius": 300}},
+                                     {"name": "Box", "type": "polygon", "primitive": {"kind": "cube", "segments": 4},
+                                      "children": [{"name": "D", "type": "Kurvo2", "params": {"KURVO_SPLINE": "Path"}}]})"),
+                       scene);
+  doc.evaluate();
+  const sf::Preview preview = sf::buildPreview(doc);
+  ASSERT_EQ(preview.meshes.size(), 1u);
+  size_t arrow = 0, path = 0;
+  for (const auto& l : preview.lines) {
+    if (l.colour == Vector(0.9f, 0.7f, 0.0f) || l.colour == Vector(0.1f, 0.5f, 0.9f)) ++arrow;
+    else ++path;
+  }
+  EXPECT_EQ(arrow, 8u);  // seven outline lines and the axis
+  EXPECT_GE(path, 8u * 20u);
+}
+
+}  // namespace
