@@ -255,6 +255,28 @@ TEST(MeshImport, MissingAndUnreadableFilesNameTheFile) {
   EXPECT_FALSE(directory.ok());
 }
 
+// The importer library's PLY reader never returns on a header line it does not
+// know; such files must be refused before they reach it.
+TEST(MeshImport, BrokenPlyHeadersAreRefusedInsteadOfHanging) {
+  TempDir dir;
+  dir.write("unknown_line.ply", "ply\nformat ascii 1.0\nelement vertex 3\nthis is not a header\n");
+  dir.write("no_end.ply", "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\n");
+  dir.write("no_format.ply", "ply\nelement vertex 0\nend_header\n");
+  dir.write("disguised.bin", "ply\nformat ascii 1.0\nbogus\n");
+  for (const char* name : {"unknown_line.ply", "no_end.ply", "no_format.ply", "disguised.bin"}) {
+    const auto read = import_meshes(dir / name);
+    ASSERT_FALSE(read.ok()) << name;
+    EXPECT_NE(read.message().find(name), std::string::npos) << read.message();
+  }
+  dir.write("good.ply",
+            "ply\r\nformat ascii 1.0\r\ncomment a triangle\r\nelement vertex 3\r\nproperty float x\r\n"
+            "property float y\r\nproperty float z\r\nelement face 1\r\nproperty list uchar int vertex_indices\r\n"
+            "end_header\r\n0 0 0\r\n1 0 0\r\n0 1 0\r\n3 0 1 2\r\n");
+  const auto good = import_meshes(dir / "good.ply");
+  ASSERT_TRUE(good.ok()) << good.message();
+  EXPECT_EQ(good.value().at(0).points.size(), 3u);
+}
+
 TEST(MeshImport, NonFiniteCoordinatesAreRejectedNamingFileAndMesh) {
   TempDir dir;
   dir.write("nan.obj", "o spike\nv 0 0 0\nv nan 0 0\nv 0 1 0\nf 1 2 3\n");

@@ -14,6 +14,8 @@
 #include "obj_reader.h"
 #include "polygon_split.h"
 
+#include "ply_header_check.h"
+
 namespace kurvo::media {
 namespace {
 
@@ -126,6 +128,10 @@ Result<std::vector<Mesh>> import_meshes(const std::filesystem::path& file, const
   if (std::filesystem::is_directory(status))
     return Status::failure("cannot read mesh file " + quoted(file) + ": it is a directory");
   if (lower_extension(file) == ".obj") return read_obj(file);
+  if (lower_extension(file) == ".ply" || looks_like_ply(file)) {
+    if (std::string problem = check_ply_header(file); !problem.empty())
+      return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
+  }
   return import_with_assimp(file, options);
 }
 
