@@ -8,10 +8,10 @@
 #include <cstring>
 #include <string>
 
+#include "path_text.h"
+
 namespace kurvo::media {
 namespace {
-
-std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
 // Hidden name in the same directory, unique per process and call, so two
 // writers of one tool never share a temporary.

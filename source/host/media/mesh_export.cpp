@@ -13,16 +13,10 @@
 #include "atomic_file.h"
 #include "obj_writer.h"
 
+#include "path_text.h"
+
 namespace kurvo::media {
 namespace {
-
-std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
-
-std::string lower_extension(const std::filesystem::path& p) {
-  std::string ext = p.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-  return ext;
-}
 
 // Assimp's own dump formats are no exchange formats; OBJ has our writer.
 bool is_offered(const std::string& format_id) {

@@ -16,16 +16,10 @@
 
 #include "ply_header_check.h"
 
+#include "path_text.h"
+
 namespace kurvo::media {
 namespace {
-
-std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
-
-std::string lower_extension(const std::filesystem::path& p) {
-  std::string ext = p.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-  return ext;
-}
 
 // The global transform of the first node (depth first) that uses each mesh.
 void find_mesh_transforms(const aiNode* node, const aiMatrix4x4& parent,
