@@ -7,6 +7,14 @@
 // fills it once (deformation_run.cpp) and maps the points block by block
 // (MapBlock, the same as MapPoint for each point). Mapping allocates nothing
 // and reads no container.
+//
+// A block is mapped in stages, each a loop over the block's points: the
+// positions, the look-ups of each curve in turn, the arc-length conversions,
+// the path points, the tangents and up directions, and last the arithmetic
+// that places each point. Every
+// point still gets exactly the calls and values it would get on its own (the
+// host's evaluations depend only on their arguments); running one kind of
+// call for many points in a row lets the processor overlap their work.
 #pragma once
 
 #include <cmath>
@@ -72,52 +80,81 @@ struct PointMapper {
     return static_cast<Real>(std::fmod(static_cast<double>(along), 1.0));
   }
 
-  // What one point needs after the curve and path look-ups: the rest of its
-  // mapping is plain arithmetic, done for a block of points at a time so
-  // that the square roots and divisions of neighbouring points overlap.
+  // What one point needs between the stages; the rest of its mapping is
+  // plain arithmetic.
   struct Pending {
     Vector rest;       // the point as it was
     Vector pathPoint;  // P
     Vector tangent;    // T (with a frame)
     Vector up;         // N (with a frame)
+    Real profileAt;    // position on the profile curve
+    Real pos;          // position on the path
+    Real natural;      // the spline's own parameter at pos (on the path only)
     Real a, b;         // offsets across the path
     Real s;            // scale
     Real c, sn;        // cosine and sine of the roll
   };
 
-  void Gather(const Vector& p, Pending& out) const {
+  // Positions in [0, 1] (and not-a-number ones) are evaluated by the host;
+  // the others lie on the straight extensions past the ends (path_frame.h).
+  static bool OnPath(Real pos) { return !(pos > 1.0f) && !(pos < 0.0f); }
+
+  // Deformer-space position, profile position and path position of a point.
+  void Place(const Vector& p, Pending& out) const {
     const Vector q = toDeformer * p;
-    const Real u = q.z / length;
+    out.rest = p;
+    out.a = q.x;  // across-path offsets before the profile (Shape)
+    out.b = q.y;
+    out.profileAt = ((q.z - objectPosition.z) - zLow) * zScale;
+    out.pos = PathPosition(q.z / length);
+  }
 
-    const Real t = ((q.z - objectPosition.z) - zLow) * zScale;
-    const Real k = profileStrength * profile.At(t);
-    out.a = objectPosition.x + (q.x - objectPosition.x) * k;
-    out.b = objectPosition.y + (q.y - objectPosition.y) * k;
+  // The curve look-ups and the roll of every point of a block, one curve at a
+  // time.
+  void Shape(Pending* pending, int32 count) const {
+    for (int32 i = 0; i < count; ++i) {
+      Pending& p = pending[i];
+      const Real k = profileStrength * profile.At(p.profileAt);
+      p.a = objectPosition.x + (p.a - objectPosition.x) * k;
+      p.b = objectPosition.y + (p.b - objectPosition.y) * k;
+    }
+    for (int32 i = 0; i < count; ++i) pending[i].s = scaleStrength * scale.At(pending[i].pos);
 
-    const Real pos = PathPosition(u);
-    out.s = scaleStrength * scale.At(pos);
-
+    for (int32 i = 0; i < count; ++i) {
+      pending[i].c = rotationCos;
+      pending[i].sn = rotationSin;
+    }
     // The twist acts only through the random value: with r = 0 the roll is
     // KURVO_ROTATION alone, so the twist curve is not even looked up.
-    Real tw = 0;
-    if (twistStrength != 0.0f && random != 0.0f) tw = twistStrength * twist.At(pos);
-
-    if (needsTangent) {
-      PointAndTangentAt(*frame.path, pos, out.pathPoint, out.tangent);
-      out.up = UpDirection(pos, out.pathPoint, frame);
-    } else {
-      out.pathPoint = PointAt(*frame.path, pos);
-    }
-
-    out.c = rotationCos;
-    out.sn = rotationSin;
-    if (tw != 0.0f) {
+    if (twistStrength == 0.0f || random == 0.0f) return;
+    for (int32 i = 0; i < count; ++i) {
+      Pending& p = pending[i];
+      const Real tw = twistStrength * twist.At(p.pos);
+      if (tw == 0.0f) continue;
       const Real tr = static_cast<Real>(static_cast<double>(tw) * std::numbers::pi / 180.0);
       const Real angle = tr * random + rotation;
-      out.c = std::cos(angle);
-      out.sn = std::sin(angle);
+      p.c = std::cos(angle);
+      p.sn = std::sin(angle);
     }
-    out.rest = p;
+  }
+
+  // Path point, tangent and up direction of every point of a block: one
+  // arc-length conversion per point serves both the point and the tangent.
+  void LookUpPath(Pending* pending, int32 count) const {
+    const PathRecord& path = *frame.path;
+    SplineObject* spline = path.spline;
+    for (int32 i = 0; i < count; ++i)
+      if (OnPath(pending[i].pos)) pending[i].natural = spline->UniformToNatural(pending[i].pos);
+    for (int32 i = 0; i < count; ++i) {
+      Pending& p = pending[i];
+      p.pathPoint = OnPath(p.pos) ? spline->GetSplinePoint(p.natural, 0, nullptr) : PointAt(path, p.pos);
+    }
+    if (!needsTangent) return;
+    for (int32 i = 0; i < count; ++i) {
+      Pending& p = pending[i];
+      p.tangent = OnPath(p.pos) ? spline->GetSplineTangent(p.natural, 0, nullptr) : TangentAt(path, p.pos);
+    }
+    for (int32 i = 0; i < count; ++i) pending[i].up = UpDirection(pending[i].pos, pending[i].pathPoint, frame);
   }
 
   Vector Finish(int32 index, const Pending& in) const {
@@ -139,7 +176,9 @@ struct PointMapper {
   // coordinates.
   Vector MapPoint(int32 index, const Vector& p) const {
     Pending pending;
-    Gather(p, pending);
+    Place(p, pending);
+    Shape(&pending, 1);
+    LookUpPath(&pending, 1);
     return Finish(index, pending);
   }
 
@@ -147,7 +186,9 @@ struct PointMapper {
   static constexpr int32 kBlock = 64;
   void MapBlock(Vector* points, int32 first, int32 count) const {
     Pending pending[kBlock];
-    for (int32 i = 0; i < count; ++i) Gather(points[first + i], pending[i]);
+    for (int32 i = 0; i < count; ++i) Place(points[first + i], pending[i]);
+    Shape(pending, count);
+    LookUpPath(pending, count);
     for (int32 i = 0; i < count; ++i) points[first + i] = Finish(first + i, pending[i]);
   }
 };

@@ -120,5 +120,30 @@ TEST(Curve, RoundnessAndLinearKnotsStraightenSpans) {
   EXPECT_NE(k.Evaluate(0.75f), 0.5f);             // the other span stays smooth
 }
 
+TEST(Curve, FlatCurvesStayExactThroughEdits) {
+  // Flat curves are answered without a search; an edit that shapes the curve
+  // must end that, and values the knot formula would not give back (an
+  // infinite level) must not be taken as flat.
+  Curve c = Flat(2.0f);
+  c.SetRound(1.0f);
+  c.InsertKnot(0.5f, 2.0f, 0);
+  EXPECT_EQ(c.Evaluate(0.25f), 2.0f);
+  c.InsertKnot(0.75f, 4.0f, 0);
+  EXPECT_GT(c.Evaluate(0.7f), 2.0f);
+  EXPECT_EQ(c.Evaluate(0.25f), 2.0f);
+
+  const float inf = std::numeric_limits<float>::infinity();
+  Curve infinite = Flat(inf);
+  EXPECT_EQ(infinite.Evaluate(0.0f), inf);
+  EXPECT_TRUE(std::isnan(infinite.Evaluate(0.5f))) << "the line between two infinite knots";
+
+  Curve zeros;
+  zeros.InsertKnot(0.0f, 0.0f, 0);
+  zeros.InsertKnot(1.0f, -0.0f, 0);
+  EXPECT_EQ(zeros.Evaluate(0.5f), 0.0f);
+  EXPECT_TRUE(c.MakeLinear(3));
+  EXPECT_NEAR(c.Evaluate(0.25f), 0.25f, 1e-6f) << "no longer flat";
+}
+
 }  // namespace
 }  // namespace kurvo::geo

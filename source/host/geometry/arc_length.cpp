@@ -14,36 +14,39 @@ constexpr double kRelativeTolerance = 1e-6;
 // Beyond this many intervals (very long curved splines) refinement stops.
 constexpr size_t kIntervalBudget = size_t{1} << 21;
 
+// Into [0, 1]; NaN gives 0.
+float Clamp01(float v) { return std::min(std::max(0.0f, v), 1.0f); }
+
 double LengthOf(const Vector& v) {
   const double x = v.x, y = v.y, z = v.z;
   return std::sqrt(x * x + y * y + z * z);
 }
 
-double Speed(const SegmentView& seg, int32_t span, double local) {
-  return LengthOf(SpanDerivative(seg, span, static_cast<float>(local)));
+double Speed(const SpanTable& spans, int32_t span, double local) {
+  return LengthOf(spans.SpanDerivative(span, static_cast<float>(local)));
 }
 
 // Length of a span between local parameters a and b: 5-point Gauss-Legendre.
-double GaussLength(const SegmentView& seg, int32_t span, double a, double b) {
+double GaussLength(const SpanTable& curve, int32_t span, double a, double b) {
   static constexpr double kNodes[5] = {-0.9061798459386640, -0.5384693101056831, 0.0, 0.5384693101056831,
                                        0.9061798459386640};
   static constexpr double kWeights[5] = {0.2369268850561891, 0.4786286704993665, 0.5688888888888889,
                                          0.4786286704993665, 0.2369268850561891};
   const double half = 0.5 * (b - a), mid = 0.5 * (a + b);
   double sum = 0.0;
-  for (int k = 0; k < 5; ++k) sum += kWeights[k] * Speed(seg, span, mid + half * kNodes[k]);
+  for (int k = 0; k < 5; ++k) sum += kWeights[k] * Speed(curve, span, mid + half * kNodes[k]);
   return sum * half;
 }
 
 // Parameter fraction (0..1 of [a, a + w]) at which the length from a reaches
 // `target`; safeguarded Newton on the quadrature length.
-double SolveFraction(const SegmentView& seg, int32_t span, double a, double w, double target, double tolerance) {
+double SolveFraction(const SpanTable& curve, int32_t span, double a, double w, double target, double tolerance) {
   double lo = 0.0, hi = 1.0, f = 0.5;
   for (int it = 0; it < 40; ++it) {
-    const double err = GaussLength(seg, span, a, a + f * w) - target;
+    const double err = GaussLength(curve, span, a, a + f * w) - target;
     if (std::fabs(err) <= tolerance) break;
     if (err > 0.0) hi = f; else lo = f;
-    const double slope = Speed(seg, span, a + f * w) * w;
+    const double slope = Speed(curve, span, a + f * w) * w;
     double next = slope > 0.0 ? f - err / slope : 0.5 * (lo + hi);
     if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
     if (hi - lo < 1e-13) break;
@@ -57,7 +60,7 @@ double SolveFraction(const SegmentView& seg, int32_t span, double a, double w, d
 // Splits span-local [a, b] (length `length`) until the interval's cubic fits.
 struct ArcLengthTable::Refiner {
   ArcLengthTable& table;
-  const SegmentView& seg;
+  const SpanTable& curve;
   int32_t span;
   double spans;
   double tolerance;
@@ -65,14 +68,14 @@ struct ArcLengthTable::Refiner {
 
   void Add(double a, double b, double length, int depth) {
     const double w = b - a, mid = 0.5 * (a + b);
-    const double left = GaussLength(seg, span, a, mid);
-    const double right = GaussLength(seg, span, mid, b);
+    const double left = GaussLength(curve, span, a, mid);
+    const double right = GaussLength(curve, span, mid, b);
     Interval iv{(span + a) / spans, w / spans};
     bool fits = std::fabs(left + right - length) <= tolerance;
     if (fits && length > 0.0) {
       const double solveTol = 1e-3 * tolerance;
-      const double p = SolveFraction(seg, span, a, w, length / 3.0, solveTol);
-      const double q = SolveFraction(seg, span, a, w, 2.0 * length / 3.0, solveTol);
+      const double p = SolveFraction(curve, span, a, w, length / 3.0, solveTol);
+      const double q = SolveFraction(curve, span, a, w, 2.0 * length / 3.0, solveTol);
       // The cubic through (0, 0), (1/3, p), (2/3, q), (1, 1).
       const double c1 = 9.0 * p - 4.5 * q + 1.0;
       const double c2 = (27.0 * p - 1.0 - 8.0 * c1) / 2.0;
@@ -82,7 +85,7 @@ struct ArcLengthTable::Refiner {
       iv.c3 = static_cast<float>(c3);
       for (double sigma : {1.0 / 6.0, 0.5, 5.0 / 6.0}) {
         const double f = std::clamp(((iv.c3 * sigma + iv.c2) * sigma + iv.c1) * sigma, 0.0, 1.0);
-        fits = fits && std::fabs(GaussLength(seg, span, a, a + f * w) - sigma * length) <= tolerance;
+        fits = fits && std::fabs(GaussLength(curve, span, a, a + f * w) - sigma * length) <= tolerance;
       }
     }
     if (fits || depth >= kMaxHalvings || table.intervals_.size() >= kIntervalBudget) {
@@ -97,8 +100,20 @@ struct ArcLengthTable::Refiner {
   }
 };
 
-bool ArcLengthTable::Build(const SegmentView& seg) {
+bool ArcLengthTable::Build(const SegmentView& source) {
+  if (built_ && shape_.Matches(source)) {
+    TakeIntoUse();
+    return true;
+  }
   Clear();
+  try {
+    shape_.Assign(source);
+    spans_.Build(shape_.View());
+  } catch (const std::bad_alloc&) {
+    Clear();
+    return false;
+  }
+  const SegmentView& seg = shape_.View();
   const int32_t spans = seg.SpanCount();
   const bool curved = seg.interpolation != Interpolation::Linear;
   try {
@@ -123,10 +138,11 @@ bool ArcLengthTable::Build(const SegmentView& seg) {
       double estimate = 0.0;
       for (int32_t span = 0, i = 0; span < spans; ++span)
         for (int32_t j = 0; j < pieces; ++j, ++i) {
-          pieceLength[i] = GaussLength(seg, span, static_cast<double>(j) / pieces, static_cast<double>(j + 1) / pieces);
+          pieceLength[i] =
+              GaussLength(spans_, span, static_cast<double>(j) / pieces, static_cast<double>(j + 1) / pieces);
           estimate += pieceLength[i];
         }
-      Refiner refiner{*this, seg, 0, static_cast<double>(spans), kRelativeTolerance * estimate};
+      Refiner refiner{*this, spans_, 0, static_cast<double>(spans), kRelativeTolerance * estimate};
       for (int32_t span = 0, i = 0; span < spans; ++span) {
         refiner.span = span;
         for (int32_t j = 0; j < pieces; ++j, ++i)
@@ -140,6 +156,8 @@ bool ArcLengthTable::Build(const SegmentView& seg) {
     // contains each bucket's start.
     const auto n = static_cast<int32_t>(intervals_.size());
     bucketFirst_.assign(static_cast<size_t>(n) + 1, 0);
+    bucketScale_ = static_cast<float>(n);
+    lastBucket_ = n - 1;
     for (int32_t k = 1, i = 0; k <= n; ++k) {
       const auto start = static_cast<float>(total * k / n);
       while (i + 1 < n && cumulative_[i + 1] <= start) ++i;
@@ -149,7 +167,15 @@ bool ArcLengthTable::Build(const SegmentView& seg) {
     Clear();
     return false;
   }
+  built_ = true;
+  TakeIntoUse();
   return true;
+}
+
+void ArcLengthTable::TakeIntoUse() {
+  inUse_ = true;
+  searchable_ = !intervals_.empty() && length_ > 0.0f;
+  activeSpans_ = spans_.Empty() ? nullptr : &spans_;
 }
 
 void ArcLengthTable::Clear() {
@@ -157,33 +183,39 @@ void ArcLengthTable::Clear() {
   std::vector<Interval>().swap(intervals_);
   std::vector<int32_t>().swap(bucketFirst_);
   length_ = 0.0f;
+  bucketScale_ = 0.0f;
+  lastBucket_ = -1;
+  searchable_ = false;
+  activeSpans_ = nullptr;
+  shape_.Clear();
+  spans_.Clear();
+  built_ = inUse_ = false;
+  source = Source();
 }
 
 float ArcLengthTable::UniformToNatural(float u) const {
   if (!(u > 0.0f)) return 0.0f;  // also NaN
   if (u >= 1.0f) return 1.0f;
-  const auto n = static_cast<int32_t>(intervals_.size());
-  if (n == 0 || !(length_ > 0.0f)) return u;
+  if (!searchable_) return u;
 
   const float x = u * length_;
-  int32_t k = static_cast<int32_t>(u * static_cast<float>(n));
-  if (k >= n) k = n - 1;
-  // Largest interval i in the bucket's range whose start is at or before x.
+  const int32_t k = std::min(static_cast<int32_t>(u * bucketScale_), lastBucket_);
+  // Largest interval i whose start is at or before x: halve the bucket's
+  // range while it is long (near cusps), then step; the bucket bounds were
+  // rounded while building, so the steps may also leave the range.
+  const float* cumulative = cumulative_.data();
   int32_t lo = bucketFirst_[k], hi = bucketFirst_[k + 1];
-  while (lo < hi) {
+  while (hi - lo > 4) {
     const int32_t mid = (lo + hi + 1) / 2;
-    if (cumulative_[mid] <= x) lo = mid; else hi = mid - 1;
+    if (cumulative[mid] <= x) lo = mid; else hi = mid - 1;
   }
   int32_t i = lo;
-  // The bucket bounds were rounded while building; settle on the exact interval.
-  while (i > 0 && cumulative_[i] > x) --i;
-  while (i + 1 < n && cumulative_[i + 1] <= x) ++i;
+  while (i > 0 && cumulative[i] > x) --i;
+  while (i < lastBucket_ && cumulative[i + 1] <= x) ++i;
 
   const Interval& iv = intervals_[i];
-  float sigma = (x - cumulative_[i]) * iv.inverseLength;
-  sigma = sigma > 0.0f ? (sigma < 1.0f ? sigma : 1.0f) : 0.0f;
-  float f = ((iv.c3 * sigma + iv.c2) * sigma + iv.c1) * sigma;
-  f = f > 0.0f ? (f < 1.0f ? f : 1.0f) : 0.0f;
+  const float sigma = Clamp01((x - cumulative[i]) * iv.inverseLength);
+  const float f = Clamp01(((iv.c3 * sigma + iv.c2) * sigma + iv.c1) * sigma);
   return static_cast<float>(iv.start + iv.width * f);
 }
 

@@ -14,28 +14,66 @@
 // the bucket otherwise) and evaluates the interval's cubic: a handful of
 // float operations whatever the spline.
 //
-// Build allocates; Length and UniformToNatural neither allocate nor write, so
-// any number of threads may look up at once.
+// The table keeps a copy of the segment it was built for, and that copy's
+// flat evaluator (SpanTable): between Build and Release, point and tangent
+// look-ups can use them instead of the live spline. Release ends the use but
+// keeps the memory; a later Build of a segment of exactly the same shape
+// (compared bit for bit) only takes the table back into use, so a run that
+// rebuilds the table of an unchanged path every time pays a comparison, not
+// a rebuild.
+//
+// Build allocates; Length, UniformToNatural and the evaluator neither
+// allocate nor write, so any number of threads may look up at once.
 #ifndef KURVO_GEO_ARC_LENGTH_H
 #define KURVO_GEO_ARC_LENGTH_H
 
 #include <cstdint>
 #include <vector>
 
+#include "segment_copy.h"
+#include "span_table.h"
 #include "spline.h"
 
 namespace kurvo::geo {
 
 class ArcLengthTable {
  public:
-  // Builds the table for the segment; false (and an empty table) when memory
-  // runs out. Replaces a previous table.
+  ArcLengthTable() = default;
+  // Holds pointers into itself (the evaluator in use, the copy's view).
+  ArcLengthTable(const ArcLengthTable&) = delete;
+  ArcLengthTable& operator=(const ArcLengthTable&) = delete;
+
+  // Builds the table for the segment, or takes the kept one back into use
+  // when the segment has the shape it was built for; false (and an empty
+  // table) when memory runs out.
   bool Build(const SegmentView& seg);
+  // Ends the use of the table: it reads as empty, but keeps its memory for a
+  // Build of the same shape.
+  void Release() {
+    inUse_ = false;
+    searchable_ = false;
+    activeSpans_ = nullptr;
+  }
   // Releases the table's memory.
   void Clear();
 
-  bool Empty() const { return cumulative_.empty(); }
-  float Length() const { return length_; }
+  bool Empty() const { return !inUse_; }
+  float Length() const { return inUse_ ? length_ : 0.0f; }
+
+  // The evaluator of the segment the table is in use for; null when the table
+  // is not in use or the segment has fewer than two points.
+  const SpanTable* Spans() const { return activeSpans_; }
+  // The copied segment the table was built for (for the rare evaluations
+  // that the flat evaluator declines).
+  const SegmentView& Shape() const { return shape_.View(); }
+
+  // Free for the owner's note of what the table was built from (which
+  // segment, which state of the spline); kept as it is set, cleared by Clear.
+  struct Source {
+    int32_t segment = -1;
+    uint32_t stamp = 0;
+  };
+  Source source;
 
   // Segment parameter at fraction u of the length; u is clamped to [0, 1]
   // (NaN counts as 0). A table that is empty or of length 0 answers u itself.
@@ -43,6 +81,8 @@ class ArcLengthTable {
 
  private:
   struct Refiner;
+  void TakeIntoUse();
+
   struct Interval {
     double start = 0.0;   // segment parameter at the start
     double width = 0.0;   // parameter range
@@ -55,6 +95,14 @@ class ArcLengthTable {
   std::vector<Interval> intervals_;   // n intervals covering the segment in order
   std::vector<int32_t> bucketFirst_;  // interval that holds the start of bucket k (k = 0..n)
   float length_ = 0.0f;
+  float bucketScale_ = 0.0f;  // n, the number of intervals and of buckets
+  int32_t lastBucket_ = -1;   // n - 1
+  bool searchable_ = false;   // in use, with intervals and a length
+  const SpanTable* activeSpans_ = nullptr;  // &spans_ while in use and not empty
+  SegmentCopy shape_;
+  SpanTable spans_;
+  bool built_ = false;  // the members above describe shape_
+  bool inUse_ = false;  // between Build and Release
 };
 
 }  // namespace kurvo::geo

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace kurvo::geo {
 
@@ -34,6 +35,11 @@ void Curve::SetRound(float round) { round_ = Clamp01(round); }
 // turns, then limited so that each cubic piece stays monotone.
 void Curve::UpdateSlopes() {
   const size_t n = knots_.size();
+  constantValue_ = n > 0 ? knots_.front().y : 0.0f;
+  constant_ = n > 0 && std::isfinite(constantValue_);
+  // Bitwise equality: 0 beside -0 takes the full road, and so does an
+  // infinite value (the line between two infinite knots is not a number).
+  for (const Knot& k : knots_) constant_ = constant_ && std::memcmp(&k.y, &constantValue_, sizeof(float)) == 0;
   for (Knot& k : knots_) k.slope = 0.0f;
   if (n < 2) return;
   std::vector<double> secant(n - 1);
@@ -62,7 +68,7 @@ void Curve::UpdateSlopes() {
   for (size_t i = 0; i < n; ++i) knots_[i].slope = static_cast<float>(m[i]);
 }
 
-float Curve::Evaluate(float x) const {
+float Curve::EvaluateKnots(float x) const {
   if (knots_.empty()) return 0.0f;
   const Knot& first = knots_.front();
   const Knot& last = knots_.back();

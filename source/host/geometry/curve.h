@@ -13,7 +13,9 @@
 //
 // Editing (InsertKnot, MakeLinear, SetRound) precomputes the slopes, so GetPoint
 // only reads: O(log n) in the knots, allocation-free, safe from any number of
-// threads as long as nobody edits at the same time.
+// threads as long as nobody edits at the same time. A curve whose knots all
+// have the same value (the usual flat default) is answered without a search:
+// every formula below gives exactly that value there.
 #ifndef KURVO_GEO_CURVE_H
 #define KURVO_GEO_CURVE_H
 
@@ -49,7 +51,7 @@ class Curve {
   int32_t KnotCount() const { return static_cast<int32_t>(knots_.size()); }
   const Knot& GetKnot(int32_t index) const { return knots_[index]; }
 
-  float Evaluate(float x) const;
+  float Evaluate(float x) const { return constant_ ? constantValue_ : EvaluateKnots(x); }
   // (x, y(x), 0).
   Vector GetPoint(float x) const { return Vector(x, Evaluate(x), 0.0f); }
 
@@ -57,9 +59,12 @@ class Curve {
 
  private:
   void UpdateSlopes();
+  float EvaluateKnots(float x) const;
 
   std::vector<Knot> knots_;
   float round_ = 1.0f;
+  bool constant_ = false;  // at least one knot, all with this finite value
+  float constantValue_ = 0.0f;
 };
 
 }  // namespace kurvo::geo

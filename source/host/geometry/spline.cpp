@@ -39,11 +39,6 @@ SegmentView MakeSegmentView(const Spline& spline, int32_t segment, const Vector*
 
 namespace {
 
-// Cubic Bezier control polygon of one span. Linear spans use b0 and b3 only.
-struct SpanControl {
-  Vector b0, b1, b2, b3;
-};
-
 // Index i of a closed segment of n points brought into [0, n); i is at most
 // one lap out, so no division is needed.
 int32_t Wrap(int32_t i, int32_t n) { return i < 0 ? i + n : (i >= n ? i - n : i); }
@@ -121,6 +116,8 @@ Vector Direction(const Vector& v) {
 }
 
 }  // namespace
+
+SpanControl SpanControlPolygon(const SegmentView& seg, int32_t span) { return ControlOf(seg, span); }
 
 Vector SpanPoint(const SegmentView& seg, int32_t span, float local) {
   return PointOf(seg, ControlOf(seg, span), local);

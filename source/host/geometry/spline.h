@@ -84,6 +84,13 @@ Vector SplineTangent(const SegmentView& seg, float t);
 Vector SpanDerivative(const SegmentView& seg, int32_t span, float local);
 Vector SpanPoint(const SegmentView& seg, int32_t span, float local);
 
+// Cubic Bezier control polygon of a span (0 <= span < SpanCount()). Linear
+// spans fill b0 and b3 only; b1 and b2 are zero.
+struct SpanControl {
+  Vector b0, b1, b2, b3;
+};
+SpanControl SpanControlPolygon(const SegmentView& seg, int32_t span);
+
 }  // namespace kurvo::geo
 
 #endif

@@ -3,6 +3,8 @@
 // The spline entries (spline_point, spline_tangent, uniform_to_natural,
 // get_length) run once or more per deformed point: they only read the
 // object's spline and its arc-length table, and neither allocate nor lock.
+// While a length table is in use (init_length to free_length), point and
+// tangent come from the table's flat per-span polynomials.
 #include <cstring>
 
 #include "core/boundary.h"
@@ -113,9 +115,22 @@ Object* splineFrom(KhObject* sp) {
   return o && o->isSpline() ? o : nullptr;
 }
 
-void KH_CALL splinePoint(KhObject* sp, float t, int32_t segment, const KhVector* points, KhVector* out) {
-  if (!out) return;
-  Object* o = splineFrom(sp);
+// The flat evaluator of the segment whose length table is in use, when a
+// call asks for that segment of the spline's own points and the spline has
+// not been edited since the table was built; else null (evaluate the live
+// spline).
+const kurvo::geo::SpanTable* preparedSpans(Object& o, int32_t segment, const KhVector* points) {
+  const kurvo::geo::ArcLengthTable& table = o.arcLength();
+  const kurvo::geo::SpanTable* spans = table.Spans();
+  if (!spans || points || segment < 0 || table.source.segment != segment ||
+      table.source.stamp != o.dirtyCounter(KH_DIRTY_DATA))
+    return nullptr;
+  return spans;
+}
+
+// The roads off the per-point path stay out of line, so that the fast one
+// needs no stack of its own.
+[[gnu::noinline]] void livePoint(Object* o, float t, int32_t segment, const KhVector* points, KhVector* out) {
   if (!o) {
     *out = KhVector{0, 0, 0};
     return;
@@ -123,9 +138,7 @@ void KH_CALL splinePoint(KhObject* sp, float t, int32_t segment, const KhVector*
   const auto view = kurvo::geo::MakeSegmentView(o->spline(), segment, reinterpret_cast<const Vector*>(points));
   *out = ToKh(kurvo::geo::SplinePoint(view, t));
 }
-void KH_CALL splineTangent(KhObject* sp, float t, int32_t segment, const KhVector* points, KhVector* out) {
-  if (!out) return;
-  Object* o = splineFrom(sp);
+[[gnu::noinline]] void liveTangent(Object* o, float t, int32_t segment, const KhVector* points, KhVector* out) {
   if (!o) {
     *out = KhVector{0, 0, 0};
     return;
@@ -133,17 +146,46 @@ void KH_CALL splineTangent(KhObject* sp, float t, int32_t segment, const KhVecto
   const auto view = kurvo::geo::MakeSegmentView(o->spline(), segment, reinterpret_cast<const Vector*>(points));
   *out = ToKh(kurvo::geo::SplineTangent(view, t));
 }
+// Stationary points take the careful road, on the table's copy.
+[[gnu::noinline]] void stationaryTangent(Object* o, float t, KhVector* out) {
+  *out = ToKh(kurvo::geo::SplineTangent(o->arcLength().Shape(), t));
+}
+
+void KH_CALL splinePoint(KhObject* sp, float t, int32_t segment, const KhVector* points, KhVector* out) {
+  if (!out) return;
+  Object* o = splineFrom(sp);
+  const kurvo::geo::SpanTable* spans = o ? preparedSpans(*o, segment, points) : nullptr;
+  if (!spans) return livePoint(o, t, segment, points, out);
+  *out = ToKh(spans->Point(t));
+}
+void KH_CALL splineTangent(KhObject* sp, float t, int32_t segment, const KhVector* points, KhVector* out) {
+  if (!out) return;
+  Object* o = splineFrom(sp);
+  const kurvo::geo::SpanTable* spans = o ? preparedSpans(*o, segment, points) : nullptr;
+  if (!spans) return liveTangent(o, t, segment, points, out);
+  Vector tangent;
+  if (!spans->Tangent(t, tangent)) return stationaryTangent(o, t, out);
+  *out = ToKh(tangent);
+}
+// An unchanged segment keeps its table from the previous build (see
+// ArcLengthTable), so a run over a path that did not move costs a comparison.
 int32_t KH_CALL initLength(KhObject* sp, int32_t segment, const KhVector* points) {
   return guarded<int32_t>(0, [&]() -> int32_t {
     Object* o = splineFrom(sp);
     if (!o) return 0;
     const auto view =
         kurvo::geo::MakeSegmentView(o->spline(), segment, reinterpret_cast<const Vector*>(points));
-    return o->arcLength().Build(view) ? 1 : 0;
+    kurvo::geo::ArcLengthTable& table = o->arcLength();
+    if (!table.Build(view)) return 0;
+    // Only a table of the spline's own points stands in for the live spline
+    // (segment -1: none).
+    table.source.segment = points ? -1 : segment;
+    table.source.stamp = o->dirtyCounter(KH_DIRTY_DATA);
+    return 1;
   });
 }
 void KH_CALL freeLength(KhObject* sp) {
-  if (Object* o = splineFrom(sp)) o->arcLength().Clear();
+  if (Object* o = splineFrom(sp)) o->arcLength().Release();
 }
 float KH_CALL uniformToNatural(KhObject* sp, float u) {
   Object* o = splineFrom(sp);
