@@ -180,6 +180,50 @@ TEST_F(SceneTest, SplineEntriesAndArcLength) {
   EXPECT_EQ(p.x + p.y + p.z, 0.0f);
 }
 
+// While a length table is held, points and tangents come from the table's own
+// copy of the segment, so they always agree with the arc lengths; an edit that
+// counts as a change, or other points or another segment, goes to the live
+// spline instead.
+TEST_F(SceneTest, HeldLengthTableAnswersFromItsCopyUntilTheSplineChanges) {
+  Object* s = doc->createObject(KH_TYPE_SPLINE);
+  doc->setPoints(s, {{0, 0, 0}, {0, 0, 100}});
+  KhObject* sp = h(s);
+  KhVector p;
+  ASSERT_EQ(obj().init_length(sp, 0, nullptr), 1);
+  obj().spline_point(sp, 0.5f, 0, nullptr, &p);
+  EXPECT_NEAR(p.z, 50.0f, 1e-4);
+
+  doc->setPoints(s, {{0, 0, 0}, {0, 0, 300}});
+  obj().spline_point(sp, 0.5f, 0, nullptr, &p);
+  EXPECT_NEAR(p.z, 150.0f, 1e-4) << "a counted edit is seen at once";
+  obj().free_length(sp);
+  ASSERT_EQ(obj().init_length(sp, 0, nullptr), 1);
+  EXPECT_NEAR(obj().get_length(sp), 300.0f, 1e-3) << "an edited segment is not answered from the old table";
+  obj().spline_point(sp, 0.5f, 1, nullptr, &p);
+  EXPECT_EQ(p.x + p.y + p.z, 0.0f) << "a segment the spline does not have";
+
+  // A write into the point array (as a deformer does) does not move the
+  // counter: the held table keeps answering from its copy until it is freed.
+  obj().get_points(sp)[1].z = 200.0f;
+  obj().spline_point(sp, 1.0f, 0, nullptr, &p);
+  EXPECT_NEAR(p.z, 300.0f, 1e-4);
+  obj().free_length(sp);
+  obj().spline_point(sp, 1.0f, 0, nullptr, &p);
+  EXPECT_NEAR(p.z, 200.0f, 1e-4);
+  ASSERT_EQ(obj().init_length(sp, 0, nullptr), 1);
+  EXPECT_NEAR(obj().get_length(sp), 200.0f, 1e-3) << "reuse compares contents, not counters";
+  obj().free_length(sp);
+
+  const KhVector other[2] = {{0, 0, 0}, {0, 0, 10}};
+  ASSERT_EQ(obj().init_length(sp, 0, other), 1);
+  EXPECT_NEAR(obj().get_length(sp), 10.0f, 1e-4);
+  obj().spline_point(sp, 1.0f, 0, obj().get_points(sp), &p);
+  EXPECT_NEAR(p.z, 200.0f, 1e-4) << "the spline's own points, not the table's";
+  obj().spline_point(sp, 1.0f, -1, obj().get_points(sp), &p);
+  EXPECT_EQ(p.x + p.y + p.z, 0.0f);
+  obj().free_length(sp);
+}
+
 TEST_F(SceneTest, PrimitivesGenerateTheirSpline) {
   Object* line = doc->createObject(kTypeLinePrimitive);
   line->parameters().setReal(kPrimLength, 500.0f);
