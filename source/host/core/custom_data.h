@@ -13,8 +13,18 @@ namespace kurvo::host {
 class CustomData {
  public:
   virtual ~CustomData() = default;
-  virtual int32_t typeId() const noexcept = 0;
+  // Kept as a field, not a virtual: the type test runs on every curve look-up
+  // of the deformer's per-point loop.
+  int32_t typeId() const noexcept { return type_; }
   virtual std::unique_ptr<CustomData> clone() const = 0;
+
+ protected:
+  explicit CustomData(int32_t type) noexcept : type_(type) {}
+  CustomData(const CustomData&) = default;
+  CustomData& operator=(const CustomData&) = default;
+
+ private:
+  int32_t type_;
 };
 
 // A new value of a registered custom type with the type's default content,

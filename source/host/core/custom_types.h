@@ -11,7 +11,7 @@ namespace kurvo::host {
 class CurveData final : public CustomData {
  public:
   static constexpr int32_t kType = KH_CUSTOMDATA_SPLINE;
-  int32_t typeId() const noexcept override { return kType; }
+  CurveData() noexcept : CustomData(kType) {}
   std::unique_ptr<CustomData> clone() const override { return std::make_unique<CurveData>(*this); }
   kurvo::geo::Curve curve;
 };
@@ -19,7 +19,7 @@ class CurveData final : public CustomData {
 class GradientData final : public CustomData {
  public:
   static constexpr int32_t kType = KH_CUSTOMDATA_GRADIENT;
-  int32_t typeId() const noexcept override { return kType; }
+  GradientData() noexcept : CustomData(kType) {}
   std::unique_ptr<CustomData> clone() const override { return std::make_unique<GradientData>(*this); }
   kurvo::geo::Gradient gradient;
 };

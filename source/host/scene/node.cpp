@@ -279,13 +279,6 @@ void Object::setMode(int32_t kind, int32_t value) noexcept {
   markChanged(KH_DIRTY_DATA);
 }
 
-uint32_t Object::dirtyCounter(int32_t flags) const noexcept {
-  uint32_t sum = 0;
-  if (flags & KH_DIRTY_MATRIX) sum += change_.matrix;
-  if (flags & KH_DIRTY_DATA) sum += change_.data;
-  return sum;
-}
-
 bool Object::changedSinceEvaluation(int32_t flags) const noexcept {
   return ((flags & KH_DIRTY_MATRIX) && change_.matrix != change_.evaluatedMatrix) ||
          ((flags & KH_DIRTY_DATA) && change_.data != change_.evaluatedData);

@@ -191,7 +191,13 @@ class Object final : public Node {
   bool deformEnabled() const noexcept { return mode(KH_MODE_KIND_DEFORM) != kModeOff; }
 
   // Change state.
-  uint32_t dirtyCounter(int32_t flags) const noexcept;
+  // Inline: the spline entries ask for it on every deformed point.
+  uint32_t dirtyCounter(int32_t flags) const noexcept {
+    uint32_t sum = 0;
+    if (flags & KH_DIRTY_MATRIX) sum += change_.matrix;
+    if (flags & KH_DIRTY_DATA) sum += change_.data;
+    return sum;
+  }
   bool changedSinceEvaluation(int32_t flags) const noexcept;
   void markChanged(int32_t flags) noexcept;
   void markEvaluated() noexcept;
