@@ -6,4 +6,4 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 KURVO_BUILD_TESTS=OFF "$root/scripts/build.sh" -DKURVO_BUILD_TESTS=OFF
 build="${BUILD_DIR:-$root/build}"
-"$build/bin/kurvo" demo --out out/
+"$build/bin/kurvo" demo --out "$root/out"
