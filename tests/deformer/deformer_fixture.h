@@ -16,6 +16,7 @@
 #include "scene/node.h"
 #include "math/matrix.h"
 #include "math/vector.h"
+#include "support/vector_expect.h"
 
 extern "C" int32_t plugin_main(int32_t action, void* p1, void* p2, void* p3);
 
@@ -67,14 +68,5 @@ class DeformerTest : public ::testing::Test {
 };
 
 inline Matrix ToMatrix(const KhMatrix& m) { return FromKh(m); }
-
-// Expects two vectors to agree within `tol` per component.
-#define EXPECT_VEC_NEAR(a, b, tol)                                  \
-  do {                                                              \
-    const Vector va_ = (a), vb_ = (b);                              \
-    EXPECT_NEAR(va_.x, vb_.x, (tol)) << va_ << " vs " << vb_;       \
-    EXPECT_NEAR(va_.y, vb_.y, (tol)) << va_ << " vs " << vb_;       \
-    EXPECT_NEAR(va_.z, vb_.z, (tol)) << va_ << " vs " << vb_;       \
-  } while (0)
 
 }  // namespace kurvo::test

@@ -18,6 +18,7 @@
 #include "scene/document.h"
 #include "scene/node.h"
 #include "math/vector.h"
+#include "support/vector_expect.h"
 
 extern "C" int32_t plugin_main(int32_t action, void* p1, void* p2, void* p3);
 
@@ -75,13 +76,5 @@ class ShaderTest : public ::testing::Test {
   std::unique_ptr<host::Object> node_;
   KhNodeData* data_ = nullptr;
 };
-
-#define EXPECT_VEC_NEAR(a, b, tol)                            \
-  do {                                                        \
-    const Vector va_ = (a), vb_ = (b);                        \
-    EXPECT_NEAR(va_.x, vb_.x, (tol)) << va_ << " vs " << vb_; \
-    EXPECT_NEAR(va_.y, vb_.y, (tol)) << va_ << " vs " << vb_; \
-    EXPECT_NEAR(va_.z, vb_.z, (tol)) << va_ << " vs " << vb_; \
-  } while (0)
 
 }  // namespace kurvo::test
