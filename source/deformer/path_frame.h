@@ -7,6 +7,8 @@
 // stays inline, allocation-free and reads only what the run prepared.
 #pragma once
 
+#include <cmath>
+
 #include "deformer/kurvo_params.h"
 #include "kurvo_api.h"
 
@@ -82,17 +84,25 @@ struct PathFrame {
 };
 
 // Cross-section axes from tangent T and up direction N.
+// Runs once per mapped point, so the two lengths are taken side by side
+// rather than one after the other: with C = T x N and X = -C / |C|, the
+// vector C x T is perpendicular to T and has length |C| |T|, so
+// Y = (C x T) / (|C| |T|) equals normalise(X' x T) with X' = C / |C|.
+// One division serves both axes; the results differ from dividing each axis
+// by its own length in the last places only.
 inline void CrossSectionAxes(const Vector& t, const Vector& n, PathFrame& frame) {
   const Vector c = Cross(t, n);
-  const Real len = Len(c);
-  if (len == 0.0f) {
+  const Real c2 = Dot(c, c);
+  if (c2 == 0.0f) {
     frame.x = Vector();
     frame.y = Vector();
     return;
   }
-  const Vector cn = c / len;
-  frame.x = -cn;
-  frame.y = Normalize(Cross(cn, t));
+  const Real lenC = std::sqrt(c2);
+  const Real lenT = std::sqrt(Dot(t, t));
+  const Real inv = 1.0f / (lenC * lenT);
+  frame.x = c * (-lenT * inv);
+  frame.y = Cross(c, t) * (lenC * inv);
 }
 
 // Up direction N at position p for the modes that yield a frame, given the

@@ -25,11 +25,15 @@
 
 // One of the deformer's three curves. A container that lacks the curve (an
 // old or hand-edited scene) reads as the curve's flat default instead of
-// failing.
+// failing. The host's curve library is resolved once per run.
 struct CurveLookup {
-  const SplineData* curve = nullptr;
+  CurveEvaluator curve;
+  bool present = false;
   Real flat = 0;
-  Real At(Real x) const { return curve ? curve->GetPoint(x).y : flat; }
+  CurveLookup() = default;
+  CurveLookup(const SplineData* data, Real flatValue)
+      : curve(data ? data->Evaluator() : CurveEvaluator()), present(data != nullptr), flat(flatValue) {}
+  Real At(Real x) const { return present ? curve.Y(x) : flat; }
 };
 
 struct PointMapper {

@@ -46,10 +46,33 @@ class CustomDataType {
 };
 
 // Spline curve (custom data type 1009060): a function y(x).
+// A curve's value look-up with the library resolved once, for loops that
+// evaluate one curve many times: the same answers as SplineData::GetPoint(x).y,
+// without the library check per call. Valid while the curve and the library
+// live; a default one (no curve or no library) answers 0.
+class CurveEvaluator {
+ public:
+  CurveEvaluator() = default;
+  CurveEvaluator(const KhCustomData* curve, void(KH_CALL* getPoint)(const KhCustomData*, float, KhVector*))
+      : curve_(curve), getPoint_(getPoint) {}
+  bool Valid() const { return getPoint_ != nullptr; }
+  Real Y(Real x) const {
+    KhVector v{0, 0, 0};
+    if (getPoint_) getPoint_(curve_, x, &v);
+    return v.y;
+  }
+
+ private:
+  const KhCustomData* curve_ = nullptr;
+  void(KH_CALL* getPoint_)(const KhCustomData*, float, KhVector*) = nullptr;
+};
+
 class SplineData : public CustomDataType {
  public:
   // Point of the curve at x; y is the curve's value. Zero without the library.
   Vector GetPoint(Real x) const;
+  // The look-up of GetPoint with the library checked now, once.
+  CurveEvaluator Evaluator() const;
   // Replaces the knots by `count` knots on a line (-1: none).
   Bool MakeLinearSpline(int32 count);
   void SetRound(Real r);

@@ -101,6 +101,11 @@ Vector SplineData::GetPoint(Real x) const {
   return v;
 }
 
+CurveEvaluator SplineData::Evaluator() const {
+  const auto* lib = CurveLib(KH_LIB_OFFSET(KhSplineDataLib, get_point));
+  return lib && lib->get_point ? CurveEvaluator(Kh(), lib->get_point) : CurveEvaluator();
+}
+
 Bool SplineData::MakeLinearSpline(int32 count) {
   const auto* lib = CurveLib(KH_LIB_OFFSET(KhSplineDataLib, make_linear_spline));
   if (!lib || !lib->make_linear_spline) return false;

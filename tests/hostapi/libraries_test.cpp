@@ -37,6 +37,9 @@ TEST(HostLibraries, EntriesPastAnOlderRecordsEndCountAsMissing) {
   auto* curve = static_cast<SplineData*>(bc.GetCustomDataType(1, KH_CUSTOMDATA_SPLINE));
   ASSERT_NE(curve, nullptr);
   EXPECT_EQ(curve->GetPoint(0.25f), Vector(0.25f, 0.5f, 0));
+  const CurveEvaluator evaluator = curve->Evaluator();
+  EXPECT_TRUE(evaluator.Valid());
+  EXPECT_EQ(evaluator.Y(0.25f), 0.5f);
   EXPECT_EQ(curve->InsertKnot(0, 1, 1), 0);
 
   // A record that ends right after get_point: later entries are missing.
@@ -48,6 +51,12 @@ TEST(HostLibraries, EntriesPastAnOlderRecordsEndCountAsMissing) {
   // A null entry inside the record gives the same neutral answers.
   testlib::Curves().get_point = nullptr;
   EXPECT_EQ(curve->GetPoint(0.25f), Vector());
+  EXPECT_FALSE(curve->Evaluator().Valid());
+  EXPECT_EQ(curve->Evaluator().Y(0.25f), 0.0f);
+
+  // A record too short for get_point: no evaluator either.
+  testlib::Curves().head.size = static_cast<int32>(sizeof(KhLibraryHead));
+  EXPECT_FALSE(curve->Evaluator().Valid());
 }
 
 TEST(HostLibraries, GradientWithoutItsEntriesFailsSoftly) {
