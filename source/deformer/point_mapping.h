@@ -146,17 +146,23 @@ struct PointMapper {
   // arc-length conversion per point serves both the point and the tangent.
   void LookUpPath(Pending* pending, int32 count) const {
     const PathRecord& path = *frame.path;
-    SplineObject* spline = path.spline;
+    const SplineEvaluator spline(path.spline);
     for (int32 i = 0; i < count; ++i)
-      if (OnPath(pending[i].pos)) pending[i].natural = spline->UniformToNatural(pending[i].pos);
+      if (OnPath(pending[i].pos)) pending[i].natural = spline.UniformToNatural(pending[i].pos);
     for (int32 i = 0; i < count; ++i) {
       Pending& p = pending[i];
-      p.pathPoint = OnPath(p.pos) ? spline->GetSplinePoint(p.natural, 0, nullptr) : PointAt(path, p.pos);
+      if (OnPath(p.pos))
+        spline.Point(p.natural, p.pathPoint);
+      else
+        p.pathPoint = PointAt(path, p.pos);
     }
     if (!needsTangent) return;
     for (int32 i = 0; i < count; ++i) {
       Pending& p = pending[i];
-      p.tangent = OnPath(p.pos) ? spline->GetSplineTangent(p.natural, 0, nullptr) : TangentAt(path, p.pos);
+      if (OnPath(p.pos))
+        spline.Tangent(p.natural, p.tangent);
+      else
+        p.tangent = TangentAt(path, p.pos);
     }
     for (int32 i = 0; i < count; ++i) pending[i].up = UpDirection(pending[i].pos, pending[i].pathPoint, frame);
   }

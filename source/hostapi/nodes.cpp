@@ -120,6 +120,12 @@ Vector SplineObject::GetSplineTangent(Real t, int32 segment, const Vector* point
   return v;
 }
 
+SplineEvaluator::SplineEvaluator(SplineObject* spline)
+    : spline_(spline->KhObj()),
+      toNatural_(Object().uniform_to_natural),
+      point_(Object().spline_point),
+      tangent_(Object().spline_tangent) {}
+
 Bool SplineObject::InitLength(int32 segment, const Vector* points) {
   return Object().init_length(KhObj(), segment, AsKh(points));
 }

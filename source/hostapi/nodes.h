@@ -113,6 +113,28 @@ class PointObject : public BaseObject {
   Real* CalcVertexMap(BaseObject* modifier);
 };
 
+class SplineObject;
+
+// The per-position look-ups of one spline (arc-length conversion, point,
+// tangent of segment 0 of its own points) with the host's entries read once,
+// for loops that evaluate one spline many times: the same answers as
+// SplineObject::UniformToNatural, GetSplinePoint and GetSplineTangent, which
+// each read the table again. Valid while the spline lives; the length table
+// must be prepared (InitLength) for UniformToNatural.
+class SplineEvaluator {
+ public:
+  explicit SplineEvaluator(SplineObject* spline);
+  Real UniformToNatural(Real u) const { return toNatural_(spline_, u); }
+  void Point(Real t, Vector& out) const { point_(spline_, t, 0, nullptr, reinterpret_cast<KhVector*>(&out)); }
+  void Tangent(Real t, Vector& out) const { tangent_(spline_, t, 0, nullptr, reinterpret_cast<KhVector*>(&out)); }
+
+ private:
+  KhObject* spline_;
+  decltype(KhObjectFamily::uniform_to_natural) toNatural_;
+  decltype(KhObjectFamily::spline_point) point_;
+  decltype(KhObjectFamily::spline_tangent) tangent_;
+};
+
 class SplineObject : public PointObject {
  public:
   // Position and tangent at parameter t in [0, 1] of `segment`; points null
