@@ -147,6 +147,41 @@ TEST(RasterCamera, FramingHoldsTheWholeBoxInsideTheMargin) {
   }
 }
 
+TEST(RasterCamera, DrawnPointsFillThePictureNotTheirBox) {
+  // A diagonal line fills only the edges of its box; fitting the box's
+  // corners would leave most of the picture empty.
+  std::vector<Vector> points;
+  Bounds b;
+  for (int i = 0; i <= 20; ++i) {
+    const float t = static_cast<float>(i) / 20.0f;
+    points.emplace_back(10 * t, 4 * t * t, -6 * t);
+    b.add(points.back());
+  }
+  for (View view : {View::front, View::top, View::side, View::persp}) {
+    SCOPED_TRACE(view_name(view));
+    const float margin = 0.1f;
+    const Camera cam = frame_camera(b, view, 400, 300, margin, points);
+    float lo_x = 1e9f, hi_x = -1e9f, lo_y = 1e9f, hi_y = -1e9f;
+    for (const Vector& p : points) {
+      ScreenPoint s;
+      ASSERT_TRUE(cam.project(p, s));
+      lo_x = std::min(lo_x, s.x), hi_x = std::max(hi_x, s.x);
+      lo_y = std::min(lo_y, s.y), hi_y = std::max(hi_y, s.y);
+    }
+    EXPECT_GE(lo_x, 400 * margin - 0.5f);
+    EXPECT_LE(hi_x, 400 * (1 - margin) + 0.5f);
+    EXPECT_GE(lo_y, 300 * margin - 0.5f);
+    EXPECT_LE(hi_y, 300 * (1 - margin) + 0.5f);
+    // Filling the free width or height, and centred. Perspective pictures
+    // are asymmetric, so they get some slack.
+    const bool persp = view == View::persp;
+    const float fill = persp ? 0.85f : 1.0f, slack = persp ? 0.1f * 300 : 4.0f;
+    EXPECT_TRUE(hi_x - lo_x > fill * 400 * (1 - 2 * margin) - 4 || hi_y - lo_y > fill * 300 * (1 - 2 * margin) - 4);
+    EXPECT_NEAR(lo_x + hi_x, 400.0f, 2 * slack);
+    EXPECT_NEAR(lo_y + hi_y, 300.0f, 2 * slack);
+  }
+}
+
 TEST(RasterCamera, ViewsLookAlongTheirAxes) {
   Bounds b;
   b.add({-1, -1, -1});

@@ -1,5 +1,6 @@
 // kurvo render SCENE -o OUT.png: a preview picture of the evaluated scene:
-// shaded polygon objects, splines as lines and every object's editor drawing.
+// shaded polygon objects (coloured by their materials), splines as lines and
+// every object's editor drawing.
 #include <CLI/CLI.hpp>
 
 #include <cctype>
@@ -20,6 +21,7 @@ struct RenderCommandOptions {
   int width = 1280;
   int height = 720;
   std::string view = "persp";
+  bool flat = false;
 };
 
 int runRender(const RenderCommandOptions& options, const CommonOptions& common) {
@@ -32,6 +34,7 @@ int runRender(const RenderCommandOptions& options, const CommonOptions& common) 
   render.view = *view;
   render.width = options.width;
   render.height = options.height;
+  render.flat = options.flat;
   SceneRun run;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
   if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
@@ -51,6 +54,7 @@ void addRenderCommand(CLI::App& app, CommonOptions& common) {
   cmd->add_option("--height", options->height, "Picture height in pixels")->check(CLI::Range(16, 16384));
   cmd->add_option("--view", options->view, "Camera: front, top, side or persp")
       ->check(CLI::IsMember({"front", "top", "side", "persp"}));
+  cmd->add_flag("--flat", options->flat, "No lighting: every surface in its plain colour");
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");

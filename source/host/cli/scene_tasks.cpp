@@ -8,6 +8,7 @@
 #include "mesh_export.h"
 #include "png_writer.h"
 #include "progress.h"
+#include "scene/shading.h"
 #include "scene_preview.h"
 
 namespace kurvo::cli {
@@ -92,14 +93,29 @@ bool isKnownOutput(const std::filesystem::path& out, std::string& problem) {
   return false;
 }
 
+namespace {
+// One line per material that renders in the fallback colour.
+void printWarnings(const SceneRun& run, const kurvo::host::RenderShading& shading) {
+  for (const std::string& w : shading.warnings())
+    std::fprintf(stderr, "kurvo: warning: %s: %s\n", run.scene.file.string().c_str(), w.c_str());
+}
+}  // namespace
+
 Status writeResult(const SceneRun& run, const std::filesystem::path& out) {
-  if (lowerExtension(out) == ".json")
-    return kurvo::scenefile::saveScene(*run.document, run.scene, out, run.session->state());
-  return kurvo::media::export_meshes(kurvo::scenefile::worldMeshes(*run.document), out);
+  const kurvo::host::RenderShading shading(*run.document);
+  printWarnings(run, shading);
+  if (lowerExtension(out) == ".json") {
+    kurvo::scenefile::SaveOptions options;
+    options.bakedColours = &shading;
+    return kurvo::scenefile::saveScene(*run.document, run.scene, out, run.session->state(), options);
+  }
+  return kurvo::media::export_meshes(kurvo::scenefile::worldMeshes(*run.document, &shading), out);
 }
 
 Status renderPreview(SceneRun& run, const std::filesystem::path& out, const kurvo::media::RenderOptions& options) {
-  const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*run.document);
+  const kurvo::host::RenderShading shading(*run.document);
+  printWarnings(run, shading);
+  const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*run.document, &shading);
   const kurvo::media::Image image = kurvo::media::render(preview.drawList(), options);
   return kurvo::media::write_png(image, out);
 }

@@ -33,10 +33,14 @@ kurvo::media::Status loadAndEvaluate(SceneRun& run, const std::filesystem::path&
 
 // True for the extensions `writeResult` understands (".json" and the mesh formats).
 bool isKnownOutput(const std::filesystem::path& out, std::string& problem);
-// ".json": the scene with deformed points; otherwise every polygon object as a
-// world-space mesh in the format of the extension.
+// ".json": the scene with deformed points and each material's baked colour;
+// otherwise every polygon object as a world-space mesh in the format of the
+// extension, coloured by its material as the shader answers for the object.
+// Materials whose shader cannot render get a warning line on stderr.
 kurvo::media::Status writeResult(const SceneRun& run, const std::filesystem::path& out);
 
+// Renders the preview with the materials' shaders called per pixel (warnings
+// as for writeResult).
 kurvo::media::Status renderPreview(SceneRun& run, const std::filesystem::path& out,
                                    const kurvo::media::RenderOptions& options);
 

@@ -15,15 +15,27 @@ struct Rgb8 {
   uint8_t r, g, b;
 };
 
-uint8_t to_byte(float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); }
+// NaN (a shader may answer one) becomes 0 rather than an undefined conversion.
+uint8_t to_byte(float v) { return v > 0.0f ? static_cast<uint8_t>(std::min(v, 1.0f) * 255.0f + 0.5f) : 0; }
 Rgb8 to_rgb8(const Vector& c) { return Rgb8{to_byte(c.x), to_byte(c.y), to_byte(c.z)}; }
 
 // One mesh's points, projected once and shared by all bands.
 struct ProjectedMesh {
   const Mesh* mesh;
   Vector colour;
+  const SurfaceShader* shader;  // null: `colour`
   std::vector<ScreenPoint> points;
   std::vector<uint8_t> visible;  // in front of the near plane
+};
+
+// Per pixel, for meshes coloured by a shader: which surface is visible there
+// (mesh index + 1, 0 for none or a plain mesh), which of its triangles
+// (polygon index * 2, + 1 for the second half of a quad) and where it is in
+// world space. Filled only when some mesh has a shader.
+struct SurfaceBuffer {
+  std::vector<uint32_t> mesh;
+  std::vector<uint32_t> triangle;
+  std::vector<Vector> position;
 };
 
 // The rows [y0, y1) of the picture that one thread owns.
@@ -31,6 +43,8 @@ struct Band {
   Image& image;
   std::vector<float>& keys;
   std::vector<uint32_t>& line_marks;  // which line last touched a pixel (index + 1)
+  SurfaceBuffer* surfaces;            // null when no mesh has a shader
+  bool perspective;
   int y0, y1;
 
   size_t index(int x, int y) const { return static_cast<size_t>(y) * static_cast<size_t>(image.width) + x; }
@@ -40,9 +54,14 @@ float edge(const ScreenPoint& u, const ScreenPoint& v, float px, float py) {
   return (v.x - u.x) * (py - u.y) - (v.y - u.y) * (px - u.x);
 }
 
-void fill_triangle(ScreenPoint a, ScreenPoint b, ScreenPoint c, Rgb8 colour, Band& band) {
+// Calls plot(pixel index, key, wa, wb, wc) for every pixel of the triangle
+// inside the band that is nearer than what the pixel holds, after taking its
+// depth; wa, wb, wc are the pixel's screen-space weights of a, b and c.
+template <class Plot>
+void fill_triangle(ScreenPoint a, ScreenPoint b, ScreenPoint c, Band& band, Plot&& plot) {
   float area = edge(a, b, c.x, c.y);
-  if (area < 0.0f) {
+  const bool swapped = area < 0.0f;
+  if (swapped) {
     std::swap(b, c);
     area = -area;
   }
@@ -68,34 +87,103 @@ void fill_triangle(ScreenPoint a, ScreenPoint b, ScreenPoint c, Rgb8 colour, Ban
       const float key = (w0 * a.key + w1 * b.key + w2 * c.key) * inv_area;
       if (key <= band.keys[i]) continue;
       band.keys[i] = key;
-      uint8_t* p = &band.image.rgb[i * 3];
-      p[0] = colour.r;
-      p[1] = colour.g;
-      p[2] = colour.b;
+      const float wa = w0 * inv_area, wb = w1 * inv_area, wc = w2 * inv_area;
+      if (swapped)
+        plot(i, key, wa, wc, wb);
+      else
+        plot(i, key, wa, wb, wc);
     }
   }
 }
 
-Rgb8 shade(const Vector& a, const Vector& b, const Vector& c, const Vector& base, const Vector& light) {
-  const Vector n = Normalize(Cross(b - a, c - a));
-  const float intensity = kAmbient + kDiffuse * std::fabs(Dot(n, light));
-  return to_rgb8(base * intensity);
+float light_intensity(const Vector& normal, const Vector& light, bool flat) {
+  return flat ? 1.0f : kAmbient + kDiffuse * std::fabs(Dot(normal, light));
 }
 
-void draw_meshes(const std::vector<ProjectedMesh>& meshes, const Vector& light, Band& band) {
-  for (const ProjectedMesh& pm : meshes) {
+Vector face_normal(const Vector& a, const Vector& b, const Vector& c) { return Normalize(Cross(b - a, c - a)); }
+
+void fill_plain(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, Rgb8 colour, Band& band) {
+  fill_triangle(a, b, c, band, [&](size_t i, float, float, float, float) {
+    uint8_t* p = &band.image.rgb[i * 3];
+    p[0] = colour.r;
+    p[1] = colour.g;
+    p[2] = colour.b;
+    if (band.surfaces) band.surfaces->mesh[i] = 0;
+  });
+}
+
+// Records the surface; its colour is asked for once the band knows what is visible.
+void fill_shaded(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, const Vector& pa,
+                 const Vector& pb, const Vector& pc, uint32_t mesh, uint32_t triangle, Band& band) {
+  SurfaceBuffer& s = *band.surfaces;
+  fill_triangle(a, b, c, band, [&](size_t i, float key, float wa, float wb, float wc) {
+    if (band.perspective) {
+      // Keys are 1 / depth: weights by them give the perspective-correct point.
+      const float inv = 1.0f / key;
+      wa *= a.key * inv;
+      wb *= b.key * inv;
+      wc *= c.key * inv;
+    }
+    s.mesh[i] = mesh;
+    s.triangle[i] = triangle;
+    s.position[i] = pa * wa + pb * wb + pc * wc;
+  });
+}
+
+void draw_meshes(const std::vector<ProjectedMesh>& meshes, const Vector& light, bool flat, Band& band) {
+  for (size_t m = 0; m < meshes.size(); ++m) {
+    const ProjectedMesh& pm = meshes[m];
     const std::vector<Vector>& world = pm.mesh->points;
-    for (const Polygon& q : pm.mesh->polygons) {
+    const auto& polygons = pm.mesh->polygons;
+    for (size_t k = 0; k < polygons.size(); ++k) {
+      const Polygon& q = polygons[k];
       const auto a = static_cast<size_t>(q.a), b = static_cast<size_t>(q.b), c = static_cast<size_t>(q.c),
                  d = static_cast<size_t>(q.d);
       // Points behind the near plane cannot occur with automatic framing;
       // polygons touching one are skipped rather than drawn inside out.
-      if (pm.visible[a] && pm.visible[b] && pm.visible[c])
-        fill_triangle(pm.points[a], pm.points[b], pm.points[c], shade(world[a], world[b], world[c], pm.colour, light),
-                      band);
-      if (!q.is_triangle() && pm.visible[a] && pm.visible[c] && pm.visible[d])
-        fill_triangle(pm.points[a], pm.points[c], pm.points[d], shade(world[a], world[c], world[d], pm.colour, light),
-                      band);
+      const bool first = pm.visible[a] && pm.visible[b] && pm.visible[c];
+      const bool second = !q.is_triangle() && pm.visible[a] && pm.visible[c] && pm.visible[d];
+      if (pm.shader) {
+        const auto id = static_cast<uint32_t>(m + 1), tri = static_cast<uint32_t>(k * 2);
+        if (first)
+          fill_shaded(pm.points[a], pm.points[b], pm.points[c], world[a], world[b], world[c], id, tri, band);
+        if (second)
+          fill_shaded(pm.points[a], pm.points[c], pm.points[d], world[a], world[c], world[d], id, tri + 1, band);
+        continue;
+      }
+      if (first) {
+        const float lit = light_intensity(face_normal(world[a], world[b], world[c]), light, flat);
+        fill_plain(pm.points[a], pm.points[b], pm.points[c], to_rgb8(pm.colour * lit), band);
+      }
+      if (second) {
+        const float lit = light_intensity(face_normal(world[a], world[c], world[d]), light, flat);
+        fill_plain(pm.points[a], pm.points[c], pm.points[d], to_rgb8(pm.colour * lit), band);
+      }
+    }
+  }
+}
+
+// Asks each visible shaded surface of the band for its colour, once per pixel.
+void shade_surfaces(const std::vector<ProjectedMesh>& meshes, const Camera& cam, const Vector& light, bool flat,
+                    Band& band) {
+  const SurfaceBuffer& s = *band.surfaces;
+  for (int y = band.y0; y < band.y1; ++y) {
+    for (size_t i = band.index(0, y), end = i + static_cast<size_t>(band.image.width); i < end; ++i) {
+      if (s.mesh[i] == 0) continue;
+      const ProjectedMesh& pm = meshes[s.mesh[i] - 1];
+      const Polygon& q = pm.mesh->polygons[s.triangle[i] / 2];
+      const std::vector<Vector>& world = pm.mesh->points;
+      const bool second = (s.triangle[i] & 1) != 0;
+      Vector normal = second ? face_normal(world[q.a], world[q.c], world[q.d])
+                             : face_normal(world[q.a], world[q.b], world[q.c]);
+      const Vector towards = cam.perspective ? s.position[i] - cam.eye : cam.forward;
+      if (Dot(normal, towards) > 0.0f) normal = -normal;
+      const Vector colour = pm.shader->colour(SurfaceSample{s.position[i], normal});
+      const Rgb8 rgb = to_rgb8(colour * light_intensity(normal, light, flat));
+      uint8_t* p = &band.image.rgb[i * 3];
+      p[0] = rgb.r;
+      p[1] = rgb.g;
+      p[2] = rgb.b;
     }
   }
 }
@@ -162,7 +250,18 @@ Bounds draw_list_bounds(const DrawList& list) {
 }
 
 Camera camera_for(const DrawList& list, const RenderOptions& options) {
-  return frame_camera(draw_list_bounds(list), options.view, options.width, options.height, options.margin);
+  std::vector<Vector> drawn;
+  size_t count = list.lines.size() * 2;
+  for (const Mesh* mesh : list.meshes)
+    if (mesh) count += mesh->points.size();
+  drawn.reserve(count);
+  for (const Mesh* mesh : list.meshes)
+    if (mesh) drawn.insert(drawn.end(), mesh->points.begin(), mesh->points.end());
+  for (const Line& line : list.lines) {
+    drawn.push_back(line.a);
+    drawn.push_back(line.b);
+  }
+  return frame_camera(draw_list_bounds(list), options.view, options.width, options.height, options.margin, drawn);
 }
 
 Image render(const DrawList& list, const RenderOptions& options) {
@@ -185,18 +284,30 @@ Image render(const DrawList& list, const RenderOptions& options) {
   const Vector light = Normalize(cam.right * -0.4f + cam.up * 0.6f - cam.forward * 0.7f);
 
   std::vector<ProjectedMesh> meshes;
-  for (const Mesh* mesh : list.meshes) {
+  bool shaded = false;
+  for (size_t m = 0; m < list.meshes.size(); ++m) {
+    const Mesh* mesh = list.meshes[m];
     if (!mesh || !check_mesh(*mesh).empty()) continue;  // a broken mesh is not drawn rather than crash
-    ProjectedMesh pm{mesh, mesh->colour.value_or(options.default_colour), {}, {}};
+    const SurfaceShader* shader = m < list.shaders.size() ? list.shaders[m] : nullptr;
+    shaded = shaded || shader;
+    ProjectedMesh pm{mesh, mesh->colour.value_or(options.default_colour), shader, {}, {}};
     pm.points.resize(mesh->points.size());
     pm.visible.resize(mesh->points.size());
     for (size_t i = 0; i < mesh->points.size(); ++i) pm.visible[i] = cam.project(mesh->points[i], pm.points[i]);
     meshes.push_back(std::move(pm));
   }
 
+  SurfaceBuffer surfaces;
+  if (shaded) {
+    surfaces.mesh.assign(pixels, 0);
+    surfaces.triangle.resize(pixels);
+    surfaces.position.resize(pixels);
+  }
+
   const auto draw_band = [&](int y0, int y1) {
-    Band band{image, keys, line_marks, y0, y1};
-    draw_meshes(meshes, light, band);
+    Band band{image, keys, line_marks, shaded ? &surfaces : nullptr, cam.perspective, y0, y1};
+    draw_meshes(meshes, light, options.flat, band);
+    if (shaded) shade_surfaces(meshes, cam, light, options.flat, band);
     for (size_t i = 0; i < list.lines.size(); ++i)
       draw_line(list.lines[i], static_cast<uint32_t>(i + 1), cam, options, band);
   };

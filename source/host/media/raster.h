@@ -2,7 +2,10 @@
 //
 // Meshes are drawn as flat-shaded filled polygons (quads as two triangles)
 // with a z-buffer: Lambert light from above left of the viewer plus ambient,
-// two-sided, so open surfaces and inverted normals read the same. Lines (a
+// two-sided, so open surfaces and inverted normals read the same. A mesh with
+// a SurfaceShader takes its colour from it per pixel: each band first settles
+// which surface is visible at each of its pixels, then asks the shader once
+// per such pixel, so the shader runs on every render thread. Lines (a
 // deformer's arrow, spline paths) are drawn after the meshes: where a surface
 // hides them they are blended in faintly instead of vanishing, so paths inside
 // or behind a mesh stay visible without looking as if they were in front.
@@ -36,9 +39,27 @@ struct Line {
   Vector colour;  // red, green, blue in 0..1
 };
 
+// One point of a surface that a SurfaceShader colours.
+struct SurfaceSample {
+  Vector position;  // world space
+  Vector normal;    // unit face normal, facing the viewer
+};
+
+// Colours a mesh point by point instead of with its one colour. render()
+// calls colour() once for every pixel where the mesh is the visible surface,
+// from all of its threads at once: implementations must be thread-safe.
+class SurfaceShader {
+ public:
+  virtual ~SurfaceShader() = default;
+  virtual Vector colour(const SurfaceSample& sample) const = 0;
+};
+
 struct DrawList {
   std::vector<const Mesh*> meshes;  // not owned; must outlive render()
   std::vector<Line> lines;
+  // Per mesh, in the order of `meshes` (may be shorter): the shader that
+  // colours it, or null for the mesh's own colour. Not owned.
+  std::vector<const SurfaceShader*> shaders;
 };
 
 struct RenderOptions {
@@ -51,6 +72,7 @@ struct RenderOptions {
   float line_width = 2.0f;                     // pixels
   float hidden_line_strength = 0.35f;          // 0: hidden lines vanish, 1: drawn over
   int threads = 2;                             // horizontal bands rendered in parallel
+  bool flat = false;                           // no light: every surface in its plain colour
 };
 
 // Bounds of every mesh point and line end in the list.

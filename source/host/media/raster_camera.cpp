@@ -62,7 +62,8 @@ bool Camera::project(const Vector& p, ScreenPoint& out) const {
   return true;
 }
 
-Camera frame_camera(const Bounds& input, View view, int width, int height, float margin) {
+Camera frame_camera(const Bounds& input, View view, int width, int height, float margin,
+                    std::span<const Vector> points) {
   Camera cam;
   cam.width = std::max(width, 1);
   cam.height = std::max(height, 1);
@@ -74,7 +75,8 @@ Camera frame_camera(const Bounds& input, View view, int width, int height, float
   if (b.empty) b.add(Vector(0.0f, 0.0f, 0.0f));
   const Vector size = b.max - b.min;
   float extent = std::max({size.x, size.y, size.z});
-  if (!(extent > 0.0f)) {
+  const bool framed_as_unit = !(extent > 0.0f);
+  if (framed_as_unit) {
     b.min = b.min - Vector(0.5f);
     b.max = b.max + Vector(0.5f);
     extent = 1.0f;
@@ -87,30 +89,39 @@ Camera frame_camera(const Bounds& input, View view, int width, int height, float
   const float half_h = 0.5f * static_cast<float>(cam.height) * usable;
   Vector corners[8];
   corners_of(b, corners);
+  // What the picture must hold: the drawn points when given, else the box
+  // (also for a box without extent, framed as the unit box around it).
+  const std::span<const Vector> fit = points.empty() || framed_as_unit ? std::span<const Vector>(corners, 8) : points;
 
   if (!cam.perspective) {
-    float ex = 0.0f, ey = 0.0f;
-    for (const Vector& c : corners) {
-      ex = std::max(ex, std::fabs(Dot(c - centre, cam.right)));
-      ey = std::max(ey, std::fabs(Dot(c - centre, cam.up)));
+    // Centred on the middle of the picture of the fitted points.
+    float lo_x = 1e30f, hi_x = -1e30f, lo_y = 1e30f, hi_y = -1e30f;
+    for (const Vector& c : fit) {
+      const float x = Dot(c - centre, cam.right), y = Dot(c - centre, cam.up);
+      lo_x = std::min(lo_x, x), hi_x = std::max(hi_x, x);
+      lo_y = std::min(lo_y, y), hi_y = std::max(hi_y, y);
     }
+    const Vector middle = centre + cam.right * (0.5f * (lo_x + hi_x)) + cam.up * (0.5f * (lo_y + hi_y));
+    const float ex = 0.5f * (hi_x - lo_x), ey = 0.5f * (hi_y - lo_y);
     // A box seen edge-on (a line along the view) still gets a finite scale.
     const float least = 1e-6f * extent;
     cam.scale = std::min(half_w / std::max(ex, least), half_h / std::max(ey, least));
-    cam.eye = centre - cam.forward * (2.0f * radius);
+    cam.eye = middle - cam.forward * (2.0f * radius);
     cam.key_tolerance = 2e-3f * 2.0f * radius;
     return cam;
   }
 
-  // Perspective: the nearest distance from the aim point at which every corner
-  // of the box falls inside the usable part of the picture. The box's picture
-  // is not symmetric about its centre, so the aim is then moved to the middle
-  // of the picture and the distance found again, which frames it tighter.
+  // Perspective: the nearest distance from the aim point at which every fitted
+  // point falls inside the usable part of the picture. The aim starts at the
+  // middle of the points' picture seen from afar (along the view, without
+  // perspective); their perspective picture is not symmetric about it, so
+  // the aim is then moved to the middle of that picture and the distance
+  // found again, which frames it tighter.
   cam.scale = 0.5f * static_cast<float>(cam.height) / std::tan(0.5f * kVerticalFieldOfView);
   const float tx = half_w / cam.scale, ty = half_h / cam.scale;
   const auto fit_distance = [&](const Vector& aim) {
     float distance = 0.0f;
-    for (const Vector& c : corners) {
+    for (const Vector& c : fit) {
       const Vector v = c - aim;
       const float along = Dot(v, cam.forward);
       distance = std::max({distance, std::fabs(Dot(v, cam.right)) / tx - along,
@@ -119,10 +130,19 @@ Camera frame_camera(const Bounds& input, View view, int width, int height, float
     return distance;
   };
   Vector aim = centre;
+  {
+    float lo_x = 1e30f, hi_x = -1e30f, lo_y = 1e30f, hi_y = -1e30f;
+    for (const Vector& c : fit) {
+      const float x = Dot(c - centre, cam.right), y = Dot(c - centre, cam.up);
+      lo_x = std::min(lo_x, x), hi_x = std::max(hi_x, x);
+      lo_y = std::min(lo_y, y), hi_y = std::max(hi_y, y);
+    }
+    if (lo_x <= hi_x && lo_y <= hi_y) aim = centre + cam.right * (0.5f * (lo_x + hi_x)) + cam.up * (0.5f * (lo_y + hi_y));
+  }
   float distance = fit_distance(aim);
   for (int pass = 0; pass < 2; ++pass) {
     float lo_x = 1e30f, hi_x = -1e30f, lo_y = 1e30f, hi_y = -1e30f;
-    for (const Vector& c : corners) {
+    for (const Vector& c : fit) {
       const Vector v = c - (aim - cam.forward * distance);
       const float z = Dot(v, cam.forward);
       lo_x = std::min(lo_x, Dot(v, cam.right) / z), hi_x = std::max(hi_x, Dot(v, cam.right) / z);
@@ -131,8 +151,7 @@ Camera frame_camera(const Bounds& input, View view, int width, int height, float
     aim = aim + cam.right * (0.5f * (lo_x + hi_x) * distance) + cam.up * (0.5f * (lo_y + hi_y) * distance);
     distance = fit_distance(aim);
   }
-  const Vector& centre_of_view = aim;
-  cam.eye = centre_of_view - cam.forward * distance;
+  cam.eye = aim - cam.forward * distance;
   float nearest = distance, farthest = distance;
   for (const Vector& c : corners) {
     nearest = std::min(nearest, cam.depth(c));

@@ -8,6 +8,7 @@
 #define KURVO_MEDIA_RASTER_CAMERA_H
 
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "mesh.h"
@@ -46,7 +47,13 @@ struct Camera {
 // A camera for `view` whose picture of `bounds` leaves `margin` (a fraction of
 // the picture's width and height, at each side) free. Empty or flat bounds are
 // framed as a small box around them.
-Camera frame_camera(const Bounds& bounds, View view, int width, int height, float margin);
+//
+// With `points` (every point that will be drawn, all inside `bounds`), the
+// picture of those points is fitted instead of the box's eight corners: a
+// curved or diagonal shape fills only part of its box, and fitting the
+// corners left much of the picture empty.
+Camera frame_camera(const Bounds& bounds, View view, int width, int height, float margin,
+                    std::span<const Vector> points = {});
 
 }  // namespace kurvo::media
 

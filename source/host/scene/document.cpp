@@ -6,6 +6,12 @@ Document::Document() = default;
 
 Document::~Document() {
   while (first_) destroy(first_);
+  // Shader nodes go while the document still answers for them.
+  assignedMaterials_.clear();
+  while (!materials_.empty()) {
+    if (Shader* shader = materials_.back()->shader.get()) release(shader);
+    materials_.pop_back();
+  }
   magic_ = 0;
 }
 
@@ -139,6 +145,35 @@ void Document::drawObjects(DrawRecorder& view, int32_t passes) {
     for (int32_t pass = 0; pass < passes; ++pass)
       record->draw(o.pluginData(), toObjectHandle(&o), pass, view.handle(), nullptr);
   });
+}
+
+Material* Document::addMaterial(std::string name, std::unique_ptr<Shader> shader) {
+  if (findMaterial(name)) return nullptr;
+  auto material = std::make_unique<Material>();
+  material->name = std::move(name);
+  material->shader = std::move(shader);
+  if (material->shader) adopt(material->shader.get());
+  materials_.push_back(std::move(material));
+  return materials_.back().get();
+}
+
+Material* Document::findMaterial(const std::string& name) const noexcept {
+  for (const auto& m : materials_)
+    if (m->name == name) return m.get();
+  return nullptr;
+}
+
+void Document::setMaterial(const Object& object, Material* material) {
+  if (material)
+    assignedMaterials_[object.serial()] = material;
+  else
+    assignedMaterials_.erase(object.serial());
+}
+
+Material* Document::materialOf(const Object& object) const noexcept {
+  if (assignedMaterials_.empty()) return nullptr;
+  auto it = assignedMaterials_.find(object.serial());
+  return it == assignedMaterials_.end() ? nullptr : it->second;
 }
 
 }  // namespace kurvo::host

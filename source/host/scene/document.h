@@ -21,6 +21,7 @@
 
 #include "break_thread.h"
 #include "draw_recorder.h"
+#include "material.h"
 #include "node.h"
 
 namespace kurvo::host {
@@ -80,6 +81,17 @@ class Document {
   // The live node with `serial` in this document, or null.
   Node* findLive(uint64_t serial) const noexcept;
 
+  // Materials, in the order they were added; names are unique. A material's
+  // shader node belongs to this document while the material lives.
+  // addMaterial answers null when the name is taken.
+  Material* addMaterial(std::string name, std::unique_ptr<Shader> shader = nullptr);
+  Material* findMaterial(const std::string& name) const noexcept;
+  const std::vector<std::unique_ptr<Material>>& materials() const noexcept { return materials_; }
+  // The material an object is coloured by (null: none). Kept by the object's
+  // serial, so a removed object simply stops having one.
+  void setMaterial(const Object& object, Material* material);
+  Material* materialOf(const Object& object) const noexcept;
+
  private:
   friend class Object;
   void link(Object* object, Object* parent);
@@ -93,6 +105,8 @@ class Document {
   Object* first_ = nullptr;
   Object* last_ = nullptr;
   std::unordered_map<uint64_t, Node*> live_;
+  std::vector<std::unique_ptr<Material>> materials_;
+  std::unordered_map<uint64_t, Material*> assignedMaterials_;
   BreakThread thread_;
   int64_t evaluations_ = 0;
   bool evaluating_ = false;

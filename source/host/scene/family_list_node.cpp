@@ -17,7 +17,7 @@ KhContainerValue* KH_CALL getContainer(KhNode* handle) {
 void KH_CALL release(KhNode* handle) {
   guardedVoid([&] {
     Node* n = nodeFrom(handle);
-    if (!n) return;
+    if (!n || n->kind() == Node::Kind::Shader) return;  // a shader belongs to its material
     if (n->isObject()) {
       auto* o = static_cast<Object*>(n);
       if (Document* d = o->document()) {
@@ -92,7 +92,7 @@ void KH_CALL insertUnderLast(KhNode* handle, KhNode* parentHandle) {
   guardedVoid([&] {
     Node* n = nodeFrom(handle);
     Object* parent = objectFrom(parentHandle);
-    if (!n || !parent || n == parent) return;
+    if (!n || !parent || n == parent || n->kind() == Node::Kind::Shader) return;
     if (!n->isObject()) {
       auto* t = static_cast<Tag*>(n);
       if (!t->owner()) parent->attachTag(std::unique_ptr<Tag>(t));
@@ -114,7 +114,7 @@ void KH_CALL insertUnderLast(KhNode* handle, KhNode* parentHandle) {
 void KH_CALL remove(KhNode* handle) {
   guardedVoid([&] {
     Node* n = nodeFrom(handle);
-    if (!n) return;
+    if (!n || n->kind() == Node::Kind::Shader) return;
     if (!n->isObject()) {
       auto* t = static_cast<Tag*>(n);
       if (t->owner()) t->owner()->detachTag(t).release();

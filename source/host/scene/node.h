@@ -1,4 +1,5 @@
-// Scene nodes: objects (in a tree) and tags (on an object). A node owns its
+// Scene nodes: objects (in a tree), tags (on an object) and shaders (of a
+// material, see material.h). A node owns its
 // parameter container, its children and its tags; a plug-in node also owns
 // the module's data object made by its registered record.
 //
@@ -53,7 +54,7 @@ enum : int32_t {
 class Node : public ContainerObserver {
  public:
   static constexpr uint32_t kMagic = 0x4E4F4445;  // 'NODE'
-  enum class Kind { Object, Tag };
+  enum class Kind { Object, Tag, Shader };
 
   virtual ~Node();
   Node(const Node&) = delete;

@@ -77,7 +77,8 @@ Json demoScene() {
                  {"position", {0, 0, 2600}},
                  {"primitive",
                   {{"kind", "plane"}, {"width", 240}, {"depth", 5200}, {"width_segments", 32}, {"depth_segments", 8000}}},
-                 {"tags", Json::array({{{"type", 1024306}, {"params", {{"1000", 13}}}}})},
+                 {"material", "Ribbon gradient"},
+                 {"tags", Json::array({{{"type", 1024306}, {"params", {{"1000", 13}, {"1001", 20}}}}})},
                  {"children", Json::array({bend})}};
 
   // Path 2 and its rail, beside the helix; the bar is rolled by the rail (up
@@ -98,8 +99,16 @@ Json demoScene() {
               {"primitive", {{"kind", "cube"}, {"size", {120, 24, 3200}}, {"segments", {6, 2, 800}}}},
               {"children", Json::array({guide})}};
 
+  // The ribbon's colour comes from the gradient shader: its tag's index over
+  // its count (13 / 20) picks the place on the gradient.
+  Json knots = Json::array({{{"color", {1.0, 0.78, 0.25}}, {"position", 0}},
+                            {{"color", {0.75, 0.12, 0.35}}, {"position", 1}}});
+  Json material = {{"name", "Ribbon gradient"},
+                   {"color", {{"shader", "Vorla Gradient"}, {"params", {{"XVORLAGRADIENT_GRADIENT", {{"knots", knots}}}}}}}};
+
   return Json{{"format", kFormatName},
               {"version", kFormatVersion},
+              {"materials", Json::array({material})},
               {"objects", Json::array({helix, ribbon, wavePath, rail, bar})}};
 }
 

@@ -78,6 +78,9 @@ Json writeCurve(const kurvo::geo::Curve& curve) {
   return out;
 }
 
+// Brightness scales a knot's colour; far beyond this it only clips.
+constexpr float kMaxBrightness = 100.0f;
+
 std::unique_ptr<GradientData> readGradient(const Json& j, const ReadContext& context, const std::string& field) {
   context.requireObject(j, field);
   context.allowOnly(j, field, {"knots"});
@@ -85,18 +88,23 @@ std::unique_ptr<GradientData> readGradient(const Json& j, const ReadContext& con
   const Json& knots = j["knots"];
   const std::string knotsField = member(field, "knots");
   context.requireArray(knots, knotsField);
+  if (knots.empty()) context.fail(knotsField, "a gradient needs at least one knot");
   auto data = std::make_unique<GradientData>();
   for (size_t i = 0; i < knots.size(); ++i) {
     const Json& k = knots[i];
     const std::string f = indexed(knotsField, i);
     context.requireObject(k, f);
-    context.allowOnly(k, f, {"colour", "brightness", "position", "bias", "index"});
+    context.allowOnly(k, f, {"color", "colour", "brightness", "position", "bias", "index"});
     kurvo::geo::GradientKnot knot;
-    if (!k.contains("colour")) context.fail(member(f, "colour"), "missing");
-    knot.col = context.vector(k["colour"], member(f, "colour"));
-    if (k.contains("brightness")) knot.brightness = context.number(k["brightness"], member(f, "brightness"));
-    if (k.contains("position")) knot.pos = context.number(k["position"], member(f, "position"));
-    if (k.contains("bias")) knot.bias = context.number(k["bias"], member(f, "bias"));
+    // Both spellings are read; "color" is written.
+    const char* colourKey = k.contains("color") ? "color" : "colour";
+    if (k.contains("color") && k.contains("colour")) context.fail(member(f, "colour"), "give either color or colour");
+    if (!k.contains(colourKey)) context.fail(member(f, "color"), "missing");
+    knot.col = context.colour(k[colourKey], member(f, colourKey));
+    if (k.contains("brightness"))
+      knot.brightness = context.numberIn(k["brightness"], member(f, "brightness"), 0.0f, kMaxBrightness);
+    if (k.contains("position")) knot.pos = context.numberIn(k["position"], member(f, "position"), 0.0f, 1.0f);
+    if (k.contains("bias")) knot.bias = context.numberIn(k["bias"], member(f, "bias"), 0.0f, 1.0f);
     if (k.contains("index")) knot.index = context.integer(k["index"], member(f, "index"));
     data->gradient.InsertKnot(knot);
   }
@@ -108,7 +116,7 @@ Json writeGradient(const kurvo::geo::Gradient& gradient) {
   for (int32_t i = 0; i < gradient.KnotCount(); ++i) {
     const auto& k = gradient.GetKnot(i);
     Json knot = Json::object();
-    knot["colour"] = vectorJson(ToKh(k.col));
+    knot["color"] = vectorJson(ToKh(k.col));
     knot["brightness"] = jsonFloat(k.brightness);
     knot["position"] = jsonFloat(k.pos);
     knot["bias"] = jsonFloat(k.bias);

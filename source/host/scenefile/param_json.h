@@ -6,7 +6,8 @@
 // stored value other than 0 and 1), vector [x, y, z], matrix (four rows),
 // string, filename (string), link (the linked object's name, or null),
 // spline curve {"knots": [[x, y], ...], "interpolation": "linear"|"smooth"}
-// and gradient {"knots": [{"colour": [r, g, b], "position": p, ...}]}.
+// and gradient {"knots": [{"color": [r, g, b], "position": p, ...}]} ("colour"
+// is read too; colours, positions and biases in 0..1).
 //
 // A parameter without a description (every parameter of a node type that has
 // none, such as the deformer tag's) is typed by its JSON value: true/false or

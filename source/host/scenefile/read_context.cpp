@@ -1,6 +1,7 @@
 #include "read_context.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace kurvo::scenefile {
@@ -15,7 +16,10 @@ std::string member(const std::string& field, const std::string& key) {
 
 void ReadContext::fail(const std::string& field, const std::string& problem) const {
   std::string m = file + ": ";
-  if (!object.empty()) m += "object \"" + object + "\": ";
+  if (!object.empty())
+    m += "object \"" + object + "\": ";
+  else if (!material.empty())
+    m += "material \"" + material + "\": ";
   if (!field.empty()) m += field + ": ";
   m += problem;
   throw SceneError{std::move(m)};
@@ -76,6 +80,22 @@ Vector ReadContext::vector(const Json& value, const std::string& field) const {
   if (!value.is_array() || value.size() != 3) fail(field, "expected a vector [x, y, z]");
   return Vector(number(value[0], indexed(field, 0)), number(value[1], indexed(field, 1)),
                 number(value[2], indexed(field, 2)));
+}
+
+Vector ReadContext::colour(const Json& value, const std::string& field) const {
+  if (!value.is_array() || value.size() != 3) fail(field, "expected a colour [r, g, b]");
+  return Vector(numberIn(value[0], indexed(field, 0), 0.0f, 1.0f), numberIn(value[1], indexed(field, 1), 0.0f, 1.0f),
+                numberIn(value[2], indexed(field, 2), 0.0f, 1.0f));
+}
+
+float ReadContext::numberIn(const Json& value, const std::string& field, float low, float high) const {
+  const float f = number(value, field);
+  if (f < low || f > high) {
+    char range[64];
+    std::snprintf(range, sizeof range, "must be between %g and %g", low, high);
+    fail(field, range);
+  }
+  return f;
 }
 
 KhMatrix ReadContext::matrix(const Json& value, const std::string& field) const {

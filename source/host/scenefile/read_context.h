@@ -23,9 +23,11 @@ struct SceneError {
 class ReadContext {
  public:
   std::string file;    // as shown in messages
-  std::string object;  // name of the object being read; empty at the top
+  std::string object;    // name of the object being read; empty at the top
+  std::string material;  // name of the material being read (when no object is)
 
-  // Throws SceneError: "<file>: object "<name>": <field>: <problem>".
+  // Throws SceneError: "<file>: object "<name>": <field>: <problem>", or with
+  // material "<name>" while a material is read.
   [[noreturn]] void fail(const std::string& field, const std::string& problem) const;
 
   // Fails with "unknown field" for any key not in `keys`.
@@ -39,6 +41,10 @@ class ReadContext {
   bool boolean(const Json& value, const std::string& field) const;
   const std::string& text(const Json& value, const std::string& field) const;
   Vector vector(const Json& value, const std::string& field) const;
+  // A colour [r, g, b], each in 0..1.
+  Vector colour(const Json& value, const std::string& field) const;
+  // A number in [low, high].
+  float numberIn(const Json& value, const std::string& field, float low, float high) const;
   // [[tx,ty,tz],[xx,xy,xz],[yx,yy,yz],[zx,zy,zz]]
   KhMatrix matrix(const Json& value, const std::string& field) const;
 };

@@ -1,6 +1,6 @@
 // Scene files: a document as JSON (see docs/scene-format.md).
 //
-//   {"format": "kurvo-scene", "version": 1, "objects": [ ... ]}
+//   {"format": "kurvo-scene", "version": 1, "materials": [ ... ], "objects": [ ... ]}
 //
 // Loading builds the objects, their tags and parameters in a document of the
 // current host session (the plug-ins must be loaded, so that plug-in types,
@@ -15,6 +15,11 @@
 // and, for point objects that a deformer changed, "deformed_points" (the
 // evaluated points in object coordinates). Loading ignores
 // "deformed_points", so load, save, load gives the same containers and points.
+//
+// Materials (a plain colour, or a shader plug-in with its parameters) are read
+// before the objects, which refer to them by name; saving writes them and the
+// references back, and, when asked, each material's colour as its shader
+// answers it for the object ("baked_color", ignored by loading).
 #pragma once
 
 #include <cstdint>
@@ -30,6 +35,7 @@
 namespace kurvo::host {
 class Document;
 class HostState;
+class RenderShading;
 }  // namespace kurvo::host
 
 namespace kurvo::scenefile {
@@ -63,6 +69,9 @@ Result<Scene> loadSceneText(std::string_view text, const std::filesystem::path& 
 
 struct SaveOptions {
   bool deformedPoints = true;  // write "deformed_points" where a deformer moved points
+  // When given: "baked_color" for every object with a material, as this
+  // render of the document's shaders colours it.
+  const host::RenderShading* bakedColours = nullptr;
 };
 
 // The scene as JSON text; mesh paths are written relative to `target`'s folder.

@@ -1,6 +1,7 @@
 #include "scene_preview.h"
 
 #include "scene/document.h"
+#include "scene/shading.h"
 
 namespace kurvo::scenefile {
 namespace {
@@ -37,10 +38,34 @@ void addSplineLines(host::Object& object, std::vector<kurvo::media::Line>& lines
   }
 }
 
-}  // namespace
+// A shader material on one object, sampled at the rasteriser's pixels.
+class MaterialSurface final : public kurvo::media::SurfaceShader {
+ public:
+  MaterialSurface(const host::RenderShading& shading, const host::Material& material, const host::Object& object,
+                  const kurvo::media::Bounds& box)
+      : shading_(shading), material_(material), object_(object), origin_(box.min) {
+    const Vector size = box.max - box.min;
+    scale_ = Vector(size.x > 0.0f ? 1.0f / size.x : 0.0f, size.y > 0.0f ? 1.0f / size.y : 0.0f,
+                    size.z > 0.0f ? 1.0f / size.z : 0.0f);
+  }
 
-std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document) {
-  std::vector<kurvo::media::Mesh> meshes;
+  Vector colour(const kurvo::media::SurfaceSample& sample) const override {
+    const Vector d = sample.position - origin_;
+    const KhVector uvw{d.x * scale_.x, d.y * scale_.y, d.z * scale_.z};
+    return shading_.colour(material_, &object_, uvw, ToKh(sample.normal));
+  }
+
+ private:
+  const host::RenderShading& shading_;
+  const host::Material& material_;
+  const host::Object& object_;
+  Vector origin_, scale_;
+};
+
+// Calls visit(object, mesh) for every polygon object, in tree order.
+template <class Visit>
+void forEachMesh(const host::Document& document, const host::RenderShading* shading, Visit&& visit) {
+  size_t index = 0;
   document.forEachObject([&](host::Object& o) {
     if (!o.isPolygon()) return;
     kurvo::media::Mesh mesh;
@@ -50,7 +75,23 @@ std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document) {
     for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
     mesh.polygons.reserve(o.polygons().size());
     for (const auto& p : o.polygons()) mesh.polygons.push_back({p.a, p.b, p.c, p.d});
-    mesh.colour = kPalette[meshes.size() % std::size(kPalette)];
+    const host::Material* material = document.materialOf(o);
+    if (!material)
+      mesh.colour = kPalette[index % std::size(kPalette)];
+    else if (!material->shader)
+      mesh.colour = material->colour;
+    else
+      mesh.colour = shading ? *shading->bakedColour(o) : FromKh(host::RenderShading::kFallbackColour);
+    ++index;
+    visit(o, material, std::move(mesh));
+  });
+}
+
+}  // namespace
+
+std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document, const host::RenderShading* shading) {
+  std::vector<kurvo::media::Mesh> meshes;
+  forEachMesh(document, shading, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
     meshes.push_back(std::move(mesh));
   });
   return meshes;
@@ -59,13 +100,20 @@ std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document) {
 kurvo::media::DrawList Preview::drawList() const {
   kurvo::media::DrawList list;
   for (const auto& m : meshes) list.meshes.push_back(&m);
+  for (const auto& s : surfaces) list.shaders.push_back(s.get());
   list.lines = lines;
   return list;
 }
 
-Preview buildPreview(host::Document& document) {
+Preview buildPreview(host::Document& document, const host::RenderShading* shading) {
   Preview preview;
-  preview.meshes = worldMeshes(document);
+  forEachMesh(document, shading, [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
+    std::unique_ptr<kurvo::media::SurfaceShader> surface;
+    if (shading && material && material->shader)
+      surface = std::make_unique<MaterialSurface>(*shading, *material, o, kurvo::media::mesh_bounds(mesh));
+    preview.meshes.push_back(std::move(mesh));
+    preview.surfaces.push_back(std::move(surface));
+  });
   document.forEachObject([&](host::Object& o) {
     if (o.isSpline() || o.isPrimitive()) addSplineLines(o, preview.lines);
   });

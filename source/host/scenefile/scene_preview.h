@@ -3,6 +3,7 @@
 // lines: every spline as a polyline and every object's editor drawing.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "mesh.h"
@@ -10,23 +11,33 @@
 
 namespace kurvo::host {
 class Document;
+class RenderShading;
 }
 
 namespace kurvo::scenefile {
 
 // Every polygon object, in tree order: its current (evaluated) points in world
-// coordinates, in point order, its polygons, its name, and a colour from a
+// coordinates, in point order, its polygons, its name, and a colour: its
+// material's (as `shading` bakes it: one sample of the shader for the object;
+// without `shading`, a shader material's fallback colour), else one from a
 // small palette so neighbouring objects read apart.
-std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document);
+std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document,
+                                            const host::RenderShading* shading = nullptr);
 
 struct Preview {
   std::vector<kurvo::media::Mesh> meshes;
   std::vector<kurvo::media::Line> lines;
+  // Per mesh: what colours it pixel by pixel (null: its own colour).
+  std::vector<std::unique_ptr<kurvo::media::SurfaceShader>> surfaces;
   kurvo::media::DrawList drawList() const;
 };
 
 // The meshes, every spline (and spline primitive) as a line in world space,
-// and the editor drawing (pass 0) of every plug-in object over it.
-Preview buildPreview(host::Document& document);
+// and the editor drawing (pass 0) of every plug-in object over it. Objects
+// whose material has a shader are coloured per pixel through `shading`, which
+// must outlive the rendering of the preview; the shader sees the object in
+// the sample's render context and, as texture coordinate, the point's place
+// in the object's bounding box (0..1 on each axis).
+Preview buildPreview(host::Document& document, const host::RenderShading* shading = nullptr);
 
 }  // namespace kurvo::scenefile

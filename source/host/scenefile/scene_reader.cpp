@@ -44,6 +44,7 @@ class Reader {
     for (const host::RegisteredPlugin* p : host.registry.all()) {
       if (p->type == KH_PLUGINTYPE_OBJECT) objectNames_.emplace(p->name, p->id);
       if (p->type == KH_PLUGINTYPE_TAG) tagNames_.emplace(p->name, p->id);
+      if (p->type == KH_PLUGINTYPE_SHADER) shaderNames_.emplace(p->name, p->id);
     }
   }
 
@@ -60,7 +61,7 @@ class Reader {
       throw SceneError{context_.file + ": malformed JSON: " + parseProblem(e.what())};
     }
     if (!root.is_object()) context_.fail("", "expected a scene object {\"format\": \"kurvo-scene\", ...}");
-    context_.allowOnly(root, "", {"format", "version", "objects"});
+    context_.allowOnly(root, "", {"format", "version", "materials", "objects"});
     if (!root.contains("format") || !root["format"].is_string() || root["format"] != kFormatName)
       context_.fail("format", std::string("expected \"") + kFormatName + "\"");
     if (!root.contains("version")) context_.fail("version", "missing");
@@ -69,6 +70,13 @@ class Reader {
     if (version > kFormatVersion)
       context_.fail("version", "the file is version " + std::to_string(version) + "; this kurvo reads versions up to " +
                                    std::to_string(kFormatVersion));
+    // Materials first: objects refer to them by name.
+    if (root.contains("materials")) {
+      const Json& materials = root["materials"];
+      context_.requireArray(materials, "materials");
+      for (size_t i = 0; i < materials.size(); ++i) readMaterial(materials[i], indexed("materials", i));
+      context_.material.clear();
+    }
     if (root.contains("objects")) {
       const Json& objects = root["objects"];
       context_.requireArray(objects, "objects");
@@ -127,11 +135,12 @@ class Reader {
 
     const int32_t type = objectType(entry);
     const bool polygon = type == KH_TYPE_POLYGON;
+    if (!polygon && entry.contains("material")) context_.fail("material", "only polygon objects take a material");
     const bool spline = type == KH_TYPE_SPLINE || (type >= host::kTypeLinePrimitive && type <= host::kTypeHelixPrimitive);
     if (polygon)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "deformed_points", "points", "polygons", "mesh", "mesh_name",
-                                     "primitive"});
+                                     "primitive", "material", "baked_color"});
     else if (spline)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "deformed_points", "points", "interpolation", "closed",
@@ -161,6 +170,12 @@ class Reader {
     if (entry.contains("deform"))
       object->setMode(KH_MODE_KIND_DEFORM, context_.boolean(entry["deform"], "deform") ? host::kModeOn : host::kModeOff);
     if (entry.contains("tags")) readTags(entry["tags"], *object);
+    if (entry.contains("material")) {
+      const std::string& m = context_.text(entry["material"], "material");
+      auto it = materials_.find(m);
+      if (it == materials_.end()) context_.fail("material", "no material is named \"" + m + "\"");
+      document_.setMaterial(*object, it->second);
+    }
 
     ++done_;
     if (options_.progress) options_.progress(done_, total_);
@@ -171,6 +186,55 @@ class Reader {
       const std::string childPath = "children of \"" + name + "\"";
       for (size_t i = 0; i < children.size(); ++i) readObject(children[i], object, indexed(childPath, i), depth + 1);
     }
+  }
+
+  // {"name": ..., "color": [r, g, b]} or {"name": ..., "color": {"shader": <ID or name>, "params": {...}}}
+  void readMaterial(const Json& entry, const std::string& path) {
+    context_.object.clear();
+    context_.material.clear();
+    context_.requireObject(entry, path);
+    if (!entry.contains("name")) context_.fail(member(path, "name"), "missing");
+    const std::string& name = context_.text(entry["name"], member(path, "name"));
+    if (name.empty()) context_.fail(member(path, "name"), "must not be empty");
+    context_.material = name;
+    if (materials_.count(name)) context_.fail("name", "another material already has this name");
+    context_.allowOnly(entry, "", {"name", "color"});
+    if (!entry.contains("color")) context_.fail("color", "missing");
+    const Json& colour = entry["color"];
+    host::Material* material = nullptr;
+    if (colour.is_array()) {
+      const Vector plain = context_.colour(colour, "color");
+      material = document_.addMaterial(name);
+      if (material) material->colour = plain;
+    } else if (colour.is_object()) {
+      context_.allowOnly(colour, "color", {"shader", "params"});
+      const int32_t id = shaderType(colour);
+      std::unique_ptr<host::Shader> shader = host::Shader::create(id);
+      if (!shader) context_.fail("color.shader", "the shader could not be created");
+      if (colour.contains("params"))
+        readParams(colour["params"], *shader, description(id), context_, "color.params", links_);
+      material = document_.addMaterial(name, std::move(shader));
+    } else {
+      context_.fail("color", "expected a colour [r, g, b] or a shader {\"shader\": ..., \"params\": {...}}");
+    }
+    if (!material) context_.fail("name", "the material could not be added");
+    materials_.emplace(name, material);
+  }
+
+  int32_t shaderType(const Json& colour) {
+    if (!colour.contains("shader")) context_.fail("color.shader", "missing");
+    const Json& t = colour["shader"];
+    if (t.is_string()) {
+      const std::string& name = t.get_ref<const std::string&>();
+      auto it = shaderNames_.find(name);
+      if (it == shaderNames_.end())
+        context_.fail("color.shader", "unknown shader \"" + name + "\" (a registered shader plug-in's name or ID)");
+      return it->second;
+    }
+    const int32_t id = context_.integer(t, "color.shader");
+    if (!host_.registry.find(KH_PLUGINTYPE_SHADER, id))
+      context_.fail("color.shader", "no shader plug-in with ID " + std::to_string(id) + " is registered");
+    return id;
   }
 
   void readTags(const Json& tags, Object& object) {
@@ -258,7 +322,8 @@ class Reader {
   ReadContext context_;
   std::filesystem::path base_;
   Scene scene_;
-  std::unordered_map<std::string, int32_t> objectNames_, tagNames_;
+  std::unordered_map<std::string, int32_t> objectNames_, tagNames_, shaderNames_;
+  std::unordered_map<std::string, host::Material*> materials_;
   std::unordered_map<std::string, Object*> names_;
   std::vector<PendingLink> links_;
   uint64_t total_ = 0, done_ = 0;

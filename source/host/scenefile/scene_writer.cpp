@@ -6,6 +6,7 @@
 #include "param_json.h"
 #include "placement.h"
 #include "scene/document.h"
+#include "scene/shading.h"
 #include "scene_file.h"
 
 namespace kurvo::scenefile {
@@ -27,6 +28,7 @@ class Writer {
     Json root = Json::object();
     root["format"] = kFormatName;
     root["version"] = kFormatVersion;
+    if (!document_.materials().empty()) root["materials"] = materials();
     root["objects"] = objects(document_.firstObject());
     return root;
   }
@@ -34,6 +36,27 @@ class Writer {
   std::string problem;  // set when the document cannot be written
 
  private:
+  Json materials() {
+    Json list = Json::array();
+    for (const auto& m : document_.materials()) {
+      Json entry = Json::object();
+      entry["name"] = m->name;
+      if (const host::Shader* shader = m->shader.get()) {
+        Json colour = Json::object();
+        colour["shader"] = shader->type();
+        Json params = writeParams(shader->parameters(), description(shader->type()), document_, nullptr);
+        if (!params.empty()) colour["params"] = std::move(params);
+        entry["color"] = std::move(colour);
+      } else {
+        entry["color"] = vectorJson(m->colour);
+      }
+      list.push_back(std::move(entry));
+    }
+    return list;
+  }
+
+  static Json vectorJson(const Vector& v) { return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)}); }
+
   Json objects(Object* first) {
     Json list = Json::array();
     for (Object* o = first; o && problem.empty(); o = o->nextObject()) list.push_back(object(*o));
@@ -71,6 +94,12 @@ class Writer {
     }
     if (options_.deformedPoints && o.isPointObject() && o.hasRestState() && o.points() != o.restPoints())
       entry["deformed_points"] = pointsJson(o.points());
+    // Only polygon objects are coloured by materials (and read one back).
+    if (const host::Material* m = o.isPolygon() ? document_.materialOf(o) : nullptr) {
+      entry["material"] = m->name;
+      if (options_.bakedColours)
+        if (auto baked = options_.bakedColours->bakedColour(o)) entry["baked_color"] = vectorJson(*baked);
+    }
 
     // Spline shape and primitive sizes are written as their own fields above.
     const bool spline = o.isSpline(), primitive = o.isPrimitive();
