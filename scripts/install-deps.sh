@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
+# With package names as arguments, installs those instead (without the
+# packages they merely recommend).
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config binutils
   libtiff-dev nlohmann-json3-dev libcli11-dev libassimp-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core)
+extra=()
+if (($#)); then
+  packages=("$@")
+  extra=(--no-install-recommends)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -13,5 +20,5 @@ if ((${#missing[@]})); then
   if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
   echo "Installing: ${missing[*]}"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${extra[@]}" "${missing[@]}"
 fi

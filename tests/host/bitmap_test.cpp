@@ -1,42 +1,9 @@
 // TIFF loading and the icon library.
-#include <tiffio.h>
-
 #include "core/bitmap.h"
 #include "core/text_value.h"
 #include "test_support.h"
 
 namespace kurvo::host::test {
-
-bool writeTestTiff(const std::filesystem::path& file, int w, int h, int samples) {
-  TIFF* tif = TIFFOpen(file.c_str(), "w");
-  if (!tif) return false;
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-  if (samples == 4) {
-    const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
-    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
-  }
-  std::vector<uint8_t> row(static_cast<size_t>(w * samples));
-  bool ok = true;
-  for (int y = 0; y < h && ok; ++y) {
-    for (int x = 0; x < w; ++x) {
-      uint8_t* p = &row[static_cast<size_t>(x * samples)];
-      p[0] = static_cast<uint8_t>(x);
-      p[1] = static_cast<uint8_t>(y);
-      p[2] = static_cast<uint8_t>(x + y);
-      if (samples == 4) p[3] = 200;
-    }
-    ok = TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0) >= 0;
-  }
-  TIFFClose(tif);
-  return ok;
-}
-
 namespace {
 
 class BitmapTest : public SessionTest {

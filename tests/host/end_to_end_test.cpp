@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "core/gui.h"
+#include "core/module_library.h"
 #include "test_support.h"
 
 namespace kurvo::host::test {
@@ -10,7 +11,7 @@ namespace {
 const std::filesystem::path kPlugins = KURVO_PLUGIN_DIR;
 const char* kBanner = "Kurvo2 Lite V2.0 - Release www.example.com/kurvo2";
 
-bool moduleBuilt() { return std::filesystem::exists(kPlugins / "Kurvo2" / "Kurvo2.so"); }
+bool moduleBuilt() { return std::filesystem::exists(kPlugins / "Kurvo2" / (std::string("Kurvo2") + kModuleSuffix)); }
 
 size_t countLines(const std::vector<std::string>& lines, const std::string& text) {
   return static_cast<size_t>(std::count(lines.begin(), lines.end(), text));
@@ -33,7 +34,8 @@ TEST_F(EndToEndTest, MissingResPrintsOneLine) {
   if (!moduleBuilt()) GTEST_SKIP() << "Kurvo2 is not built";
   TempDir tmp;
   std::filesystem::create_directories(tmp.path() / "Kurvo2");
-  std::filesystem::copy_file(kPlugins / "Kurvo2" / "Kurvo2.so", tmp.path() / "Kurvo2" / "Kurvo2.so");
+  const std::string file = std::string("Kurvo2") + kModuleSuffix;
+  std::filesystem::copy_file(kPlugins / "Kurvo2" / file, tmp.path() / "Kurvo2" / file);
   std::string error;
   ASSERT_TRUE(session().loadPluginFolder(tmp.path(), error)) << error;
   EXPECT_EQ(countLines(session().console().lines(), "Missing RES Directory"), 1u);

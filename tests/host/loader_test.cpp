@@ -1,4 +1,5 @@
 // Loading modules: folders, libraries, entries and the start-up sequence.
+#include "core/module_library.h"
 #include "core/text_value.h"
 #include "test_support.h"
 
@@ -46,19 +47,19 @@ TEST_F(LoaderTest, LibraryWithoutEntryIsSkippedWithItsPath) {
   std::string error;
   ASSERT_TRUE(session().loadPluginFolder(KURVO_FIXTURE_DIR "/plugins", error)) << error;
   ASSERT_EQ(session().errors().size(), 1u);
-  EXPECT_NE(session().errors()[0].find("NoEntry.so"), std::string::npos);
+  EXPECT_NE(session().errors()[0].find(std::string("NoEntry") + kModuleSuffix), std::string::npos);
   EXPECT_NE(session().errors()[0].find("plugin_main"), std::string::npos);
   EXPECT_TRUE(session().registry().all().empty());
 }
 
 TEST_F(LoaderTest, UnloadableLibraryAndEmptyFoldersAreHandled) {
-  tmp.write("Broken/Broken.so", "this is not a shared library");
+  tmp.write(std::string("Broken/Broken") + kModuleSuffix, "this is not a shared library");
   std::filesystem::create_directories(tmp.path() / "Empty");
-  tmp.write("Other/Different.so", "ignored: the name does not match its folder");
+  tmp.write(std::string("Other/Different") + kModuleSuffix, "ignored: the name does not match its folder");
   std::string error;
   ASSERT_TRUE(session().loadPluginFolder(tmp.path(), error));
   ASSERT_EQ(session().errors().size(), 1u);
-  EXPECT_NE(session().errors()[0].find("Broken.so"), std::string::npos);
+  EXPECT_NE(session().errors()[0].find(std::string("Broken") + kModuleSuffix), std::string::npos);
   EXPECT_NE(session().errors()[0].find("cannot be loaded"), std::string::npos);
 }
 

@@ -65,7 +65,7 @@ class SessionTest : public ::testing::Test {
   int64_t handlesBefore_ = 0;
 };
 
-// Writes an 8-bit TIFF of w x h with `samples` 3 (RGB) or 4 (RGBA); pixel
+// Writes an uncompressed 8-bit TIFF of w x h with `samples` 3 (RGB) or 4 (RGBA); pixel
 // (x, y) = (x, y, x + y, 200).
 bool writeTestTiff(const std::filesystem::path& file, int w, int h, int samples);
 

@@ -1,6 +1,7 @@
 #include <system_error>
 
 #include "commands.h"
+#include "core/executable_path.h"
 
 namespace kurvo::cli {
 
@@ -10,9 +11,8 @@ int& exitStatus() {
 }
 
 std::filesystem::path defaultPluginDir() {
-  std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return std::filesystem::path("plugins");
+  const std::filesystem::path exe = kurvo::host::executablePath();
+  if (exe.empty()) return std::filesystem::path("plugins");
   return exe.parent_path() / "plugins";
 }
 

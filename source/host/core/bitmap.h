@@ -7,8 +7,6 @@
 
 #include "kh_bitmap.h"
 
-struct tiff;  // libtiff's TIFF
-
 namespace kurvo::host {
 
 class Bitmap {
@@ -35,8 +33,6 @@ class Bitmap {
   const std::vector<uint8_t>& pixels() const noexcept { return rgba_; }
 
  private:
-  bool readScanlines(::tiff* tif, uint16_t samples);
-  bool readThroughRgba(::tiff* tif, uint16_t samples);
   int32_t width_ = 0;
   int32_t height_ = 0;
   std::vector<uint8_t> rgba_;  // row-major, top row first

@@ -6,6 +6,7 @@
 #include "families.h"
 #include "memory.h"
 #include "text_value.h"
+#include "utf8_path.h"
 
 namespace kurvo::host {
 namespace {
@@ -35,7 +36,7 @@ int32_t KH_CALL initFile(KhBitmap* handle, const KhFilenameValue* name, int32_t 
       b->clear();
       return KH_IMAGE_NOTEXISTING;
     }
-    return b->loadTiff(std::filesystem::path(textOf(name)));
+    return b->loadTiff(pathFromUtf8(textOf(name)));
   });
 }
 int32_t KH_CALL initSize(KhBitmap* handle, int32_t w, int32_t h) {

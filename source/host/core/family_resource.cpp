@@ -4,6 +4,7 @@
 #include "host_state.h"
 #include "memory.h"
 #include "resource.h"
+#include "utf8_path.h"
 
 namespace kurvo::host {
 namespace {
@@ -12,7 +13,7 @@ KhResource* KH_CALL load(const KhFilenameValue* dir) {
   return guarded<KhResource*>(nullptr, [&]() -> KhResource* {
     if (!Memory::admit()) return nullptr;
     std::string error;
-    auto res = Resource::load(std::filesystem::path(textOf(dir)), error);
+    auto res = Resource::load(pathFromUtf8(textOf(dir)), error);
     if (!res) {
       if (HostState* host = currentHost()) host->addDiagnostic(error);
       return nullptr;

@@ -11,6 +11,7 @@
 #include "module_library.h"
 #include "scene/document.h"
 #include "text_value.h"
+#include "utf8_path.h"
 
 namespace kurvo::host {
 namespace {
@@ -96,7 +97,7 @@ bool HostSession::startLoaded(std::unique_ptr<LoadedModule> module, std::string&
   }
   LoadedModule& m = *module;
   modules_.push_back(std::move(module));
-  initText(&m.fileValue, m.file.string());
+  initText(&m.fileValue, utf8FromPath(m.file));
   m.bound = true;
   m.answers.initSys = m.entry(KH_ACTION_INIT_SYS, &table_, nullptr, &m.fileValue);
   if (m.answers.initSys != 1) {

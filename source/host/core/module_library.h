@@ -1,6 +1,6 @@
 // A loaded shared library. One small interface; each platform implements it
-// in its own file (module_library_posix.cpp with dlopen; a Windows build adds
-// LoadLibrary in another).
+// in its own file: module_library_posix.cpp with dlopen,
+// module_library_windows.cpp with LoadLibrary.
 #pragma once
 
 #include <filesystem>
@@ -10,8 +10,10 @@
 namespace kurvo::host {
 
 // File name ending of a module on this platform.
-#if defined(_WIN32)
+#if defined(_WIN64)
 inline constexpr const char* kModuleSuffix = ".cdl64";
+#elif defined(_WIN32)
+inline constexpr const char* kModuleSuffix = ".cdl";
 #elif defined(__APPLE__)
 inline constexpr const char* kModuleSuffix = ".dylib";
 #else

@@ -1,0 +1,53 @@
+# Fails unless a Windows module exports exactly plugin_main and imports from
+# KERNEL32 and one C run-time DLL only (msvcrt.dll, or the universal C
+# run-time's ucrtbase.dll / api-ms-win-crt-* with a ucrt toolchain): no C++
+# run-time, libgcc or pthread DLL may be needed beside the module.
+# Usage: cmake -DOBJDUMP=<triplet>-objdump -DMODULE=Kurvo2.cdl64 -P check_windows_module.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${MODULE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} failed on ${MODULE}")
+endif()
+
+# Exports: the lines "[   0] name" that follow "[Ordinal/Name Pointer] Table"
+# up to the next blank line.
+string(REPLACE ";" "," dump_text "${dump}")
+string(REPLACE "\n" ";" dump_lines "${dump_text}")
+set(exports "")
+set(in_exports FALSE)
+foreach(line IN LISTS dump_lines)
+  if(line MATCHES "\\[Ordinal/Name Pointer\\] Table")
+    set(in_exports TRUE)
+  elseif(in_exports AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] (.+)$")
+    list(APPEND exports "${CMAKE_MATCH_1}")
+  elseif(in_exports)
+    set(in_exports FALSE)
+  endif()
+endforeach()
+if(NOT exports STREQUAL "plugin_main")
+  message(FATAL_ERROR "${MODULE} must export only plugin_main; it exports: ${exports}")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" import_lines "${dump}")
+set(imports "")
+set(runtimes "")
+foreach(line IN LISTS import_lines)
+  string(REGEX REPLACE "^DLL Name: " "" dll "${line}")
+  string(STRIP "${dll}" dll)
+  string(TOLOWER "${dll}" lower)
+  list(APPEND imports "${dll}")
+  if(lower STREQUAL "kernel32.dll")
+    continue()
+  elseif(lower MATCHES "^(msvcrt|ucrtbase)\\.dll$")
+    list(APPEND runtimes "${lower}")
+  elseif(lower MATCHES "^api-ms-win-crt-[a-z0-9-]+\\.dll$")
+    list(APPEND runtimes "ucrt")
+  else()
+    message(FATAL_ERROR "${MODULE} imports ${dll}; allowed are KERNEL32 and the C run-time (all imports: ${imports})")
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES runtimes)
+list(LENGTH runtimes runtime_count)
+if(runtime_count GREATER 1)
+  message(FATAL_ERROR "${MODULE} mixes C run-times: ${runtimes}")
+endif()
+message(STATUS "exports: ${exports}; imports: ${imports}")
