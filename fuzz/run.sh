@@ -32,13 +32,13 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_EXE_LINKER_FLAGS="$link_flags" -DCMAKE_MODULE_LINKER_FLAGS="$link_flags" \
   -DCMAKE_SHARED_LINKER_FLAGS="$link_flags" \
   -DKURVO_SANITIZE=address,undefined -DKURVO_BUILD_FUZZ=ON -DKURVO_BUILD_TESTS=OFF >/dev/null
-ninja -C "$build" Kurvo2 fuzz_scene fuzz_description fuzz_strings
+ninja -C "$build" Kurvo2 fuzz_scene fuzz_description fuzz_strings fuzz_tiff
 
 # verify_asan_link_order=0: the shared runtime is loaded by the fuzzer itself.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:verify_asan_link_order=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 status=0
-for target in scene description strings; do
+for target in scene description strings tiff; do
   work="$build/corpus/$target"
   crashes="$build/crashes/$target"
   mkdir -p "$work" "$crashes"
