@@ -115,6 +115,26 @@ TEST(Raster, BandsGiveTheSamePictureAsOneThread) {
   EXPECT_EQ(render(list, one).rgb, render(list, three).rgb);
 }
 
+// The picture extent of `points` through `cam`, checked to lie inside the
+// free part of a 400 x 300 picture with `margin` on every side.
+struct ScreenExtent {
+  float lo_x = 1e9f, hi_x = -1e9f, lo_y = 1e9f, hi_y = -1e9f;
+};
+ScreenExtent ExpectInsideMargin(const Camera& cam, const std::vector<Vector>& points, float margin) {
+  ScreenExtent e;
+  for (const Vector& p : points) {
+    ScreenPoint s;
+    EXPECT_TRUE(cam.project(p, s));
+    e.lo_x = std::min(e.lo_x, s.x), e.hi_x = std::max(e.hi_x, s.x);
+    e.lo_y = std::min(e.lo_y, s.y), e.hi_y = std::max(e.hi_y, s.y);
+  }
+  EXPECT_GE(e.lo_x, 400 * margin - 0.5f);
+  EXPECT_LE(e.hi_x, 400 * (1 - margin) + 0.5f);
+  EXPECT_GE(e.lo_y, 300 * margin - 0.5f);
+  EXPECT_LE(e.hi_y, 300 * (1 - margin) + 0.5f);
+  return e;
+}
+
 TEST(RasterCamera, FramingHoldsTheWholeBoxInsideTheMargin) {
   Bounds boxes[3];
   boxes[0].add({-1, -1, -1});
@@ -127,21 +147,13 @@ TEST(RasterCamera, FramingHoldsTheWholeBoxInsideTheMargin) {
       SCOPED_TRACE(view_name(view));
       const float margin = 0.1f;
       const Camera cam = frame_camera(b, view, 400, 300, margin);
-      float lo_x = 1e9f, hi_x = -1e9f, lo_y = 1e9f, hi_y = -1e9f;
-      for (int i = 0; i < 8; ++i) {
-        const Vector c(i & 1 ? b.max.x : b.min.x, i & 2 ? b.max.y : b.min.y, i & 4 ? b.max.z : b.min.z);
-        ScreenPoint p;
-        ASSERT_TRUE(cam.project(c, p));
-        lo_x = std::min(lo_x, p.x), hi_x = std::max(hi_x, p.x);
-        lo_y = std::min(lo_y, p.y), hi_y = std::max(hi_y, p.y);
-      }
-      EXPECT_GE(lo_x, 400 * margin - 0.5f);
-      EXPECT_LE(hi_x, 400 * (1 - margin) + 0.5f);
-      EXPECT_GE(lo_y, 300 * margin - 0.5f);
-      EXPECT_LE(hi_y, 300 * (1 - margin) + 0.5f);
+      std::vector<Vector> corners;
+      for (int i = 0; i < 8; ++i)
+        corners.emplace_back(i & 1 ? b.max.x : b.min.x, i & 2 ? b.max.y : b.min.y, i & 4 ? b.max.z : b.min.z);
+      const ScreenExtent e = ExpectInsideMargin(cam, corners, margin);
       // Not lost in the middle either: the box fills the free width or height.
       if (view != View::persp && b.min != b.max) {
-        EXPECT_TRUE(hi_x - lo_x > 400 * (1 - 2 * margin) - 2 || hi_y - lo_y > 300 * (1 - 2 * margin) - 2);
+        EXPECT_TRUE(e.hi_x - e.lo_x > 400 * (1 - 2 * margin) - 2 || e.hi_y - e.lo_y > 300 * (1 - 2 * margin) - 2);
       }
     }
   }
@@ -161,17 +173,7 @@ TEST(RasterCamera, DrawnPointsFillThePictureNotTheirBox) {
     SCOPED_TRACE(view_name(view));
     const float margin = 0.1f;
     const Camera cam = frame_camera(b, view, 400, 300, margin, points);
-    float lo_x = 1e9f, hi_x = -1e9f, lo_y = 1e9f, hi_y = -1e9f;
-    for (const Vector& p : points) {
-      ScreenPoint s;
-      ASSERT_TRUE(cam.project(p, s));
-      lo_x = std::min(lo_x, s.x), hi_x = std::max(hi_x, s.x);
-      lo_y = std::min(lo_y, s.y), hi_y = std::max(hi_y, s.y);
-    }
-    EXPECT_GE(lo_x, 400 * margin - 0.5f);
-    EXPECT_LE(hi_x, 400 * (1 - margin) + 0.5f);
-    EXPECT_GE(lo_y, 300 * margin - 0.5f);
-    EXPECT_LE(hi_y, 300 * (1 - margin) + 0.5f);
+    const auto [lo_x, hi_x, lo_y, hi_y] = ExpectInsideMargin(cam, points, margin);
     // Filling the free width or height, and centred. Perspective pictures
     // are asymmetric, so they get some slack.
     const bool persp = view == View::persp;

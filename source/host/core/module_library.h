@@ -20,6 +20,16 @@ inline constexpr const char* kModuleSuffix = ".dylib";
 inline constexpr const char* kModuleSuffix = ".so";
 #endif
 
+// True when `file` is a regular file; otherwise false with `error` naming it.
+// Both loaders check this first, so a missing module reads the same on every
+// platform.
+inline bool isLibraryFile(const std::filesystem::path& file, std::string& error) {
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(file, ec)) return true;
+  error = file.string() + ": no such library file";
+  return false;
+}
+
 class ModuleLibrary {
  public:
   virtual ~ModuleLibrary() = default;  // unloads the library

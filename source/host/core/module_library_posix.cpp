@@ -21,11 +21,7 @@ class PosixLibrary final : public ModuleLibrary {
 }  // namespace
 
 std::unique_ptr<ModuleLibrary> ModuleLibrary::open(const std::filesystem::path& file, std::string& error) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
-    error = file.string() + ": no such library file";
-    return nullptr;
-  }
+  if (!isLibraryFile(file, error)) return nullptr;
   // RTLD_LOCAL keeps each module's symbols to itself.
   void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {

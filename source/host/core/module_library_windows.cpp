@@ -37,14 +37,11 @@ std::string describe(DWORD code) {
 }  // namespace
 
 std::unique_ptr<ModuleLibrary> ModuleLibrary::open(const std::filesystem::path& file, std::string& error) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
-    error = file.string() + ": no such library file";
-    return nullptr;
-  }
+  if (!isLibraryFile(file, error)) return nullptr;
   // The wide-character call, so that any file name loads. The module's own
   // folder joins the search for its dependencies, and no error box appears
   // for a file that is not a library.
+  std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
   const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   HMODULE handle = LoadLibraryExW((ec ? file : absolute).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
