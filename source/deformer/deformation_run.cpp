@@ -1,7 +1,9 @@
 #include "deformer/deformation_run.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "deformer/bend_axis.h"
 #include "deformer/kurvo_params.h"
 #include "deformer/point_mapping.h"
 #include "shader/vorla_deformer_tag.h"
@@ -47,6 +49,7 @@ void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObje
   const auto* profileCurve =
       static_cast<const SplineData*>(bc->GetCustomDataType(KURVO_PROFILE_CURVE, KH_CUSTOMDATA_SPLINE));
   const Real profileStrength = bc->GetReal(KURVO_PROFILE_STRENGTH, 0.0f);
+  const int32 bendAxis = bc->GetLong(KURVO_BEND_AXIS, KURVO_BEND_AXIS_PLUS_Z);
 
   const Matrix pathMg = pathObject->GetMg();
   SplineObject* pathSpline = pathObject->GetRealSpline();
@@ -97,13 +100,22 @@ void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObje
   mapper.stretch = stretch != 0;
   mapper.stretchFactor = stretchFactor;
 
-  const Vector halfSize = op->GetRad();
-  const Vector centre = op->GetMp();
+  Vector halfSize = op->GetRad();
+  Vector centre = op->GetMp();
+  mapper.objectPosition = opMg.off;
+  // Another bend axis turns the deformer's space first; the profile then
+  // runs along the object's extent on that axis.
+  if (Matrix turn; BendAxisTurn(bendAxis, turn)) {
+    mapper.toDeformer = turn * mapper.toDeformer;
+    centre = TurnDirection(turn, centre);
+    const Vector h = TurnDirection(turn, halfSize);
+    halfSize = Vector(std::fabs(h.x), std::fabs(h.y), std::fabs(h.z));
+    mapper.objectPosition = TurnDirection(turn, mapper.objectPosition);
+  }
   mapper.zLow = centre.z - halfSize.z;
   // An object without extent along Z evaluates the profile at 0 everywhere
   // instead of at an infinite or undefined position.
   mapper.zScale = halfSize.z != 0.0f ? 1.0f / (2.0f * halfSize.z) : 0.0f;
-  mapper.objectPosition = opMg.off;
 
   if (randomFactor != 0.0f) {
     if (BaseTag* tag = op->GetTag(ID_VORLADEFORMERTAG, 0)) {
@@ -118,6 +130,12 @@ void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObje
   mapper.frame.path = &path;
   mapper.frame.rail = rail.spline ? &rail : nullptr;
   mapper.frame.railMatrix = railMg;
+  PathTransport transport;
+  if (upMode == KURVO_UP_MODE_FOLLOW) {
+    // Without memory for the table the frame is zero, as in a mode without one.
+    if (mappable) transport.Build(path, pathSpline->GetPointCount(), mapper.closed, upVector);
+    mapper.frame.transport = &transport;
+  }
 
   mapper.profile = CurveLookup{profileCurve, 1.0f};
   mapper.profileStrength = profileStrength;

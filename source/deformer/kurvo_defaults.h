@@ -44,6 +44,7 @@ inline constexpr KurvoDefault kKurvoDefaults[] = {
     {KURVO_PROFILE_STRENGTH, KurvoValueKind::kReal, Vector(1)},
     {KURVO_SCALE_CURVE, KurvoValueKind::kCurve, Vector(1)},
     {KURVO_TWIST_CURVE, KurvoValueKind::kCurve, Vector(0)},
+    {KURVO_BEND_AXIS, KurvoValueKind::kLong, Vector(KURVO_BEND_AXIS_PLUS_Z)},
 };
 
 // Writes every default into bc, in table order.

@@ -43,13 +43,31 @@ enum KurvoParameter : int32_t {
   KURVO_SPARE_1202 = 1202,             // bool: no effect
   KURVO_RANDOM = 1203,                 // real: random factor on the twist (not written by Init)
   KURVO_SPARE_1206 = 1206,             // vector: no effect
+  KURVO_BEND_AXIS = 1210,              // long: which of the deformer's axes is laid along the path
 
   // Panel-only element: the title-bar banner at the top of the panel. Holds
   // no value the deformation reads; outside every range the enabling rule names.
   KURVO_TITLEBAR = 1300
 };
 
-enum : int32_t { KURVO_UP_MODE_VECTOR = 0, KURVO_UP_MODE_PATH = 1, KURVO_UP_MODE_RAIL = 2 };
+// Up modes. 3 carries the up vector along the path by parallel transport
+// (a rotation-minimising frame), so the cross-section neither flips nor spins.
+enum : int32_t { KURVO_UP_MODE_VECTOR = 0, KURVO_UP_MODE_PATH = 1, KURVO_UP_MODE_RAIL = 2, KURVO_UP_MODE_FOLLOW = 3 };
+
+// Values of KURVO_BEND_AXIS: the deformer's axis laid along the path. 0 is +Z,
+// so that a container without the parameter (every older scene) bends as
+// before. The other two axes make the cross-section, in this right-handed
+// order (across-path X, across-path Y, along): +Z (X, Y, Z), +X (Y, Z, X),
+// +Y (Z, X, Y); a negative axis turns the positive one half round about its
+// across-path Y: -Z (-X, Y, -Z), -X (-Y, Z, -X), -Y (-Z, X, -Y).
+enum : int32_t {
+  KURVO_BEND_AXIS_PLUS_Z = 0,
+  KURVO_BEND_AXIS_PLUS_X = 1,
+  KURVO_BEND_AXIS_PLUS_Y = 2,
+  KURVO_BEND_AXIS_MINUS_X = 3,
+  KURVO_BEND_AXIS_MINUS_Y = 4,
+  KURVO_BEND_AXIS_MINUS_Z = 5
+};
 
 // Settings of the host's optimize command, and its number.
 enum : int32_t {

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "deformer/kurvo_params.h"
+#include "deformer/path_transport.h"
 #include "kurvo_api.h"
 
 // One spline as the deformation run prepared it: its length table is built
@@ -74,6 +75,7 @@ struct FrameSetup {
   const PathRecord* path = nullptr;
   const PathRecord* rail = nullptr;  // null unless the rail resolved to a spline
   Matrix railMatrix;                 // the rail object's global matrix
+  const PathTransport* transport = nullptr;  // mode 3: the transported up directions
 };
 
 // Tangent and the two cross-section axes at a position. X = normalise(N x T),
@@ -116,6 +118,7 @@ inline void CrossSectionAxes(const Vector& t, const Vector& n, PathFrame& frame)
 // path point P = PointAt(path, p). Only valid when FrameNeedsTangent(setup).
 inline Vector UpDirection(Real p, const Vector& pathPoint, const FrameSetup& setup) {
   if (setup.upMode == KURVO_UP_MODE_VECTOR) return setup.upNormal;
+  if (setup.upMode == KURVO_UP_MODE_FOLLOW) return setup.transport->UpAt(p);
   if (setup.upMode == KURVO_UP_MODE_RAIL) {
     // The rail point is taken to world space while the path point stays in
     // the path object's space; the difference is used as it stands.
@@ -132,7 +135,8 @@ inline Vector UpDirection(Real p, const Vector& pathPoint, const FrameSetup& set
 // True when the mode uses the tangent (every mode that yields a frame).
 inline bool FrameNeedsTangent(const FrameSetup& setup) {
   return setup.upMode == KURVO_UP_MODE_VECTOR || setup.upMode == KURVO_UP_MODE_PATH ||
-         (setup.upMode == KURVO_UP_MODE_RAIL && setup.rail != nullptr);
+         (setup.upMode == KURVO_UP_MODE_RAIL && setup.rail != nullptr) ||
+         (setup.upMode == KURVO_UP_MODE_FOLLOW && setup.transport != nullptr);
 }
 
 // Frame at position p, given the path point P = PointAt(path, p). Mode 2

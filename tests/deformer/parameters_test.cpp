@@ -27,8 +27,9 @@ TEST_F(DeformerTest, InitWritesEveryDefaultInOrderAndLeavesStretchFactorAndRando
   const host::Container& p = Params(d);
   const std::vector<int32_t> order = {1206, 1202, 1201, 1110, 1114, 1100, 1101, 1102, 1103, 1104,
                                       1001, 1000, 1005, 1008, 1007, 1009, 1023, 1024, 1010, 1011,
-                                      1012, 1013, 1014, 1122, 1121, 1004, 1003};
+                                      1012, 1013, 1014, 1122, 1121, 1004, 1003, 1210};
   EXPECT_EQ(p.keys(), order);
+  EXPECT_EQ(p.getLong(1210, -1), 0);  // the bend axis: +Z
   EXPECT_EQ(p.find(1006), nullptr);
   EXPECT_EQ(p.find(1203), nullptr);
   EXPECT_EQ(p.getReal(1006, 0.0f), 0.0f);

@@ -110,3 +110,66 @@ TEST_F(DifferentialTest, RandomScenesMatchTheReference) {
 
 }  // namespace
 }  // namespace kurvo::differential
+
+namespace kurvo::differential {
+namespace {
+
+// Up mode 3 carries the frame without spinning it about the path: along a
+// helix, whose own (Frenet) frame turns about the tangent by its torsion, the
+// cross-section's X axis must not turn about the tangent at all. Measured on
+// the deformed points themselves: columns at (0, 0, z), (1, 0, z) and
+// (0, 1, z) give the path point, X and Y at each z.
+TEST_F(DifferentialTest, FollowThePathDoesNotSpinTheCrossSection) {
+  constexpr double kPi = 3.14159265358979323846;
+  std::string points;
+  for (int i = 0; i <= 64; ++i) {
+    const double a = 4 * kPi * i / 64;  // two turns, radius 100, 400 high
+    points += (i ? ", [" : "[") + std::to_string(100 * std::cos(a)) + ", " + std::to_string(100 * std::sin(a)) + ", " +
+              std::to_string(400.0 * i / 64) + "]";
+  }
+  constexpr int kRings = 400;
+  auto twist = [&](int upMode, double &worstStep) {
+    std::string object;
+    for (int i = 0; i < kRings; ++i) {
+      const std::string z = std::to_string(1300.0 * i / kRings);
+      object += std::string(i ? ", " : "") + "[0, 0, " + z + "], [1, 0, " + z + "], [0, 1, " + z + "]";
+    }
+    const std::string json =
+        R"({"format": "kurvo-scene", "version": 1, "objects": [
+        {"name": "Path", "type": "spline", "interpolation": "cubic", "points": [)" +
+        points + R"(]},
+        {"name": "Object", "type": "polygon", "points": [)" +
+        object + R"(], "polygons": [[0, 1, 2]],
+         "children": [{"name": "Bend", "type": "Kurvo2",
+           "params": {"KURVO_SPLINE": "Path", "KURVO_UP_MODE": )" +
+        std::to_string(upMode) + R"(, "KURVO_UP_VECTOR": [0, 0, 1]}}]}]})";
+    std::vector<DeformedPoint> out;
+    std::string error;
+    EXPECT_TRUE(Evaluate(json, 0, out, error)) << error;
+    double total = 0;
+    worstStep = 0;
+    for (int i = 0; i + 1 < kRings && out.size() == 3u * kRings; ++i) {
+      auto axis = [&](int ring, int k) {
+        const DeformedPoint &p = out[3 * ring], &q = out[3 * ring + k];
+        return reference::DVec3(q.x - p.x, q.y - p.y, q.z - p.z);
+      };
+      // Turn of X about the tangent from one ring to the next (against the
+      // mean Y of the two rings, so that the bend itself cancels out).
+      const double step = reference::Dot(axis(i + 1, 1) - axis(i, 1), (axis(i, 2) + axis(i + 1, 2)) * 0.5);
+      total += step;
+      worstStep = std::max(worstStep, std::fabs(step));
+    }
+    return total;
+  };
+  double worstFollow, worstShape;
+  const double follow = twist(3, worstFollow);
+  const double shape = twist(1, worstShape);
+  // The path's own frame turns by about its torsion times its length
+  // (0.0029 x 1300 = 3.8 radians); the carried frame by nothing.
+  EXPECT_GT(std::fabs(shape), 1.0);
+  EXPECT_LT(std::fabs(follow), 1e-3);
+  EXPECT_LT(worstFollow, 1e-4);
+}
+
+}  // namespace
+}  // namespace kurvo::differential

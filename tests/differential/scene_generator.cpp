@@ -164,7 +164,7 @@ Scene GenerateScene(uint64_t seed, uint64_t index) {
 
   auto &d = scene.deformer;
   const double mode = draw.Unit();
-  d.upMode = mode < 0.45 ? 0 : mode < 0.65 ? 1 : mode < 0.95 ? 2 : (draw.Chance(0.5) ? 7 : -1);
+  d.upMode = mode < 0.4 ? 0 : mode < 0.55 ? 1 : mode < 0.8 ? 2 : mode < 0.95 ? 3 : (draw.Chance(0.5) ? 7 : -1);
   if (draw.Chance(0.15)) {
     // Up nearly along the tangent somewhere on the path.
     const DVec3 t = shape.Tangent(draw.Unit());
@@ -200,6 +200,18 @@ Scene GenerateScene(uint64_t seed, uint64_t index) {
   scene.objectPlacement = RandomPlacement(draw, 300);
   scene.deformerPlacement = draw.Chance(0.7) ? RandomPlacement(draw, 100) : Placement{};
   const DMat deformerLocal = reference::LocalMatrix(scene.deformerPlacement);
+  if (draw.Chance(0.3)) d.bendAxis = draw.Chance(0.1) ? 9 : draw.Int(0, 5);
+  // Where each of (across X, across Y, along) lies among the deformer's axes.
+  const int axis = d.bendAxis && *d.bendAxis <= 5 ? *d.bendAxis : 0;
+  const int order[6][3] = {{0, 1, 2}, {1, 2, 0}, {2, 0, 1}, {1, 2, 0}, {2, 0, 1}, {0, 1, 2}};
+  const double flip = axis >= 3 ? -1.0 : 1.0;
+  auto deformerSpace = [&](DVec3 bent) {
+    double q[3];
+    q[order[axis][0]] = flip * bent.x;
+    q[order[axis][1]] = bent.y;
+    q[order[axis][2]] = flip * bent.z;
+    return DVec3(q[0], q[1], q[2]);
+  };
   const int count = draw.Chance(0.05) ? 2000 : draw.LogCount(1, 400);
   // Cross-sections up to a few spans wide: wider than the path's bends are
   // round, a bent shape folds over itself.
@@ -210,7 +222,7 @@ Scene GenerateScene(uint64_t seed, uint64_t index) {
     const bool onAxis = draw.Chance(0.05);
     const DVec3 q(onAxis ? 0 : draw.Range(-radius, radius), onAxis ? 0 : draw.Range(-radius, radius),
                   draw.Range(z0, z1));
-    scene.objectPoints.push_back(F(reference::Apply(deformerLocal, q)));
+    scene.objectPoints.push_back(F(reference::Apply(deformerLocal, deformerSpace(q))));
   }
   for (int i = 0; i + 2 < count; i += 3) scene.triangles.push_back({i, i + 1, i + 2});
   if (draw.Chance(0.2))

@@ -7,6 +7,8 @@
 #include <numbers>
 #include <optional>
 
+#include "reference_transport.h"
+
 namespace kurvo::reference {
 
 namespace {
@@ -82,15 +84,25 @@ Expected ReferenceDeformation(const Scene &scene) {
   const double O = d.offset + (closed ? 1000.0 : 0.0);
   const double step = L / 1000;
 
+  DVec3 G = objectG.off;
+  // Another bend axis: the deformer's axes in the order (across X, across Y,
+  // along), a negative axis turned half round about its across Y.
+  const int axis = d.bendAxis ? *d.bendAxis : 0;
+  const int order[6][3] = {{0, 1, 2}, {1, 2, 0}, {2, 0, 1}, {1, 2, 0}, {2, 0, 1}, {0, 1, 2}};
+  const int *o = order[axis >= 0 && axis <= 5 ? axis : 0];
+  const double flip = axis >= 3 && axis <= 5 ? -1.0 : 1.0;
+  auto component = [](DVec3 v, int i) { return i == 0 ? v.x : (i == 1 ? v.y : v.z); };
+  auto turn = [&](DVec3 v) { return DVec3(flip * component(v, o[0]), component(v, o[1]), flip * component(v, o[2])); };
+  G = turn(G);
   DVec3 lo(INFINITY, INFINITY, INFINITY), hi(-INFINITY, -INFINITY, -INFINITY);
   for (const Float3 &p : scene.objectPoints) {
     lo = {std::fmin(lo.x, p.x), std::fmin(lo.y, p.y), std::fmin(lo.z, p.z)};
     hi = {std::fmax(hi.x, p.x), std::fmax(hi.y, p.y), std::fmax(hi.z, p.z)};
   }
-  const double zLow = (lo.z + hi.z) / 2 - (hi.z - lo.z) / 2;
-  const double halfZ = (hi.z - lo.z) / 2;
+  const DVec3 centre = turn((lo + hi) * 0.5), half = turn((hi - lo) * 0.5);
+  const double halfZ = std::fabs(half.z);
+  const double zLow = centre.z - halfZ;
   const double zScale = halfZ != 0 ? 1 / (2 * halfZ) : 0;
-  const DVec3 G = objectG.off;
 
   RefRandom random;
   if (d.random != 0 && scene.tagIndex) random.seed = static_cast<uint32_t>(*scene.tagIndex) * 7123u;
@@ -101,6 +113,8 @@ Expected ReferenceDeformation(const Scene &scene) {
   const RefCurve scale = d.scaleCurve ? d.scaleCurve->Curve() : flat(1);
   const RefCurve twist = d.twistCurve ? d.twistCurve->Curve() : flat(0);
   const DVec3 up = Unit(d.upVector.d());
+  std::optional<Transport> transport;
+  if (d.upMode == 3) transport.emplace(ArcPath(scene.path.Shape()), closed, d.upVector.d());
   const double pathStretch = Stretch(pathG);
 
   // A point placed at path position pos with cross-section offsets (a, b):
@@ -118,6 +132,7 @@ Expected ReferenceDeformation(const Scene &scene) {
     const DVec3 P = path.Point(pos);
     DVec3 T, N;
     double upCondition = 1;  // how much rounding the up direction amplifies
+    double sampling = 0;     // mode 3: what the module's table may stray by
     bool framed = true;
     if (d.upMode == 0) {
       T = path.Tangent(pos);
@@ -131,6 +146,16 @@ Expected ReferenceDeformation(const Scene &scene) {
       N = Unit(AC);
       upCondition = Length(AC) > 0 ? Length(A) * Length(C) / Length(AC) : INFINITY;
       out.extensionError += path.ExtensionError(double(pf) + 0.0002) * pathStretch * upCondition;
+    } else if (d.upMode == 3) {
+      T = path.Tangent(pos);
+      N = transport->UpAt(pos);
+      // The module interpolates between samples 1 / (64 spans) apart (at
+      // least 1024, at most 65536 intervals); between two, the frame may stray
+      // by about the square of the tangent's turn there.
+      const double spans = static_cast<double>(scene.path.points.size() - (closed ? 0 : 1));
+      const double du = 1.0 / std::clamp(64 * std::max(spans, 1.0), 1024.0, 65536.0);
+      const double turn = std::acos(std::clamp(Dot(path.Tangent(pos - du), path.Tangent(pos + du)), -1.0, 1.0));
+      sampling = 1e-4 + turn * turn / 4;
     } else if (d.upMode == 2 && rail) {
       T = path.Tangent(pos);
       const DVec3 W = Apply(railG, rail->Point(pos));
@@ -150,7 +175,7 @@ Expected ReferenceDeformation(const Scene &scene) {
     if (framed) {
       // |T| = |N| = 1, so |C| is the sine of their angle.
       const double sine = Length(C);
-      out.frameError = sine > 0 ? (upCondition * 16 * kFloatStep + path.TangentError(pos)) / sine : INFINITY;
+      out.frameError = sine > 0 ? (upCondition * 16 * kFloatStep + path.TangentError(pos)) / sine + sampling : INFINITY;
     }
     const double angle = tw != 0 ? tw * std::numbers::pi / 180 * r + d.rotation : d.rotation;
     const double c = std::cos(angle), sn = std::sin(angle);
@@ -163,7 +188,7 @@ Expected ReferenceDeformation(const Scene &scene) {
 
   for (size_t i = 0; i < scene.objectPoints.size(); ++i) {
     const DVec3 p = scene.objectPoints[i].d();
-    const DVec3 q = Apply(M, p);
+    const DVec3 q = turn(Apply(M, p));
     const double u = q.z / L;
     const double t = ((q.z - G.z) - zLow) * zScale;
     const double k = d.profileStrength * profile(t);

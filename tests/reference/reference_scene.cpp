@@ -119,6 +119,7 @@ std::string SceneJson(const Scene &scene) {
                  {"KURVO_TWIST_STRENGTH", d.twistStrength},
                  {"KURVO_PROFILE_STRENGTH", d.profileStrength}};
   if (scene.rail) params["KURVO_RAIL"] = "Rail";
+  if (d.bendAxis) params["KURVO_BEND_AXIS"] = *d.bendAxis;
   if (d.scaleCurve) params["KURVO_SCALE_CURVE"] = CurveJson(*d.scaleCurve);
   if (d.twistCurve) params["KURVO_TWIST_CURVE"] = CurveJson(*d.twistCurve);
   if (d.profileCurve) params["KURVO_PROFILE_CURVE"] = CurveJson(*d.profileCurve);

@@ -48,8 +48,9 @@ struct DeformerSettings {
   float offset = 0, rotation = 0, random = 0;
   bool stretch = false;
   float stretchFactor = 0;
-  int32_t upMode = 0;
+  int32_t upMode = 0;  // 3: the up vector carried along the path (rotation-minimising)
   Float3 upVector{0, 1, 0};
+  std::optional<int32_t> bendAxis;  // missing: not written (+Z)
   float scaleStrength = 1, twistStrength = 1, profileStrength = 1;
   std::optional<CurveInput> scaleCurve, twistCurve,
       profileCurve;  // missing: the defaults

@@ -125,6 +125,26 @@ DVec3 ArcPath::Tangent(double u) const {
   return reference::Unit(Derivative(spans_[span], t));
 }
 
+void ArcPath::Samples(int perSpan, std::vector<double> &fractions, std::vector<DVec3> &tangents) const {
+  fractions.clear();
+  tangents.clear();
+  if (spans_.empty() || length_ == 0) return;
+  for (size_t k = 0; k < spans_.size(); ++k) {
+    double s = table_[k * kSteps];
+    double t = 0;
+    // Both ends of every span: where two spans meet at a corner, the two
+    // tangents there are two samples at the same fraction.
+    for (int j = 0; j <= perSpan; ++j) {
+      fractions.push_back(std::fmin(s / length_, 1.0));
+      tangents.push_back(reference::Unit(Derivative(spans_[k], t)));
+      if (j == perSpan) break;
+      const double next = double(j + 1) / perSpan;
+      s += SpeedIntegral(spans_[k], t, next);
+      t = next;
+    }
+  }
+}
+
 double ArcPath::TangentError(double u) const {
   if (spans_.empty()) return 0;
   int span;

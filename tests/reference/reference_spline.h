@@ -32,6 +32,10 @@ class ArcPath {
   // points may stray at u: the control points carry rounding relative to
   // their own size, and the tangent is their difference.
   double TangentError(double u) const;
+  // Arc-length fractions and unit tangents of `perSpan` + 1 samples per span,
+  // evenly spaced in each span's own parameter from its start to its end (so
+  // each join between spans appears twice, once with either tangent).
+  void Samples(int perSpan, std::vector<double> &fractions, std::vector<DVec3> &tangents) const;
   // Arc-length fractions of the joins between spans (where a linear or
   // cornered path turns at once).
   const std::vector<double> &Joins() const { return joins_; }
