@@ -44,7 +44,7 @@ TEST_F(PanelTest, GroupsAndParametersFollowTheDescription) {
 }
 
 // The plug-in decides: only the offset, roll, path, length, the up vector
-// (while the up mode is 0) and one reserved switch are enabled.
+// (while the up mode is 0), the bend axis and one reserved switch are enabled.
 TEST_F(PanelTest, EnablingFollowsThePlugInAndTheUpMode) {
   auto panel = buildPanel();
   ASSERT_TRUE(panel);
@@ -53,7 +53,7 @@ TEST_F(PanelTest, EnablingFollowsThePlugInAndTheUpMode) {
     if (row.parameter && row.parameter->type != kurvo::host::ParamType::Separator && row.enabled)
       enabled.push_back(row.parameter->id);
   std::sort(enabled.begin(), enabled.end());
-  EXPECT_EQ(enabled, (std::vector<int32_t>{1000, 1001, 1002, 1014, 1023, 1202, kTitleBar}));
+  EXPECT_EQ(enabled, (std::vector<int32_t>{1000, 1001, 1002, 1014, 1023, 1202, 1210, kTitleBar}));
 
   deformer().parameters().setLong(kUpMode, 1);
   panel = buildPanel();

@@ -72,7 +72,10 @@ Expected ReferenceDeformation(const Scene &scene) {
   out.worldPathLength = L * Stretch(pathG);
 
   auto unchanged = [&] {
-    for (const Float3 &p : scene.objectPoints) out.points.push_back({p.d(), 0.0, true});
+    // Unchanged, but a file written in shortest float form reads back as the
+    // nearest double: allow a float step.
+    for (const Float3 &p : scene.objectPoints)
+      out.points.push_back({p.d(), 1e-6 * (1 + Length(Apply(objectG, p.d()))), true});
     return out;
   };
   if (!scene.deformOn || L == 0) return unchanged();
