@@ -32,14 +32,16 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_EXE_LINKER_FLAGS="$link_flags" -DCMAKE_MODULE_LINKER_FLAGS="$link_flags" \
   -DCMAKE_SHARED_LINKER_FLAGS="$link_flags" \
   -DKURVO_SANITIZE=address,undefined -DKURVO_BUILD_FUZZ=ON -DKURVO_BUILD_TESTS=OFF >/dev/null
-ninja -C "$build" Kurvo2 fuzz_scene fuzz_description fuzz_strings fuzz_tiff
+targets="scene description strings tiff obj ply_header mesh_import glb_header gltf_uri"
+ninja -C "$build" Kurvo2 $(printf "fuzz_%s " $targets)
 
 # verify_asan_link_order=0: the shared runtime is loaded by the fuzzer itself.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:verify_asan_link_order=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 status=0
-for target in scene description strings tiff; do
+for target in $targets; do
   work="$build/corpus/$target"
+  mkdir -p "$root/fuzz/corpus/$target"
   crashes="$build/crashes/$target"
   mkdir -p "$work" "$crashes"
   echo "== fuzz_$target for ${seconds}s"

@@ -145,5 +145,23 @@ TEST(Curve, FlatCurvesStayExactThroughEdits) {
   EXPECT_NEAR(c.Evaluate(0.25f), 0.25f, 1e-6f) << "no longer flat";
 }
 
+TEST(Curve, SettingAllKnotsAtOnceEqualsInsertingThemOneByOne) {
+  // Unsorted, repeated x, out of range, mixed flags: the order InsertKnot
+  // leaves (stable by clamped x) and the slopes must be the same.
+  const std::vector<Curve::Knot> knots = {{0.7f, 1.0f, 0, 0.0f},  {0.2f, 3.0f, 0, 0.0f}, {0.7f, -2.0f, 1, 0.0f},
+                                          {-1.0f, 0.5f, 0, 0.0f}, {2.0f, 4.0f, 0, 0.0f}, {0.4f, 3.5f, 0, 0.0f}};
+  Curve one_by_one;
+  for (const Curve::Knot& k : knots) one_by_one.InsertKnot(k.x, k.y, k.flags);
+  Curve at_once;
+  at_once.SetKnots(knots);
+  ASSERT_EQ(at_once.KnotCount(), one_by_one.KnotCount());
+  EXPECT_TRUE(at_once == one_by_one);
+  for (int32_t i = 0; i < at_once.KnotCount(); ++i)
+    EXPECT_EQ(at_once.GetKnot(i).slope, one_by_one.GetKnot(i).slope) << "knot " << i;
+  for (float x = 0.0f; x <= 1.0f; x += 0.05f) EXPECT_EQ(at_once.Evaluate(x), one_by_one.Evaluate(x)) << x;
+  at_once.SetKnots({{0.5f, 2.0f, 0, 0.0f}});
+  EXPECT_EQ(at_once.Evaluate(0.9f), 2.0f) << "replaces, not adds";
+}
+
 }  // namespace
 }  // namespace kurvo::geo

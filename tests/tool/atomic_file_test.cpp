@@ -1,5 +1,9 @@
 // Atomic writing: nothing under the real name until the whole write worked.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <fstream>
 #include <sstream>
@@ -85,6 +89,64 @@ TEST(StagedFiles, CommitsAllTogetherOrRemovesAllTemporaries) {
   ASSERT_TRUE(files.commit(dir / "m.obj").ok());
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"m.mtl", "m.obj"}));
   EXPECT_EQ(read_file(dir / "m.mtl"), "mtl");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StagedFiles, ACommitThatCannotFinishPutsEveryOldFileBack) {
+  TempDir dir;
+  dir.write("m.mtl", "old mtl");
+  std::filesystem::create_directory(dir / "m.obj");
+  StagedFiles files;
+  std::ofstream(files.stage(dir / "m.obj")) << "obj";
+  std::ofstream(files.stage(dir / "m.mtl")) << "mtl";
+  const Status s = files.commit(dir / "m.obj");
+  ASSERT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("directory"), std::string::npos) << s.message();
+  EXPECT_EQ(read_file(dir / "m.mtl"), "old mtl");
+  files.discard();
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"m.mtl", "m.obj"}));
+}
+
+TEST(OutputBatch, HoldsEveryCommitUntilItsOwn) {
+  TempDir dir;
+  dir.write("b.txt", "old b");
+  {
+    OutputBatch batch;
+    ASSERT_TRUE(write_bytes_atomically(dir / "a.txt", "new a").ok());
+    ASSERT_TRUE(write_bytes_atomically(dir / "b.txt", "new b").ok());
+    EXPECT_FALSE(std::filesystem::exists(dir / "a.txt")) << "nothing in place before the batch commits";
+    EXPECT_EQ(read_file(dir / "b.txt"), "old b");
+    // Dropped without commit: the command failed later.
+  }
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"b.txt"});
+  {
+    OutputBatch batch;
+    ASSERT_TRUE(write_bytes_atomically(dir / "a.txt", "new a").ok());
+    ASSERT_TRUE(write_bytes_atomically(dir / "b.txt", "new b").ok());
+    ASSERT_TRUE(batch.commit().ok());
+  }
+  EXPECT_EQ(read_file(dir / "a.txt"), "new a");
+  EXPECT_EQ(read_file(dir / "b.txt"), "new b");
+}
+
+TEST(AtomicFile, AFatalSignalRemovesTheTemporaries) {
+  TempDir dir;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    remove_temporaries_on_signals();
+    StagedFiles files;
+    std::ofstream(files.stage(dir / "big.glb")) << "half";
+    ::raise(SIGTERM);
+    ::_exit(0);  // not reached
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "ends as the signal would";
+  EXPECT_TRUE(dir.names().empty());
 }
 
 }  // namespace

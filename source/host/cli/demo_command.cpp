@@ -10,6 +10,7 @@
 #include "atomic_file.h"
 #include "commands.h"
 #include "demo_scene.h"
+#include "render_budget.h"
 #include "scene_tasks.h"
 
 namespace kurvo::cli {
@@ -23,6 +24,8 @@ struct DemoOptions {
 };
 
 int runDemo(const DemoOptions& options, const CommonOptions& common) {
+  if (std::string problem = kurvo::media::render_size_problem(options.width, options.height); !problem.empty())
+    return reportFailure("--width/--height: " + problem);
   const std::filesystem::path dir(options.out);
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
@@ -37,12 +40,15 @@ int runDemo(const DemoOptions& options, const CommonOptions& common) {
   SceneRun run;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
   if (auto s = loadAndEvaluate(run, sceneFile, common.quiet, &text); !s) return reportFailure(s.message());
+  // The three files appear together or not at all.
+  kurvo::media::OutputBatch outputs;
   if (auto s = kurvo::media::write_bytes_atomically(sceneFile, text); !s) return reportFailure(s.message());
   if (auto s = writeResult(run, meshFile); !s) return reportFailure(s.message());
   kurvo::media::RenderOptions render;
   render.width = options.width;
   render.height = options.height;
   if (auto s = renderPreview(run, pictureFile, render); !s) return reportFailure(s.message());
+  if (auto s = outputs.commit(); !s) return reportFailure(s.message());
   if (!common.quiet)
     std::printf("wrote %s\nwrote %s\nwrote %s\n", sceneFile.c_str(), meshFile.c_str(), pictureFile.c_str());
   return 0;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "atomic_file.h"
 #include "commands.h"
 #include "scene_tasks.h"
 
@@ -16,15 +17,19 @@ struct EvalOptions {
   std::string scene;
   std::string out;
   std::string pluginDir;
+  kurvo::scenefile::GeometryLimits limits;
 };
 
 int runEval(const EvalOptions& options, const CommonOptions& common) {
   std::string problem;
   if (!isKnownOutput(options.out, problem)) return reportFailure(problem);
   SceneRun run;
+  run.limits = options.limits;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
   if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
+  kurvo::media::OutputBatch outputs;  // a mesh and its side files appear together
   if (auto s = writeResult(run, options.out); !s) return reportFailure(s.message());
+  if (auto s = outputs.commit(); !s) return reportFailure(s.message());
   if (!common.quiet) std::printf("wrote %s\n", options.out.c_str());
   return 0;
 }
@@ -41,6 +46,7 @@ void addEvalCommand(CLI::App& app, CommonOptions& common) {
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");
+  addSceneLimitOptions(*cmd, options->limits);
   cmd->callback([options, &common] { exitStatus() = runEval(*options, common); });
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "commands.h"
+#include "message_text.h"
 #include "core/host_session.h"
 
 namespace kurvo::cli {
@@ -32,14 +33,14 @@ int runInfo(const InfoOptions& options, const CommonOptions& common) {
   kurvo::host::HostSession session(sessionOptions);
   std::string error;
   if (!session.loadPluginFolder(dir, error)) {
-    std::fprintf(stderr, "kurvo: %s\n", error.c_str());
+    std::fprintf(stderr, "kurvo: %s\n", printable(error).c_str());
     return 1;
   }
   for (const auto* p : session.registry().all())
-    std::printf("%-6s  %7d  %s\n", typeName(p->type), p->id, p->name.c_str());
+    std::printf("%-6s  %7d  %s\n", typeName(p->type), p->id, printable(p->name).c_str());
   std::fflush(stdout);
-  for (const std::string& d : session.state().diagnostics()) std::fprintf(stderr, "kurvo: %s\n", d.c_str());
-  for (const std::string& e : session.errors()) std::fprintf(stderr, "kurvo: %s\n", e.c_str());
+  for (const std::string& d : session.state().diagnostics()) std::fprintf(stderr, "kurvo: %s\n", printable(d).c_str());
+  for (const std::string& e : session.errors()) std::fprintf(stderr, "kurvo: %s\n", printable(e).c_str());
   return session.errors().empty() ? 0 : 1;
 }
 

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "commands.h"
+#include "message_text.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"kurvo: loads Kurvo plug-in modules headless and works with their scenes"};
@@ -19,7 +20,10 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help and the like
+    // A usage mistake is one line and status 1, like every other failure.
+    std::fprintf(stderr, "kurvo: %s (see kurvo --help)\n", kurvo::cli::printable(e.what()).c_str());
+    return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "kurvo: %s\n", e.what());
     return 1;

@@ -25,6 +25,7 @@ struct PanelCommandOptions {
   std::string pointer;
   std::string click;
   std::string pluginDir;
+  kurvo::scenefile::GeometryLimits limits;
   int width = 460;
 };
 
@@ -80,6 +81,7 @@ int runPanel(const PanelCommandOptions& options, const CommonOptions& common) {
   if (auto e = readPoint("--click", options.click, click)) return reportFailure(*e);
 
   SceneRun run;
+  run.limits = options.limits;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
   if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
   std::string names;
@@ -90,7 +92,7 @@ int runPanel(const PanelCommandOptions& options, const CommonOptions& common) {
   kurvo::panel::PanelOptions panelOptions;
   panelOptions.width = options.width;
   auto built = kurvo::panel::AttributePanel::build(*run.session, *object, panelOptions);
-  if (!built) return reportFailure(built.message());
+  if (!built) return reportFailure(options.scene + ": " + built.message());
   kurvo::panel::AttributePanel& panel = *built.value();
   if (pointer)
     if (auto e = checkInside("--pointer", *pointer, panel)) return reportFailure(*e);
@@ -126,6 +128,7 @@ void addPanelCommand(CLI::App& app, CommonOptions& common) {
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");
+  addSceneLimitOptions(*cmd, options->limits);
   cmd->callback([options, &common] { exitStatus() = runPanel(*options, common); });
 }
 

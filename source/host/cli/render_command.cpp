@@ -9,6 +9,7 @@
 #include <string>
 
 #include "commands.h"
+#include "render_budget.h"
 #include "scene_tasks.h"
 
 namespace kurvo::cli {
@@ -18,6 +19,7 @@ struct RenderCommandOptions {
   std::string scene;
   std::string out;
   std::string pluginDir;
+  kurvo::scenefile::GeometryLimits limits;
   int width = 1280;
   int height = 720;
   std::string view = "persp";
@@ -28,6 +30,8 @@ int runRender(const RenderCommandOptions& options, const CommonOptions& common) 
   std::string ext = std::filesystem::path(options.out).extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (ext != ".png") return reportFailure(options.out + ": the picture is written as PNG; name it .png");
+  if (std::string problem = kurvo::media::render_size_problem(options.width, options.height); !problem.empty())
+    return reportFailure("--width/--height: " + problem);
   kurvo::media::RenderOptions render;
   const auto view = kurvo::media::parse_view(options.view);
   if (!view) return reportFailure("--view: unknown view \"" + options.view + "\" (front, top, side or persp)");
@@ -36,6 +40,7 @@ int runRender(const RenderCommandOptions& options, const CommonOptions& common) 
   render.height = options.height;
   render.flat = options.flat;
   SceneRun run;
+  run.limits = options.limits;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
   if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
   if (auto s = renderPreview(run, options.out, render); !s) return reportFailure(s.message());
@@ -58,6 +63,7 @@ void addRenderCommand(CLI::App& app, CommonOptions& common) {
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");
+  addSceneLimitOptions(*cmd, options->limits);
   cmd->callback([options, &common] { exitStatus() = runRender(*options, common); });
 }
 

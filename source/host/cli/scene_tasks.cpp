@@ -1,10 +1,15 @@
 #include "scene_tasks.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 
+#include "atomic_file.h"
 #include "commands.h"
+#include "finite_results.h"
+#include "message_text.h"
 #include "mesh_export.h"
 #include "png_writer.h"
 #include "progress.h"
@@ -15,20 +20,34 @@ namespace kurvo::cli {
 
 using kurvo::media::Status;
 
+void addSceneLimitOptions(CLI::App& command, kurvo::scenefile::GeometryLimits& limits) {
+  command
+      .add_option("--max-points", limits.maxScenePoints,
+                  "Most points the whole scene may hold, a budget on its memory (about 30 bytes a point)")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  command.add_flag("--allow-outside-resources", limits.allowOutsideResources,
+                   "Let mesh files read buffers, images and material libraries outside their own folder");
+}
+
 int reportFailure(const std::string& message) {
   std::fflush(stdout);
-  std::fprintf(stderr, "kurvo: %s\n", message.c_str());
+  std::fprintf(stderr, "kurvo: %s\n", printable(message).c_str());
   return 1;
 }
 
 Status startSession(const std::string& pluginDir, bool quiet, SceneRun& run) {
+  // Every command that starts a session may write files: an interrupted one
+  // must not leave its temporaries behind.
+  kurvo::media::remove_temporaries_on_signals();
   const std::filesystem::path dir = pluginDir.empty() ? defaultPluginDir() : std::filesystem::path(pluginDir);
   kurvo::host::HostSession::Options options;
   options.quiet = quiet;
   run.session = std::make_unique<kurvo::host::HostSession>(options);
   std::string error;
   if (!run.session->loadPluginFolder(dir, error)) return Status::failure(error);
-  for (const std::string& d : run.session->state().diagnostics()) std::fprintf(stderr, "kurvo: %s\n", d.c_str());
+  for (const std::string& d : run.session->state().diagnostics())
+    std::fprintf(stderr, "kurvo: %s\n", printable(d).c_str());
   if (!run.session->errors().empty()) return Status::failure(run.session->errors().front());
   return Status::success();
 }
@@ -54,6 +73,7 @@ uint64_t expectedTests(const kurvo::host::Document& document) {
 Status loadAndEvaluate(SceneRun& run, const std::filesystem::path& file, bool quiet, const std::string* text) {
   run.document = &run.session->newDocument();
   kurvo::scenefile::LoadOptions options;
+  options.limits = run.limits;
   std::unique_ptr<kurvo::media::ProgressBar> loading;
   options.progress = [&](uint64_t done, uint64_t total) {
     if (!loading) loading = std::make_unique<kurvo::media::ProgressBar>("loading", total, quiet);
@@ -97,11 +117,13 @@ namespace {
 // One line per material that renders in the fallback colour.
 void printWarnings(const SceneRun& run, const kurvo::host::RenderShading& shading) {
   for (const std::string& w : shading.warnings())
-    std::fprintf(stderr, "kurvo: warning: %s: %s\n", run.scene.file.string().c_str(), w.c_str());
+    std::fprintf(stderr, "kurvo: warning: %s\n", printable(run.scene.file.string() + ": " + w).c_str());
 }
 }  // namespace
 
 Status writeResult(const SceneRun& run, const std::filesystem::path& out) {
+  if (auto s = kurvo::scenefile::checkFiniteResults(*run.document, run.session->state(), run.scene.file); !s)
+    return s;
   const kurvo::host::RenderShading shading(*run.document);
   printWarnings(run, shading);
   if (lowerExtension(out) == ".json") {
@@ -113,6 +135,8 @@ Status writeResult(const SceneRun& run, const std::filesystem::path& out) {
 }
 
 Status renderPreview(SceneRun& run, const std::filesystem::path& out, const kurvo::media::RenderOptions& options) {
+  if (auto s = kurvo::scenefile::checkFiniteResults(*run.document, run.session->state(), run.scene.file); !s)
+    return s;
   const kurvo::host::RenderShading shading(*run.document);
   printWarnings(run, shading);
   const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*run.document, &shading);

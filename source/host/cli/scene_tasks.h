@@ -15,9 +15,14 @@
 #include "scene/document.h"
 #include "scene_file.h"
 
+namespace CLI {
+class App;
+}
+
 namespace kurvo::cli {
 
 struct SceneRun {
+  kurvo::scenefile::GeometryLimits limits;  // set by the command's options
   std::unique_ptr<kurvo::host::HostSession> session;
   kurvo::host::Document* document = nullptr;
   kurvo::scenefile::Scene scene;
@@ -43,6 +48,10 @@ kurvo::media::Status writeResult(const SceneRun& run, const std::filesystem::pat
 // as for writeResult).
 kurvo::media::Status renderPreview(SceneRun& run, const std::filesystem::path& out,
                                    const kurvo::media::RenderOptions& options);
+
+// The options every command that loads a scene takes: --max-points and
+// --allow-outside-resources.
+void addSceneLimitOptions(CLI::App& command, kurvo::scenefile::GeometryLimits& limits);
 
 // Prints "kurvo: <message>" on stderr and answers 1.
 int reportFailure(const std::string& message);

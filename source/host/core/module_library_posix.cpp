@@ -3,6 +3,10 @@
 
 #include "module_library.h"
 
+#if !defined(__APPLE__)
+#include "elf_check.h"
+#endif
+
 namespace kurvo::host {
 namespace {
 
@@ -22,6 +26,12 @@ class PosixLibrary final : public ModuleLibrary {
 
 std::unique_ptr<ModuleLibrary> ModuleLibrary::open(const std::filesystem::path& file, std::string& error) {
   if (!isLibraryFile(file, error)) return nullptr;
+#if !defined(__APPLE__)
+  if (std::string problem = elfFileProblem(file); !problem.empty()) {
+    error = file.string() + ": cannot be loaded: " + problem;
+    return nullptr;
+  }
+#endif
   // RTLD_LOCAL keeps each module's symbols to itself.
   void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {

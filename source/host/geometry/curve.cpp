@@ -29,6 +29,16 @@ int32_t Curve::InsertKnot(float x, float y, int32_t flags) {
   return index;
 }
 
+void Curve::SetKnots(std::vector<Knot> knots) {
+  for (Knot& k : knots) {
+    k.x = Clamp01(k.x);
+    k.slope = 0.0f;
+  }
+  std::stable_sort(knots.begin(), knots.end(), [](const Knot& a, const Knot& b) { return a.x < b.x; });
+  knots_ = std::move(knots);
+  UpdateSlopes();
+}
+
 void Curve::SetRound(float round) { round_ = Clamp01(round); }
 
 // Fritsch-Carlson: secant averages at inner knots, flattened where the data

@@ -6,7 +6,17 @@
 // StagedFiles covers writers that produce several files at once (a mesh and
 // its material library, a glTF and its buffer): each final path gets its own
 // temporary, all are renamed on commit, and whatever was not committed is
-// removed when the set goes away.
+// removed when the set goes away. A commit is all or nothing: every target is
+// checked first, and when a rename still fails, the files already replaced
+// get their previous content back.
+//
+// A replaced file keeps its permission bits; a target that is a symbolic link
+// is written through the link (the link stays). Temporaries have short names
+// of their own, so a target name of any allowed length works.
+//
+// OutputBatch gathers the outputs of a whole command: while one is alive,
+// commits of this thread only hand their files over to it, and the batch's
+// own commit puts them all in place together.
 #ifndef KURVO_MEDIA_ATOMIC_FILE_H
 #define KURVO_MEDIA_ATOMIC_FILE_H
 
@@ -32,20 +42,41 @@ class StagedFiles {
   std::filesystem::path stage(const std::filesystem::path& final_path);
   bool is_staged(const std::filesystem::path& final_path) const;
 
-  // Renames every staged file that exists into place. `primary` (when staged)
-  // goes last, so a reader never sees a main file whose side files are still
-  // missing; without it, the first staged file goes last. A staged file that
-  // was never written is a failure naming it.
+  // Renames every staged file into place. `primary` (when staged) goes last,
+  // so a reader never sees a main file whose side files are still missing;
+  // without it, the first staged file goes last. A staged file that was never
+  // written is a failure naming it. Inside an OutputBatch, the files move to
+  // the batch instead.
   Status commit(const std::filesystem::path& primary = {});
   // Removes the temporaries written so far.
   void discard();
 
  private:
+  friend class OutputBatch;
   struct Entry {
-    std::filesystem::path final_path;
+    std::filesystem::path final_path;  // as the caller named it, for messages
+    std::filesystem::path target;      // where the bytes go: symbolic links followed
     std::filesystem::path temp_path;
+    int slot = -1;  // in the list of temporaries removed on a fatal signal
   };
+  Status commit_in_order(const std::vector<size_t>& order);
   std::vector<Entry> entries_;
+};
+
+class OutputBatch {
+ public:
+  OutputBatch();
+  OutputBatch(const OutputBatch&) = delete;
+  OutputBatch& operator=(const OutputBatch&) = delete;
+  ~OutputBatch();  // uncommitted files are removed
+
+  // Every file handed over so far, in the order handed over.
+  Status commit();
+
+ private:
+  friend class StagedFiles;
+  StagedFiles files_;
+  OutputBatch* outer_;
 };
 
 // Calls `write` with a temporary path beside `path`; renames it into place
@@ -55,6 +86,10 @@ Status write_file_atomically(const std::filesystem::path& path,
 
 // Writes `content` to `path` (text or binary alike) through a temporary.
 Status write_bytes_atomically(const std::filesystem::path& path, std::string_view content);
+
+// Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the temporaries that exist
+// at that moment before the process ends as the signal would end it.
+void remove_temporaries_on_signals();
 
 }  // namespace kurvo::media
 

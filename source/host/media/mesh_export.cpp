@@ -8,7 +8,6 @@
 #include <assimp/Exporter.hpp>
 #include <cctype>
 #include <memory>
-#include <set>
 
 #include "atomic_file.h"
 #include "obj_writer.h"
@@ -18,32 +17,23 @@
 namespace kurvo::media {
 namespace {
 
-// Assimp's own dump formats are no exchange formats; OBJ has our writer.
-bool is_offered(const std::string& format_id) {
-  return format_id != "assbin" && format_id != "assxml" && format_id != "assjson" && format_id != "obj" &&
-         format_id != "objnomtl";
-}
+// The formats offered, each written by a test and read back: OBJ by our own
+// writer, the rest by Assimp in the named format. Assimp offers more, but not
+// all of them survive that test (some write files no reader opens, some
+// crash on plain meshes), so the list is closed rather than taken from it.
+struct OfferedFormat {
+  const char* extension;
+  const char* assimp_id;  // empty for OBJ
+};
+constexpr OfferedFormat kOffered[] = {
+    {".obj", ""}, {".ply", "plyb"}, {".stl", "stlb"}, {".glb", "glb2"}, {".gltf", "gltf2"}, {".dae", "collada"},
+};
 
-// Where one extension has several Assimp formats, the binary one: smaller and
-// exact for floats.
-const char* preferred_format(const std::string& extension) {
-  if (extension == ".stl") return "stlb";
-  if (extension == ".ply") return "plyb";
-  if (extension == ".fbx") return "fbx";
-  if (extension == ".gltf") return "gltf2";
-  if (extension == ".glb") return "glb2";
+// The Assimp format ID for a file extension ("" for OBJ), or null.
+const char* format_for(const std::string& extension) {
+  for (const OfferedFormat& f : kOffered)
+    if (extension == f.extension) return f.assimp_id;
   return nullptr;
-}
-
-// The Assimp format ID for a file extension, or empty.
-std::string assimp_format_for(const std::string& extension) {
-  if (const char* preferred = preferred_format(extension)) return preferred;
-  Assimp::Exporter exporter;
-  for (size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
-    const aiExportFormatDesc* d = exporter.GetExportFormatDescription(i);
-    if (is_offered(d->id) && extension == std::string(".") + d->fileExtension) return d->id;
-  }
-  return {};
 }
 
 // Sends every file the exporter opens for writing to a staged temporary, so
@@ -135,38 +125,41 @@ std::string extension_list() {
 }  // namespace
 
 std::vector<std::string> supported_export_extensions() {
-  // The common formats first, then whatever else the Assimp build offers.
-  std::vector<std::string> list = {".obj", ".ply", ".stl", ".glb", ".gltf"};
-  std::set<std::string> seen(list.begin(), list.end());
-  Assimp::Exporter exporter;
-  for (size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
-    const aiExportFormatDesc* d = exporter.GetExportFormatDescription(i);
-    const std::string ext = std::string(".") + d->fileExtension;
-    if (is_offered(d->id) && seen.insert(ext).second) list.push_back(ext);
-  }
+  std::vector<std::string> list;
+  for (const OfferedFormat& f : kOffered) list.push_back(f.extension);
   return list;
 }
 
 Status export_meshes(const std::vector<Mesh>& meshes, const std::filesystem::path& file) {
   const std::string extension = lower_extension(file);
-  const std::string format = extension == ".obj" ? "obj" : assimp_format_for(extension);
-  if (format.empty())
-    return Status::failure("cannot write " + quoted(file) + ": unknown mesh format '" + extension +
-                           "'; supported: " + extension_list());
+  const char* assimp_id = format_for(extension);
+  if (!assimp_id)
+    return Status::failure("cannot write " + quoted(file) + ": mesh format '" + extension +
+                           "' is not offered; supported: " + extension_list());
+  const std::string format = *assimp_id ? assimp_id : "obj";
   if (meshes.empty()) return Status::failure("cannot write " + quoted(file) + ": no mesh to write");
   for (const Mesh& mesh : meshes) {
     if (std::string problem = check_mesh(mesh); !problem.empty())
       return Status::failure("cannot write " + quoted(file) + ": " + problem);
   }
   if (format == "obj") return write_obj(meshes, file);
+  // Assimp's writers fail without a word on a mesh they cannot hold.
+  for (const Mesh& mesh : meshes) {
+    if (mesh.points.empty() || mesh.polygons.empty())
+      return Status::failure("cannot write " + quoted(file) + ": object \"" + mesh.name + "\" has no " +
+                             (mesh.points.empty() ? "points" : "polygons") + ", and " + extension +
+                             " files hold only meshes with polygons (write .obj, or leave the object out)");
+  }
 
   const std::unique_ptr<aiScene> scene = make_scene(meshes);
   StagedFiles files;  // outlives the exporter, whose IO system refers to it
   {
     Assimp::Exporter exporter;
     exporter.SetIOHandler(new StagingIOSystem(files));  // the exporter owns it
-    if (exporter.Export(scene.get(), format, file.string(), 0) != AI_SUCCESS)
-      return Status::failure("cannot write " + quoted(file) + ": " + exporter.GetErrorString());
+    if (exporter.Export(scene.get(), format, file.string(), 0) != AI_SUCCESS) {
+      const std::string why = exporter.GetErrorString();
+      return Status::failure("cannot write " + quoted(file) + ": " + (why.empty() ? "the exporter failed" : why));
+    }
   }
   return files.commit(file);
 }

@@ -13,6 +13,8 @@
 // .glb) holds triangles only, so quads are cut in two, and its exporter joins
 // coincident points and drops unused ones; STL stores separate triangles.
 // PLY keeps points and quads but has no names and, as written, no colours.
+// Only formats a test writes and reads back are offered (.obj .ply .stl .glb
+// .gltf .dae); any other extension is refused by name before anything runs.
 #ifndef KURVO_MEDIA_MESH_EXPORT_H
 #define KURVO_MEDIA_MESH_EXPORT_H
 

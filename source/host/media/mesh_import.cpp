@@ -11,6 +11,9 @@
 #include <optional>
 #include <string>
 
+#include "confined_io_system.h"
+#include "glb_header_check.h"
+#include "input_file.h"
 #include "obj_reader.h"
 #include "polygon_split.h"
 
@@ -85,7 +88,9 @@ Mesh convert_mesh(const aiScene& scene, unsigned index, const std::optional<aiMa
 }
 
 Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, const ImportOptions& options) {
+  std::string refusal;  // outlives the importer, whose IO system writes it
   Assimp::Importer importer;
+  importer.SetIOHandler(new ConfinedIOSystem(file, options.resources_outside_folder, refusal));
   // Only positions are kept, so every other vertex attribute is removed before
   // joining: points split by normal or UV seams become one point again.
   importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
@@ -94,7 +99,9 @@ Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, 
   // Validation turns broken index data into an error message instead of a crash.
   const aiScene* scene = importer.ReadFile(
       file.string(), aiProcess_RemoveComponent | aiProcess_JoinIdenticalVertices | aiProcess_ValidateDataStructure);
-  if (!scene) return Status::failure("cannot read mesh file " + quoted(file) + ": " + importer.GetErrorString());
+  if (!scene || !refusal.empty())
+    return Status::failure("cannot read mesh file " + quoted(file) + ": " +
+                           (refusal.empty() ? importer.GetErrorString() : refusal));
 
   std::vector<std::optional<aiMatrix4x4>> transforms(scene->mNumMeshes);
   if (options.apply_node_transforms && scene->mRootNode)
@@ -115,13 +122,14 @@ Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, 
 }  // namespace
 
 Result<std::vector<Mesh>> import_meshes(const std::filesystem::path& file, const ImportOptions& options) {
-  std::error_code ec;
-  const auto status = std::filesystem::status(file, ec);
-  if (!std::filesystem::exists(status))
-    return Status::failure("cannot read mesh file " + quoted(file) + ": no such file");
-  if (std::filesystem::is_directory(status))
-    return Status::failure("cannot read mesh file " + quoted(file) + ": it is a directory");
-  if (lower_extension(file) == ".obj") return read_obj(file);
+  uint64_t size = 0;
+  if (std::string problem = input_file_problem(file, size); !problem.empty())
+    return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
+  if (lower_extension(file) == ".obj") return read_obj(file, options.resources_outside_folder);
+  if (lower_extension(file) == ".glb" || looks_like_glb(file)) {
+    if (std::string problem = check_glb_header(file); !problem.empty())
+      return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
+  }
   if (lower_extension(file) == ".ply" || looks_like_ply(file)) {
     if (std::string problem = check_ply_header(file); !problem.empty())
       return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);

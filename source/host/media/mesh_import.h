@@ -18,7 +18,8 @@
 //  - the colour is the material's base colour, else its diffuse colour; the
 //    importer's stand-in material gives none.
 // A file with no mesh at all, or with a coordinate that is not a finite number,
-// is an error naming the file (and the mesh).
+// is an error naming the file (and the mesh). Only regular files are read,
+// and resources the file names only inside its folder (confined_io_system.h).
 #ifndef KURVO_MEDIA_MESH_IMPORT_H
 #define KURVO_MEDIA_MESH_IMPORT_H
 
@@ -34,6 +35,9 @@ struct ImportOptions {
   // Move each mesh by its scene-node transform (formats without a scene tree,
   // like OBJ, PLY and STL, are unaffected).
   bool apply_node_transforms = true;
+  // Let the file name resources (buffers, images, material libraries) outside
+  // its own folder; by default such a file is refused.
+  bool resources_outside_folder = false;
 };
 
 Result<std::vector<Mesh>> import_meshes(const std::filesystem::path& file, const ImportOptions& options = {});

@@ -7,26 +7,16 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
-#include <sstream>
+#include <set>
 #include <string>
 #include <string_view>
 
+#include "input_file.h"
+#include "path_text.h"
 #include "polygon_split.h"
 
 namespace kurvo::media {
 namespace {
-
-std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
-
-bool read_whole_file(const std::filesystem::path& file, std::string& out) {
-  errno = 0;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  out = std::move(buffer).str();
-  return !in.bad();
-}
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
 
@@ -84,10 +74,20 @@ void for_each_line(const std::string& text, Fn&& fn) {
   }
 }
 
-// Kd colours of the materials in one MTL file.
-void read_material_library(const std::filesystem::path& file, std::map<std::string, Vector>& colours) {
-  std::string text;
-  if (!read_whole_file(file, text)) return;
+// Kd colours of the materials in one MTL file. A missing library only loses
+// the colours; one that cannot be read safely is an error.
+std::string read_material_library(const std::filesystem::path& obj, const std::string& name,
+                                  bool outside_allowed, std::map<std::string, Vector>& colours) {
+  const std::filesystem::path file = obj.parent_path() / name;
+  const std::string prefix = "cannot read mesh file " + quoted(obj) + ": material library " + quoted(std::filesystem::path(name)) + ": ";
+  if (!outside_allowed && !is_inside_folder(file, obj.parent_path().empty() ? std::filesystem::path(".") : obj.parent_path()))
+    return prefix + "it lies outside the mesh file's folder";
+  uint64_t size = 0;
+  if (std::string problem = input_file_problem(file, size); !problem.empty())
+    return problem == "no such file" ? std::string() : prefix + problem;
+  auto read = read_input_file(file);
+  if (!read) return prefix + read.message();
+  const std::string& text = read.value();
   std::string current;
   for_each_line(text, [&](std::string_view keyword, std::string_view rest, size_t) {
     if (keyword == "newmtl") {
@@ -100,6 +100,7 @@ void read_material_library(const std::filesystem::path& file, std::map<std::stri
                                 std::clamp(c[2], 0.0f, 1.0f));
     }
   });
+  return {};
 }
 
 struct PendingMesh {
@@ -111,17 +112,15 @@ struct PendingMesh {
 
 }  // namespace
 
-Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file) {
-  std::string text;
-  if (!read_whole_file(file, text)) {
-    const int error = errno;
-    return Status::failure("cannot read mesh file " + quoted(file) + ": " +
-                           (error != 0 ? std::strerror(error) : "read failed"));
-  }
+Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resources_outside_folder) {
+  auto read = read_input_file(file);
+  if (!read) return Status::failure("cannot read mesh file " + quoted(file) + ": " + read.message());
+  const std::string& text = read.value();
 
   std::vector<Vector> points;
   std::vector<PendingMesh> pending(1);
   std::vector<std::string> libraries;
+  std::set<std::string> named;  // a library named many times is read once
   std::string error;
   bool split = false;  // an "o" or "g" line was seen
 
@@ -161,13 +160,17 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file) {
       if (pending.back().material.empty()) pending.back().material = std::string(rest);
     } else if (keyword == "mtllib") {
       for (std::string_view name = next_token(rest); !name.empty(); name = next_token(rest))
-        libraries.emplace_back(name);
+        if (named.emplace(name).second) libraries.emplace_back(name);
     }
   });
   if (!error.empty()) return Status::failure(error);
 
   std::map<std::string, Vector> colours;
-  for (const std::string& library : libraries) read_material_library(file.parent_path() / library, colours);
+  for (const std::string& library : libraries) {
+    if (std::string problem = read_material_library(file, library, resources_outside_folder, colours);
+        !problem.empty())
+      return Status::failure(problem);
+  }
 
   const auto total = static_cast<int64_t>(points.size());
   std::vector<int32_t> local(points.size(), -1);  // global -> mesh index, reset after each mesh

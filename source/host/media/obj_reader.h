@@ -6,6 +6,9 @@
 // gives back exactly the same points. The colour is the
 // diffuse colour (Kd) of the mesh's first "usemtl" material, looked up in the
 // "mtllib" files beside the OBJ (a missing library only loses the colour).
+// Each library is read once however often the file names it; a library
+// outside the OBJ's folder, or one that is not a regular file, is an error
+// unless `resources_outside_folder` allows the former.
 // Texture coordinates, normals, lines and points are ignored.
 #ifndef KURVO_MEDIA_OBJ_READER_H
 #define KURVO_MEDIA_OBJ_READER_H
@@ -18,7 +21,7 @@
 
 namespace kurvo::media {
 
-Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file);
+Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resources_outside_folder = false);
 
 }  // namespace kurvo::media
 

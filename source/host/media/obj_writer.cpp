@@ -7,11 +7,10 @@
 #include <string>
 
 #include "atomic_file.h"
+#include "path_text.h"
 
 namespace kurvo::media {
 namespace {
-
-std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
 void append_float(std::string& out, float v) {
   char buffer[32];
@@ -19,17 +18,31 @@ void append_float(std::string& out, float v) {
   out.append(buffer, ec == std::errc() ? end : buffer);
 }
 
+// A name as one OBJ or MTL line can hold it: a line break would start a line
+// of its own (a stray "v" line shifts every face index after it), '#' would
+// begin a comment and a final backslash would join the next line, so those
+// become '_', as do all other control characters.
+std::string line_safe(std::string name) {
+  for (char& c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f || c == '#') c = '_';
+  }
+  if (!name.empty() && name.back() == '\\') name.back() = '_';
+  return name;
+}
+
 // Material names are single words in practice; spaces would split them.
 std::string material_name(const Mesh& mesh, size_t index) {
   std::string name = "kurvo_" + std::to_string(index);
   if (!mesh.name.empty()) name += "_" + mesh.name;
+  name = line_safe(std::move(name));
   for (char& c : name)
-    if (c == ' ' || c == '\t') c = '_';
+    if (c == ' ') c = '_';
   return name;
 }
 
 std::string object_name(const Mesh& mesh, size_t index) {
-  return mesh.name.empty() ? "mesh" + std::to_string(index) : mesh.name;
+  return line_safe(mesh.name.empty() ? "mesh" + std::to_string(index) : mesh.name);
 }
 
 Status write_text(const std::string& text, const std::filesystem::path& temp, const std::filesystem::path& file) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "atomic_file.h"
+#include "path_text.h"
 
 namespace kurvo::media {
 namespace {
@@ -55,7 +56,7 @@ bool encode(const Image& image, std::FILE* out, ErrorSink& sink) {
 }  // namespace
 
 Status write_png(const Image& image, const std::filesystem::path& file) {
-  const std::string name = "'" + file.string() + "'";
+  const std::string name = quoted(file);
   if (image.width <= 0 || image.height <= 0 ||
       image.rgb.size() != static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3)
     return Status::failure("cannot write " + name + ": the picture is empty or malformed");

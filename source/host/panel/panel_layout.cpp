@@ -39,7 +39,8 @@ Result<std::unique_ptr<AttributePanel>> AttributePanel::build(kurvo::host::HostS
   const auto& descriptions = session.state().descriptions;
   const auto found = descriptions.find(object.type());
   if (found == descriptions.end())
-    return Status::failure(who + " (type " + std::to_string(object.type()) + ") has no attribute description");
+    return Status::failure(who + ": has no attribute description (only objects, tags and shaders of plug-ins have "
+                                 "a panel)");
   if (options.width < kurvo::panel::style::kValueX + 80 || options.width > 4096)
     return Status::failure("panel width " + std::to_string(options.width) + " is out of range (" +
                            std::to_string(kurvo::panel::style::kValueX + 80) + " to 4096)");

@@ -40,6 +40,8 @@ std::unique_ptr<CurveData> readCurve(const Json& j, const ReadContext& context, 
   const Json& knots = j["knots"];
   const std::string knotsField = member(field, "knots");
   context.requireArray(knots, knotsField);
+  std::vector<kurvo::geo::Curve::Knot> read;
+  read.reserve(knots.size());
   for (size_t i = 0; i < knots.size(); ++i) {
     const Json& k = knots[i];
     const std::string f = indexed(knotsField, i);
@@ -48,8 +50,9 @@ std::unique_ptr<CurveData> readCurve(const Json& j, const ReadContext& context, 
     const float y = context.number(k[1], indexed(f, 1));
     const int32_t flags = k.size() == 3 ? context.integer(k[2], indexed(f, 2))
                                         : (linear ? kurvo::geo::Curve::kLinearKnot : 0);
-    data->curve.InsertKnot(x, y, flags);
+    read.push_back({x, y, flags, 0.0f});
   }
+  data->curve.SetKnots(std::move(read));
   float round = linear ? 0.0f : 1.0f;
   if (j.contains("round")) round = context.number(j["round"], member(field, "round"));
   data->curve.SetRound(round);

@@ -25,6 +25,15 @@ void ReadContext::fail(const std::string& field, const std::string& problem) con
   throw SceneError{std::move(m)};
 }
 
+void ReadContext::chargePoints(double points, const std::string& field) const {
+  scenePoints += points;
+  if (maxScenePoints == 0 || scenePoints <= static_cast<double>(maxScenePoints)) return;
+  char needed[32];
+  std::snprintf(needed, sizeof needed, scenePoints < 1e15 ? "%.0f" : "%.2g", scenePoints);
+  fail(field, std::string("with this object the scene needs at least ") + needed + " points; a scene may hold " +
+                  std::to_string(maxScenePoints) + " (raise it with --max-points)");
+}
+
 void ReadContext::allowOnly(const Json& object, const std::string& path,
                             std::initializer_list<const char*> keys) const {
   for (auto it = object.begin(); it != object.end(); ++it) {

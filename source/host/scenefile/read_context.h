@@ -26,6 +26,14 @@ class ReadContext {
   std::string object;    // name of the object being read; empty at the top
   std::string material;  // name of the material being read (when no object is)
 
+  // The whole scene's point budget: every object's points count against it
+  // as they are asked for, before they are made, so a scene of many large
+  // objects is refused with the figure it would need rather than running out
+  // of memory. 0: no budget.
+  uint64_t maxScenePoints = 0;
+  mutable double scenePoints = 0;  // asked for so far
+  void chargePoints(double points, const std::string& field) const;
+
   // Throws SceneError: "<file>: object "<name>": <field>: <problem>", or with
   // material "<name>" while a material is read.
   [[noreturn]] void fail(const std::string& field, const std::string& problem) const;

@@ -42,6 +42,9 @@ namespace kurvo::scenefile {
 
 inline constexpr const char* kFormatName = "kurvo-scene";
 inline constexpr int32_t kFormatVersion = 1;
+// Larger scene files are refused before reading: their JSON tree alone would
+// take several times this much memory.
+inline constexpr uint64_t kMaxSceneFileBytes = uint64_t{512} << 20;
 
 struct LoadOptions {
   GeometryLimits limits;

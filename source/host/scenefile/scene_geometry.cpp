@@ -1,10 +1,13 @@
 #include "scene_geometry.h"
 
 #include <cmath>
+#include <cstdio>
+#include <variant>
 #include <cstring>
 #include <numbers>
 #include <system_error>
 
+#include "input_file.h"
 #include "mesh_import.h"
 #include "mesh_primitives.h"
 #include "polygon_split.h"
@@ -35,14 +38,26 @@ int32_t countOr(const Json& block, const char* key, int32_t fallback, const Read
   return v;
 }
 
-void checkSize(double points, const GeometryLimits& limits, const ReadContext& c, const std::string& f) {
-  if (points > static_cast<double>(limits.maxPrimitivePoints))
-    c.fail(f, "would make about " + std::to_string(static_cast<uint64_t>(points)) + " points; at most " +
+// A count for messages: exact while it fits, else in powers of ten (a helix of
+// 1e30 turns asks for about 1.6e+31 points, not "about 0").
+std::string aboutCount(double n) {
+  if (n < 1e15) return std::to_string(static_cast<uint64_t>(n));
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2g", n);
+  return text;
+}
+
+void checkSize(double points, const GeometryLimits& limits, const ReadContext& c, const std::string& f,
+               bool charge = true) {
+  if (!(points <= static_cast<double>(limits.maxPrimitivePoints)))
+    c.fail(f, "would make about " + aboutCount(points) + " points; at most " +
                   std::to_string(limits.maxPrimitivePoints) + " are allowed");
+  if (charge) c.chargePoints(points, f);
 }
 
 std::vector<Vector> readPoints(const Json& list, const ReadContext& c, const std::string& f) {
   c.requireArray(list, f);
+  c.chargePoints(static_cast<double>(list.size()), f);
   std::vector<Vector> points;
   points.reserve(list.size());
   for (size_t i = 0; i < list.size(); ++i) points.push_back(c.vector(list[i], indexed(f, i)));
@@ -156,10 +171,14 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
   if (file.is_relative()) file = base / file;
   file = file.lexically_normal();
   std::error_code ec;
-  if (!std::filesystem::exists(file, ec)) c.fail("mesh", "file not found: " + file.string());
-  if (std::filesystem::is_directory(file, ec)) c.fail("mesh", "is a directory: " + file.string());
-  auto imported = kurvo::media::import_meshes(file);
+  uint64_t size = 0;
+  if (std::string problem = kurvo::media::input_file_problem(file, size); !problem.empty())
+    c.fail("mesh", (problem == "no such file" ? std::string("file not found") : problem) + ": " + file.string());
+  kurvo::media::ImportOptions options;
+  options.resources_outside_folder = limits.allowOutsideResources;
+  auto imported = kurvo::media::import_meshes(file, options);
   if (!imported) c.fail("mesh", imported.message());
+  for (const kurvo::media::Mesh& m : imported.value()) c.chargePoints(static_cast<double>(m.points.size()), "mesh");
   std::string wanted;
   if (entry.contains("mesh_name")) wanted = c.text(entry["mesh_name"], "mesh_name");
   bool found = wanted.empty();
@@ -238,11 +257,32 @@ void readSplinePrimitive(const Json& block, host::Object& object, const ReadCont
         p.setLong(host::kPrimSubdivision, s);
       }
       checkSize(static_cast<double>(p.getReal(host::kPrimTurns, 2.0f)) * p.getLong(host::kPrimSubdivision, 16) + 1.0,
-                limits, c, f);
+                limits, c, f, false);  // charged once its parameters are read too
       break;
     }
   }
 }
+
+// The rule each size of a spline primitive obeys, however it is given.
+struct PrimitiveRule {
+  int32_t type;
+  int32_t id;
+  enum Kind { kPositive, kAny, kNotNegative, kPointsPerTurn } kind;
+};
+constexpr PrimitiveRule kPrimitiveRules[] = {
+    {host::kTypeLinePrimitive, host::kPrimLength, PrimitiveRule::kPositive},
+    {host::kTypeCirclePrimitive, host::kPrimRadius, PrimitiveRule::kPositive},
+    {host::kTypeArcPrimitive, host::kPrimRadius, PrimitiveRule::kPositive},
+    {host::kTypeArcPrimitive, host::kPrimStartAngle, PrimitiveRule::kAny},
+    {host::kTypeArcPrimitive, host::kPrimEndAngle, PrimitiveRule::kAny},
+    {host::kTypeRectanglePrimitive, host::kPrimWidth, PrimitiveRule::kPositive},
+    {host::kTypeRectanglePrimitive, host::kPrimHeight, PrimitiveRule::kPositive},
+    {host::kTypeHelixPrimitive, host::kPrimRadius, PrimitiveRule::kAny},
+    {host::kTypeHelixPrimitive, host::kPrimEndRadius, PrimitiveRule::kAny},
+    {host::kTypeHelixPrimitive, host::kPrimHeight, PrimitiveRule::kAny},
+    {host::kTypeHelixPrimitive, host::kPrimTurns, PrimitiveRule::kNotNegative},
+    {host::kTypeHelixPrimitive, host::kPrimSubdivision, PrimitiveRule::kPointsPerTurn},
+};
 
 Json splinePrimitiveJson(const host::Object& object) {
   const host::Container& p = object.parameters();
@@ -434,6 +474,34 @@ void writeSplineGeometry(const host::Object& object, Json& entry) {
   if (!s.tangentsIn.empty()) entry["tangents_in"] = pointsJson(s.tangentsIn);
   if (!s.tangentsOut.empty()) entry["tangents_out"] = pointsJson(s.tangentsOut);
   if (!s.segments.empty()) entry["segments"] = s.segments;
+}
+
+void checkSplinePrimitiveParams(host::Object& object, const ReadContext& c, const std::string& field,
+                                const GeometryLimits& limits) {
+  host::Container& p = object.parameters();
+  for (const PrimitiveRule& rule : kPrimitiveRules) {
+    if (rule.type != object.type()) continue;
+    host::Data* d = p.find(rule.id);
+    if (!d) continue;
+    const std::string f = member(field, std::to_string(rule.id));
+    const bool isLong = std::holds_alternative<int32_t>(d->value);
+    const bool isReal = std::holds_alternative<float>(d->value);
+    if (rule.kind == PrimitiveRule::kPointsPerTurn) {
+      if (!isLong) c.fail(f, "expected an integer");
+      if (d->getLong() < 3) c.fail(f, "must be at least 3 (points per turn)");
+      continue;
+    }
+    if (!isLong && !isReal) c.fail(f, "expected a number");
+    const float v = d->getReal();
+    d->setReal(v);  // a whole number given for a size is a size all the same
+    if (rule.kind == PrimitiveRule::kPositive && !(v > 0.0f)) c.fail(f, "must be greater than 0");
+    if (rule.kind == PrimitiveRule::kNotNegative && !(v >= 0.0f)) c.fail(f, "must not be negative");
+  }
+  if (object.type() == host::kTypeHelixPrimitive)
+    checkSize(static_cast<double>(p.getReal(host::kPrimTurns, 2.0f)) * p.getLong(host::kPrimSubdivision, 16) + 1.0,
+              limits, c, field);
+  else
+    c.chargePoints(4.0, field);  // the other primitives make a handful of points
 }
 
 }  // namespace kurvo::scenefile

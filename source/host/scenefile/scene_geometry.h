@@ -35,7 +35,11 @@ struct GeometryLimits {
   // Most points a primitive may generate; a larger request is refused
   // (a typo such as 1e9 segments would otherwise exhaust memory).
   uint64_t maxPrimitivePoints = 50'000'000;
+  // Most points of all objects together (see ReadContext::chargePoints).
+  uint64_t maxScenePoints = 100'000'000;
   bool allowMeshFiles = true;
+  // Mesh files may name resources outside their own folder.
+  bool allowOutsideResources = false;
 };
 
 uint64_t fingerprintOf(const std::vector<Vector>& points, const std::vector<kurvo::geo::Polygon>& polygons);
@@ -54,6 +58,13 @@ int32_t splineTypeOf(const Json& entry, const ReadContext& context);
 // "tangents_out", "segments"; spline primitives: "primitive".
 void readSplineGeometry(const Json& entry, host::Object& object, const ReadContext& context,
                         const GeometryLimits& limits);
+
+// Sizes of a spline primitive given as parameters by ID ("params": {"2001":
+// -100}) obey the same rules as in its "primitive" block, so whatever loads
+// also saves and loads again. Called once its parameters are read; charges
+// the points it will make to the scene's budget.
+void checkSplinePrimitiveParams(host::Object& object, const ReadContext& context, const std::string& field,
+                                const GeometryLimits& limits);
 
 // Writers: add the geometry fields of `object` to `entry`. Mesh paths are
 // written relative to `targetDirectory` where possible.

@@ -1,12 +1,10 @@
 // Loading scene files (see scene_file.h).
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/host_state.h"
+#include "input_file.h"
 #include "param_json.h"
 #include "placement.h"
 #include "scene/document.h"
@@ -37,6 +35,7 @@ class Reader {
          const std::filesystem::path& file)
       : document_(document), host_(host), options_(options) {
     context_.file = file.string();
+    context_.maxScenePoints = options.limits.maxScenePoints;
     std::error_code ec;
     base_ = std::filesystem::absolute(file, ec).parent_path();
     if (ec) base_ = file.parent_path();
@@ -50,8 +49,23 @@ class Reader {
 
   Scene read(std::string_view text) {
     Json root;
+    // JSON leaves repeated keys to the reader; taking the last would silently
+    // drop a value the user wrote, so a repeated key is refused.
+    std::vector<std::unordered_set<std::string>> keys;
+    std::string repeated;
+    const auto refuseRepeatedKeys = [&](int, Json::parse_event_t event, Json& parsed) {
+      if (event == Json::parse_event_t::object_start) {
+        keys.emplace_back();
+      } else if (event == Json::parse_event_t::object_end) {
+        if (!keys.empty()) keys.pop_back();
+      } else if (event == Json::parse_event_t::key && !keys.empty()) {
+        if (!keys.back().insert(parsed.get<std::string>()).second && repeated.empty())
+          repeated = parsed.get<std::string>();
+      }
+      return true;
+    };
     try {
-      root = Json::parse(text.begin(), text.end());
+      root = Json::parse(text.begin(), text.end(), refuseRepeatedKeys);
     } catch (const Json::parse_error& e) {
       const TextPosition at = positionOf(text, e.byte > 0 ? e.byte - 1 : 0);
       throw SceneError{context_.file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
@@ -60,6 +74,8 @@ class Reader {
       // Numbers beyond the range of a double: the parser gives no position.
       throw SceneError{context_.file + ": malformed JSON: " + parseProblem(e.what())};
     }
+    if (!repeated.empty())
+      throw SceneError{context_.file + ": malformed JSON: the key \"" + repeated + "\" appears twice in one object"};
     if (!root.is_object()) context_.fail("", "expected a scene object {\"format\": \"kurvo-scene\", ...}");
     context_.allowOnly(root, "", {"format", "version", "materials", "objects"});
     if (!root.contains("format") || !root["format"].is_string() || root["format"] != kFormatName)
@@ -163,10 +179,9 @@ class Reader {
       readSplineGeometry(entry, *object, context_, options_.limits);
     }
     object->setLocalMatrix(readPlacement(entry, context_));
-    if (entry.contains("params")) {
-      readParams(entry["params"], *object, description(type), context_, "params", links_);
-      if (type == host::kTypeHelixPrimitive) checkHelix(*object);
-    }
+    if (entry.contains("params")) readParams(entry["params"], *object, description(type), context_, "params", links_);
+    if (type >= host::kTypeLinePrimitive && type <= host::kTypeHelixPrimitive)
+      checkSplinePrimitiveParams(*object, context_, entry.contains("params") ? "params" : "primitive", options_.limits);
     if (entry.contains("deform"))
       object->setMode(KH_MODE_KIND_DEFORM, context_.boolean(entry["deform"], "deform") ? host::kModeOn : host::kModeOff);
     if (entry.contains("tags")) readTags(entry["tags"], *object);
@@ -289,16 +304,6 @@ class Reader {
     object.attachTag(std::move(made));
   }
 
-  // Parameters given by ID can reach a helix's size: it must stay as bounded
-  // as its "primitive" block would have made it.
-  void checkHelix(const Object& helix) const {
-    const host::Container& p = helix.parameters();
-    const double turns = p.getReal(host::kPrimTurns, 2.0f);
-    const double points = turns * std::max(3, p.getLong(host::kPrimSubdivision, 16));
-    if (!(turns >= 0.0) || points > static_cast<double>(options_.limits.maxPrimitivePoints))
-      context_.fail("params", "the helix's turns and subdivision ask for too many points");
-  }
-
   const host::Description* description(int32_t type) const {
     auto it = host_.descriptions.find(type);
     return it == host_.descriptions.end() ? nullptr : &it->second;
@@ -347,14 +352,9 @@ Result<Scene> loadSceneText(std::string_view text, const std::filesystem::path& 
 
 Result<Scene> loadScene(const std::filesystem::path& file, host::Document& document, const host::HostState& host,
                         const LoadOptions& options) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) return Status::failure(file.string() + ": is a directory");
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return Status::failure(file.string() + ": cannot open: " + std::strerror(errno));
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return Status::failure(file.string() + ": cannot read: " + std::strerror(errno));
-  return loadSceneText(buffer.str(), file, document, host, options);
+  auto text = kurvo::media::read_input_file(file, kMaxSceneFileBytes);
+  if (!text) return Status::failure(file.string() + ": cannot read the scene: " + text.message());
+  return loadSceneText(text.value(), file, document, host, options);
 }
 
 }  // namespace kurvo::scenefile

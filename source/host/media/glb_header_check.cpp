@@ -1,0 +1,77 @@
+#include "glb_header_check.h"
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+
+namespace kurvo::media {
+namespace {
+
+// GLB is little-endian throughout.
+uint32_t read_u32(const char* bytes) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[i]);
+  return v;
+}
+
+constexpr uint64_t kHeaderBytes = 12;
+constexpr uint64_t kChunkHeaderBytes = 8;
+
+// `read(at, n, out)` copies n bytes at offset `at`; false past the end.
+template <class ReadAt>
+std::string check_glb(uint64_t file_size, ReadAt&& read) {
+  char header[20];
+  if (!read(0, kHeaderBytes, header)) return "it is too short for a binary glTF header";
+  const uint32_t version = read_u32(header + 4);
+  const uint64_t length = read_u32(header + 8);
+  if (length > file_size)
+    return "its header declares " + std::to_string(length) + " bytes, but the file has " + std::to_string(file_size);
+  if (version == 1) {
+    if (!read(0, 20, header)) return "it is too short for a binary glTF header";
+    const uint64_t content = read_u32(header + 12);
+    if (content + 20 > length)
+      return "its content length " + std::to_string(content) + " runs past the declared file length";
+    return {};
+  }
+  if (version != 2) return "binary glTF version " + std::to_string(version) + " is not supported";
+  for (uint64_t at = kHeaderBytes; at < length;) {
+    char chunk_header[kChunkHeaderBytes];
+    if (at + kChunkHeaderBytes > length || !read(at, kChunkHeaderBytes, chunk_header))
+      return "a chunk header at byte " + std::to_string(at) + " runs past the end of the file";
+    const uint64_t chunk = read_u32(chunk_header);
+    if (at + kChunkHeaderBytes + chunk > length)
+      return "a chunk at byte " + std::to_string(at) + " declares " + std::to_string(chunk) +
+             " bytes, more than the file holds";
+    at += kChunkHeaderBytes + chunk;
+  }
+  return {};
+}
+
+}  // namespace
+
+bool looks_like_glb(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  char magic[4] = {};
+  return in.read(magic, 4) && std::memcmp(magic, "glTF", 4) == 0;
+}
+
+std::string check_glb_bytes(std::string_view bytes, uint64_t file_size) {
+  return check_glb(file_size, [&](uint64_t at, uint64_t n, char* out) {
+    if (at + n > bytes.size()) return false;
+    std::memcpy(out, bytes.data() + at, n);
+    return true;
+  });
+}
+
+std::string check_glb_header(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  if (!in) return "cannot open it";
+  const auto size = static_cast<uint64_t>(in.tellg());
+  return check_glb(size, [&](uint64_t at, uint64_t n, char* out) {
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(at));
+    return in.read(out, static_cast<std::streamsize>(n)) && static_cast<uint64_t>(in.gcount()) == n;
+  });
+}
+
+}  // namespace kurvo::media

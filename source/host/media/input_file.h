@@ -1,0 +1,36 @@
+// Reading files that a scene names, safely: only regular files are opened
+// (a device such as /dev/zero would be read for ever, a FIFO would block),
+// their size is known before a byte is allocated, and a path that cannot be
+// followed (a symbolic link loop, a missing file) says so in words.
+#ifndef KURVO_MEDIA_INPUT_FILE_H
+#define KURVO_MEDIA_INPUT_FILE_H
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "result.h"
+
+namespace kurvo::media {
+
+// Scene and mesh files larger than this are refused before reading.
+inline constexpr uint64_t kMaxInputFileBytes = uint64_t{1} << 31;  // 2 GiB
+
+// Empty when `file` is a regular file (after following links) of at most
+// `max_bytes`; otherwise the reason, without the file name ("it is a
+// directory", "it is not a regular file (a FIFO)", "no such file", ...).
+// On success, `size` holds the file's size.
+std::string input_file_problem(const std::filesystem::path& file, uint64_t& size,
+                               uint64_t max_bytes = kMaxInputFileBytes);
+
+// The whole content of a regular file; the failure message is the reason
+// alone, as above, for the caller to prefix with the file's role.
+Result<std::string> read_input_file(const std::filesystem::path& file, uint64_t max_bytes = kMaxInputFileBytes);
+
+// True when `file` lies inside `folder` (or below), comparing the paths with
+// every symbolic link resolved, so neither ".." nor a link leads out.
+bool is_inside_folder(const std::filesystem::path& file, const std::filesystem::path& folder);
+
+}  // namespace kurvo::media
+
+#endif
