@@ -210,6 +210,9 @@ Status write_gltf(const std::vector<Mesh>& meshes, const std::filesystem::path& 
   }
 
   if (container == GltfContainer::binary) {
+    // A .glb states its length in 32 bits.
+    if (bin.size() > 0xFFFF0000u)
+      return Status::failure("cannot write " + quoted(file) + ": the meshes need more than 4 GB, too much for .glb");
     if (!bin.empty()) root["buffers"] = Json::array({Json{{"byteLength", bin.size()}}});
     return write_bytes_atomically(file, glb(root.dump(), std::move(bin)));
   }
