@@ -5,7 +5,7 @@
 #   kurvo_add_gltf_validation(NAME test FILES file... [DEPENDS test...])
 #
 # adds a test that validates the files (written by earlier tests, named in
-# DEPENDS); any error or warning fails it. Without Node.js or the installed
+# DEPENDS); any error, warning or info fails it. Without Node.js or the installed
 # validator the tests are left out with a note at configure time.
 set(KURVO_GLTF_VALIDATOR_DIR ${CMAKE_SOURCE_DIR}/tests/gltf)
 find_program(KURVO_NODE node nodejs)
