@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
 # With package names as arguments, installs those instead (without the
-# packages they merely recommend).
+# packages they merely recommend). Without arguments it also installs the
+# glTF validator the tests use (npm, pinned by tests/gltf/package-lock.json).
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config binutils
   libtiff-dev nlohmann-json3-dev libcli11-dev libassimp-dev libpng-dev
@@ -21,4 +22,15 @@ if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${extra[@]}" "${missing[@]}"
+fi
+
+if ((! $#)); then
+  root="$(cd "$(dirname "$0")/.." && pwd)"
+  if ! command -v npm >/dev/null; then
+    "$0" nodejs npm
+  fi
+  if [ ! -d "$root/tests/gltf/node_modules/gltf-validator" ]; then
+    echo "Installing the glTF validator (npm ci in tests/gltf)"
+    npm ci --prefix "$root/tests/gltf" --no-audit --no-fund --loglevel=error
+  fi
 fi

@@ -55,6 +55,29 @@ TEST_F(SceneTest, ExampleRendersAsARamp) {
   EXPECT_EQ(render_test::pixelAt(r, Vector(-675, 0, -50)), render_test::bytes(Vector(1, 0.3f, 0)));
 }
 
+// Seen end-on the ten cubes are one square: every pixel inside it belongs
+// to some face, the shared diagonals of the faces included.
+TEST_F(SceneTest, ExampleSeenEndOnHasNoHoles) {
+  sf::Scene scene;
+  Document& doc = load(readText(kExample), scene, kExample);
+  doc.evaluate();
+  kurvo::media::RenderOptions options;  // the tool's default picture
+  options.view = kurvo::media::View::side;
+  options.flat = true;
+  const render_test::Rendered r = render_test::renderDocument(doc, options);
+  const kurvo::media::Image& image = r.image;
+  const std::array<uint8_t, 3> background = render_test::bytes(options.background);
+  int covered = 0, holes = 0;
+  for (int y = 0; y < image.height; ++y) {
+    int first = -1, last = -1;
+    for (int x = 0; x < image.width; ++x)
+      if (image.pixel(x, y) != background) (first < 0 ? first : last) = x, last = x;
+    for (int x = first; first >= 0 && x <= last; ++x) (image.pixel(x, y) == background ? holes : covered) += 1;
+  }
+  EXPECT_GT(covered, 100000);
+  EXPECT_EQ(holes, 0);
+}
+
 TEST_F(SceneTest, ExportCarriesTheShaderColours) {
   TempDir dir;
   ASSERT_EQ(runTool("eval " + kExample.string() + " -o " + (dir / "cubes.glb").string()), 0);

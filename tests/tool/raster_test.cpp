@@ -115,6 +115,85 @@ TEST(Raster, BandsGiveTheSamePictureAsOneThread) {
   EXPECT_EQ(render(list, one).rgb, render(list, three).rgb);
 }
 
+// A closed UV sphere of triangles and quads around `centre`.
+Mesh sphere(const Vector& centre, float radius, int rings, int segments) {
+  Mesh m;
+  m.name = "sphere";
+  m.points.push_back(centre + Vector(0, radius, 0));
+  for (int r = 1; r < rings; ++r) {
+    const float polar = 3.14159265f * float(r) / float(rings);
+    for (int s = 0; s < segments; ++s) {
+      const float azimuth = 6.2831853f * float(s) / float(segments);
+      m.points.push_back(centre + Vector(std::sin(polar) * std::cos(azimuth), std::cos(polar),
+                                         std::sin(polar) * std::sin(azimuth)) * radius);
+    }
+  }
+  m.points.push_back(centre + Vector(0, -radius, 0));
+  const auto ring = [&](int r, int s) { return 1 + (r - 1) * segments + (s % segments); };
+  const int south = int(m.points.size()) - 1;
+  for (int s = 0; s < segments; ++s) {
+    m.polygons.push_back(make_triangle(0, ring(1, s + 1), ring(1, s)));
+    for (int r = 1; r + 1 < rings; ++r)
+      m.polygons.push_back({ring(r, s), ring(r, s + 1), ring(r + 1, s + 1), ring(r + 1, s)});
+    m.polygons.push_back(make_triangle(south, ring(rings - 1, s), ring(rings - 1, s + 1)));
+  }
+  return m;
+}
+
+// Background pixels between the first and the last covered pixel of a row or
+// a column: holes inside the silhouette of a convex shape.
+int holes_inside_silhouette(const Image& image, const Rgb& background) {
+  int holes = 0;
+  const auto scan = [&](int count, int length, auto&& at) {
+    for (int k = 0; k < count; ++k) {
+      int first = -1, last = -1;
+      for (int i = 0; i < length; ++i)
+        if (at(k, i) != background) (first < 0 ? first : last) = i, last = i;
+      for (int i = first + 1; first >= 0 && i < last; ++i) holes += at(k, i) == background;
+    }
+  };
+  scan(image.height, image.width, [&](int y, int x) { return image.pixel(x, y); });
+  scan(image.width, image.height, [&](int x, int y) { return image.pixel(x, y); });
+  return holes;
+}
+
+TEST(Raster, ClosedMeshesHaveNoHolesInTheirSilhouette) {
+  // Many thin triangles meeting at shared edges and at the poles: the case
+  // where a fill rule that is not exact lets background through.
+  const Mesh ball = sphere({0.1f, -0.2f, 0.3f}, 1.0f, 23, 57);
+  Mesh box;  // a cube, each face two triangles sharing a diagonal
+  box.points = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}};
+  const int faces[6][4] = {{0, 1, 2, 3}, {5, 4, 7, 6}, {4, 0, 3, 7}, {1, 5, 6, 2}, {3, 2, 6, 7}, {4, 5, 1, 0}};
+  for (const auto& f : faces) {
+    box.polygons.push_back(make_triangle(f[0], f[1], f[2]));
+    box.polygons.push_back(make_triangle(f[0], f[2], f[3]));
+  }
+  Mesh row;  // ten such cubes in a row along X, seen end-on from the side
+  row.name = "row";
+  for (int k = 0; k < 10; ++k) {
+    const auto base = static_cast<int32_t>(row.points.size());
+    for (const Vector& p : box.points) row.points.push_back(p * 50.0f + Vector(-675.0f + 150.0f * float(k), 0, 0));
+    for (const Polygon& q : box.polygons) row.polygons.push_back({q.a + base, q.b + base, q.c + base, q.d + base});
+  }
+  const std::vector<View> all = {View::front, View::side, View::top, View::persp};
+  const std::vector<std::pair<const Mesh*, std::vector<View>>> cases = {
+      {&ball, all}, {&box, all}, {&row, {View::side}}};  // the row is convex only end-on
+  for (const auto& [mesh, views] : cases) {
+    for (View view : views) {
+      SCOPED_TRACE(std::string(mesh->name) + " " + view_name(view));
+      // Large pictures: long edges, where a fill rule that is not exact
+      // lets background through along the shared diagonal of a face.
+      for (const auto& [w, h] : {std::pair{331, 247}, std::pair{1280, 720}, std::pair{1917, 1083}}) {
+        RenderOptions o = small(view);
+        o.width = w;
+        o.height = h;
+        o.flat = true;
+        EXPECT_EQ(holes_inside_silhouette(render(DrawList{{mesh}, {}}, o), to_rgb(o.background)), 0) << w;
+      }
+    }
+  }
+}
+
 // The picture extent of `points` through `cam`, checked to lie inside the
 // free part of a 400 x 300 picture with `margin` on every side.
 struct ScreenExtent {

@@ -31,21 +31,23 @@ TEST_F(SceneTest, MeshFileIsReadAndWrittenBackInWorldCoordinates) {
   kurvo::host::Object* part = find(doc, "Part");
   ASSERT_NE(part, nullptr);
   ASSERT_EQ(part->points().size(), 5u);
-  EXPECT_EQ(part->points()[4], Vector(5, 5, 8));  // file order kept
+  // File order kept; PLY is Z up, right-handed: the file's (5, 5, 8) is
+  // 8 units up in the scene.
+  EXPECT_EQ(part->points()[4], Vector(5, 8, 5));
   ASSERT_EQ(part->polygons().size(), 2u);
   EXPECT_FALSE(part->polygons()[0].IsTriangle());
 
   const auto meshes = sf::worldMeshes(doc);
   ASSERT_EQ(meshes.size(), 2u);
   EXPECT_EQ(meshes[0].name, "Part");
-  EXPECT_EQ(meshes[0].points[4], Vector(110, 10, 16));  // scaled by 2, moved by the holder
+  EXPECT_EQ(meshes[0].points[4], Vector(110, 16, 10));  // scaled by 2, moved by the holder
 
   // PLY keeps point order and quads through Assimp.
   ASSERT_TRUE(kurvo::media::export_meshes(meshes, dir / "out.ply").ok());
   auto ply = kurvo::media::import_meshes(dir / "out.ply");
   ASSERT_TRUE(ply.ok()) << ply.message();
   ASSERT_GE(ply.value().size(), 1u);
-  EXPECT_EQ(ply.value()[0].points[4], Vector(110, 10, 16));
+  EXPECT_EQ(ply.value()[0].points[4], Vector(110, 16, 10));
 
   // glTF keeps one mesh per object and the names.
   ASSERT_TRUE(kurvo::media::export_meshes(meshes, dir / "out.glb").ok());
@@ -54,6 +56,38 @@ TEST_F(SceneTest, MeshFileIsReadAndWrittenBackInWorldCoordinates) {
   ASSERT_EQ(glb.value().size(), 2u);
   EXPECT_EQ(glb.value()[0].name, "Part");
   EXPECT_EQ(glb.value()[1].name, "Tri");
+}
+
+TEST_F(SceneTest, MeshAxesAndWeldingAreAskedForAndKeptWhenSaved) {
+  TempDir dir;
+  // Two triangles side by side, the shared corners repeated as in an STL.
+  dir.write("pair.ply",
+            "ply\nformat ascii 1.0\nelement vertex 6\nproperty float x\nproperty float y\nproperty float z\n"
+            "element face 2\nproperty list uchar int vertex_indices\nend_header\n"
+            "0 0 0\n1 0 0\n0 1 0\n1 0 0\n1 1 0\n0 1 0\n3 0 1 2\n3 3 4 5\n");
+  sf::Scene scene;
+  Document& doc = load(sceneWith(R"({"name": "Kept", "type": "polygon", "mesh": "pair.ply"},
+                                    {"name": "Raw", "type": "polygon", "mesh": "pair.ply", "mesh_axes": "raw",
+                                     "mesh_weld": true})"),
+                       scene, dir / "scene.json");
+  kurvo::host::Object* kept = find(doc, "Kept");
+  kurvo::host::Object* raw = find(doc, "Raw");
+  ASSERT_TRUE(kept && raw);
+  ASSERT_EQ(kept->points().size(), 6u);
+  EXPECT_EQ(kept->points()[2], Vector(0, 0, 1));  // the file's +Y is the scene's +Z
+  ASSERT_EQ(raw->points().size(), 4u);
+  EXPECT_EQ(raw->points()[2], Vector(0, 1, 0));
+  ASSERT_TRUE(sf::saveScene(doc, scene, dir / "copy.json", host()).ok());
+  std::ifstream in(dir / "copy.json");
+  const sf::Json saved = sf::Json::parse(in);
+  EXPECT_FALSE(saved["objects"][0].contains("mesh_axes"));
+  EXPECT_EQ(saved["objects"][1]["mesh_axes"], "raw");
+  EXPECT_EQ(saved["objects"][1]["mesh_weld"], true);
+
+  EXPECT_NE(loadError(sceneWith(R"({"name": "M", "type": "polygon", "mesh": "pair.ply", "mesh_axes": "left"})"),
+                      dir / "bad.json")
+                .find("object \"M\": mesh_axes: expected \"converted\" or \"raw\""),
+            std::string::npos);
 }
 
 TEST_F(SceneTest, SavedSceneRefersToTheMeshRelativeToItsNewPlace) {

@@ -3,6 +3,9 @@
 // for deformed objects only and ignored on load.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/custom_types.h"
@@ -242,6 +245,59 @@ TEST_F(SceneTest, DemoSceneLoadsAndBendsBothObjects) {
   }
   EXPECT_GT(find(doc, "Ribbon")->points().size(), 200000u);
   EXPECT_GT(find(doc, "Bend")->parameters().getReal(1014), 5000.0f);  // the helix's length
+}
+
+// Every real in the text, as written.
+std::vector<std::string> realsIn(const std::string& text) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < text.size();) {
+    const bool starts = (text[i] == '-' || std::isdigit(static_cast<unsigned char>(text[i]))) &&
+                        (i == 0 || std::strchr("[ ,:", text[i - 1]));
+    if (!starts) {
+      ++i;
+      continue;
+    }
+    size_t end = i + 1;
+    while (end < text.size() && std::strchr("0123456789.eE+-", text[end])) ++end;
+    const std::string token = text.substr(i, end - i);
+    if (token.find_first_of(".eE") != std::string::npos) out.push_back(token);
+    i = end;
+  }
+  return out;
+}
+
+TEST_F(SceneTest, EveryRealIsWrittenInItsShortestForm) {
+  // The demo (its reals were once widened floats, 0.699999988079071), an arc
+  // with its default angles (converted from radians and back) and a scene
+  // with deformed points (computed values).
+  sf::Scene demo, arc;
+  Document& demoDoc = load(sf::prettyJson(sf::demoScene()), demo);
+  demoDoc.evaluate();
+  Document& arcDoc = load(sceneWith(R"({"name": "Arc", "type": "spline", "primitive": {"kind": "arc", "radius": 123.4}},
+                                     {"name": "Tube", "type": "polygon", "primitive": {"kind": "tube", "radius": 7.3},
+                                      "children": [{"name": "Bend", "type": "Kurvo2",
+                                                    "params": {"KURVO_SPLINE": "Arc", "KURVO_OFFSET": 0.1}}]})"),
+                          arc);
+  arcDoc.evaluate();
+  size_t checked = 0;
+  for (auto [doc, scene] : {std::pair{&demoDoc, &demo}, std::pair{&arcDoc, &arc}}) {
+    const auto saved = sf::sceneText(*doc, *scene, "out.json", host());
+    ASSERT_TRUE(saved.ok()) << saved.message();
+    const std::string& text = saved.value();
+    for (const std::string& token : realsIn(text)) {
+      const float value = std::strtof(token.c_str(), nullptr);
+      char shortest[64];
+      *std::to_chars(shortest, shortest + sizeof shortest, value).ptr = '\0';
+      std::string expected = shortest;
+      if (expected.find_first_of(".eEn") == std::string::npos) expected += ".0";
+      ASSERT_EQ(token, expected);
+      ++checked;
+    }
+    if (doc == &arcDoc) {
+      EXPECT_NE(text.find("\"end_angle\": 90.0"), std::string::npos) << text.substr(0, 2000);
+    }
+  }
+  EXPECT_GT(checked, 1000u);
 }
 
 }  // namespace

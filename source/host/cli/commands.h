@@ -20,6 +20,9 @@ int& exitStatus();
 // The folder `plugins` beside the running executable.
 std::filesystem::path defaultPluginDir();
 
+// --version on the main command.
+void addVersionFlag(CLI::App& app);
+
 void addInfoCommand(CLI::App& app, CommonOptions& common);
 void addEvalCommand(CLI::App& app, CommonOptions& common);
 void addRenderCommand(CLI::App& app, CommonOptions& common);

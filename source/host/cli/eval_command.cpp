@@ -18,6 +18,9 @@ struct EvalOptions {
   std::string out;
   std::string pluginDir;
   kurvo::scenefile::GeometryLimits limits;
+  bool rawAxes = false;
+  float scale = 1.0f;
+  std::string normals = "smooth";
 };
 
 int runEval(const EvalOptions& options, const CommonOptions& common) {
@@ -27,8 +30,12 @@ int runEval(const EvalOptions& options, const CommonOptions& common) {
   run.limits = options.limits;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
   if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
+  kurvo::media::ExportOptions exportOptions;
+  exportOptions.raw_axes = options.rawAxes;
+  exportOptions.scale = options.scale;
+  exportOptions.normals = options.normals == "flat" ? kurvo::media::NormalStyle::flat : kurvo::media::NormalStyle::smooth;
   kurvo::media::OutputBatch outputs;  // a mesh and its side files appear together
-  if (auto s = writeResult(run, options.out); !s) return reportFailure(s.message());
+  if (auto s = writeResult(run, options.out, exportOptions); !s) return reportFailure(s.message());
   if (auto s = outputs.commit(); !s) return reportFailure(s.message());
   if (!common.quiet) std::printf("wrote %s\n", options.out.c_str());
   return 0;
@@ -43,6 +50,17 @@ void addEvalCommand(CLI::App& app, CommonOptions& common) {
   cmd->add_option("-o,--out", options->out,
                   "Output: .json (the scene with deformed points) or a mesh file (.obj .glb .gltf .ply .stl ...)")
       ->required();
+  cmd->add_flag("--raw-axes", options->rawAxes,
+                "Mesh files: write the scene's own left-handed coordinates (Y up, Z into the screen) and winding "
+                "unchanged instead of converting them to the format's right-handed frame");
+  cmd->add_option("--scale", options->scale,
+                  "Mesh files: file units per scene unit (e.g. 0.01 to write a scene unit of 1 cm in metres)")
+      ->check(CLI::PositiveNumber)
+      ->default_str("1");
+  cmd->add_option("--normals", options->normals,
+                  "glTF: smooth (split at edges sharper than 40 degrees) or flat normals")
+      ->check(CLI::IsMember({"smooth", "flat"}))
+      ->default_str("smooth");
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   kurvo::cli::CommonOptions common;
   app.add_flag("-q,--quiet", common.quiet, "Do not echo the host console");
+  kurvo::cli::addVersionFlag(app);
   kurvo::cli::addInfoCommand(app, common);
   kurvo::cli::addEvalCommand(app, common);
   kurvo::cli::addRenderCommand(app, common);

@@ -55,15 +55,32 @@ void addRenderCommand(CLI::App& app, CommonOptions& common) {
   CLI::App* cmd = app.add_subcommand("render", "Render a preview picture of a scene (PNG)");
   cmd->add_option("scene", options->scene, "Scene file (.json)")->required();
   cmd->add_option("-o,--out", options->out, "Picture to write (.png)")->required();
-  cmd->add_option("--width", options->width, "Picture width in pixels")->check(CLI::Range(16, 16384));
-  cmd->add_option("--height", options->height, "Picture height in pixels")->check(CLI::Range(16, 16384));
+  cmd->add_option("--width", options->width, "Picture width in pixels")
+      ->check(CLI::Range(16, 16384))
+      ->capture_default_str();
+  cmd->add_option("--height", options->height, "Picture height in pixels")
+      ->check(CLI::Range(16, 16384))
+      ->capture_default_str();
   cmd->add_option("--view", options->view, "Camera: front, top, side or persp")
-      ->check(CLI::IsMember({"front", "top", "side", "persp"}));
+      ->check(CLI::IsMember({"front", "top", "side", "persp"}))
+      ->capture_default_str();
   cmd->add_flag("--flat", options->flat, "No lighting: every surface in its plain colour");
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");
   addSceneLimitOptions(*cmd, options->limits);
+  const kurvo::media::RenderOptions defaults;
+  char footer[640];
+  std::snprintf(footer, sizeof footer,
+                "Fixed settings: background (%g, %g, %g); objects without a material in the preview palette; "
+                "light from above left behind the viewer, %g ambient + %g diffuse, two-sided; a free border of "
+                "%g of each side around everything drawn; lines %g pixels wide, %g strength where a surface "
+                "hides them; %d render threads. Views: front looks along +Z, top down along -Y, side along -X, "
+                "persp from the front, right and above.",
+                defaults.background.x, defaults.background.y, defaults.background.z, kurvo::media::kAmbientLight,
+                kurvo::media::kDiffuseLight, defaults.margin,
+                defaults.line_width, defaults.hidden_line_strength, defaults.threads);
+  cmd->footer(footer);
   cmd->callback([options, &common] { exitStatus() = runRender(*options, common); });
 }
 

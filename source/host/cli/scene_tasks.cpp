@@ -121,7 +121,8 @@ void printWarnings(const SceneRun& run, const kurvo::host::RenderShading& shadin
 }
 }  // namespace
 
-Status writeResult(const SceneRun& run, const std::filesystem::path& out) {
+Status writeResult(const SceneRun& run, const std::filesystem::path& out,
+                   const kurvo::media::ExportOptions& exportOptions) {
   if (auto s = kurvo::scenefile::checkFiniteResults(*run.document, run.session->state(), run.scene.file); !s)
     return s;
   const kurvo::host::RenderShading shading(*run.document);
@@ -131,7 +132,7 @@ Status writeResult(const SceneRun& run, const std::filesystem::path& out) {
     options.bakedColours = &shading;
     return kurvo::scenefile::saveScene(*run.document, run.scene, out, run.session->state(), options);
   }
-  return kurvo::media::export_meshes(kurvo::scenefile::worldMeshes(*run.document, &shading), out);
+  return kurvo::media::export_meshes(kurvo::scenefile::worldMeshes(*run.document, &shading), out, exportOptions);
 }
 
 Status renderPreview(SceneRun& run, const std::filesystem::path& out, const kurvo::media::RenderOptions& options) {

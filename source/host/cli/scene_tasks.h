@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/host_session.h"
+#include "mesh_export.h"
 #include "raster.h"
 #include "scene/document.h"
 #include "scene_file.h"
@@ -42,7 +43,8 @@ bool isKnownOutput(const std::filesystem::path& out, std::string& problem);
 // otherwise every polygon object as a world-space mesh in the format of the
 // extension, coloured by its material as the shader answers for the object.
 // Materials whose shader cannot render get a warning line on stderr.
-kurvo::media::Status writeResult(const SceneRun& run, const std::filesystem::path& out);
+kurvo::media::Status writeResult(const SceneRun& run, const std::filesystem::path& out,
+                                 const kurvo::media::ExportOptions& exportOptions = {});
 
 // Renders the preview with the materials' shaders called per pixel (warnings
 // as for writeResult).

@@ -7,9 +7,12 @@
 #include <assimp/DefaultIOSystem.h>
 #include <assimp/Exporter.hpp>
 #include <cctype>
+#include <cmath>
 #include <memory>
 
 #include "atomic_file.h"
+#include "axis_convention.h"
+#include "gltf_writer.h"
 #include "obj_writer.h"
 
 #include "path_text.h"
@@ -130,19 +133,34 @@ std::vector<std::string> supported_export_extensions() {
   return list;
 }
 
-Status export_meshes(const std::vector<Mesh>& meshes, const std::filesystem::path& file) {
+Status export_meshes(const std::vector<Mesh>& host_meshes, const std::filesystem::path& file,
+                     const ExportOptions& options) {
   const std::string extension = lower_extension(file);
   const char* assimp_id = format_for(extension);
   if (!assimp_id)
     return Status::failure("cannot write " + quoted(file) + ": mesh format '" + extension +
                            "' is not offered; supported: " + extension_list());
   const std::string format = *assimp_id ? assimp_id : "obj";
-  if (meshes.empty()) return Status::failure("cannot write " + quoted(file) + ": no mesh to write");
-  for (const Mesh& mesh : meshes) {
+  if (host_meshes.empty()) return Status::failure("cannot write " + quoted(file) + ": no mesh to write");
+  if (!(options.scale > 0.0f) || !std::isfinite(options.scale))
+    return Status::failure("cannot write " + quoted(file) + ": the scale must be a positive number");
+  for (const Mesh& mesh : host_meshes) {
+    if (std::string problem = check_mesh(mesh); !problem.empty())
+      return Status::failure("cannot write " + quoted(file) + ": " + problem);
+  }
+  std::vector<Mesh> meshes = host_meshes;
+  if (!options.raw_axes)
+    convert_meshes(meshes, file_frame(file), options.scale);
+  else if (options.scale != 1.0f)
+    for (Mesh& mesh : meshes)
+      for (Vector& p : mesh.points) p = p * options.scale;
+  for (const Mesh& mesh : meshes) {  // a scale may overflow a coordinate
     if (std::string problem = check_mesh(mesh); !problem.empty())
       return Status::failure("cannot write " + quoted(file) + ": " + problem);
   }
   if (format == "obj") return write_obj(meshes, file);
+  if (format == "gltf2" || format == "glb2")
+    return write_gltf(meshes, file, format == "glb2" ? GltfContainer::binary : GltfContainer::text, options.normals);
   // Assimp's writers fail without a word on a mesh they cannot hold.
   for (const Mesh& mesh : meshes) {
     if (mesh.points.empty() || mesh.polygons.empty())

@@ -7,12 +7,14 @@
 // .bin), is written under temporary names and renamed into place only when
 // everything was written, so a failure leaves the previous files untouched.
 //
-// ".obj" is written by our own writer: points exactly as given, in order,
-// none merged, quads kept. The other formats go through Assimp, which keeps
-// the point order but imposes its own steps on some of them: glTF (.gltf,
-// .glb) holds triangles only, so quads are cut in two, and its exporter joins
-// coincident points and drops unused ones; STL stores separate triangles.
-// PLY keeps points and quads but has no names and, as written, no colours.
+// Points go from the host's left-handed frame into the right-handed frame of
+// the format (axis_convention.h), times the scale, unless raw axes are asked
+// for. ".obj" is written by our own writer: points in order, none merged,
+// quads kept. glTF (.gltf, .glb) is written by our own writer too
+// (gltf_writer.h): triangles with normals, so points are repeated where
+// normals differ and unused ones are left out. The other formats go through
+// Assimp: STL stores separate triangles; PLY keeps points and quads but has
+// no names and, as written, no colours.
 // Only formats a test writes and reads back are offered (.obj .ply .stl .glb
 // .gltf .dae); any other extension is refused by name before anything runs.
 #ifndef KURVO_MEDIA_MESH_EXPORT_H
@@ -24,10 +26,18 @@
 
 #include "mesh.h"
 #include "result.h"
+#include "surface_normals.h"
 
 namespace kurvo::media {
 
-Status export_meshes(const std::vector<Mesh>& meshes, const std::filesystem::path& file);
+struct ExportOptions {
+  bool raw_axes = false;  // write the host's coordinates and winding unchanged
+  float scale = 1.0f;     // file units per scene unit
+  NormalStyle normals = NormalStyle::smooth;
+};
+
+Status export_meshes(const std::vector<Mesh>& meshes, const std::filesystem::path& file,
+                     const ExportOptions& options = {});
 
 // The extensions export_meshes() understands, lower case with the dot
 // (".obj", ".glb", ...), in a stable order.

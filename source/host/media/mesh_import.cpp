@@ -14,6 +14,8 @@
 #include "confined_io_system.h"
 #include "glb_header_check.h"
 #include "input_file.h"
+#include "axis_convention.h"
+#include "mesh_weld.h"
 #include "obj_reader.h"
 #include "polygon_split.h"
 
@@ -91,14 +93,13 @@ Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, 
   std::string refusal;  // outlives the importer, whose IO system writes it
   Assimp::Importer importer;
   importer.SetIOHandler(new ConfinedIOSystem(file, options.resources_outside_folder, refusal));
-  // Only positions are kept, so every other vertex attribute is removed before
-  // joining: points split by normal or UV seams become one point again.
+  // Only positions are kept; the other vertex attributes are dropped early.
   importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
                                                          aiComponent_COLORS | aiComponent_TEXCOORDS |
                                                          aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS);
   // Validation turns broken index data into an error message instead of a crash.
   const aiScene* scene = importer.ReadFile(
-      file.string(), aiProcess_RemoveComponent | aiProcess_JoinIdenticalVertices | aiProcess_ValidateDataStructure);
+      file.string(), aiProcess_RemoveComponent | aiProcess_ValidateDataStructure);
   if (!scene || !refusal.empty())
     return Status::failure("cannot read mesh file " + quoted(file) + ": " +
                            (refusal.empty() ? importer.GetErrorString() : refusal));
@@ -119,9 +120,8 @@ Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, 
   return meshes;
 }
 
-}  // namespace
-
-Result<std::vector<Mesh>> import_meshes(const std::filesystem::path& file, const ImportOptions& options) {
+// The file's meshes in the file's own coordinates.
+Result<std::vector<Mesh>> read_mesh_file(const std::filesystem::path& file, const ImportOptions& options) {
   uint64_t size = 0;
   if (std::string problem = input_file_problem(file, size); !problem.empty())
     return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
@@ -135,6 +135,17 @@ Result<std::vector<Mesh>> import_meshes(const std::filesystem::path& file, const
       return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
   }
   return import_with_assimp(file, options);
+}
+
+}  // namespace
+
+Result<std::vector<Mesh>> import_meshes(const std::filesystem::path& file, const ImportOptions& options) {
+  Result<std::vector<Mesh>> meshes = read_mesh_file(file, options);
+  if (!meshes) return meshes;
+  if (!options.raw_axes) convert_meshes(meshes.value(), file_frame(file), 1.0f);
+  if (options.weld)
+    for (Mesh& mesh : meshes.value()) weld_points(mesh);
+  return meshes;
 }
 
 }  // namespace kurvo::media

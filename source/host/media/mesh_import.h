@@ -6,10 +6,9 @@
 // the order the faces first use them. Every other format goes through Assimp:
 //  - one mesh per Assimp mesh, in the file's mesh order, names kept (a mesh
 //    without a name takes its node's name, else "<file stem>.<index>");
-//  - identical vertices are joined, so per-corner formats (STL, and formats
-//    that split vertices by normal or UV) come back with shared points; the
-//    points keep the order Assimp delivers, which for glTF and PLY is the
-//    file's order;
+//  - points are kept as the file has them, in its order, none merged (per-
+//    corner formats like STL come back with a point per triangle corner);
+//    welding, on request, joins points at exactly the same place;
 //  - by default each mesh is moved by the scene-node transform of the first
 //    node that uses it, so it lands where the file places it (a mesh used by
 //    several nodes still comes back once); meshes no node uses stay as stored;
@@ -17,6 +16,9 @@
 //    triangles (polygon_split.h); point and line primitives are dropped;
 //  - the colour is the material's base colour, else its diffuse colour; the
 //    importer's stand-in material gives none.
+// Coordinates are taken to be in the file format's right-handed frame and
+// are moved into the host's frame, winding reversed (axis_convention.h),
+// unless raw axes are asked for.
 // A file with no mesh at all, or with a coordinate that is not a finite number,
 // is an error naming the file (and the mesh). Only regular files are read,
 // and resources the file names only inside its folder (confined_io_system.h).
@@ -38,6 +40,11 @@ struct ImportOptions {
   // Let the file name resources (buffers, images, material libraries) outside
   // its own folder; by default such a file is refused.
   bool resources_outside_folder = false;
+  // Take coordinates and winding as they are, without moving them into the
+  // host's left-handed frame.
+  bool raw_axes = false;
+  // Join points at exactly the same place (weld_points()).
+  bool weld = false;
 };
 
 Result<std::vector<Mesh>> import_meshes(const std::filesystem::path& file, const ImportOptions& options = {});

@@ -8,8 +8,6 @@
 namespace kurvo::media {
 namespace {
 
-constexpr float kAmbient = 0.25f;
-constexpr float kDiffuse = 0.75f;
 
 struct Rgb8 {
   uint8_t r, g, b;
@@ -50,8 +48,39 @@ struct Band {
   size_t index(int x, int y) const { return static_cast<size_t>(y) * static_cast<size_t>(image.width) + x; }
 };
 
-float edge(const ScreenPoint& u, const ScreenPoint& v, float px, float py) {
+// Screen positions snapped to a grid of 1/256 pixel: edge functions on the
+// grid are exact integers, so the two triangles sharing an edge see exactly
+// opposite values there and, with the top-left rule, every pixel centre on
+// it belongs to exactly one of them. That is what keeps adjacent faces free
+// of gaps and double hits.
+constexpr int kSubpixelBits = 8;
+constexpr float kSubpixel = 1 << kSubpixelBits;
+// Beyond this many pixels from the origin the products below could overflow;
+// automatic framing keeps every drawn point far inside it.
+constexpr float kMaxScreen = 1 << 21;
+
+struct GridPoint {
+  int64_t x, y;
+};
+
+GridPoint snap(const ScreenPoint& p) {
+  return GridPoint{static_cast<int64_t>(std::lround(p.x * kSubpixel)), static_cast<int64_t>(std::lround(p.y * kSubpixel))};
+}
+
+int64_t edge(const GridPoint& u, const GridPoint& v, int64_t px, int64_t py) {
   return (v.x - u.x) * (py - u.y) - (v.y - u.y) * (px - u.x);
+}
+
+// With y pointing down and counter-clockwise-on-screen winding (positive
+// area), a top edge runs right to left horizontally and a left edge runs
+// downwards. Pixel centres exactly on such an edge are inside; on any other
+// edge they belong to the neighbour.
+bool is_top_left(const GridPoint& u, const GridPoint& v) {
+  return (u.y == v.y && v.x < u.x) || v.y > u.y;
+}
+
+bool drawable(const ScreenPoint& p) {
+  return std::fabs(p.x) < kMaxScreen && std::fabs(p.y) < kMaxScreen;  // false for NaN too
 }
 
 // Calls plot(pixel index, key, wa, wb, wc) for every pixel of the triangle
@@ -59,35 +88,47 @@ float edge(const ScreenPoint& u, const ScreenPoint& v, float px, float py) {
 // depth; wa, wb, wc are the pixel's screen-space weights of a, b and c.
 template <class Plot>
 void fill_triangle(ScreenPoint a, ScreenPoint b, ScreenPoint c, Band& band, Plot&& plot) {
-  float area = edge(a, b, c.x, c.y);
-  const bool swapped = area < 0.0f;
+  if (!drawable(a) || !drawable(b) || !drawable(c)) return;  // a wild point
+  GridPoint ga = snap(a), gb = snap(b), gc = snap(c);
+  int64_t area = edge(ga, gb, gc.x, gc.y);
+  const bool swapped = area < 0;
   if (swapped) {
     std::swap(b, c);
+    std::swap(gb, gc);
     area = -area;
   }
-  if (!(area > 0.0f) || !std::isfinite(area)) return;  // degenerate, or NaN from a wild point
+  if (area == 0) return;  // degenerate
 
-  const float fx0 = std::floor(std::min({a.x, b.x, c.x})), fx1 = std::ceil(std::max({a.x, b.x, c.x}));
-  const float fy0 = std::floor(std::min({a.y, b.y, c.y})), fy1 = std::ceil(std::max({a.y, b.y, c.y}));
-  const int x0 = static_cast<int>(std::max(fx0, 0.0f));
-  const int x1 = static_cast<int>(std::min(fx1, static_cast<float>(band.image.width - 1)));
-  const int y0 = static_cast<int>(std::max(fy0, static_cast<float>(band.y0)));
-  const int y1 = static_cast<int>(std::min(fy1, static_cast<float>(band.y1 - 1)));
+  const int64_t gx0 = std::min({ga.x, gb.x, gc.x}), gx1 = std::max({ga.x, gb.x, gc.x});
+  const int64_t gy0 = std::min({ga.y, gb.y, gc.y}), gy1 = std::max({ga.y, gb.y, gc.y});
+  // Pixel x has its centre at (x + 0.5) pixels.
+  const auto first_pixel = [](int64_t g) { return (g - (1 << (kSubpixelBits - 1)) + (1 << kSubpixelBits) - 1) >> kSubpixelBits; };
+  const auto last_pixel = [](int64_t g) { return (g - (1 << (kSubpixelBits - 1))) >> kSubpixelBits; };
+  const int x0 = static_cast<int>(std::max<int64_t>(first_pixel(gx0), 0));
+  const int x1 = static_cast<int>(std::min<int64_t>(last_pixel(gx1), band.image.width - 1));
+  const int y0 = static_cast<int>(std::max<int64_t>(first_pixel(gy0), band.y0));
+  const int y1 = static_cast<int>(std::min<int64_t>(last_pixel(gy1), band.y1 - 1));
   if (x0 > x1 || y0 > y1) return;
 
-  const float inv_area = 1.0f / area;
+  // Off-edge pixel centres owned by the neighbour are pushed out by one.
+  const int64_t bias0 = is_top_left(gb, gc) ? 0 : -1, bias1 = is_top_left(gc, ga) ? 0 : -1,
+                bias2 = is_top_left(ga, gb) ? 0 : -1;
+  const float inv_area = 1.0f / static_cast<float>(area);
   // Edge functions are affine: step them along the row instead of recomputing.
-  const float step0 = -(c.y - b.y), step1 = -(a.y - c.y), step2 = -(b.y - a.y);
+  const int64_t step = 1 << kSubpixelBits;
+  const int64_t step0 = -(gc.y - gb.y) * step, step1 = -(ga.y - gc.y) * step, step2 = -(gb.y - ga.y) * step;
   for (int y = y0; y <= y1; ++y) {
-    const float py = static_cast<float>(y) + 0.5f, px = static_cast<float>(x0) + 0.5f;
-    float w0 = edge(b, c, px, py), w1 = edge(c, a, px, py), w2 = edge(a, b, px, py);
+    const int64_t py = (static_cast<int64_t>(y) << kSubpixelBits) + (1 << (kSubpixelBits - 1));
+    const int64_t px = (static_cast<int64_t>(x0) << kSubpixelBits) + (1 << (kSubpixelBits - 1));
+    int64_t w0 = edge(gb, gc, px, py), w1 = edge(gc, ga, px, py), w2 = edge(ga, gb, px, py);
     size_t i = band.index(x0, y);
     for (int x = x0; x <= x1; ++x, ++i, w0 += step0, w1 += step1, w2 += step2) {
-      if (w0 < 0.0f || w1 < 0.0f || w2 < 0.0f) continue;
-      const float key = (w0 * a.key + w1 * b.key + w2 * c.key) * inv_area;
+      if (w0 + bias0 < 0 || w1 + bias1 < 0 || w2 + bias2 < 0) continue;
+      const float wa = static_cast<float>(w0) * inv_area, wb = static_cast<float>(w1) * inv_area,
+                  wc = static_cast<float>(w2) * inv_area;
+      const float key = wa * a.key + wb * b.key + wc * c.key;
       if (key <= band.keys[i]) continue;
       band.keys[i] = key;
-      const float wa = w0 * inv_area, wb = w1 * inv_area, wc = w2 * inv_area;
       if (swapped)
         plot(i, key, wa, wc, wb);
       else
@@ -97,7 +138,7 @@ void fill_triangle(ScreenPoint a, ScreenPoint b, ScreenPoint c, Band& band, Plot
 }
 
 float light_intensity(const Vector& normal, const Vector& light, bool flat) {
-  return flat ? 1.0f : kAmbient + kDiffuse * std::fabs(Dot(normal, light));
+  return flat ? 1.0f : kAmbientLight + kDiffuseLight * std::fabs(Dot(normal, light));
 }
 
 Vector face_normal(const Vector& a, const Vector& b, const Vector& c) { return Normalize(Cross(b - a, c - a)); }

@@ -62,6 +62,11 @@ struct DrawList {
   std::vector<const SurfaceShader*> shaders;
 };
 
+// The light: this much of the surface colour everywhere, plus this much more
+// where the surface faces the light.
+inline constexpr float kAmbientLight = 0.25f;
+inline constexpr float kDiffuseLight = 0.75f;
+
 struct RenderOptions {
   int width = 1280;
   int height = 720;

@@ -1,7 +1,10 @@
 #include "json_text.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <string>
 
 namespace kurvo::scenefile {
 
@@ -13,6 +16,24 @@ double jsonFloat(float value) {
 }
 
 namespace {
+
+// Every real the host keeps is a single-precision float; one that reaches a
+// document as a double (widened, or computed in double) is written as the
+// shortest decimal that reads back to the same float, as the format promises.
+// Doubles beyond the float range are written as they are.
+std::string scalarText(const Json& value) {
+  if (!value.is_number_float()) return value.dump();
+  const double d = value.get<double>();
+  if (!std::isfinite(d) || std::fabs(d) > std::numeric_limits<float>::max()) return value.dump();
+  const auto f = static_cast<float>(d);
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, f);
+  std::string text(buffer, result.ptr);
+  // JSON readers take "1e+20" but a real should stay recognisably real: "3" is
+  // written as "3.0" by the JSON library, and kept so.
+  if (text.find_first_of(".eEn") == std::string::npos) text += ".0";
+  return text;
+}
 
 bool isFlat(const Json& array) {
   for (const Json& e : array)
@@ -32,7 +53,7 @@ void appendFlat(const Json& array, std::string& out) {
   for (const Json& e : array) {
     if (!first) out += ", ";
     first = false;
-    out += e.dump();
+    out += e.is_structured() ? e.dump() : scalarText(e);
   }
   out += ']';
 }
@@ -75,7 +96,7 @@ void print(const Json& value, int indent, std::string& out) {
     }
     out += '\n' + pad + ']';
   } else {
-    out += value.dump();
+    out += scalarText(value);
   }
 }
 

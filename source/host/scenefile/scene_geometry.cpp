@@ -32,11 +32,16 @@ float positiveOr(const Json& block, const char* key, float fallback, const ReadC
   return v;
 }
 
-int32_t countOr(const Json& block, const char* key, int32_t fallback, const ReadContext& c, const std::string& f) {
+int32_t countOr(const Json& block, const char* key, int32_t fallback, const ReadContext& c, const std::string& f,
+                int32_t least = 1) {
   const int32_t v = block.contains(key) ? c.integer(block[key], member(f, key)) : fallback;
-  if (v < 1) c.fail(member(f, key), "must be at least 1");
+  if (v < least) c.fail(member(f, key), "must be at least " + std::to_string(least));
   return v;
 }
+
+// Fewer segments around make no solid: a round shape needs three sides, a
+// sphere two bands.
+constexpr int32_t kLeastRotationSegments = 3, kLeastRingSegments = 2;
 
 // A count for messages: exact while it fits, else in powers of ten (a helix of
 // 1e30 turns asks for about 1.6e+31 points, not "about 0").
@@ -141,7 +146,7 @@ kurvo::geo::Mesh makeMeshPrimitive(const Json& block, const ReadContext& c, cons
     else
       c.allowOnly(block, f, {"kind", "radius", "height", "rotation_segments", "height_segments", "caps"});
     const float r = positiveOr(block, "radius", 50, c, f), h = positiveOr(block, "height", 200, c, f);
-    const int32_t rs = countOr(block, "rotation_segments", 16, c, f);
+    const int32_t rs = countOr(block, "rotation_segments", 16, c, f, kLeastRotationSegments);
     const int32_t hs = countOr(block, "height_segments", 4, c, f);
     bool caps = kind == "cylinder";
     if (block.contains("caps")) caps = c.boolean(block["caps"], member(f, "caps"));
@@ -151,8 +156,8 @@ kurvo::geo::Mesh makeMeshPrimitive(const Json& block, const ReadContext& c, cons
   if (kind == "sphere") {
     c.allowOnly(block, f, {"kind", "radius", "rotation_segments", "ring_segments"});
     const float r = positiveOr(block, "radius", 100, c, f);
-    const int32_t rs = countOr(block, "rotation_segments", 24, c, f);
-    const int32_t ring = countOr(block, "ring_segments", 12, c, f);
+    const int32_t rs = countOr(block, "rotation_segments", 24, c, f, kLeastRotationSegments);
+    const int32_t ring = countOr(block, "ring_segments", 12, c, f, kLeastRingSegments);
     checkSize((rs + 1.0) * (ring + 1.0), limits, c, f);
     return kurvo::geo::MakeSphere(r, rs, ring);
   }
@@ -176,6 +181,12 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
     c.fail("mesh", (problem == "no such file" ? std::string("file not found") : problem) + ": " + file.string());
   kurvo::media::ImportOptions options;
   options.resources_outside_folder = limits.allowOutsideResources;
+  if (entry.contains("mesh_axes")) {
+    const std::string& axes = c.text(entry["mesh_axes"], "mesh_axes");
+    if (axes != "converted" && axes != "raw") c.fail("mesh_axes", "expected \"converted\" or \"raw\"");
+    options.raw_axes = axes == "raw";
+  }
+  if (entry.contains("mesh_weld")) options.weld = c.boolean(entry["mesh_weld"], "mesh_weld");
   auto imported = kurvo::media::import_meshes(file, options);
   if (!imported) c.fail("mesh", imported.message());
   for (const kurvo::media::Mesh& m : imported.value()) c.chargePoints(static_cast<double>(m.points.size()), "mesh");
@@ -193,6 +204,8 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
   source.meshFile = std::filesystem::absolute(file, ec);
   if (ec) source.meshFile = file;
   source.meshName = wanted;
+  source.meshRawAxes = options.raw_axes;
+  source.meshWeld = options.weld;
 }
 
 // ---- spline primitives
@@ -299,8 +312,8 @@ Json splinePrimitiveJson(const host::Object& object) {
     case host::kTypeArcPrimitive:
       out["kind"] = "arc";
       out["radius"] = jsonFloat(p.getReal(host::kPrimRadius, 100.0f));
-      out["start_angle"] = p.getReal(host::kPrimStartAngle, 0.0f) * kDegrees;
-      out["end_angle"] = p.getReal(host::kPrimEndAngle, 1.5707964f) * kDegrees;
+      out["start_angle"] = jsonFloat(static_cast<float>(p.getReal(host::kPrimStartAngle, 0.0f) * kDegrees));
+      out["end_angle"] = jsonFloat(static_cast<float>(p.getReal(host::kPrimEndAngle, 1.5707964f) * kDegrees));
       break;
     case host::kTypeRectanglePrimitive:
       out["kind"] = "rectangle";
@@ -347,6 +360,8 @@ std::optional<GeometrySource> readPolygonGeometry(const Json& entry, host::Objec
   const int sources = (inlinePoints ? 1 : 0) + (entry.contains("mesh") ? 1 : 0) + (entry.contains("primitive") ? 1 : 0);
   if (sources > 1) c.fail("points", "give only one of \"points\"/\"polygons\", \"mesh\" and \"primitive\"");
   if (entry.contains("mesh_name") && !entry.contains("mesh")) c.fail("mesh_name", "needs \"mesh\"");
+  for (const char* key : {"mesh_axes", "mesh_weld"})
+    if (entry.contains(key) && !entry.contains("mesh")) c.fail(key, "needs \"mesh\"");
   std::vector<Vector> points;
   std::vector<Polygon> polygons;
   std::optional<GeometrySource> source;
@@ -447,6 +462,8 @@ void writePolygonGeometry(const host::Object& object, const GeometrySource* sour
     std::filesystem::path relative = ec ? std::filesystem::path() : source->meshFile.lexically_relative(dir);
     entry["mesh"] = relative.empty() ? source->meshFile.generic_string() : relative.generic_string();
     if (!source->meshName.empty()) entry["mesh_name"] = source->meshName;
+    if (source->meshRawAxes) entry["mesh_axes"] = "raw";
+    if (source->meshWeld) entry["mesh_weld"] = true;
     return;
   }
   entry["points"] = pointsJson(points);

@@ -28,6 +28,8 @@ struct GeometrySource {
   Json primitive;                  // the "primitive" block as read, or null
   std::filesystem::path meshFile;  // the mesh file (absolute), or empty
   std::string meshName;            // "mesh_name" as read, or empty
+  bool meshRawAxes = false;        // "mesh_axes": "raw"
+  bool meshWeld = false;           // "mesh_weld": true
   uint64_t fingerprint = 0;        // of the points and polygons the source gave
 };
 

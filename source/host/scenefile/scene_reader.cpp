@@ -156,7 +156,7 @@ class Reader {
     if (polygon)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "deformed_points", "points", "polygons", "mesh", "mesh_name",
-                                     "primitive", "material", "baked_color"});
+                                     "mesh_axes", "mesh_weld", "primitive", "material", "baked_color"});
     else if (spline)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "deformed_points", "points", "interpolation", "closed",

@@ -1,0 +1,31 @@
+#include "axis_convention.h"
+
+#include "path_text.h"
+
+namespace kurvo::media {
+
+FileFrame file_frame(const std::filesystem::path& file) {
+  const std::string extension = lower_extension(file);
+  if (extension == ".stl" || extension == ".ply") return FileFrame::z_up_right_handed;
+  return FileFrame::y_up_right_handed;
+}
+
+Vector to_file_frame(const Vector& p, FileFrame frame) {
+  if (frame == FileFrame::z_up_right_handed) return Vector(p.x, p.z, p.y);
+  // Adding 0 turns the -0 of a mirrored 0 into 0, so files do not show "-0".
+  return Vector(p.x, p.y, -p.z + 0.0f);
+}
+
+Polygon reversed(const Polygon& q) {
+  if (q.is_triangle()) return make_triangle(q.a, q.c, q.b);
+  return Polygon{q.a, q.d, q.c, q.b};
+}
+
+void convert_meshes(std::vector<Mesh>& meshes, FileFrame frame, float scale) {
+  for (Mesh& mesh : meshes) {
+    for (Vector& p : mesh.points) p = to_file_frame(p, frame) * scale;
+    for (Polygon& q : mesh.polygons) q = reversed(q);
+  }
+}
+
+}  // namespace kurvo::media
