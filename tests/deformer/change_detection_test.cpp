@@ -94,7 +94,7 @@ TEST_F(ChangeDetectionTest, PathAndRailChangedTogetherTakeTwoChecks) {
 }
 
 TEST_F(ChangeDetectionTest, MovingAParentOfThePathMarksMatrixOnly) {
-  Object* parent = doc().createObject(KH_TYPE_NULL);
+  Object* parent = MakePointObject({Vector(1, 2, 3)});
   Object* path = MakeSpline({Vector(0, 0, 0), Vector(0, 0, 100)}, 0, false);
   doc().insertUnder(path, parent);
   Object* d = MakeDeformer(nullptr, path);
@@ -102,6 +102,14 @@ TEST_F(ChangeDetectionTest, MovingAParentOfThePathMarksMatrixOnly) {
 
   doc().setLocalMatrix(parent, ToKh(MatrixMove(Vector(0, 0, 30))));
   EXPECT_EQ(Check(d), kMatrix);
+  EXPECT_EQ(Check(d), kNone);
+
+  // Of the path's parents only the matrix counts: new points or parameters of
+  // the parent leave the deformer alone.
+  const uint32_t parentData = parent->dirtyCounter(KH_DIRTY_DATA);
+  doc().setPoints(parent, {Vector(4, 5, 6)});
+  Params(parent).setReal(1000, 2.5f);
+  ASSERT_NE(parent->dirtyCounter(KH_DIRTY_DATA), parentData);
   EXPECT_EQ(Check(d), kNone);
 }
 

@@ -1,9 +1,12 @@
 // The deformation run end to end: points of a real scene bent along real
 // paths, checked against expectations computed here from first principles.
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "arc_length.h"
+#include "deformer/point_mapping.h"
 #include "deformer_fixture.h"
 #include "math/random.h"
 #include "spline.h"
@@ -269,6 +272,25 @@ TEST_F(DeformationTest, ZeroLengthPathLeavesThePointsAndReportsZero) {
   doc().evaluate();
   EXPECT_EQ(o->points(), before);
   EXPECT_EQ(Params(d).getReal(1014), 0.0f);
+
+  // Otherwise it is a run like any other: it sends the update message and
+  // takes its random value, so the next run twists by the second draw.
+  Object* twisted = MakePointObject({Vector(0, 10, 100)});
+  Object* t = MakeDeformer(twisted, path);
+  SetCurve(t, 1003, {{0, 1}, {1, 1}});
+  Params(t).setReal(1007, 90.0f);
+  Params(t).setReal(1203, 1.0f);
+  const uint32_t updates = twisted->updateMessages();
+  Modify(t);
+  EXPECT_EQ(twisted->points()[0], Vector(0, 10, 100));
+  EXPECT_EQ(twisted->updateMessages(), updates + 1);
+
+  doc().setPoints(path, {Vector(0, 0, 0), Vector(100, 0, 0), Vector(200, 0, 0)});
+  Modify(t);
+  Random reference;
+  reference.Get01();  // the zero-length run's draw
+  const float angle = kPi / 2 * reference.Get01();
+  EXPECT_VEC_NEAR(twisted->points()[0], Vector(100, 10 * std::cos(angle), -10 * std::sin(angle)), 1e-3f);
 }
 
 // An object without Z extent reads its profile at 0 rather than at an
@@ -351,6 +373,145 @@ TEST_F(DeformationTest, OptimizeRunsOnlyWhenPointsOrPolygonsAreSwitchedOn) {
   Params(deformer_).setBool(1012, true);  // polygons also run it: the loose point goes
   doc().evaluate();
   EXPECT_EQ(object_->points().size(), 4u);
+}
+
+// The command gets the deformer's tolerance and its three switches, each with
+// an effect of its own on the result.
+TEST_F(DeformationTest, OptimizeHandsOverTheToleranceAndEachSwitch) {
+  // Points 0 and 1 lie 0.5 apart, before and after the bend (a straight path
+  // keeps distances).
+  SetUpXLine({Vector(0, 0, 10), Vector(0.5f, 0, 10), Vector(5, 0, 10), Vector(0, 5, 10)});
+  doc().setPolygons(object_, {{0, 2, 3, 3}, {1, 2, 3, 3}});
+  Params(deformer_).setBool(1011, true);
+  ASSERT_EQ(Params(deformer_).getReal(1010), 1.0f);  // the default
+  doc().evaluate();
+  EXPECT_EQ(object_->points().size(), 3u);
+  Params(deformer_).setReal(1010, 0.01f);
+  doc().evaluate();
+  EXPECT_EQ(object_->points().size(), 4u);
+
+  // Points 0 and 1 coincide, so polygon 1 collapses once they are merged;
+  // point 4 is used by no polygon.
+  doc().setPoints(object_,
+                  {Vector(0, 0, 10), Vector(0, 0, 10), Vector(5, 0, 10), Vector(0, 5, 10), Vector(9, 9, 10)});
+  doc().setPolygons(object_, {{0, 2, 3, 3}, {0, 1, 2, 2}});
+  struct Case {
+    bool points, polygons, loose;
+    size_t pointCount, polygonCount;
+  };
+  for (const Case& c : {Case{true, false, false, 4, 2}, Case{true, true, false, 4, 1}, Case{true, false, true, 3, 2},
+                        Case{false, true, true, 4, 2}, Case{false, true, false, 5, 2}}) {
+    SCOPED_TRACE(testing::Message() << "points " << c.points << " polygons " << c.polygons << " loose "
+                                    << c.loose);
+    Params(deformer_).setBool(1011, c.points);
+    Params(deformer_).setBool(1012, c.polygons);
+    Params(deformer_).setBool(1013, c.loose);
+    doc().evaluate();
+    EXPECT_EQ(object_->points().size(), c.pointCount);
+    EXPECT_EQ(object_->polygons().size(), c.polygonCount);
+  }
+}
+
+// One update message after the points moved, and a second one only when the
+// optimize command reports that it changed the object.
+TEST_F(DeformationTest, OnlyASuccessfulOptimizeSendsASecondUpdate) {
+  SetUpXLine({Vector(0, 0, 10), Vector(0, 0, 10), Vector(5, 0, 10), Vector(0, 5, 10)});
+  doc().setPolygons(object_, {{0, 2, 3, 3}, {1, 2, 3, 3}});
+  auto updatesOfOneRun = [&] {
+    const uint32_t before = object_->updateMessages();
+    RunOnce();
+    return object_->updateMessages() - before;
+  };
+  EXPECT_EQ(updatesOfOneRun(), 1u);
+  Params(deformer_).setBool(1011, true);
+  EXPECT_EQ(updatesOfOneRun(), 2u);
+  EXPECT_EQ(object_->points().size(), 3u);
+  Params(deformer_).setReal(1010, -1.0f);  // a tolerance the command refuses
+  EXPECT_EQ(updatesOfOneRun(), 1u);
+  EXPECT_EQ(object_->points().size(), 4u);
+}
+
+// The run maps the points a block at a time; MapPoint maps one point on its
+// own. Every point must come out with the same bits either way, whatever the
+// settings: frames of each up mode, curves, twist, stretch, a closed path,
+// weights, points on and past the path.
+TEST_F(DeformationTest, MapPointGivesTheBitsOfMapBlock) {
+  Object* pathObject = MakeSpline({Vector(0, 0, 0), Vector(40, 30, 60), Vector(-20, 80, 140), Vector(10, 60, 230),
+                                   Vector(90, 20, 260)},
+                                  1, false);
+  Object* railObject =
+      MakeSpline({Vector(0, 50, 0), Vector(30, 90, 120), Vector(0, 120, 260)}, 0, false);
+  doc().setLocalMatrix(railObject, ToKh(MatrixMove(Vector(5, 0, 0))));
+  // A free deformer carries the three curves in the host's curve type.
+  Object* carrier = doc().createObject(kDeformerType);
+  SetCurve(carrier, 1003, {{0, -1}, {0.4f, 2}, {1, 0.5f}});
+  SetCurve(carrier, 1004, {{0, 0.5f}, {0.7f, 1.5f}, {1, 1}});
+  SetCurve(carrier, 1122, {{0, 1}, {0.5f, 0.2f}, {1, 1.2f}});
+  BaseContainer* bc = BaseObject::From(host::toObjectHandle(carrier))->GetDataInstance();
+  auto curve = [&](int32_t id) {
+    return static_cast<const SplineData*>(bc->GetCustomDataType(id, KH_CUSTOMDATA_SPLINE));
+  };
+  ASSERT_NE(curve(1003), nullptr);
+
+  PathRecord path, rail;
+  for (auto [rec, object] : {std::pair{&path, pathObject}, std::pair{&rail, railObject}}) {
+    rec->spline = BaseObject::From(host::toObjectHandle(object))->GetRealSpline();
+    ASSERT_NE(rec->spline, nullptr);
+    ASSERT_TRUE(rec->spline->InitLength(0, nullptr));
+    rec->length = rec->spline->GetLength();
+    ReadEndValues(*rec);
+  }
+  ASSERT_GT(path.length, 0.0f);
+
+  Random r;
+  r.Init(4711u);
+  auto in = [&](float lo, float hi) { return lo + (hi - lo) * r.Get01(); };
+  auto anyVector = [&](float size) { return Vector(in(-size, size), in(-size, size), in(-size, size)); };
+  constexpr int32_t kCount = 2 * PointMapper::kBlock + 22;  // the last block is short
+  std::vector<Real> weights(kCount);
+  for (int setting = 0; setting < 24; ++setting) {
+    SCOPED_TRACE(setting);
+    PointMapper m;
+    m.toDeformer = MatrixMove(anyVector(20)) * MatrixRotY(in(-1, 1)) * MatrixRotX(in(-1, 1));
+    m.toObject = MatrixMove(anyVector(20)) * MatrixRotZ(in(-1, 1)) * MatrixScale(Vector(in(0.5f, 2)));
+    m.frame.upMode = setting % 4;  // 3: no frame
+    m.frame.upNormal = Normalize(anyVector(1));
+    m.frame.path = &path;
+    m.frame.rail = setting % 8 == 2 ? nullptr : &rail;
+    m.frame.railMatrix = ToMatrix(railObject->globalMatrix());
+    m.closed = setting % 3 == 1;
+    m.length = path.length;
+    m.step = path.length / 1000.0f;
+    m.offset = in(-0.3f, 0.3f) + (m.closed ? 1000.0f : 0.0f);
+    m.stretch = setting % 5 == 0;
+    m.stretchFactor = in(0.5f, 3);
+    m.objectPosition = anyVector(10);
+    m.zLow = in(-100, 0);
+    m.zScale = 1.0f / in(100, 300);
+    m.profile = CurveLookup{setting % 2 == 1 ? curve(1122) : nullptr, 1.0f};
+    m.profileStrength = in(0.5f, 1.5f);
+    m.scale = CurveLookup{curve(1004), 1.0f};
+    m.scaleStrength = in(0.5f, 2);
+    m.twist = CurveLookup{curve(1003), 0.0f};
+    m.twistStrength = in(0, 180);
+    m.random = setting % 3 == 0 ? 0.0f : in(-1, 1);
+    m.rotation = in(-3, 3);
+    for (Real& w : weights) w = in(0, 1);
+    m.weights = setting % 2 == 0 ? weights.data() : nullptr;
+    m.Prepare();
+
+    std::vector<Vector> points(kCount);
+    for (Vector& p : points) p = Vector(in(-40, 40), in(-40, 40), in(-0.3f, 1.3f) * path.length);
+    std::vector<Vector> blocked = points;
+    for (int32_t first = 0; first < kCount; first += PointMapper::kBlock)
+      m.MapBlock(blocked.data(), first, std::min(PointMapper::kBlock, kCount - first));
+    for (int32_t i = 0; i < kCount; ++i) {
+      const Vector single = m.MapPoint(i, points[i]);
+      EXPECT_EQ(std::memcmp(&single, &blocked[i], sizeof(Vector)), 0) << i << ": " << single << " " << blocked[i];
+    }
+  }
+  path.spline->FreeLength();
+  rail.spline->FreeLength();
 }
 
 }  // namespace

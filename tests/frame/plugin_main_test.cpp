@@ -119,10 +119,16 @@ TEST_F(PluginMain, CompleteChainRegistersInOrderAndPrintsTheBanner) {
 
 TEST_F(PluginMain, ChainStopsAtTheFirstFailureWithoutBanner) {
   ASSERT_EQ(Start(), 1);
-  fakereg::failing = "titlebar";
-  EXPECT_EQ(Send(KH_MSG_REGISTER), -1);
-  EXPECT_EQ(fakereg::calls, (std::vector<std::string>{"deformer", "titlebar"}));
-  EXPECT_TRUE(fake::state().printed.empty());
+  const std::vector<std::string> chain{"deformer", "titlebar", "gradient", "tag"};
+  for (size_t failing = 0; failing < chain.size(); ++failing) {
+    SCOPED_TRACE(chain[failing]);
+    fakereg::calls.clear();
+    fake::state().printed.clear();
+    fakereg::failing = chain[failing];
+    EXPECT_EQ(Send(KH_MSG_REGISTER), -1);
+    EXPECT_EQ(fakereg::calls, std::vector<std::string>(chain.begin(), chain.begin() + failing + 1));
+    EXPECT_TRUE(fake::state().printed.empty());
+  }
 }
 
 }  // namespace

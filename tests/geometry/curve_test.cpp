@@ -111,6 +111,13 @@ TEST(Curve, RoundnessAndLinearKnotsStraightenSpans) {
   EXPECT_NEAR(c.Evaluate(0.25f), 0.5f + (smooth - 0.5f) * 0.5f, 1e-6f);
   c.SetRound(0.0f);
   EXPECT_FLOAT_EQ(c.Evaluate(0.25f), 0.5f);
+  // Roundness outside 0..1 is brought onto it; not-a-number reads as 0.
+  c.SetRound(1.5f);
+  EXPECT_EQ(c.Evaluate(0.25f), smooth);
+  c.SetRound(-0.5f);
+  EXPECT_EQ(c.Evaluate(0.25f), 0.5f);
+  c.SetRound(std::numeric_limits<float>::quiet_NaN());
+  EXPECT_EQ(c.Evaluate(0.25f), 0.5f);
 
   Curve k;
   k.InsertKnot(0.0f, 0.0f, Curve::kLinearKnot);

@@ -74,6 +74,16 @@ TEST(Spline, StationaryPointsStillGiveADirection) {
   // A collapsed span borrows the direction of its neighbour.
   const Spline dup = Polyline({{0, 0, 0}, {0, 0, 0}, {2, 0, 0}});
   ExpectNear(SplineTangent(MakeSegmentView(dup, 0), 0.25f), Vector(1, 0, 0), 1e-6f);
+  // With neighbours on both sides that leave in different directions, the
+  // span ahead wins.
+  const Spline mid = Polyline({{0, 0, 0}, {0, 3, 0}, {0, 3, 0}, {5, 3, 0}});
+  ExpectNear(SplineTangent(MakeSegmentView(mid, 0), 0.5f), Vector(1, 0, 0), 1e-6f);
+  // Two collapsed spans: the nearest span with extent wins, on whichever side
+  // it lies.
+  const Spline twice = Polyline({{0, 0, 0}, {0, 0, 4}, {0, 0, 4}, {0, 0, 4}, {0, -2, 4}});
+  const SegmentView twiceSeg = MakeSegmentView(twice, 0);
+  ExpectNear(SplineTangent(twiceSeg, 0.375f), Vector(0, 0, 1), 1e-6f);   // span 1: span 0 is nearer
+  ExpectNear(SplineTangent(twiceSeg, 0.625f), Vector(0, -1, 0), 1e-6f);  // span 2: span 3 is nearer
 
   // Tiny but non-zero extents still normalise.
   const Spline tiny = Polyline({{0, 0, 0}, {1e-30f, 0, 0}});

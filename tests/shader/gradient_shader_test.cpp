@@ -146,6 +146,24 @@ TEST_F(ShaderTest, SampleWithoutRenderContextFollowsU) {
   EXPECT_EQ(Sample(nullptr, 0.5f), Vector(0, 0, 0));
 }
 
+// FreeRender lets the gradient go: a later sample answers black even when
+// the same gradient has been prepared again by someone else.
+TEST_F(ShaderTest, FreeRenderLetsTheGradientGo) {
+  ASSERT_TRUE(MakeShader());
+  host::Object* tagged = Tagged(0, 4);
+  ASSERT_EQ(InitRender(), 0);
+  EXPECT_VEC_NEAR(Sample(tagged), Vector(0, 0, 1), 1e-6f);
+  FreeRender();
+  EXPECT_EQ(Sample(tagged), Vector(0, 0, 0));
+
+  auto* stored = static_cast<host::GradientData*>(ShaderParams().find(kGradient)->getCustom(KH_CUSTOMDATA_GRADIENT));
+  ASSERT_NE(stored, nullptr);
+  ASSERT_TRUE(stored->gradient.InitRender());
+  EXPECT_EQ(Sample(tagged), Vector(0, 0, 0));
+  EXPECT_EQ(Sample(nullptr, 1.0f), Vector(0, 0, 0));
+  stored->gradient.FreeRender();
+}
+
 TEST_F(ShaderTest, InitRenderFailsWithoutAGradient) {
   ASSERT_TRUE(MakeShader());
   ShaderParams().remove(kGradient);

@@ -104,6 +104,49 @@ TEST_F(TitleBarTest, LinkZoneLightsTheBanner) {
   }
 }
 
+// Only a change between lit and dark redraws, and the timer armed on entry
+// keeps its interval while the pointer moves about.
+TEST_F(TitleBarTest, MovesThatKeepTheStateNeitherRedrawNorRearmTheTimer) {
+  OpenElement();
+  CursorInfo(60, 8);
+  ASSERT_EQ(area().timerMs, 100);
+  EXPECT_EQ(area().advanceClock(60), 0);
+  area().calls.clear();
+  CursorInfo(100, 12);
+  CursorInfo(36, 1);
+  EXPECT_TRUE(area().calls.empty());
+  EXPECT_TRUE(dialog().redrawQueue.empty());
+  EXPECT_EQ(area().advanceClock(40), 1);  // due 100 ms after the first entry
+
+  CursorInfo(20, 8);  // lit to dark: one redraw
+  EXPECT_EQ(BitmapCalls().size(), 1u);
+  area().calls.clear();
+  CursorInfo(10, 8);
+  CursorInfo(1, 15);
+  EXPECT_TRUE(area().calls.empty());
+  EXPECT_TRUE(dialog().redrawQueue.empty());
+  EXPECT_FALSE(DrawsLitRow());
+}
+
+// The arming zone reaches down to the link zone's last row (y 15) and left
+// to x 1.
+TEST_F(TitleBarTest, ArmingZoneTakesInTheLastRowOfTheLinkZone) {
+  OpenElement();
+  for (auto [x, y] : {std::pair{10, 15}, {129, 15}, {1, 1}, {1, 15}, {60, 15}}) {
+    SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+    CursorInfo(x, y);
+    EXPECT_EQ(area().timerMs, 100);
+    PointerAt(300, 300);
+    area().tick();
+    ASSERT_EQ(area().timerMs, 0);
+  }
+  for (auto [x, y] : {std::pair{0, 8}, {10, 16}, {10, 0}, {130, 8}}) {
+    SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+    CursorInfo(x, y);
+    EXPECT_EQ(area().timerMs, 0);
+  }
+}
+
 TEST_F(TitleBarTest, TimerStopsAtTheFirstTickOutsideTheKeepingZone) {
   OpenElement();
   CursorInfo(0, 8);  // over the bar but left of the arming zone

@@ -384,7 +384,10 @@ void Object::refreshBox() noexcept {
 
 int32_t Object::message(int32_t type, void* data) {
   // The update message: the points changed, so the box follows them.
-  if (type == KH_MSG_UPDATE) refreshBox();
+  if (type == KH_MSG_UPDATE) {
+    ++updateMessages_;
+    refreshBox();
+  }
   return Node::message(type, data);
 }
 

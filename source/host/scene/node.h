@@ -228,6 +228,9 @@ class Object final : public Node {
   void refreshBox() noexcept;
 
   int32_t message(int32_t type, void* data) override;
+  // Update messages (5) the object received, so that a caller can tell
+  // whether a plug-in reported changed points.
+  uint32_t updateMessages() const noexcept { return updateMessages_; }
 
   // Deformation bookkeeping of the evaluation loop.
   void keepRestState();
@@ -268,6 +271,7 @@ class Object final : public Node {
   std::unique_ptr<Object> generated_;  // a primitive's spline
   uint32_t generatedStamp_ = 0;
   Vector boxMin_, boxMax_;
+  uint32_t updateMessages_ = 0;
 
   bool hasRest_ = false;
   std::vector<Vector> restPoints_;
