@@ -77,15 +77,15 @@ int runView(const ViewOptions& options, const CommonOptions& common) {
                                        return writeResult(run, out);
                                      });
   kurvo::viewer::ViewServer server(session, assets);
+  // Signals are taken from before the address is printed (whoever reads it
+  // may stop the tool at once) and the server's workers, started by run(),
+  // inherit the blocked mask.
+  StopOnSignal stopper(server);
   if (auto s = server.bind(options.port); !s) return reportFailure(s.message());
   std::printf("kurvo view: %s at %s\n", options.scene.c_str(), server.address().c_str());
   std::printf("Open that address in a browser on this machine; Ctrl-C stops.\n");
   std::fflush(stdout);
-  {
-    // The server starts its workers when it runs: they inherit the blocked signals.
-    StopOnSignal stopper(server);
-    server.run();
-  }
+  server.run();
   if (!common.quiet) std::printf("kurvo view: stopped\n");
   return 0;
 }

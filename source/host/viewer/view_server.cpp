@@ -91,6 +91,12 @@ ViewServer::ViewServer(ViewSession& session, std::filesystem::path assets)
   // scene itself takes one request at a time.
   server_->new_task_queue = [] { return new httplib::ThreadPool(4); };
   server_->set_payload_max_length(16u << 20);
+  // The library's default also sets SO_REUSEPORT, with which a second viewer
+  // would share the port and take over part of the first one's requests.
+  server_->set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   routes();
 }
 
@@ -114,9 +120,15 @@ std::string ViewServer::address() const {
   return "http://127.0.0.1:" + std::to_string(port_) + "/?token=" + token_;
 }
 
-void ViewServer::run() { server_->listen_after_bind(); }
+void ViewServer::run() {
+  if (!stopRequested_) server_->listen_after_bind();
+}
 
-void ViewServer::stop() { server_->stop(); }
+void ViewServer::stop() {
+  // A stop that comes before run() must still keep run() from serving.
+  stopRequested_ = true;
+  server_->stop();
+}
 
 void ViewServer::routes() {
   httplib::Server& s = *server_;

@@ -3,6 +3,7 @@
 // 127.0.0.1 only and for holders of the session's token only (access.h).
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -45,6 +46,7 @@ class ViewServer {
   std::unique_ptr<Access> access_;
   std::string token_;
   int port_ = 0;
+  std::atomic<bool> stopRequested_{false};
 };
 
 }  // namespace kurvo::viewer
