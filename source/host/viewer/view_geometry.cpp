@@ -62,7 +62,7 @@ std::vector<float> pointColours(const Mesh& mesh, const kurvo::media::SurfaceSha
 
 std::string ViewSession::geometry(bool all) {
   const kurvo::host::RenderShading shading(document_);
-  const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(document_, &shading);
+  kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(document_, &shading);
   if (preview.meshes.size() != sent_.size()) all = true;
 
   FrameWriter frame;
@@ -96,7 +96,7 @@ std::string ViewSession::geometry(bool all) {
   nlohmann::json header = {{"full", all}, {"meshCount", preview.meshes.size()}, {"meshes", std::move(meshes)}};
   header["lines"] = {{"positions", frame.addFloats(ends.data(), ends.size())},
                      {"colors", frame.addFloats(colours.data(), colours.size())}};
-  sent_ = preview.meshes;
+  sent_ = std::move(preview.meshes);
   return frame.finish(header);
 }
 
