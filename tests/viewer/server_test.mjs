@@ -1,6 +1,8 @@
 // The server of `kurvo view` over HTTP: who gets in, what an edit answers,
 // a taken port, and a clean stop.
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 
@@ -61,6 +63,31 @@ test('edits answer binary geometry or the field\'s message', async () => {
   assert.equal(garbage.status, 400);
   const unknown = await request(port, { path: '/api/panel?object=999999', headers });
   assert.equal(unknown.status, 422);
+});
+
+test('save and export write whole files or say why not', async () => {
+  const { port, token } = address;
+  const headers = { 'X-Kurvo-Token': token, 'Content-Type': 'application/json' };
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'kurvo-view-save-'));
+  try {
+    const obj = path.join(dir, 'bent.obj');
+    const saved = await request(port, { method: 'POST', path: '/api/save', headers, body: { file: obj } });
+    assert.equal(saved.status, 200);
+    assert.match(fs.readFileSync(obj, 'utf8'), /^v /m);
+    const json = path.join(dir, 'edited.json');
+    assert.equal((await request(port, { method: 'POST', path: '/api/save', headers, body: { file: json } })).status, 200);
+    assert.equal(JSON.parse(fs.readFileSync(json, 'utf8')).format, 'kurvo-scene');
+
+    const unknown = await request(port, { method: 'POST', path: '/api/save', headers, body: { file: path.join(dir, 'x.xyz') } });
+    assert.equal(unknown.status, 422);
+    assert.match(JSON.parse(unknown.body).error, /unknown output format/);
+    const nowhere = await request(port, { method: 'POST', path: '/api/save', headers, body: { file: path.join(dir, 'no', 'such', 'x.obj') } });
+    assert.equal(nowhere.status, 422);
+    // Nothing half-written or temporary is left behind.
+    for (const f of fs.readdirSync(dir)) assert.ok(['bent.obj', 'bent.mtl', 'edited.json'].includes(f), f);
+  } finally {
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
 });
 
 test('a second viewer on a taken port says so', async () => {

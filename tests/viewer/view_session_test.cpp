@@ -167,5 +167,23 @@ TEST_F(ViewSessionTest, PanelRowsBannerAndSave) {
   EXPECT_FALSE(view_->save("").ok());
 }
 
+TEST_F(ViewSessionTest, ShaderMaterialsColourEveryPoint) {
+  if (!session_) return;
+  std::ifstream in(std::filesystem::path(KURVO_EXAMPLES) / "gradient_cubes.json");
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  open(text);
+  const Frame frame = decode(view_->geometry(true));
+  ASSERT_FALSE(frame.header["meshes"].empty());
+  // The gradient gives each cube its own colour, point by point.
+  std::vector<std::vector<float>> firsts;
+  for (const auto& mesh : frame.header["meshes"]) {
+    ASSERT_TRUE(mesh.contains("colors")) << mesh["name"];
+    EXPECT_EQ(mesh["colors"]["count"], mesh["positions"]["count"]);
+    const std::vector<float> colours = frame.floats(mesh["colors"]);
+    firsts.push_back({colours[0], colours[1], colours[2]});
+  }
+  EXPECT_NE(firsts.front(), firsts.back());
+}
+
 }  // namespace
 }  // namespace kurvo::viewer
