@@ -6,7 +6,11 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config binutils
   libtiff-dev nlohmann-json3-dev libcli11-dev libassimp-dev libpng-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core)
+  libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core
+  libcpp-httplib-dev chromium)
+# kurvo view's page is built with npm (three.js from the lockfile); a node
+# installed another way (with its own npm) is kept.
+if ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 extra=()
 if (($#)); then
   packages=("$@")

@@ -28,5 +28,6 @@ void addEvalCommand(CLI::App& app, CommonOptions& common);
 void addRenderCommand(CLI::App& app, CommonOptions& common);
 void addDemoCommand(CLI::App& app, CommonOptions& common);
 void addPanelCommand(CLI::App& app, CommonOptions& common);
+void addViewCommand(CLI::App& app, CommonOptions& common);
 
 }  // namespace kurvo::cli

@@ -26,5 +26,6 @@ void addEvalCommand(CLI::App& app, CommonOptions&) { addMissing(app, "eval"); }
 void addRenderCommand(CLI::App& app, CommonOptions&) { addMissing(app, "render"); }
 void addDemoCommand(CLI::App& app, CommonOptions&) { addMissing(app, "demo"); }
 void addPanelCommand(CLI::App& app, CommonOptions&) { addMissing(app, "panel"); }
+void addViewCommand(CLI::App& app, CommonOptions&) { addMissing(app, "view"); }
 
 }  // namespace kurvo::cli

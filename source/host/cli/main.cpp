@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   kurvo::cli::addRenderCommand(app, common);
   kurvo::cli::addDemoCommand(app, common);
   kurvo::cli::addPanelCommand(app, common);
+  kurvo::cli::addViewCommand(app, common);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

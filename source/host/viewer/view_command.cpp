@@ -1,0 +1,106 @@
+// kurvo view SCENE [--port N]: the scene live in a web browser. Serves one
+// page on 127.0.0.1 with a random access token and runs until Ctrl-C.
+#include <CLI/CLI.hpp>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+#include <pthread.h>
+
+#include "cli/commands.h"
+#include "cli/scene_tasks.h"
+#include "core/executable_path.h"
+#include "view_server.h"
+
+namespace kurvo::cli {
+namespace {
+
+struct ViewOptions {
+  std::string scene;
+  std::string pluginDir;
+  int port = 7420;
+};
+
+// The page and its scripts: web/viewer beside the executable.
+std::filesystem::path assetFolder() {
+  const std::filesystem::path exe = kurvo::host::executablePath();
+  return (exe.empty() ? std::filesystem::path(".") : exe.parent_path()) / "web" / "viewer";
+}
+
+// Stops the server on SIGINT or SIGTERM. The signals are blocked in every
+// thread and taken here with sigtimedwait, so stopping runs as ordinary code
+// and not inside a signal handler.
+class StopOnSignal {
+ public:
+  explicit StopOnSignal(kurvo::viewer::ViewServer& server) {
+    sigemptyset(&signals_);
+    sigaddset(&signals_, SIGINT);
+    sigaddset(&signals_, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+    watcher_ = std::thread([this, &server] {
+      const timespec wait{0, 200'000'000};
+      while (!done_) {
+        if (sigtimedwait(&signals_, nullptr, &wait) > 0) {
+          server.stop();
+          return;
+        }
+      }
+    });
+  }
+  ~StopOnSignal() {
+    done_ = true;
+    watcher_.join();
+    pthread_sigmask(SIG_UNBLOCK, &signals_, nullptr);
+  }
+
+ private:
+  sigset_t signals_;
+  std::atomic<bool> done_{false};
+  std::thread watcher_;
+};
+
+int runView(const ViewOptions& options, const CommonOptions& common) {
+  const std::filesystem::path assets = assetFolder();
+  if (!std::filesystem::exists(assets / "index.html"))
+    return reportFailure(assets.string() + ": the viewer page is missing (built without npm?)");
+  SceneRun run;
+  if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
+  if (auto s = loadAndEvaluate(run, options.scene, true); !s) return reportFailure(s.message());
+
+  kurvo::viewer::ViewSession session(*run.session, *run.document, run.scene,
+                                     [&run](const std::filesystem::path& out) -> kurvo::media::Status {
+                                       std::string problem;
+                                       if (!isKnownOutput(out, problem)) return kurvo::media::Status::failure(problem);
+                                       return writeResult(run, out);
+                                     });
+  kurvo::viewer::ViewServer server(session, assets);
+  // Signals are taken from before the address is printed (whoever reads it
+  // may stop the tool at once) and the server's workers, started by run(),
+  // inherit the blocked mask.
+  StopOnSignal stopper(server);
+  if (auto s = server.bind(options.port); !s) return reportFailure(s.message());
+  std::printf("kurvo view: %s at %s\n", options.scene.c_str(), server.address().c_str());
+  std::printf("Open that address in a browser on this machine; Ctrl-C stops.\n");
+  std::fflush(stdout);
+  server.run();
+  if (!common.quiet) std::printf("kurvo view: stopped\n");
+  return 0;
+}
+
+}  // namespace
+
+void addViewCommand(CLI::App& app, CommonOptions& common) {
+  auto options = std::make_shared<ViewOptions>();
+  CLI::App* cmd = app.add_subcommand("view", "Show a scene live in a web browser and edit its parameters");
+  cmd->add_option("scene", options->scene, "Scene file (.json)")->required();
+  cmd->add_option("--port", options->port, "Port on 127.0.0.1 (0: any free port)")->check(CLI::Range(0, 65535));
+  cmd->add_option("--plugins", options->pluginDir,
+                  "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
+  cmd->add_flag("-q,--quiet", common.quiet, "No console echo");
+  cmd->callback([options, &common] { exitStatus() = runView(*options, common); });
+}
+
+}  // namespace kurvo::cli

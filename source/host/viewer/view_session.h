@@ -1,0 +1,86 @@
+// The scene behind `kurvo view`: one evaluated document of a host session,
+// the attribute panel of the selected object, and what the page was last
+// sent, so that an edit answers only the geometry it changed.
+//
+// Not thread-safe: the server calls it under one lock, as the host's own
+// evaluation is single-threaded.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "attribute_panel.h"
+#include "core/host_session.h"
+#include "mesh.h"
+#include "result.h"
+#include "scene/document.h"
+#include "scene_file.h"
+
+namespace kurvo::viewer {
+
+// Writes the document to a file: a scene (.json) or meshes, as `kurvo eval` does.
+using SceneWriter = std::function<kurvo::media::Status(const std::filesystem::path&)>;
+
+// The answer to an edit: a message for the field when the value was refused
+// (the document is then as it was), else the changed geometry.
+struct EditAnswer {
+  std::string error;
+  std::string geometry;  // a geometry frame (geometry_frame.h)
+};
+
+class ViewSession {
+ public:
+  ViewSession(kurvo::host::HostSession& session, kurvo::host::Document& document,
+              const kurvo::scenefile::Scene& scene, SceneWriter writer);
+  ~ViewSession();
+
+  // The scene tree: every object with its serial, name, parent and whether
+  // it has a panel; and the host's preview camera for a width x height picture.
+  nlohmann::json sceneInfo(int32_t width, int32_t height);
+  // Every mesh and line of the evaluated scene (all = true), or only the meshes
+  // whose points moved since the last frame, with all lines.
+  std::string geometry(bool all);
+
+  // Sets parameters of the object `serial` from `params` (the "params" block
+  // of a scene file) as a user's edit does, then evaluates.
+  EditAnswer edit(uint64_t serial, const nlohmann::ordered_json& params);
+
+  // Builds the attribute panel of `serial` (replacing the previous one) and
+  // describes its rows; an object without a description answers an error.
+  kurvo::media::Result<nlohmann::json> panel(uint64_t serial);
+  // Rows and enabling of the current panel again, with the values as they stand.
+  nlohmann::json panelRows();
+  // The custom element `index` of the current panel as RGBA pixels:
+  // u32 width, u32 height, then the rows from the top.
+  std::string elementPixels(size_t index);
+  // Pointer over the current panel, in panel pixels (outside: -1, -1).
+  void pointer(int32_t x, int32_t y);
+  // A click; answers the address the host was asked to open, if any.
+  std::string click(int32_t x, int32_t y);
+  // Lets `ms` of clock time pass for the panel's timers.
+  void tick(int32_t ms);
+
+  // Writes the scene or meshes to `target` (relative: beside the scene file).
+  kurvo::media::Status save(const std::filesystem::path& target);
+  const std::filesystem::path& sceneFile() const noexcept { return scene_.file; }
+
+ private:
+  kurvo::host::Object* find(uint64_t serial) const;
+  void closePanel();
+
+  kurvo::host::HostSession& session_;
+  kurvo::host::Document& document_;
+  const kurvo::scenefile::Scene& scene_;
+  SceneWriter writer_;
+  std::vector<kurvo::media::Mesh> sent_;  // meshes as the page has them
+  std::unique_ptr<kurvo::panel::AttributePanel> panel_;
+  uint64_t panelSerial_ = 0;
+};
+
+}  // namespace kurvo::viewer
