@@ -68,12 +68,17 @@ void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObje
   auto* pointObject = static_cast<PointObject*>(op);
   Vector* points = pointObject->GetPointW();
   const int32 count = pointObject->GetPointCount();
-  // A path without length has no positions to map onto: the points stay as
-  // they are rather than becoming not-a-number.
-  if (count <= 0 || !points || path.length == 0.0f) {
+  if (count <= 0 || !points) {
     ClosePaths(path, rail);
     return;
   }
+  // A path without length has no positions to map onto: the points stay as
+  // they are rather than becoming not-a-number. The run is otherwise a run
+  // like any other (one random draw, the update message), so the random
+  // sequence of later runs and anything that counts updates do not depend on
+  // whether the path once had length; with nothing moved there is nothing to
+  // optimize.
+  const bool mappable = path.length != 0.0f;
 
   Real* weights = pointObject->CalcVertexMap(mod);
 
@@ -125,7 +130,7 @@ void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObje
   mapper.Prepare();
 
   // The stop test comes before each block of 64 points.
-  for (int32 first = 0; first < count; first += PointMapper::kBlock) {
+  for (int32 first = 0; mappable && first < count; first += PointMapper::kBlock) {
     if (thread && thread->TestBreak()) break;
     mapper.MapBlock(points, first, std::min(PointMapper::kBlock, count - first));
   }
@@ -134,7 +139,7 @@ void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObje
   _GeFree(weights);
   ClosePaths(path, rail);
 
-  if (optimizePoints || optimizePolygons) {
+  if (mappable && (optimizePoints || optimizePolygons)) {
     BaseContainer settings;
     settings.SetReal(OPTIMIZE_SETTING_TOLERANCE, tolerance);
     settings.SetBool(OPTIMIZE_SETTING_POINTS, optimizePoints);

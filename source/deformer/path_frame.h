@@ -77,32 +77,39 @@ struct FrameSetup {
 };
 
 // Tangent and the two cross-section axes at a position. X = normalise(N x T),
-// Y is perpendicular to X and T; both are zero when T and N are parallel or
-// either is zero.
+// Y is perpendicular to X and T; both are unit length, and both are zero when
+// T and N are parallel or either is zero.
 struct PathFrame {
   Vector tangent, x, y;
 };
 
-// Cross-section axes from tangent T and up direction N.
-// Runs once per mapped point, so the two lengths are taken side by side
-// rather than one after the other: with C = T x N and X = -C / |C|, the
-// vector C x T is perpendicular to T and has length |C| |T|, so
-// Y = (C x T) / (|C| |T|) equals normalise(X' x T) with X' = C / |C|.
-// One division serves both axes; the results differ from dividing each axis
-// by its own length in the last places only.
-inline void CrossSectionAxes(const Vector& t, const Vector& n, PathFrame& frame) {
-  const Vector c = Cross(t, n);
-  const Real c2 = Dot(c, c);
-  if (c2 == 0.0f) {
-    frame.x = Vector();
-    frame.y = Vector();
-    return;
-  }
+// Cross-section axes from tangent T and up direction N: with C = T x N,
+// X = -C / |C| and Y = (C x T) / (|C| |T|). C is perpendicular to T, so
+// |C x T| = |C| |T| and both axes come out unit length; one division serves
+// both. Written without a branch (the zero case is a choice between values),
+// so that a block of points inlines it and runs several points per
+// instruction. Every code path that places points goes through here.
+inline void CrossSectionAxes(Real tx, Real ty, Real tz, Real nx, Real ny, Real nz, Real& xx, Real& xy, Real& xz,
+                             Real& yx, Real& yy, Real& yz) {
+  const Real cx = ty * nz - tz * ny;
+  const Real cy = tz * nx - tx * nz;
+  const Real cz = tx * ny - ty * nx;
+  const Real c2 = cx * cx + cy * cy + cz * cz;
   const Real lenC = std::sqrt(c2);
-  const Real lenT = std::sqrt(Dot(t, t));
+  const Real lenT = std::sqrt(tx * tx + ty * ty + tz * tz);
   const Real inv = 1.0f / (lenC * lenT);
-  frame.x = c * (-lenT * inv);
-  frame.y = Cross(c, t) * (lenC * inv);
+  const bool none = c2 == 0.0f;
+  const Real kx = -lenT * inv;
+  const Real xx0 = cx * kx, xy0 = cy * kx, xz0 = cz * kx;
+  const Real yx0 = (cy * tz - cz * ty) * inv;
+  const Real yy0 = (cz * tx - cx * tz) * inv;
+  const Real yz0 = (cx * ty - cy * tx) * inv;
+  xx = none ? 0.0f : xx0, xy = none ? 0.0f : xy0, xz = none ? 0.0f : xz0;
+  yx = none ? 0.0f : yx0, yy = none ? 0.0f : yy0, yz = none ? 0.0f : yz0;
+}
+
+inline void CrossSectionAxes(const Vector& t, const Vector& n, PathFrame& frame) {
+  CrossSectionAxes(t.x, t.y, t.z, n.x, n.y, n.z, frame.x.x, frame.x.y, frame.x.z, frame.y.x, frame.y.y, frame.y.z);
 }
 
 // Up direction N at position p for the modes that yield a frame, given the

@@ -170,8 +170,8 @@ struct PointMapper {
     for (int32 i = 0; i < count; ++i) pending[i].up = UpDirection(pending[i].pos, pending[i].pathPoint, frame);
   }
 
-  // The placing arithmetic of a block: cross-section axes (as
-  // CrossSectionAxes computes them, without its branch), roll, scale, the
+  // The placing arithmetic of a block: cross-section axes
+  // (CrossSectionAxes), roll, scale, the
   // offsets across the path, the way back to object space and the weight.
   // The values are first laid out one array per component, so that the
   // compiler can run the loop on several points per instruction; each point
@@ -193,24 +193,8 @@ struct PointMapper {
     }
     const Matrix& m = toObject;
     for (int32 i = 0; i < count; ++i) {
-      // C = T x N; X = -C / |C|, Y = (C x T) / (|C| |T|); both zero when C is.
-      const Real cx = ty[i] * uz[i] - tz[i] * uy[i];
-      const Real cy = tz[i] * ux[i] - tx[i] * uz[i];
-      const Real cz = tx[i] * uy[i] - ty[i] * ux[i];
-      const Real c2 = cx * cx + cy * cy + cz * cz;
-      const Real lenC = std::sqrt(c2);
-      const Real lenT = std::sqrt(tx[i] * tx[i] + ty[i] * ty[i] + tz[i] * tz[i]);
-      const Real inv = 1.0f / (lenC * lenT);
-      const bool none = c2 == 0.0f;
-      const Real kx = -lenT * inv, ky = lenC * inv;
-      // Every product is taken for every point, the zero chosen afterwards:
-      // a choice between two values keeps the loop free of branches.
-      const Real xx0 = cx * kx, xy0 = cy * kx, xz0 = cz * kx;
-      const Real yx0 = (cy * tz[i] - cz * ty[i]) * ky;
-      const Real yy0 = (cz * tx[i] - cx * tz[i]) * ky;
-      const Real yz0 = (cx * ty[i] - cy * tx[i]) * ky;
-      const Real xx = none ? 0.0f : xx0, xy = none ? 0.0f : xy0, xz = none ? 0.0f : xz0;
-      const Real yx = none ? 0.0f : yx0, yy = none ? 0.0f : yy0, yz = none ? 0.0f : yz0;
+      Real xx, xy, xz, yx, yy, yz;
+      CrossSectionAxes(tx[i], ty[i], tz[i], ux[i], uy[i], uz[i], xx, xy, xz, yx, yy, yz);
       // Roll, then scale (a factor of 1 changes nothing, so it is always applied).
       const Real rx = (xx * c[i] - yx * sn[i]) * s[i], ry = (xy * c[i] - yy * sn[i]) * s[i],
                  rz = (xz * c[i] - yz * sn[i]) * s[i];

@@ -1,0 +1,68 @@
+// A sample of the random scenes through the whole tool: each is written as a
+// scene file, run with `kurvo eval SCENE -o out.json`, and the
+// "deformed_points" it writes are compared with the reference. This covers
+// the scene reader, the evaluation loop and the scene writer together.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "differential_check.h"
+#include "reference_deformation.h"
+#include "scene_generator.h"
+
+namespace kurvo::differential {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The written points of the top-level object "Object": its deformed points,
+// or its own points when no deformer changed it.
+std::vector<DeformedPoint> ReadObjectPoints(const fs::path &file) {
+  std::ifstream in(file);
+  const nlohmann::json scene = nlohmann::json::parse(in);
+  std::vector<DeformedPoint> points;
+  for (const auto &object : scene.at("objects")) {
+    if (object.at("name") != "Object") continue;
+    const auto &list = object.contains("deformed_points") ? object["deformed_points"] : object.at("points");
+    for (const auto &p : list) points.push_back({p.at(0).get<double>(), p.at(1).get<double>(), p.at(2).get<double>()});
+  }
+  return points;
+}
+
+TEST(ToolDifferentialTest, SampledScenesThroughKurvoEvalMatchTheReference) {
+  RunSettings settings = SettingsFromEnvironment(24);
+  const fs::path dir = fs::temp_directory_path() / ("kurvo-tool-differential-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  int failures = 0;
+  for (uint64_t n = 0; n < settings.count && failures < 3; ++n) {
+    // Spread the sample over the in-process run's scenes.
+    const uint64_t index = settings.count == 1 ? settings.first : settings.first + n * 25;
+    const reference::Scene scene = GenerateScene(settings.seed, index);
+    const std::string json = reference::SceneJson(scene);
+    const fs::path in = dir / "scene.json", out = dir / "out.json";
+    std::ofstream(in) << json;
+    fs::remove(out);
+    const std::string command = std::string(KURVO_TOOL) + " eval --quiet --plugins " + KURVO_PLUGIN_DIR + " " +
+                                in.string() + " -o " + out.string();
+    std::string failure;
+    if (std::system(command.c_str()) != 0) {
+      failure = "kurvo eval failed";
+    } else {
+      const Comparison c = Compare(reference::ReferenceDeformation(scene), ReadObjectPoints(out));
+      failure = c.failure;
+    }
+    if (!failure.empty()) {
+      ++failures;
+      ADD_FAILURE() << "scene " << index << " of seed " << settings.seed << ": " << failure
+                    << "\n  scene file: " << WriteFailureScene(settings, index, json).string();
+    }
+  }
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace kurvo::differential
