@@ -6,7 +6,9 @@
 #    -mfpmath=sse, the Windows x86 module's code generation) in build-x86;
 #  - runs `kurvo info` under qemu-i386: the real loader opens the 32-bit
 #    module and runs its start-up sequence;
-#  - runs the whole suite under qemu-i386, one emulator start per program.
+#  - runs the whole suite under qemu-i386, one emulator start per program,
+#    the deformer against the differential suite's reference on a fixed
+#    sample of its random scenes among it.
 # This kernel cannot start 32-bit programs itself; qemu-i386 runs them in
 # user mode with the machine's own 32-bit libraries (-L /). See
 # docs/platforms.md.
