@@ -3,7 +3,7 @@
 // instead of read from its scene file, and evaluated through the host's
 // evaluation loop with the module loaded from the plug-in folder. This runs
 // where the scene-file layer is not built: the 32-bit suite under qemu-i386
-// (scripts/x86.sh) and the Windows host.
+// (scripts/x86.sh).
 //
 // Reproduce or widen a run like the scene-file suite:
 //   KURVO_DIFF_SEED=7 KURVO_DIFF_SCENES=2000 build-x86/bin/direct_differential_tests

@@ -1,7 +1,7 @@
 // A differential-test scene built straight into a host document through the
 // host's Document API, without the scene-file layer: builds that go without
-// it (the 32-bit and Windows hosts) compare the deformer with the reference
-// on the same random scenes. Polygons are left out: the deformer moves points
+// it (the 32-bit host) compare the deformer with the reference on the same
+// random scenes. Polygons are left out: the deformer moves points
 // and the scenes never ask for the optimize command.
 #pragma once
 
