@@ -1,6 +1,7 @@
-# Dependencies of a Windows cross build, taken from the Debian packages of the
-# build machine without putting /usr/include on the cross compiler's path
-# (its glibc headers would be picked up instead of the mingw ones):
+# Dependencies of a cross build (Windows, Linux x86), taken from the Debian
+# packages of the build machine without putting /usr/include on the cross
+# compiler's path (for mingw, its glibc headers would be picked up instead of
+# the mingw ones) and without the 64-bit package files of the machine:
 #  - nlohmann-json and CLI11 are header-only: a build-time include folder
 #    holds links to just their header folders, and small package files in the
 #    build tree answer find_package with imported targets;

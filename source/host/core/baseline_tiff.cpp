@@ -199,8 +199,10 @@ int32_t readBaselineTiffFile(const std::filesystem::path& file, DecodedImage& ou
   const auto size = std::filesystem::file_size(file, ec);
   if (ec) return KH_IMAGE_NOTEXISTING;
   // Larger than any image this host accepts, with room for the worst packing.
-  if (size > (uint64_t{1} << 31)) return KH_IMAGE_NOMEM;
+  // On 32 bits a vector holds at most 2^31 - 1 bytes; asking for more throws
+  // a length error, not a failed allocation.
   std::vector<uint8_t> data;
+  if (size > (uint64_t{1} << 31) || size > data.max_size()) return KH_IMAGE_NOMEM;
   try {
     data.resize(static_cast<size_t>(size));
   } catch (const std::bad_alloc&) {

@@ -1,4 +1,5 @@
 #include "families.h"
+#include "kh_layout.h"
 
 // The positions of the families in the table are part of the published
 // interface: a module built against another layout would call the wrong

@@ -1,6 +1,7 @@
 #include "memory.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 
 namespace kurvo::host {
@@ -17,6 +18,9 @@ std::atomic<int64_t> g_liveHandles{0};
 void* Memory::alloc(int64_t size) noexcept {
   if (!admit()) return nullptr;
   if (size <= 0) size = 1;
+  // On 32 bits a request beyond the address space would otherwise wrap to a
+  // small block that the caller then overruns.
+  if (static_cast<uint64_t>(size) > SIZE_MAX) return nullptr;
   void* block = std::calloc(1, static_cast<size_t>(size));
   if (block) g_liveBlocks.fetch_add(1, std::memory_order_relaxed);
   return block;
