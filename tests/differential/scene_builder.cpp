@@ -90,6 +90,7 @@ Object* BuildScene(const reference::Scene& scene, host::Document& doc) {
   host::Container& p = bend->parameters();
   p.setLink(KURVO_SPLINE, path->serial());
   if (rail) p.setLink(KURVO_RAIL, rail->serial());
+  if (d.bendAxis) p.setLong(KURVO_BEND_AXIS, *d.bendAxis);
   p.setReal(KURVO_OFFSET, d.offset);
   p.setReal(KURVO_ROTATION, d.rotation);
   p.setReal(KURVO_RANDOM, d.random);
