@@ -39,10 +39,10 @@ TEST(Raster, TriangleIsDrawnWhereItIsAndBackgroundElsewhere) {
   for (View view : {View::front, View::persp}) {
     SCOPED_TRACE(view_name(view));
     const RenderOptions o = small(view);
-    const Image image = render(DrawList{{&tri}, {}}, o);
+    const Image image = render(DrawList{{&tri}, {}, {}}, o);
     ASSERT_EQ(image.width, 160);
     ASSERT_EQ(image.rgb.size(), 160u * 120u * 3u);
-    const Camera cam = camera_for(DrawList{{&tri}, {}}, o);
+    const Camera cam = camera_for(DrawList{{&tri}, {}, {}}, o);
     ScreenPoint inside, outside;
     ASSERT_TRUE(cam.project({0.2f, 0.2f, 0.0f}, inside));
     ASSERT_TRUE(cam.project({0.8f, 0.8f, 0.0f}, outside));  // beyond the hypotenuse
@@ -56,7 +56,7 @@ TEST(Raster, TriangleIsDrawnWhereItIsAndBackgroundElsewhere) {
 TEST(Raster, NearerSurfaceWinsWhateverTheDrawingOrder) {
   const Mesh red = square(-1.0f, 1.0f, Vector(1, 0, 0));  // nearer in the front view
   const Mesh blue = square(1.0f, 2.0f, Vector(0, 0, 1));
-  for (const DrawList& list : {DrawList{{&red, &blue}, {}}, DrawList{{&blue, &red}, {}}}) {
+  for (const DrawList& list : {DrawList{{&red, &blue}, {}, {}}, DrawList{{&blue, &red}, {}, {}}}) {
     const Image image = render(list, small(View::front));
     const Rgb centre = image.pixel(80, 60);
     EXPECT_GT(centre[0], 100);
@@ -68,8 +68,8 @@ TEST(Raster, ShadingIsTwoSidedAndUsesTheMeshColour) {
   Mesh front = square(0.0f, 1.0f, Vector(0, 1, 0));
   Mesh back = front;
   back.polygons = {{3, 2, 1, 0}};
-  const Rgb a = render(DrawList{{&front}, {}}, small(View::front)).pixel(80, 60);
-  const Rgb b = render(DrawList{{&back}, {}}, small(View::front)).pixel(80, 60);
+  const Rgb a = render(DrawList{{&front}, {}, {}}, small(View::front)).pixel(80, 60);
+  const Rgb b = render(DrawList{{&back}, {}, {}}, small(View::front)).pixel(80, 60);
   EXPECT_EQ(a, b);
   EXPECT_EQ(a[0], 0);
   EXPECT_GT(a[1], 100);
@@ -82,9 +82,9 @@ TEST(Raster, LinesStayVisibleAndFadeWhereHidden) {
   const Line before{{-0.5f, 0.3f, -1.0f}, {0.5f, 0.3f, -1.0f}, yellow};
   const Line behind{{-0.5f, -0.3f, 1.0f}, {0.5f, -0.3f, 1.0f}, yellow};
   const RenderOptions o = small(View::front);
-  const DrawList list{{&wall}, {before, behind}};
+  const DrawList list{{&wall}, {before, behind}, {}};
   const Image image = render(list, o);
-  const Image bare = render(DrawList{{&wall}, {}}, o);
+  const Image bare = render(DrawList{{&wall}, {}, {}}, o);
   const Camera cam = camera_for(list, o);
 
   ScreenPoint p;
@@ -95,8 +95,8 @@ TEST(Raster, LinesStayVisibleAndFadeWhereHidden) {
   EXPECT_NE(faded, to_rgb(yellow));
   EXPECT_NE(faded, bare.pixel(int(p.x), int(p.y)));
   // A line alone in the picture.
-  const Image lone = render(DrawList{{}, {behind}}, o);
-  ASSERT_TRUE(camera_for(DrawList{{}, {behind}}, o).project({0.0f, -0.3f, 1.0f}, p));
+  const Image lone = render(DrawList{{}, {behind}, {}}, o);
+  ASSERT_TRUE(camera_for(DrawList{{}, {behind}, {}}, o).project({0.0f, -0.3f, 1.0f}, p));
   EXPECT_EQ(lone.pixel(int(p.x), int(p.y)), to_rgb(yellow));
 }
 
@@ -108,7 +108,7 @@ TEST(Raster, BandsGiveTheSamePictureAsOneThread) {
     fan.points.push_back({std::cos(a), std::sin(a), 0.3f * std::sin(3 * a)});
     if (i > 0) fan.polygons.push_back(make_triangle(0, i, i + 1));
   }
-  const DrawList list{{&fan}, {Line{{-1, -1, 0}, {1, 1, 0}, Vector(1, 0, 0)}}};
+  const DrawList list{{&fan}, {Line{{-1, -1, 0}, {1, 1, 0}, Vector(1, 0, 0)}}, {}};
   RenderOptions one = small(View::persp), three = one;
   one.threads = 1;
   three.threads = 3;
@@ -188,7 +188,7 @@ TEST(Raster, ClosedMeshesHaveNoHolesInTheirSilhouette) {
         o.width = w;
         o.height = h;
         o.flat = true;
-        EXPECT_EQ(holes_inside_silhouette(render(DrawList{{mesh}, {}}, o), to_rgb(o.background)), 0) << w;
+        EXPECT_EQ(holes_inside_silhouette(render(DrawList{{mesh}, {}, {}}, o), to_rgb(o.background)), 0) << w;
       }
     }
   }
