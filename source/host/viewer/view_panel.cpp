@@ -23,21 +23,10 @@ const char* rowKind(PanelRow::Kind kind) {
   return "parameter";
 }
 
+// The description's type names, but "curve" for a spline curve, as the page
+// calls it.
 const char* typeName(ParamType type) {
-  switch (type) {
-    case ParamType::Long: return "long";
-    case ParamType::Real: return "real";
-    case ParamType::Bool: return "bool";
-    case ParamType::Vector: return "vector";
-    case ParamType::Matrix: return "matrix";
-    case ParamType::String: return "string";
-    case ParamType::Filename: return "filename";
-    case ParamType::Link: return "link";
-    case ParamType::Spline: return "curve";
-    case ParamType::Gradient: return "gradient";
-    case ParamType::Separator: return "separator";
-  }
-  return "separator";
+  return type == ParamType::Spline ? "curve" : kurvo::host::paramTypeName(type);
 }
 
 std::string keyOf(const kurvo::host::DescParameter& p) { return p.symbol.empty() ? std::to_string(p.id) : p.symbol; }
