@@ -36,7 +36,10 @@ targets="scene description strings tiff obj ply_header mesh_import glb_header gl
 ninja -C "$build" Kurvo2 $(printf "fuzz_%s " $targets)
 
 # verify_asan_link_order=0: the shared runtime is loaded by the fuzzer itself.
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:verify_asan_link_order=0}"
+# Full stacks on every allocation, so that the leak check can tell the mesh
+# import library's own PLY leak (fuzz/lsan-suppressions.txt) from ours.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:verify_asan_link_order=0:fast_unwind_on_malloc=0}"
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$root/fuzz/lsan-suppressions.txt}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 status=0
 for target in $targets; do
