@@ -188,7 +188,9 @@ try {
 
     const opened = new Promise((resolve) => browser.once('targetcreated', (t) => resolve(t.url())));
     await page.mouse.click(box.x + 60, box.y + box.height / 2);
-    await page.waitForFunction(() => window.kurvoOpened, { timeout: 10000 });
+    // Poll on a timer: the opened tab puts this page in the background, where
+    // animation frames (the default polling) stop.
+    await page.waitForFunction(() => window.kurvoOpened, { timeout: 10000, polling: 50 });
     const url = await page.evaluate(() => window.kurvoOpened);
     assert.match(url, /^https:\/\//);
     const target = await Promise.race([opened, new Promise((r) => setTimeout(() => r(''), 5000))]);

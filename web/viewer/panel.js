@@ -266,11 +266,12 @@ export class Panel {
     };
     canvas.onclick = async (e) => {
       const answer = await post('/api/panel/click', at(e));
-      await element.draw();
+      // Open first: the new tab must not wait for the bar's redraw.
       if (answer.json && answer.json.open) {
         window.kurvoOpened = answer.json.open;
         window.open(answer.json.open, '_blank', 'noopener');
       }
+      await element.draw();
     };
     this.elements.push(element);
     element.draw();
