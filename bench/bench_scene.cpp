@@ -1,8 +1,10 @@
 #include "bench_scene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -27,8 +29,9 @@ void SetShapedCurve(host::Node* node, int32_t id, std::vector<std::pair<float, f
 }
 
 // A cylinder of radius 5 along Z over the path's height: rings of 100 points
-// (fewer for tiny counts), exactly `count` points.
-std::vector<Vector> MeshPoints(int32_t count) {
+// (fewer for tiny counts), exactly `count` points; ring after ring, or
+// `scattered` in a fixed random order.
+std::vector<Vector> MeshPoints(int32_t count, bool scattered) {
   const int32_t perRing = count >= 100 ? 100 : 1;
   const int32_t rings = (count + perRing - 1) / perRing;
   std::vector<Vector> pts;
@@ -39,6 +42,7 @@ std::vector<Vector> MeshPoints(int32_t count) {
     const float a = 2.0f * std::numbers::pi_v<float> * static_cast<float>(k) / static_cast<float>(perRing);
     pts.emplace_back(5.0f * std::cos(a), 5.0f * std::sin(a), z);
   }
+  if (scattered) std::shuffle(pts.begin(), pts.end(), std::mt19937(20261209u));
   return pts;
 }
 
@@ -69,7 +73,7 @@ DeformScene::DeformScene(const SceneOptions& options) {
   if (!session_->startModule(&plugin_main, moduleFile, error)) throw std::runtime_error(error);
   doc_ = &session_->newDocument();
 
-  rest_ = MeshPoints(options.points);
+  rest_ = MeshPoints(options.points, options.scattered);
   mesh_ = doc_->createObject(KH_TYPE_POLYGON);
   doc_->setPoints(mesh_, rest_);
   mesh_->refreshBox();

@@ -19,6 +19,8 @@ struct SceneOptions {
   int32_t controls = 8;      // control points of the path and the rail
   int32_t upMode = 0;        // KURVO_UP_MODE
   bool shapedCurves = false; // false: the deformer's flat default curves
+  bool scattered = false;    // true: the mesh's points in a random order, so no
+                             // two neighbours share a path position
 };
 
 // One deformer scene. The mesh's rest points are kept so that every timed run

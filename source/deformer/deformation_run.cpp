@@ -1,6 +1,7 @@
 #include "deformer/deformation_run.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "deformer/bend_axis.h"
@@ -21,6 +22,50 @@ void OpenPath(PathRecord& rec, SplineObject* spline) {
 void ClosePaths(PathRecord& path, PathRecord& rail) {
   path.spline->FreeLength();
   if (rail.spline) rail.spline->FreeLength();
+}
+
+// Points below this many per task are not worth handing to another thread.
+constexpr int32 kMinTaskPoints = 8192;
+// Tasks per thread of the pool: enough that threads which finish early find
+// more work, few enough that handing out tasks costs nothing next to them.
+constexpr int32 kTasksPerThread = 8;
+
+// One task maps a run of whole blocks; every point gets the same operations
+// whichever thread maps it, so the result does not depend on the split.
+struct MappingTasks {
+  const PointMapper* mapper;
+  Vector* points;
+  int32 count;
+  int32 perTask;  // a multiple of the block size
+  BaseThread* thread;
+  std::atomic<bool> stopped{false};
+
+  // The stop test comes before each block of 64 points of every task; once
+  // one task sees it, the others end at their next block too.
+  void operator()(int32 task) {
+    const int32 begin = task * perTask;
+    const int32 end = std::min(count, begin + perTask);
+    for (int32 first = begin; first < end; first += PointMapper::kBlock) {
+      if (stopped.load(std::memory_order_relaxed)) return;
+      if (thread && thread->TestBreak()) {
+        stopped.store(true, std::memory_order_relaxed);
+        return;
+      }
+      mapper->MapBlock(points, first, std::min(PointMapper::kBlock, end - first));
+    }
+  }
+};
+
+// Maps every point, split into tasks for the host's pool when the object is
+// large. A stopped run leaves each task's points from its stopping block on
+// where they were: the moved points are a prefix of every task's run.
+void MapPoints(const PointMapper& mapper, Vector* points, int32 count, BaseThread* thread) {
+  const int64 blocks = (int64(count) + PointMapper::kBlock - 1) / PointMapper::kBlock;
+  const int64 most = int64(TaskConcurrency()) * kTasksPerThread;
+  const int64 tasks = std::max<int64>(1, std::min<int64>(most, int64(count) / kMinTaskPoints));
+  const int64 blocksPerTask = (blocks + tasks - 1) / tasks;
+  MappingTasks work{&mapper, points, count, static_cast<int32>(blocksPerTask * PointMapper::kBlock), thread};
+  RunTasks(static_cast<int32>((blocks + blocksPerTask - 1) / blocksPerTask), work);
 }
 
 }  // namespace
@@ -147,11 +192,7 @@ void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObje
   mapper.weights = weights;
   mapper.Prepare();
 
-  // The stop test comes before each block of 64 points.
-  for (int32 first = 0; mappable && first < count; first += PointMapper::kBlock) {
-    if (thread && thread->TestBreak()) break;
-    mapper.MapBlock(points, first, std::min(PointMapper::kBlock, count - first));
-  }
+  if (mappable) MapPoints(mapper, points, count, thread);
 
   op->Message(KH_MSG_UPDATE, nullptr);
   _GeFree(weights);

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "deformer/path_frame.h"
@@ -102,6 +103,22 @@ struct PointMapper {
     Real c, sn;        // cosine and sine of the roll
   };
 
+  // True when point i of a block sits at the same path position as the point
+  // before it, to the bit. Everything looked up by position (curves, path
+  // point, tangent, up direction) is then copied rather than asked again:
+  // every evaluation depends only on its arguments, so the copy is what the
+  // call would have answered. Meshes made of rings or rows across the path
+  // (tubes, lathes, extrusions, grids) have runs of such points.
+  static bool SamePosition(const Pending* pending, int32 i) {
+    return i > 0 && SameBits(pending[i].pos, pending[i - 1].pos);
+  }
+  static bool SameBits(Real x, Real y) {
+    uint32 a, b;
+    std::memcpy(&a, &x, sizeof a);
+    std::memcpy(&b, &y, sizeof b);
+    return a == b;
+  }
+
   // Positions in [0, 1] (and not-a-number ones) are evaluated by the host;
   // the others lie on the straight extensions past the ends (path_frame.h).
   static bool OnPath(Real pos) { return !(pos > 1.0f) && !(pos < 0.0f); }
@@ -119,13 +136,18 @@ struct PointMapper {
   // The curve look-ups and the roll of every point of a block, one curve at a
   // time.
   void Shape(Pending* pending, int32 count) const {
+    // The profile's factor depends on the deformer-space Z alone, as the
+    // path position does: a point at the previous point's Z takes its factor.
+    Real k = 0;
     for (int32 i = 0; i < count; ++i) {
       Pending& p = pending[i];
-      const Real k = profileStrength * profile.At(p.profileAt);
+      if (i == 0 || !SameBits(p.profileAt, pending[i - 1].profileAt))
+        k = profileStrength * profile.At(p.profileAt);
       p.a = objectPosition.x + (p.a - objectPosition.x) * k;
       p.b = objectPosition.y + (p.b - objectPosition.y) * k;
     }
-    for (int32 i = 0; i < count; ++i) pending[i].s = scaleStrength * scale.At(pending[i].pos);
+    for (int32 i = 0; i < count; ++i)
+      pending[i].s = SamePosition(pending, i) ? pending[i - 1].s : scaleStrength * scale.At(pending[i].pos);
 
     for (int32 i = 0; i < count; ++i) {
       pending[i].c = rotationCos;
@@ -136,6 +158,11 @@ struct PointMapper {
     if (twistStrength == 0.0f || random == 0.0f) return;
     for (int32 i = 0; i < count; ++i) {
       Pending& p = pending[i];
+      if (SamePosition(pending, i)) {
+        p.c = pending[i - 1].c;
+        p.sn = pending[i - 1].sn;
+        continue;
+      }
       const Real tw = twistStrength * twist.At(p.pos);
       if (tw == 0.0f) continue;
       const Real tr = static_cast<Real>(static_cast<double>(tw) * std::numbers::pi / 180.0);
@@ -151,10 +178,13 @@ struct PointMapper {
     const PathRecord& path = *frame.path;
     const SplineEvaluator spline(path.spline);
     for (int32 i = 0; i < count; ++i)
-      if (OnPath(pending[i].pos)) pending[i].natural = spline.UniformToNatural(pending[i].pos);
+      if (OnPath(pending[i].pos) && !SamePosition(pending, i))
+        pending[i].natural = spline.UniformToNatural(pending[i].pos);
     for (int32 i = 0; i < count; ++i) {
       Pending& p = pending[i];
-      if (OnPath(p.pos))
+      if (SamePosition(pending, i))
+        p.pathPoint = pending[i - 1].pathPoint;
+      else if (OnPath(p.pos))
         spline.Point(p.natural, p.pathPoint);
       else
         p.pathPoint = PointAt(path, p.pos);
@@ -162,12 +192,16 @@ struct PointMapper {
     if (!needsTangent) return;
     for (int32 i = 0; i < count; ++i) {
       Pending& p = pending[i];
-      if (OnPath(p.pos))
+      if (SamePosition(pending, i))
+        p.tangent = pending[i - 1].tangent;
+      else if (OnPath(p.pos))
         spline.Tangent(p.natural, p.tangent);
       else
         p.tangent = TangentAt(path, p.pos);
     }
-    for (int32 i = 0; i < count; ++i) pending[i].up = UpDirection(pending[i].pos, pending[i].pathPoint, frame);
+    for (int32 i = 0; i < count; ++i)
+      pending[i].up = SamePosition(pending, i) ? pending[i - 1].up
+                                               : UpDirection(pending[i].pos, pending[i].pathPoint, frame);
   }
 
   // The placing arithmetic of a block: cross-section axes

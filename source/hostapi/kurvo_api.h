@@ -35,4 +35,5 @@
 #include "nodes.h"
 #include "plugin_data.h"
 #include "registration.h"
+#include "tasks.h"
 #include "values.h"

@@ -65,6 +65,7 @@ void addDemoCommand(CLI::App& app, CommonOptions& common) {
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");
+  addThreadsOption(*cmd);
   cmd->callback([options, &common] { exitStatus() = runDemo(*options, common); });
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "atomic_file.h"
+#include "core/task_pool.h"
 #include "commands.h"
 #include "finite_results.h"
 #include "message_text.h"
@@ -28,6 +29,16 @@ void addSceneLimitOptions(CLI::App& command, kurvo::scenefile::GeometryLimits& l
       ->check(CLI::PositiveNumber);
   command.add_flag("--allow-outside-resources", limits.allowOutsideResources,
                    "Let mesh files read buffers, images and material libraries outside their own folder");
+  addThreadsOption(command);
+}
+
+void addThreadsOption(CLI::App& command) {
+  command
+      .add_option_function<int32_t>(
+          "-j,--threads", [](const int32_t& n) { kurvo::host::TaskPool::shared().setConcurrency(n); },
+          "Threads the host lends to the modules for large objects (default: KURVO_THREADS, else one per "
+          "processor)")
+      ->check(CLI::Range(1, 1024));
 }
 
 int reportFailure(const std::string& message) {

@@ -54,6 +54,8 @@ kurvo::media::Status renderPreview(SceneRun& run, const std::filesystem::path& o
 // The options every command that loads a scene takes: --max-points and
 // --allow-outside-resources.
 void addSceneLimitOptions(CLI::App& command, kurvo::scenefile::GeometryLimits& limits);
+// -j/--threads: the size of the host's task pool for this run.
+void addThreadsOption(CLI::App& command);
 
 // Prints "kurvo: <message>" on stderr and answers 1.
 int reportFailure(const std::string& message);

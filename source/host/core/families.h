@@ -20,6 +20,7 @@ const KhThreadFamily* threadFamily() noexcept;
 const KhDrawFamily* drawFamily() noexcept;
 const KhDataFamily* dataFamily() noexcept;
 const KhNodeMemberFamily* nodeMemberFamily() noexcept;
+const KhTaskFamily* taskFamily() noexcept;
 
 // A table with every family above and `version`.
 KhHostTable makeHostTable(int32_t version) noexcept;

@@ -19,6 +19,7 @@ static_assert(KH_TABLE_POSITION(thread) == 20);
 static_assert(KH_TABLE_POSITION(draw) == 28);
 static_assert(KH_TABLE_POSITION(data) == 38);
 static_assert(KH_TABLE_POSITION(node_member) == 39);
+static_assert(KH_TABLE_POSITION(task) == 40);
 
 namespace kurvo::host {
 
@@ -39,6 +40,7 @@ KhHostTable makeHostTable(int32_t version) noexcept {
   t.draw = drawFamily();
   t.data = dataFamily();
   t.node_member = nodeMemberFamily();
+  t.task = taskFamily();
   return t;
 }
 

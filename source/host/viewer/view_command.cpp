@@ -100,6 +100,7 @@ void addViewCommand(CLI::App& app, CommonOptions& common) {
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo");
+  addThreadsOption(*cmd);
   cmd->callback([options, &common] { exitStatus() = runView(*options, common); });
 }
 

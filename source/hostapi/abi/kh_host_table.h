@@ -17,6 +17,7 @@
 #include "kh_plugin.h"
 #include "kh_resource.h"
 #include "kh_string.h"
+#include "kh_task.h"
 #include "kh_types.h"
 #include "kh_userarea.h"
 #ifdef __cplusplus
@@ -53,7 +54,8 @@ typedef struct KhHostTable {
   const void* reserved29_37[9];          /* 29..37 */
   const KhDataFamily* data;              /* 38 */
   const KhNodeMemberFamily* node_member; /* 39 */
-  const void* reserved40_47[8];          /* 40..47: room for later families */
+  const KhTaskFamily* task;              /* 40: null on a host without a pool */
+  const void* reserved41_47[7];          /* 41..47: room for later families */
 } KhHostTable;
 
 /* Position n (from 1) of a family pointer in the table. */

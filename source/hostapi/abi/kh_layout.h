@@ -75,6 +75,7 @@ KH_OFFSET(KhHostTable, thread, 80, 160);
 KH_OFFSET(KhHostTable, draw, 112, 224);
 KH_OFFSET(KhHostTable, data, 152, 304);
 KH_OFFSET(KhHostTable, node_member, 156, 312);
+KH_OFFSET(KhHostTable, task, 160, 320);
 
 /* The families. */
 KH_FAMILY(KhGeneralFamily, 11);
@@ -91,6 +92,7 @@ KH_FAMILY(KhThreadFamily, 1);
 KH_FAMILY(KhDrawFamily, 2);
 KH_FAMILY(KhDataFamily, 18);
 KH_FAMILY(KhNodeMemberFamily, 11);
+KH_FAMILY(KhTaskFamily, 2);
 
 /* Registration records. */
 KH_SIZE(KhNodePlugin, 92, 184);
