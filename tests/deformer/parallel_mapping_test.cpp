@@ -3,6 +3,7 @@
 // where it was or where the whole run puts it.
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "core/task_pool.h"
@@ -93,6 +94,67 @@ TEST_F(ParallelMappingTest, AStopLeavesEachPointAtRestOrMapped) {
       EXPECT_GT(moved, size_t(allowed - 1) * 64) << allowed;
     }
     EXPECT_LE(thread.calls(), allowed + 4 * 8) << "one stop answer per task at most";
+  }
+}
+
+// Many objects in one evaluation: runs that share no object go at the same
+// time, and a path that is itself deformed is bent before the objects that
+// follow it. Every point must come out as in a one-thread evaluation.
+class ManyObjectsTest : public DeformerTest {
+ protected:
+  void TearDown() override {
+    host::TaskPool::shared().setConcurrency(was_);
+    DeformerTest::TearDown();
+  }
+  // Builds the scene in a fresh document, evaluates it on `threads`, and
+  // answers the points of every object in walk order.
+  std::vector<std::vector<Vector>> Evaluate(int32_t threads) {
+    StartSession(std::filesystem::path(KURVO_SOURCE_DIR) / "res");
+    host::TaskPool::shared().setConcurrency(threads);
+    std::vector<Vector> wave;
+    for (int i = 0; i < 7; ++i) wave.push_back(Vector(25 * std::sin(i * 1.1f), 15 * std::cos(i * 0.8f), 60.0f * i));
+    Object* a = MakeSpline(wave, 1, false);
+    Object* b = MakeSpline({Vector(0, 0, 0), Vector(50, 0, 100), Vector(0, 40, 300)}, 0, false);
+    // c is bent along a before anything that follows it uses it.
+    Object* c = MakeSpline({Vector(0, 0, 0), Vector(0, 0, 120), Vector(0, 0, 240), Vector(0, 0, 360)}, 1, false);
+    MakeDeformer(c, a);
+    std::vector<Object*> objects{a, b, c};
+    Object* paths[] = {a, b, c};
+    for (int i = 0; i < 40; ++i) {
+      Object* mesh = MakePointObject(Cylinder(3.0f + i % 5, 0, 300, 40 + i, 25));
+      Object* d = MakeDeformer(mesh, paths[i % 3]);
+      Params(d).setLong(1024, i % 4);
+      Params(d).setReal(1000, 0.01f * i);
+      if (i % 2 == 0) {
+        SetCurve(d, 1003, {{0, 0}, {1, 1}});
+        Params(d).setReal(1007, 90.0f);
+        Params(d).setReal(1203, 1.0f);
+        doc().addTag(mesh, kTagType)->parameters().setLong(1000, i);
+      }
+      objects.push_back(mesh);
+    }
+    Object* big = MakePointObject(Cylinder(6, 0, 300, 400, 50));  // split over the pool
+    MakeDeformer(big, c);
+    objects.push_back(big);
+    doc().evaluate();
+    std::vector<std::vector<Vector>> out;
+    for (Object* o : objects) out.push_back(o->points());
+    return out;
+  }
+  int32_t was_ = host::TaskPool::shared().concurrency();
+};
+
+TEST_F(ManyObjectsTest, EvaluateAsInOneThread) {
+  const auto one = Evaluate(1);
+  EXPECT_NE(one[2][1], Vector(0, 0, 120)) << "the path c itself was bent";
+  for (int32_t threads : {2, 4}) {
+    const auto many = Evaluate(threads);
+    ASSERT_EQ(many.size(), one.size());
+    for (size_t o = 0; o < one.size(); ++o) {
+      ASSERT_EQ(many[o].size(), one[o].size());
+      EXPECT_EQ(std::memcmp(many[o].data(), one[o].data(), one[o].size() * sizeof(Vector)), 0)
+          << "object " << o << " on " << threads << " threads";
+    }
   }
 }
 

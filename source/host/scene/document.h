@@ -98,7 +98,11 @@ class Document {
   void unlink(Object* object);
   void adopt(Node* node);    // registers a subtree (or a tag) as live here
   void release(Node* node);  // and takes it off again
-  void evaluateBranch(Object& object, bool ancestorMoved, bool first);
+  // Decides which point objects need their deformers run, in walk order.
+  void evaluateBranch(Object& object, bool ancestorMoved, bool first, std::vector<Object*>& runs);
+  // Runs them: at the same time where they share no object, else in order.
+  void runInStages(const std::vector<Object*>& runs);
+  void runTogether(const std::vector<Object*>& objects);
   void runDeformers(Object& object);
 
   uint32_t magic_ = kMagic;

@@ -1,4 +1,19 @@
 // The evaluation loop (see document.h).
+//
+// The loop first walks the tree and decides, object by object, which point
+// objects need their deformers run; then it runs them. Runs that share no
+// object run at the same time on the host's task pool: a run touches its own
+// object and every object its deformers link to (a path, a rail). A run that
+// touches an object an earlier run touches waits for it, so a deformed path is
+// bent before the objects that follow it, exactly as in a one-thread walk.
+// Large objects run one at a time with the whole pool, which the deformer
+// uses to split their points.
+#include <algorithm>
+#include <exception>
+#include <mutex>
+#include <variant>
+
+#include "core/task_pool.h"
 #include "document.h"
 
 namespace kurvo::host {
@@ -11,6 +26,41 @@ std::vector<uint64_t> activeDeformers(const Object& object) {
   for (Object* c = object.firstChild(); c; c = c->nextObject())
     if (c->isDeformer() && c->deformEnabled()) out.push_back(c->serial());
   return out;
+}
+
+// Objects with at least this many points run alone, the pool splitting their
+// points; smaller ones share the pool as whole runs.
+constexpr size_t kLargeObjectPoints = 16384;
+
+void addLinks(const Container& c, std::vector<uint64_t>& out) {
+  for (int32_t key : c.keys()) {
+    const Data* d = c.find(key);
+    if (!d) continue;
+    if (const auto* link = std::get_if<NodeLink>(&d->value); link && link->serial) out.push_back(link->serial);
+    if (const Container* inner = d->getContainer()) addLinks(*inner, out);
+  }
+}
+
+// What a run over `object` may read or change beside its own deformers: the
+// object and everything its active deformers link to, sorted.
+std::vector<uint64_t> touchedBy(const Object& object) {
+  std::vector<uint64_t> out{object.serial()};
+  for (Object* c = object.firstChild(); c; c = c->nextObject())
+    if (c->isDeformer() && c->deformEnabled()) addLinks(c->parameters(), out);
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  return out;
+}
+
+bool shareAny(const std::vector<uint64_t>& a, const std::vector<uint64_t>& b) {
+  for (size_t i = 0, j = 0; i < a.size() && j < b.size();) {
+    if (a[i] == b[j]) return true;
+    if (a[i] < b[j])
+      ++i;
+    else
+      ++j;
+  }
+  return false;
 }
 
 struct EvaluatingFlag {
@@ -31,13 +81,15 @@ void Document::evaluate() {
       record->check_dirty(o.pluginData(), toObjectHandle(&o), handle());
   });
 
-  for (Object* o = first_; o; o = o->nextObject()) evaluateBranch(*o, false, first);
+  std::vector<Object*> runs;
+  for (Object* o = first_; o; o = o->nextObject()) evaluateBranch(*o, false, first, runs);
+  runInStages(runs);
 
   forEachObject([](Object& o) { o.markEvaluated(); });
   ++evaluations_;
 }
 
-void Document::evaluateBranch(Object& object, bool ancestorMoved, bool first) {
+void Document::evaluateBranch(Object& object, bool ancestorMoved, bool first, std::vector<Object*>& runs) {
   const bool moved = ancestorMoved || object.changedSinceEvaluation(KH_DIRTY_MATRIX);
   if (object.isPointObject()) {
     std::vector<uint64_t> deformers = activeDeformers(object);
@@ -47,10 +99,55 @@ void Document::evaluateBranch(Object& object, bool ancestorMoved, bool first) {
       if (c->isDeformer() && c->changedSinceEvaluation(KH_DIRTY_MATRIX | KH_DIRTY_DATA)) run = true;
     if (run) {
       object.appliedDeformers = std::move(deformers);
-      runDeformers(object);
+      runs.push_back(&object);
     }
   }
-  for (Object* c = object.firstChild(); c; c = c->nextObject()) evaluateBranch(*c, moved, first);
+  for (Object* c = object.firstChild(); c; c = c->nextObject()) evaluateBranch(*c, moved, first, runs);
+}
+
+void Document::runInStages(const std::vector<Object*>& runs) {
+  size_t begin = 0;
+  while (begin < runs.size()) {
+    // A stage: the longest run of objects, in walk order, that touch nothing
+    // in common.
+    std::vector<std::vector<uint64_t>> touched;
+    size_t end = begin;
+    for (; end < runs.size(); ++end) {
+      std::vector<uint64_t> t = touchedBy(*runs[end]);
+      if (std::any_of(touched.begin(), touched.end(), [&](const auto& u) { return shareAny(t, u); })) break;
+      touched.push_back(std::move(t));
+    }
+    std::vector<Object*> small;
+    for (size_t i = begin; i < end; ++i) {
+      if (runs[i]->points().size() >= kLargeObjectPoints)
+        runDeformers(*runs[i]);
+      else
+        small.push_back(runs[i]);
+    }
+    runTogether(small);
+    begin = end;
+  }
+}
+
+void Document::runTogether(const std::vector<Object*>& objects) {
+  if (objects.size() == 1) return runDeformers(*objects[0]);
+  struct Work {
+    Document* doc;
+    const std::vector<Object*>* objects;
+    std::mutex lock;
+    std::exception_ptr failure;
+    static void KH_CALL body(void* self, int32_t i) {
+      auto* w = static_cast<Work*>(self);
+      try {
+        w->doc->runDeformers(*(*w->objects)[static_cast<size_t>(i)]);
+      } catch (...) {
+        std::lock_guard guard(w->lock);
+        if (!w->failure) w->failure = std::current_exception();
+      }
+    }
+  } work{this, &objects, {}, {}};
+  TaskPool::shared().run(static_cast<int32_t>(objects.size()), &Work::body, &work);
+  if (work.failure) std::rethrow_exception(work.failure);
 }
 
 void Document::runDeformers(Object& object) {
