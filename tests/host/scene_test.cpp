@@ -180,6 +180,31 @@ TEST_F(SceneTest, SplineEntriesAndArcLength) {
   EXPECT_EQ(p.x + p.y + p.z, 0.0f);
 }
 
+// Several runs may hold one path's length table at once: the first builds it,
+// later ones join it, and its use ends only with the last release. An edited
+// path is built anew rather than joined.
+TEST_F(SceneTest, ALengthTableHeldTwiceEndsWithTheLastRelease) {
+  Object* s = doc->createObject(KH_TYPE_SPLINE);
+  doc->setPoints(s, {{0, 0, 0}, {0, 0, 100}});
+  KhObject* sp = h(s);
+  ASSERT_EQ(obj().init_length(sp, 0, nullptr), 1);
+  ASSERT_EQ(obj().init_length(sp, 0, nullptr), 1);
+  obj().free_length(sp);
+  EXPECT_NEAR(obj().get_length(sp), 100.0f, 1e-4) << "still held by the second user";
+  obj().free_length(sp);
+  EXPECT_EQ(obj().get_length(sp), 0.0f);
+  obj().free_length(sp);  // one release too many changes nothing
+  ASSERT_EQ(obj().init_length(sp, 0, nullptr), 1);
+  EXPECT_NEAR(obj().get_length(sp), 100.0f, 1e-4);
+
+  doc->setPoints(s, {{0, 0, 0}, {0, 0, 250}});
+  ASSERT_EQ(obj().init_length(sp, 0, nullptr), 1);
+  EXPECT_NEAR(obj().get_length(sp), 250.0f, 1e-3) << "an edited path is not joined but built";
+  obj().free_length(sp);
+  obj().free_length(sp);
+  EXPECT_EQ(obj().get_length(sp), 0.0f);
+}
+
 // While a length table is held, points and tangents come from the table's own
 // copy of the segment, so they always agree with the arc lengths; an edit that
 // counts as a change, or other points or another segment, goes to the live

@@ -58,6 +58,9 @@ class ArcLengthTable {
   void Clear();
 
   bool Empty() const { return !inUse_; }
+  // In use, and built for exactly this shape: another user may join it
+  // without touching the table.
+  bool InUseFor(const SegmentView& seg) const { return inUse_ && built_ && shape_.Matches(seg); }
   float Length() const { return inUse_ ? length_ : 0.0f; }
 
   // The evaluator of the segment the table is in use for; null when the table

@@ -1,11 +1,12 @@
 // The evaluation loop (see document.h).
 //
 // The loop first walks the tree and decides, object by object, which point
-// objects need their deformers run; then it runs them. Runs that share no
-// object run at the same time on the host's task pool: a run touches its own
-// object and every object its deformers link to (a path, a rail). A run that
-// touches an object an earlier run touches waits for it, so a deformed path is
-// bent before the objects that follow it, exactly as in a one-thread walk.
+// objects need their deformers run; then it runs them. A run changes its own
+// object and reads every object its deformers link to (a path, a rail). Runs
+// go at the same time on the host's task pool unless one changes what another
+// reads or changes: then the later one waits, so a deformed path is bent
+// before the objects that follow it, exactly as in a one-thread walk. Runs
+// along one shared path go together.
 // Large objects run one at a time with the whole pool, which the deformer
 // uses to split their points.
 #include <algorithm>
@@ -41,15 +42,25 @@ void addLinks(const Container& c, std::vector<uint64_t>& out) {
   }
 }
 
-// What a run over `object` may read or change beside its own deformers: the
-// object and everything its active deformers link to, sorted.
-std::vector<uint64_t> touchedBy(const Object& object) {
-  std::vector<uint64_t> out{object.serial()};
+// What a run over `object` changes (the object) and what it reads beside its
+// own deformers (everything they link to: a path, a rail), each sorted.
+struct Reach {
+  std::vector<uint64_t> changes;
+  std::vector<uint64_t> reads;
+};
+
+void sortUnique(std::vector<uint64_t>& v) {
+  std::sort(v.begin(), v.end());
+  v.erase(std::unique(v.begin(), v.end()), v.end());
+}
+
+Reach reachOf(const Object& object) {
+  Reach r;
+  r.changes.push_back(object.serial());
   for (Object* c = object.firstChild(); c; c = c->nextObject())
-    if (c->isDeformer() && c->deformEnabled()) addLinks(c->parameters(), out);
-  std::sort(out.begin(), out.end());
-  out.erase(std::unique(out.begin(), out.end()), out.end());
-  return out;
+    if (c->isDeformer() && c->deformEnabled()) addLinks(c->parameters(), r.reads);
+  sortUnique(r.reads);
+  return r;
 }
 
 bool shareAny(const std::vector<uint64_t>& a, const std::vector<uint64_t>& b) {
@@ -61,6 +72,13 @@ bool shareAny(const std::vector<uint64_t>& a, const std::vector<uint64_t>& b) {
       ++j;
   }
   return false;
+}
+
+// Two runs must keep their order when one changes what the other reads or
+// changes. Runs that only read the same path may go together: the host makes
+// a path's length table and generated spline safely for several readers.
+bool mustWait(const Reach& a, const Reach& b) {
+  return shareAny(a.changes, b.changes) || shareAny(a.changes, b.reads) || shareAny(a.reads, b.changes);
 }
 
 struct EvaluatingFlag {
@@ -108,14 +126,14 @@ void Document::evaluateBranch(Object& object, bool ancestorMoved, bool first, st
 void Document::runInStages(const std::vector<Object*>& runs) {
   size_t begin = 0;
   while (begin < runs.size()) {
-    // A stage: the longest run of objects, in walk order, that touch nothing
-    // in common.
-    std::vector<std::vector<uint64_t>> touched;
+    // A stage: the longest run of objects, in walk order, none of which
+    // changes what another one reads or changes.
+    std::vector<Reach> stage;
     size_t end = begin;
     for (; end < runs.size(); ++end) {
-      std::vector<uint64_t> t = touchedBy(*runs[end]);
-      if (std::any_of(touched.begin(), touched.end(), [&](const auto& u) { return shareAny(t, u); })) break;
-      touched.push_back(std::move(t));
+      Reach r = reachOf(*runs[end]);
+      if (std::any_of(stage.begin(), stage.end(), [&](const Reach& u) { return mustWait(r, u); })) break;
+      stage.push_back(std::move(r));
     }
     std::vector<Object*> small;
     for (size_t i = begin; i < end; ++i) {

@@ -6,6 +6,7 @@
 // While a length table is in use (init_length to free_length), point and
 // tangent come from the table's flat per-span polynomials.
 #include <cstring>
+#include <mutex>
 
 #include "core/boundary.h"
 #include "core/families.h"
@@ -169,23 +170,41 @@ void KH_CALL splineTangent(KhObject* sp, float t, int32_t segment, const KhVecto
 }
 // An unchanged segment keeps its table from the previous build (see
 // ArcLengthTable), so a run over a path that did not move costs a comparison.
+//
+// Runs at the same time may share a path (the evaluation loop never changes
+// a path while others read it): a run that finds the table in use for the
+// same shape joins it without touching it, and the table's use ends with its
+// last user.
 int32_t KH_CALL initLength(KhObject* sp, int32_t segment, const KhVector* points) {
   return guarded<int32_t>(0, [&]() -> int32_t {
     Object* o = splineFrom(sp);
     if (!o) return 0;
     const auto view =
         kurvo::geo::MakeSegmentView(o->spline(), segment, reinterpret_cast<const Vector*>(points));
+    std::lock_guard guard(o->sharedUseLock());
     kurvo::geo::ArcLengthTable& table = o->arcLength();
+    const int32_t source = points ? -1 : segment;
+    const uint32_t stamp = o->dirtyCounter(KH_DIRTY_DATA);
+    if (o->lengthUsers() > 0 && table.InUseFor(view) && table.source.segment == source &&
+        table.source.stamp == stamp) {
+      ++o->lengthUsers();
+      return 1;
+    }
     if (!table.Build(view)) return 0;
     // Only a table of the spline's own points stands in for the live spline
     // (segment -1: none).
-    table.source.segment = points ? -1 : segment;
-    table.source.stamp = o->dirtyCounter(KH_DIRTY_DATA);
+    table.source.segment = source;
+    table.source.stamp = stamp;
+    ++o->lengthUsers();
     return 1;
   });
 }
 void KH_CALL freeLength(KhObject* sp) {
-  if (Object* o = splineFrom(sp)) o->arcLength().Release();
+  Object* o = splineFrom(sp);
+  if (!o) return;
+  std::lock_guard guard(o->sharedUseLock());
+  if (o->lengthUsers() > 0) --o->lengthUsers();
+  if (o->lengthUsers() == 0) o->arcLength().Release();
 }
 float KH_CALL uniformToNatural(KhObject* sp, float u) {
   Object* o = splineFrom(sp);

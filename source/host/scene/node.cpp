@@ -326,6 +326,7 @@ void Object::setSplineShape(kurvo::geo::Interpolation interpolation, std::vector
 Object* Object::realSpline() {
   if (isSpline()) return this;
   if (!isPrimitive()) return nullptr;
+  std::lock_guard guard(sharedUseLock_);
   const uint32_t stamp = change_.data;
   if (generated_ && generatedStamp_ == stamp) return generated_.get();
   const Container& c = parameters();

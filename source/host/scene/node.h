@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -221,6 +222,11 @@ class Object final : public Node {
   // primitive (owned here), else null.
   Object* realSpline();
   kurvo::geo::ArcLengthTable& arcLength() noexcept { return arcLength_; }
+  // Runs at the same time may read one path: its lazily made parts (the
+  // length table, a primitive's generated spline) are made under this lock.
+  // The table counts its users; the first builds it, the last ends its use.
+  std::mutex& sharedUseLock() noexcept { return sharedUseLock_; }
+  int32_t& lengthUsers() noexcept { return lengthUsers_; }
 
   // Bounding box centre and half size in the object's own coordinates.
   KhVector boxCenter() const noexcept;
@@ -250,6 +256,8 @@ class Object final : public Node {
   std::unique_ptr<Object> cloneAlone() const;
 
  private:
+  std::mutex sharedUseLock_;
+  int32_t lengthUsers_ = 0;
   explicit Object(int32_t type);
   void dataChanged() noexcept override;
 
