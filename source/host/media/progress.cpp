@@ -18,8 +18,11 @@ ProgressBar::ProgressBar(std::string label, uint64_t total, std::FILE* out, bool
 ProgressBar::~ProgressBar() { finish(); }
 
 void ProgressBar::advance(uint64_t amount) {
+  // A bar that shows nothing counts nothing: workers of one run would
+  // otherwise all write the one counter.
+  if (!out_) return;
   done_.fetch_add(amount, std::memory_order_relaxed);
-  if (out_) maybe_draw(false);
+  maybe_draw(false);
 }
 
 void ProgressBar::set(uint64_t done) {

@@ -7,6 +7,7 @@
 #include "core/host_state.h"
 #include "core/memory.h"
 #include "document.h"
+#include "core/task_pool.h"
 #include "spline_primitives.h"
 
 namespace kurvo::host {
@@ -368,19 +369,78 @@ KhVector Object::boxHalfSize() const noexcept {
   return ToKh(h);
 }
 
+namespace {
+
+// The box of points [begin, end): four running boxes over every fourth
+// point, merged at the end, so that the comparisons of neighbouring points
+// do not wait for each other. (Only a zero's sign may come from another
+// point than in a one-by-one walk.)
+void boxOf(const Vector* pts, size_t begin, size_t end, Vector& boxMin, Vector& boxMax) noexcept {
+  float lo[4][3], hi[4][3];
+  const float* f = &pts[0].x;
+  for (int k = 0; k < 4; ++k)
+    for (int c = 0; c < 3; ++c) lo[k][c] = hi[k][c] = f[begin * 3 + c];
+  size_t i = begin;
+  for (; i + 4 <= end; i += 4)
+    for (int k = 0; k < 4; ++k)
+      for (int c = 0; c < 3; ++c) {
+        const float v = f[(i + k) * 3 + c];
+        lo[k][c] = std::min(lo[k][c], v);
+        hi[k][c] = std::max(hi[k][c], v);
+      }
+  for (; i < end; ++i)
+    for (int c = 0; c < 3; ++c) {
+      lo[0][c] = std::min(lo[0][c], f[i * 3 + c]);
+      hi[0][c] = std::max(hi[0][c], f[i * 3 + c]);
+    }
+  for (int k = 1; k < 4; ++k)
+    for (int c = 0; c < 3; ++c) {
+      lo[0][c] = std::min(lo[0][c], lo[k][c]);
+      hi[0][c] = std::max(hi[0][c], hi[k][c]);
+    }
+  boxMin = Vector(lo[0][0], lo[0][1], lo[0][2]);
+  boxMax = Vector(hi[0][0], hi[0][1], hi[0][2]);
+}
+
+// Large objects are boxed in fixed chunks on the task pool and the chunks
+// merged in order, so the box does not depend on the number of threads.
+constexpr size_t kBoxChunk = 1 << 17;
+
+struct ChunkedBox {
+  const Vector* pts;
+  size_t count;
+  std::vector<Vector> lo, hi;
+  static void KH_CALL body(void* self, int32_t chunk) {
+    auto* b = static_cast<ChunkedBox*>(self);
+    const size_t begin = static_cast<size_t>(chunk) * kBoxChunk;
+    boxOf(b->pts, begin, std::min(b->count, begin + kBoxChunk), b->lo[static_cast<size_t>(chunk)],
+          b->hi[static_cast<size_t>(chunk)]);
+  }
+};
+
+}  // namespace
+
 void Object::refreshBox() noexcept {
   const std::vector<Vector>& pts = points();
   if (pts.empty() || !isPointObject()) {
     boxMin_ = boxMax_ = Vector();
     return;
   }
-  Vector lo = pts[0], hi = pts[0];
-  for (const Vector& p : pts) {
-    lo = Vector(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
-    hi = Vector(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+  const size_t chunks = (pts.size() + kBoxChunk - 1) / kBoxChunk;
+  if (chunks < 2) return boxOf(pts.data(), 0, pts.size(), boxMin_, boxMax_);
+  try {
+    ChunkedBox box{pts.data(), pts.size(), std::vector<Vector>(chunks), std::vector<Vector>(chunks)};
+    TaskPool::shared().run(static_cast<int32_t>(chunks), &ChunkedBox::body, &box);
+    Vector lo = box.lo[0], hi = box.hi[0];
+    for (size_t c = 1; c < chunks; ++c) {
+      lo = Vector(std::min(lo.x, box.lo[c].x), std::min(lo.y, box.lo[c].y), std::min(lo.z, box.lo[c].z));
+      hi = Vector(std::max(hi.x, box.hi[c].x), std::max(hi.y, box.hi[c].y), std::max(hi.z, box.hi[c].z));
+    }
+    boxMin_ = lo;
+    boxMax_ = hi;
+  } catch (const std::bad_alloc&) {
+    boxOf(pts.data(), 0, pts.size(), boxMin_, boxMax_);
   }
-  boxMin_ = lo;
-  boxMax_ = hi;
 }
 
 int32_t Object::message(int32_t type, void* data) {
