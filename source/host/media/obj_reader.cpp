@@ -66,9 +66,14 @@ void for_each_line(const std::string& text, Fn&& fn) {
       joined.push_back(' ');
       continue;
     }
-    std::string line = joined.empty() ? std::string(body) : joined + std::string(body);
-    joined.clear();
-    std::string_view rest(line);
+    // Only a joined line needs a copy; a plain one is read where it lies.
+    std::string line;
+    std::string_view rest = body;
+    if (!joined.empty()) {
+      line = joined + std::string(body);
+      joined.clear();
+      rest = line;
+    }
     const std::string_view keyword = next_token(rest);
     if (!keyword.empty()) fn(keyword, trimmed(rest), first_line);
   }
@@ -173,12 +178,13 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
   }
 
   const auto total = static_cast<int64_t>(points.size());
-  std::vector<int32_t> local(points.size(), -1);  // global -> mesh index, reset after each mesh
   std::vector<Mesh> meshes;
   // Names without polygons make no mesh; a file with a single mesh keeps
   // every point, used or not.
   std::erase_if(pending, [&](const PendingMesh& p) { return p.sizes.empty() && (split || points.empty()); });
   const bool all_points = pending.size() == 1;
+  // Global -> mesh index, reset after each mesh; not needed for a single mesh.
+  std::vector<int32_t> local(all_points ? 0 : points.size(), -1);
   for (PendingMesh& p : pending) {
     for (int32_t g : p.corners)
       if (g >= total)
@@ -192,20 +198,20 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
       used = p.corners;
       std::sort(used.begin(), used.end());
       used.erase(std::unique(used.begin(), used.end()), used.end());
+      mesh.points.reserve(used.size());
+      for (int32_t g : used) {
+        local[g] = static_cast<int32_t>(mesh.points.size());
+        mesh.points.push_back(points[g]);
+      }
     } else {
-      used.resize(points.size());
-      for (size_t i = 0; i < used.size(); ++i) used[i] = static_cast<int32_t>(i);
-    }
-    mesh.points.reserve(used.size());
-    for (int32_t g : used) {
-      local[g] = static_cast<int32_t>(mesh.points.size());
-      mesh.points.push_back(points[g]);
+      mesh.points = std::move(points);  // the only mesh: every point, in the file's numbering
     }
     std::vector<int32_t> corners;
     size_t at = 0;
+    mesh.polygons.reserve(p.sizes.size());
     for (uint32_t n : p.sizes) {
       corners.clear();
-      for (uint32_t k = 0; k < n; ++k) corners.push_back(local[p.corners[at + k]]);
+      for (uint32_t k = 0; k < n; ++k) corners.push_back(all_points ? p.corners[at + k] : local[p.corners[at + k]]);
       at += n;
       append_polygon(mesh.points, corners, mesh.polygons);
     }
