@@ -145,8 +145,13 @@ def table_objects(run, counts):
 def blender(args, *job):
     command = ["blender", "--background", "--factory-startup", "--python-exit-code", "1", "--python",
                os.path.join(ROOT, "bench", "blender_jobs.py"), "--"] + [str(j) for j in job]
+    # Blender's embedded Python finds its library through the first python3 on
+    # PATH: a Python installed beside the system's (pyenv and the like) would
+    # hide the system's numpy from it.
+    env = {k: v for k, v in os.environ.items() if not k.startswith("PYENV")}
+    env["PATH"] = ":".join(p for p in env.get("PATH", "").split(":") if ".pyenv" not in p)
     start = time.perf_counter()
-    done = subprocess.run(command, capture_output=True, text=True)
+    done = subprocess.run(command, capture_output=True, text=True, env=env)
     wall = time.perf_counter() - start
     lines = [l for l in done.stdout.splitlines() if l.startswith("blender_job ")]
     if done.returncode != 0 or not lines:
@@ -158,23 +163,26 @@ def kurvo_deform_seconds(bench, n):
     """Seconds per ModifyObject run of the benchmark, or None without it."""
     if not bench or not os.path.exists(bench):
         return None
-    pattern = f"ModifyObject/points:{n}/cubic:1/controls:8/up:0/shaped:0$"
-    done = subprocess.run([bench, f"--benchmark_filter={pattern}", "--benchmark_min_time=0.2",
-                           "--benchmark_format=json"], capture_output=True, text=True, check=True)
-    runs = json.loads(done.stdout)["benchmarks"]
+    pattern = f"ModifyObject/points:{n}/cubic:1/controls:8/up:0/shaped:0(/scattered:0)?$"
+    out = os.path.join(tempfile.gettempdir(), f"kurvo-bench-{os.getpid()}.json")
+    subprocess.run([bench, f"--benchmark_filter={pattern}", "--benchmark_min_time=0.2", f"--benchmark_out={out}",
+                    "--benchmark_out_format=json"], capture_output=True, text=True, check=True)
+    with open(out) as f:
+        runs = json.load(f)["benchmarks"]
+    os.remove(out)
     return statistics.median(r["cpu_time"] for r in runs) * {"ns": 1e-9, "us": 1e-6, "ms": 1e-3}[runs[0]["time_unit"]]
 
 
 def table_blender(run, args):
-    print("\nDeformation alone (seconds per run; kurvo: BM_ModifyObject CPU time, "
-          "Blender: re-evaluating the Curve modifier)\n")
-    print("| points | kurvo s | Blender s | Blender / kurvo |\n|---:|---:|---:|---:|")
+    print("\nDeformation alone (ms per run; kurvo: BM_ModifyObject CPU time, "
+          "Blender: re-evaluating the Curve modifier, wall)\n")
+    print("| points | kurvo ms | Blender ms | Blender / kurvo |\n|---:|---:|---:|---:|")
     for n in (10**4, 10**5, 10**6):
         (count, seconds), _ = blender(args, "deform", n, 5)
         ours = kurvo_deform_seconds(args.bench, n)
         ratio = f"{float(seconds) / ours:.0f}" if ours else "-"
-        print(f"| {int(count):,} | {ours:.4f} | {float(seconds):.4f} | {ratio} |" if ours else
-              f"| {int(count):,} | - | {float(seconds):.4f} | - |")
+        print(f"| {int(count):,} | {ours * 1e3:.2f} | {float(seconds) * 1e3:.2f} | {ratio} |" if ours else
+              f"| {int(count):,} | - | {float(seconds) * 1e3:.2f} | - |")
     n = 10**6
     source = run.rest_obj(n)
     scene = write_scene(run.folder, "side.json", [tube("Tube", n, os.path.basename(source))])
