@@ -2,6 +2,7 @@
 // rules, and the messages users see for bad files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -227,6 +228,44 @@ TEST(MeshImport, PointsStayAsTheFileHasThemUnlessWelded) {
     ASSERT_EQ(read.value()[0].points.size(), 4u);
     EXPECT_EQ(triangle_positions(read.value()[0]), triangle_positions(seam));
   }
+}
+
+ImportOptions raw_options() {
+  ImportOptions options;
+  options.raw_axes = true;
+  return options;
+}
+
+// The reader takes the file a block at a time: lines, continued lines and
+// line numbers must come out as from the whole text, wherever a block ends.
+TEST(MeshImport, ObjReaderLinesAcrossReadBlocks) {
+  TempDir dir;
+  std::string text = "o big\n\n  \n";  // empty lines count too
+  const int count = 150000;  // about 2.5 MiB: block ends fall inside many kinds of line
+  for (int i = 0; i < count; ++i) {
+    const std::string x = std::to_string(i) + ".5", y = std::to_string(-i);
+    if (i % 997 == 0)
+      text += "v " + x + " \\\n" + y + " 0.25 # continued\n";
+    else
+      text += "v " + x + " " + y + " 0.25\n";
+  }
+  text += "f 1 2 " + std::to_string(count);  // no final line break
+  dir.write("big.obj", text);
+  const auto read = import_meshes(dir / "big.obj", raw_options());
+  ASSERT_TRUE(read.ok()) << read.message();
+  const Mesh& mesh = read.value().at(0);
+  ASSERT_EQ(mesh.points.size(), static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i)
+    ASSERT_EQ(mesh.points[i], Vector(static_cast<float>(i) + 0.5f, static_cast<float>(-i), 0.25f)) << "point " << i;
+  ASSERT_EQ(mesh.polygons.size(), 1u);
+  EXPECT_EQ(mesh.polygons[0].c, count - 1);
+
+  // A mistake far into the file names its line: every line before it counted.
+  dir.write("bad.obj", text.substr(0, text.rfind('f')) + "v 1 2\n");
+  const auto bad = import_meshes(dir / "bad.obj");
+  ASSERT_FALSE(bad.ok());
+  const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  EXPECT_NE(bad.message().find("line " + std::to_string(lines + 1) + ":"), std::string::npos) << bad.message();
 }
 
 TEST(MeshImport, ObjReaderFollowsCommonSyntax) {

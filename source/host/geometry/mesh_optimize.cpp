@@ -3,7 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <unordered_map>
+#include <vector>
 
 namespace kurvo::geo {
 
@@ -44,51 +44,110 @@ double DistanceSquared(const Vector& a, const Vector& b) {
   return dx * dx + dy * dy + dz * dz;
 }
 
-// For every point the index of the earliest point it merges into (itself when kept).
+Cell HomeCell(const Vector& p, bool exact, double tol) {
+  return exact ? Cell{ExactCoord(p.x), ExactCoord(p.y), ExactCoord(p.z)}
+               : Cell{CellCoord(p.x, tol), CellCoord(p.y, tol), CellCoord(p.z, tol)};
+}
+
+// Kept points are listed by block: kBlock x kBlock x kBlock neighbouring
+// cells share one list, so the 27 cells around a point usually take one to
+// eight look-ups instead of 27. A block holds few kept points, since kept
+// points lie more than a tolerance apart.
+constexpr int kBlockShift = 2;  // blocks of 4 cells per axis
+Cell BlockOf(const Cell& c) { return Cell{c.x >> kBlockShift, c.y >> kBlockShift, c.z >> kBlockShift}; }
+
+// Open addressing from a block to its list of kept points (first and last, in
+// index order). A slot's block is not stored: it is the block of the slot's
+// first point, recomputed on a hash collision.
+class BlockTable {
+ public:
+  BlockTable(const std::vector<Cell>& homes, size_t pointCount) : homes_(homes) {
+    size_t capacity = 16;
+    while (capacity < 2 * pointCount) capacity *= 2;
+    slots_.assign(capacity, Slot{});
+    mask_ = capacity - 1;
+  }
+
+  // The first kept point of the block, or -1.
+  int32_t First(const Cell& block) const { return slots_[Find(block)].first; }
+
+  // Adds kept point i (of home cell `home`) at the end of its block's list.
+  void Add(int32_t i, std::vector<int32_t>& next) {
+    Slot& slot = slots_[Find(BlockOf(homes_[i]))];
+    if (slot.first < 0) {
+      slot.first = slot.last = i;
+      return;
+    }
+    next[slot.last] = i;
+    slot.last = i;
+  }
+
+ private:
+  struct Slot {
+    int32_t first = -1, last = -1;
+  };
+  // The cell hash mixed once more: its low bits alone, which the mask keeps,
+  // cluster on the regular grids of primitives.
+  static size_t Mix(uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 33;
+    return static_cast<size_t>(h);
+  }
+  size_t Find(const Cell& block) const {
+    size_t at = Mix(CellHash{}(block)) & mask_;
+    while (slots_[at].first >= 0 && !(BlockOf(homes_[slots_[at].first]) == block)) at = (at + 1) & mask_;
+    return at;
+  }
+  const std::vector<Cell>& homes_;
+  std::vector<Slot> slots_;
+  size_t mask_ = 0;
+};
+
+// For every point the index of the earliest kept point it merges into
+// (itself when kept): the earliest one in the 27 cells around its own (its
+// own cell alone for exact merging) within the tolerance.
 std::vector<int32_t> MergeTargets(const std::vector<Vector>& points, float tolerance) {
   const auto n = static_cast<int32_t>(points.size());
   std::vector<int32_t> target(n);
-  std::vector<int32_t> nextInCell(n, -1);
-  std::unordered_map<Cell, int32_t, CellHash> firstInCell;  // first, then via nextInCell, in index order
-  std::unordered_map<Cell, int32_t, CellHash> lastInCell;
-  firstInCell.reserve(points.size());
-  lastInCell.reserve(points.size());
+  std::vector<int32_t> nextInBlock(n, -1);
   const bool exact = !(tolerance > 0.0f);
   const double tol = exact ? 0.0 : static_cast<double>(tolerance);
   const double tol2 = tol * tol;
+  const int64_t reach = exact ? 0 : 1;
+
+  std::vector<Cell> homes(n);
+  for (int32_t i = 0; i < n; ++i)
+    if (IsFinite(points[i])) homes[i] = HomeCell(points[i], exact, tol);
+  BlockTable blocks(homes, points.size());
+  const auto near = [reach](int64_t a, int64_t b) { return a - b <= reach && b - a <= reach; };
 
   for (int32_t i = 0; i < n; ++i) {
     target[i] = i;
     const Vector& p = points[i];
     if (!IsFinite(p)) continue;
-    const Cell home = exact ? Cell{ExactCoord(p.x), ExactCoord(p.y), ExactCoord(p.z)}
-                            : Cell{CellCoord(p.x, tol), CellCoord(p.y, tol), CellCoord(p.z, tol)};
+    const Cell home = homes[i];
+    const Cell low = BlockOf(Cell{home.x - reach, home.y - reach, home.z - reach});
+    const Cell high = BlockOf(Cell{home.x + reach, home.y + reach, home.z + reach});
     int32_t found = -1;
-    const int reach = exact ? 0 : 1;
-    for (int dx = -reach; dx <= reach; ++dx)
-      for (int dy = -reach; dy <= reach; ++dy)
-        for (int dz = -reach; dz <= reach; ++dz) {
-          const auto it = firstInCell.find(Cell{home.x + dx, home.y + dy, home.z + dz});
-          if (it == firstInCell.end()) continue;
-          for (int32_t j = it->second; j >= 0; j = nextInCell[j]) {
-            if (found >= 0 && j > found) break;  // cells list in index order: nothing earlier follows
-            if (DistanceSquared(points[j], p) <= tol2) {
+    for (int64_t bx = low.x; bx <= high.x; ++bx)
+      for (int64_t by = low.y; by <= high.y; ++by)
+        for (int64_t bz = low.z; bz <= high.z; ++bz)
+          for (int32_t j = blocks.First(Cell{bx, by, bz}); j >= 0; j = nextInBlock[j]) {
+            if (found >= 0 && j > found) break;  // lists run in index order: nothing earlier follows
+            const Cell& c = homes[j];
+            if (near(c.x, home.x) && near(c.y, home.y) && near(c.z, home.z) && DistanceSquared(points[j], p) <= tol2) {
               found = j;
               break;
             }
           }
-        }
     if (found >= 0) {
       target[i] = found;
       continue;
     }
-    const auto [last, inserted] = lastInCell.try_emplace(home, i);
-    if (inserted) {
-      firstInCell.emplace(home, i);
-    } else {
-      nextInCell[last->second] = i;
-      last->second = i;
-    }
+    blocks.Add(i, nextInBlock);
   }
   return target;
 }

@@ -10,7 +10,8 @@
 //     `tolerance` (distance <= tolerance, so 0 merges exact duplicates) of an
 //     earlier kept point becomes that point, which keeps its position. Points
 //     with a non-finite coordinate are never merged. Neighbours are found
-//     through a hash of grid cells one tolerance wide.
+//     through grid cells one tolerance wide: a point's candidates are the kept
+//     points of the 27 cells around its own (of its own cell when exact).
 //  2. Polygons (dropDegenerate): after re-indexing, a polygon whose corners
 //     name fewer than three distinct points is dropped; a quad with exactly
 //     three distinct corners becomes the triangle of them, in order (a, b, c, c).

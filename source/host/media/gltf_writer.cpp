@@ -13,6 +13,7 @@
 
 #include "atomic_file.h"
 #include "path_text.h"
+#include "text_sink.h"
 
 namespace kurvo::media {
 namespace {
@@ -71,6 +72,9 @@ class BufferBuilder {
                          {"type", "SCALAR"}});
   }
 
+  // Room for `more` bytes, so that the arrays of a large mesh are not moved
+  // by the growing buffer again and again.
+  void reserve_more(size_t more) { bytes_.reserve(bytes_.size() + more); }
   std::string& bytes() { return bytes_; }
 
  private:
@@ -105,6 +109,7 @@ Json primitive_for(const Mesh& mesh, NormalStyle normals, int material, BufferBu
                 {"material", material},
                 {"mode", kPoints}};
   const NormalSplit split = split_by_normals(mesh, normals);
+  buffer.reserve_more(split.source_point.size() * 24 + split.triangles.size() * 4);
   std::vector<Vector> positions(split.source_point.size());
   for (size_t v = 0; v < positions.size(); ++v) positions[v] = mesh.points[split.source_point[v]];
   const int position = buffer.add_vectors(positions, true);
@@ -141,24 +146,32 @@ void append_u32(std::string& out, uint32_t v) {
   out.append(b, 4);
 }
 
-std::string glb(std::string json, std::string bin) {
+// A .glb: header, the JSON chunk and the binary chunk, written straight to
+// the file rather than joined into one more copy of the buffer first.
+Status write_glb(const std::filesystem::path& file, std::string json, const std::string& bin) {
   pad_to_four(json, ' ');
-  pad_to_four(bin, '\0');
-  std::string out;
-  out.reserve(28 + json.size() + bin.size());
-  out += "glTF";
-  append_u32(out, 2);
-  append_u32(out, static_cast<uint32_t>(12 + 8 + json.size() + (bin.empty() ? 0 : 8 + bin.size())));
-  append_u32(out, static_cast<uint32_t>(json.size()));
-  out += "JSON";
-  out += json;
+  const size_t bin_padding = (4 - bin.size() % 4) % 4;
+  const size_t bin_size = bin.size() + bin_padding;
+  std::string head = "glTF";
+  append_u32(head, 2);
+  append_u32(head, static_cast<uint32_t>(12 + 8 + json.size() + (bin.empty() ? 0 : 8 + bin_size)));
+  append_u32(head, static_cast<uint32_t>(json.size()));
+  head += "JSON";
+  StagedFiles files;
+  TextSink sink(files.stage(file), file);
+  sink.append(head);
+  sink.append(json);
   if (!bin.empty()) {
-    append_u32(out, static_cast<uint32_t>(bin.size()));
-    out += "BIN";
-    out += '\0';
-    out += bin;
+    std::string chunk;
+    append_u32(chunk, static_cast<uint32_t>(bin_size));
+    chunk += "BIN";
+    chunk += '\0';
+    sink.append(chunk);
+    sink.append(bin);
+    sink.append(std::string(bin_padding, '\0'));
   }
-  return out;
+  if (Status s = sink.finish(); !s.ok()) return s;
+  return files.commit(file);
 }
 
 // Writes one staged file; messages name the file the user asked for.
@@ -214,7 +227,7 @@ Status write_gltf(const std::vector<Mesh>& meshes, const std::filesystem::path& 
     if (bin.size() > 0xFFFF0000u)
       return Status::failure("cannot write " + quoted(file) + ": the meshes need more than 4 GB, too much for .glb");
     if (!bin.empty()) root["buffers"] = Json::array({Json{{"byteLength", bin.size()}}});
-    return write_bytes_atomically(file, glb(root.dump(), std::move(bin)));
+    return write_glb(file, root.dump(), bin);
   }
   std::filesystem::path bin_file = file;
   bin_file.replace_extension(".bin");

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -40,12 +41,18 @@ std::string input_file_problem(const std::filesystem::path& file, uint64_t& size
   return {};
 }
 
-Result<std::string> read_input_file(const std::filesystem::path& file, uint64_t max_bytes) {
+namespace {
+
+// Opens a regular file of at most `max_bytes`: the descriptor and its size, or
+// the reason (fd < 0).
+int open_input(const std::filesystem::path& file, uint64_t max_bytes, uint64_t& size, std::string& problem) {
   // O_NONBLOCK: a FIFO put in place after a check must not block the open.
   const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Status::failure(errno_problem(errno));
+  if (fd < 0) {
+    problem = errno_problem(errno);
+    return -1;
+  }
   struct stat st {};
-  std::string problem;
   if (::fstat(fd, &st) != 0)
     problem = errno_problem(errno);
   else if (!S_ISREG(st.st_mode))
@@ -54,24 +61,62 @@ Result<std::string> read_input_file(const std::filesystem::path& file, uint64_t 
     problem = size_problem(static_cast<uint64_t>(st.st_size), max_bytes);
   if (!problem.empty()) {
     ::close(fd);
-    return Status::failure(problem);
+    return -1;
   }
-  std::string content(static_cast<size_t>(st.st_size), '\0');
+  size = static_cast<uint64_t>(st.st_size);
+  return fd;
+}
+
+// Reads up to `want` bytes; fewer only at the end of the file (a file that
+// shrank while it was read keeps what is there). -1 on an error.
+ssize_t read_fully(int fd, char* into, size_t want, std::string& problem) {
   size_t done = 0;
-  while (done < content.size()) {
-    const ssize_t n = ::read(fd, content.data() + done, content.size() - done);
+  while (done < want) {
+    const ssize_t n = ::read(fd, into + done, want - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       problem = std::strerror(errno);
-      break;
+      return -1;
     }
-    if (n == 0) break;  // the file shrank while it was read: keep what is there
+    if (n == 0) break;
     done += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+}  // namespace
+
+Result<std::string> read_input_file(const std::filesystem::path& file, uint64_t max_bytes) {
+  uint64_t size = 0;
+  std::string problem;
+  const int fd = open_input(file, max_bytes, size, problem);
+  if (fd < 0) return Status::failure(problem);
+  std::string content(static_cast<size_t>(size), '\0');
+  const ssize_t done = read_fully(fd, content.data(), content.size(), problem);
+  ::close(fd);
+  if (done < 0) return Status::failure(problem);
+  content.resize(static_cast<size_t>(done));
+  return content;
+}
+
+Status read_input_blocks(const std::filesystem::path& file, const std::function<void(std::string_view)>& consume,
+                         uint64_t max_bytes) {
+  uint64_t size = 0;
+  std::string problem;
+  const int fd = open_input(file, max_bytes, size, problem);
+  if (fd < 0) return Status::failure(problem);
+  std::string block(std::min<uint64_t>(size, uint64_t{1} << 20), '\0');
+  uint64_t left = size;  // no more than the size seen at the start, as a whole read
+  while (left > 0) {
+    const ssize_t done = read_fully(fd, block.data(), static_cast<size_t>(std::min<uint64_t>(left, block.size())), problem);
+    if (done < 0) break;
+    if (done == 0) break;  // the file shrank
+    consume(std::string_view(block.data(), static_cast<size_t>(done)));
+    left -= static_cast<uint64_t>(done);
   }
   ::close(fd);
   if (!problem.empty()) return Status::failure(problem);
-  content.resize(done);
-  return content;
+  return Status::success();
 }
 
 bool is_inside_folder(const std::filesystem::path& file, const std::filesystem::path& folder) {

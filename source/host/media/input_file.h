@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "result.h"
 
@@ -26,6 +28,12 @@ std::string input_file_problem(const std::filesystem::path& file, uint64_t& size
 // The whole content of a regular file; the failure message is the reason
 // alone, as above, for the caller to prefix with the file's role.
 Result<std::string> read_input_file(const std::filesystem::path& file, uint64_t max_bytes = kMaxInputFileBytes);
+
+// The same file, with the same checks and messages, handed to `consume` a
+// block at a time (1 MiB, the last one shorter), for readers that need not
+// hold the whole file.
+Status read_input_blocks(const std::filesystem::path& file, const std::function<void(std::string_view)>& consume,
+                         uint64_t max_bytes = kMaxInputFileBytes);
 
 // True when `file` lies inside `folder` (or below), comparing the paths with
 // every symbolic link resolved, so neither ".." nor a link leads out.

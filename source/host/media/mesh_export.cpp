@@ -133,7 +133,7 @@ std::vector<std::string> supported_export_extensions() {
   return list;
 }
 
-Status export_meshes(const std::vector<Mesh>& host_meshes, const std::filesystem::path& file,
+Status export_meshes(std::vector<Mesh> meshes, const std::filesystem::path& file,
                      const ExportOptions& options) {
   const std::string extension = lower_extension(file);
   const char* assimp_id = format_for(extension);
@@ -141,14 +141,13 @@ Status export_meshes(const std::vector<Mesh>& host_meshes, const std::filesystem
     return Status::failure("cannot write " + quoted(file) + ": mesh format '" + extension +
                            "' is not offered; supported: " + extension_list());
   const std::string format = *assimp_id ? assimp_id : "obj";
-  if (host_meshes.empty()) return Status::failure("cannot write " + quoted(file) + ": no mesh to write");
+  if (meshes.empty()) return Status::failure("cannot write " + quoted(file) + ": no mesh to write");
   if (!(options.scale > 0.0f) || !std::isfinite(options.scale))
     return Status::failure("cannot write " + quoted(file) + ": the scale must be a positive number");
-  for (const Mesh& mesh : host_meshes) {
+  for (const Mesh& mesh : meshes) {
     if (std::string problem = check_mesh(mesh); !problem.empty())
       return Status::failure("cannot write " + quoted(file) + ": " + problem);
   }
-  std::vector<Mesh> meshes = host_meshes;
   if (!options.raw_axes)
     convert_meshes(meshes, file_frame(file), options.scale);
   else if (options.scale != 1.0f)

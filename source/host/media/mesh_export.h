@@ -36,7 +36,9 @@ struct ExportOptions {
   NormalStyle normals = NormalStyle::smooth;
 };
 
-Status export_meshes(const std::vector<Mesh>& meshes, const std::filesystem::path& file,
+// Takes the meshes by value: a caller that hands them over (std::move, or a
+// temporary) spares a copy of every point.
+Status export_meshes(std::vector<Mesh> meshes, const std::filesystem::path& file,
                      const ExportOptions& options = {});
 
 // The extensions export_meshes() understands, lower case with the dot

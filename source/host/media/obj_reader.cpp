@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "input_file.h"
 #include "path_text.h"
@@ -45,33 +46,72 @@ bool parse_float(std::string_view token, float& out) {
   return ec == std::errc() && end == token.data() + token.size();
 }
 
-// Calls `fn(keyword, rest)` for every logical line, joining lines that end in
-// a backslash and dropping comments.
+// Calls `fn(keyword, rest, line number)` for every logical line, joining
+// lines that end in a backslash and dropping comments. Text arrives in pieces
+// of any size (feed), a line may span pieces; finish() takes the last line
+// when the text does not end in a line break.
 template <class Fn>
-void for_each_line(const std::string& text, Fn&& fn) {
-  std::string joined;
-  size_t pos = 0, line_no = 0, first_line = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string_view raw(text.data() + pos, end - pos);
-    pos = end + 1;
-    ++line_no;
-    if (joined.empty()) first_line = line_no;
+class LineReader {
+ public:
+  explicit LineReader(Fn& fn) : fn_(fn) {}
+
+  void feed(std::string_view text) {
+    while (!text.empty()) {
+      const size_t end = text.find('\n');
+      if (end == std::string_view::npos) {
+        partial_.append(text);
+        return;
+      }
+      if (partial_.empty()) {
+        line(text.substr(0, end));
+      } else {
+        partial_.append(text.substr(0, end));
+        line(partial_);
+        partial_.clear();
+      }
+      text.remove_prefix(end + 1);
+    }
+  }
+  void finish() {
+    if (!partial_.empty()) line(std::string(std::move(partial_)));
+    partial_.clear();
+  }
+
+ private:
+  void line(std::string_view raw) {
+    ++line_no_;
+    if (joined_.empty()) first_line_ = line_no_;
     const size_t hash = raw.find('#');
     if (hash != std::string_view::npos) raw = raw.substr(0, hash);
     std::string_view body = trimmed(raw);
     if (!body.empty() && body.back() == '\\') {
-      joined.append(body.substr(0, body.size() - 1));
-      joined.push_back(' ');
-      continue;
+      joined_.append(body.substr(0, body.size() - 1));
+      joined_.push_back(' ');
+      return;
     }
-    std::string line = joined.empty() ? std::string(body) : joined + std::string(body);
-    joined.clear();
-    std::string_view rest(line);
+    // Only a joined line needs a copy; a plain one is read where it lies.
+    std::string line;
+    std::string_view rest = body;
+    if (!joined_.empty()) {
+      line = joined_ + std::string(body);
+      joined_.clear();
+      rest = line;
+    }
     const std::string_view keyword = next_token(rest);
-    if (!keyword.empty()) fn(keyword, trimmed(rest), first_line);
+    if (!keyword.empty()) fn_(keyword, trimmed(rest), first_line_);
   }
+
+  Fn& fn_;
+  std::string partial_;  // the start of a line whose end has not arrived
+  std::string joined_;   // lines ended by a backslash so far
+  size_t line_no_ = 0, first_line_ = 0;
+};
+
+template <class Fn>
+void for_each_line(std::string_view text, Fn&& fn) {
+  LineReader<std::remove_reference_t<Fn>> reader(fn);
+  reader.feed(text);
+  reader.finish();
 }
 
 // Kd colours of the materials in one MTL file. A missing library only loses
@@ -113,9 +153,6 @@ struct PendingMesh {
 }  // namespace
 
 Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resources_outside_folder) {
-  auto read = read_input_file(file);
-  if (!read) return Status::failure("cannot read mesh file " + quoted(file) + ": " + read.message());
-  const std::string& text = read.value();
 
   std::vector<Vector> points;
   std::vector<PendingMesh> pending(1);
@@ -124,7 +161,7 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
   std::string error;
   bool split = false;  // an "o" or "g" line was seen
 
-  for_each_line(text, [&](std::string_view keyword, std::string_view rest, size_t line) {
+  const auto on_line = [&](std::string_view keyword, std::string_view rest, size_t line) {
     if (!error.empty()) return;
     const auto fail = [&](const std::string& what) {
       error = "cannot read mesh file " + quoted(file) + ": line " + std::to_string(line) + ": " + what;
@@ -162,7 +199,14 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
       for (std::string_view name = next_token(rest); !name.empty(); name = next_token(rest))
         if (named.emplace(name).second) libraries.emplace_back(name);
     }
+  };
+  // The file a block at a time: the text as a whole is never held.
+  LineReader reader(on_line);
+  const Status read = read_input_blocks(file, [&](std::string_view block) {
+    if (error.empty()) reader.feed(block);
   });
+  if (!read.ok()) return Status::failure("cannot read mesh file " + quoted(file) + ": " + read.message());
+  if (error.empty()) reader.finish();
   if (!error.empty()) return Status::failure(error);
 
   std::map<std::string, Vector> colours;
@@ -173,12 +217,13 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
   }
 
   const auto total = static_cast<int64_t>(points.size());
-  std::vector<int32_t> local(points.size(), -1);  // global -> mesh index, reset after each mesh
   std::vector<Mesh> meshes;
   // Names without polygons make no mesh; a file with a single mesh keeps
   // every point, used or not.
   std::erase_if(pending, [&](const PendingMesh& p) { return p.sizes.empty() && (split || points.empty()); });
   const bool all_points = pending.size() == 1;
+  // Global -> mesh index, reset after each mesh; not needed for a single mesh.
+  std::vector<int32_t> local(all_points ? 0 : points.size(), -1);
   for (PendingMesh& p : pending) {
     for (int32_t g : p.corners)
       if (g >= total)
@@ -192,20 +237,20 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
       used = p.corners;
       std::sort(used.begin(), used.end());
       used.erase(std::unique(used.begin(), used.end()), used.end());
+      mesh.points.reserve(used.size());
+      for (int32_t g : used) {
+        local[g] = static_cast<int32_t>(mesh.points.size());
+        mesh.points.push_back(points[g]);
+      }
     } else {
-      used.resize(points.size());
-      for (size_t i = 0; i < used.size(); ++i) used[i] = static_cast<int32_t>(i);
-    }
-    mesh.points.reserve(used.size());
-    for (int32_t g : used) {
-      local[g] = static_cast<int32_t>(mesh.points.size());
-      mesh.points.push_back(points[g]);
+      mesh.points = std::move(points);  // the only mesh: every point, in the file's numbering
     }
     std::vector<int32_t> corners;
     size_t at = 0;
+    mesh.polygons.reserve(p.sizes.size());
     for (uint32_t n : p.sizes) {
       corners.clear();
-      for (uint32_t k = 0; k < n; ++k) corners.push_back(local[p.corners[at + k]]);
+      for (uint32_t k = 0; k < n; ++k) corners.push_back(all_points ? p.corners[at + k] : local[p.corners[at + k]]);
       at += n;
       append_polygon(mesh.points, corners, mesh.polygons);
     }

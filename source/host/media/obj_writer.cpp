@@ -1,13 +1,11 @@
 #include "obj_writer.h"
 
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "atomic_file.h"
 #include "path_text.h"
+#include "text_sink.h"
 
 namespace kurvo::media {
 namespace {
@@ -45,15 +43,6 @@ std::string object_name(const Mesh& mesh, size_t index) {
   return line_safe(mesh.name.empty() ? "mesh" + std::to_string(index) : mesh.name);
 }
 
-Status write_text(const std::string& text, const std::filesystem::path& temp, const std::filesystem::path& file) {
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return Status::failure("cannot write " + quoted(file) + ": " + std::strerror(errno));
-  const bool wrote = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!wrote || !closed) return Status::failure("cannot write " + quoted(file) + ": " + std::strerror(errno));
-  return Status::success();
-}
-
 }  // namespace
 
 Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& file) {
@@ -62,17 +51,19 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
   std::filesystem::path library = file;
   library.replace_extension(".mtl");
 
-  std::string obj = "# written by kurvo\n";
+  StagedFiles files;
+  TextSink obj(files.stage(file), file);
   std::string mtl = "# written by kurvo\n";
-  if (coloured) obj += "mtllib " + library.filename().string() + "\n";
+  obj.append("# written by kurvo\n");
+  if (coloured) obj.append("mtllib " + library.filename().string() + "\n");
 
-  size_t base = 1;  // OBJ indices are global and start at 1
+  uint64_t base = 1;  // OBJ indices are global and start at 1
   for (size_t i = 0; i < meshes.size(); ++i) {
     const Mesh& mesh = meshes[i];
-    obj += "o " + object_name(mesh, i) + "\n";
+    obj.append("o " + object_name(mesh, i) + "\n");
     if (mesh.colour) {
       const std::string material = material_name(mesh, i);
-      obj += "usemtl " + material + "\n";
+      obj.append("usemtl " + material + "\n");
       mtl += "newmtl " + material + "\nKd ";
       append_float(mtl, mesh.colour->x);
       mtl += ' ';
@@ -82,26 +73,34 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
       mtl += "\n";
     }
     for (const Vector& p : mesh.points) {
-      obj += "v ";
-      append_float(obj, p.x);
-      obj += ' ';
-      append_float(obj, p.y);
-      obj += ' ';
-      append_float(obj, p.z);
-      obj += '\n';
+      obj.append("v ");
+      obj.append(p.x);
+      obj.append(' ');
+      obj.append(p.y);
+      obj.append(' ');
+      obj.append(p.z);
+      obj.append('\n');
     }
     for (const Polygon& q : mesh.polygons) {
-      obj += "f " + std::to_string(base + q.a) + ' ' + std::to_string(base + q.b) + ' ' + std::to_string(base + q.c);
-      if (!q.is_triangle()) obj += ' ' + std::to_string(base + q.d);
-      obj += '\n';
+      obj.append("f ");
+      obj.append(base + static_cast<uint64_t>(q.a));
+      obj.append(' ');
+      obj.append(base + static_cast<uint64_t>(q.b));
+      obj.append(' ');
+      obj.append(base + static_cast<uint64_t>(q.c));
+      if (!q.is_triangle()) {
+        obj.append(' ');
+        obj.append(base + static_cast<uint64_t>(q.d));
+      }
+      obj.append('\n');
     }
     base += mesh.points.size();
   }
-
-  StagedFiles files;
-  if (Status s = write_text(obj, files.stage(file), file); !s.ok()) return s;
+  if (Status s = obj.finish(); !s.ok()) return s;
   if (coloured) {
-    if (Status s = write_text(mtl, files.stage(library), library); !s.ok()) return s;
+    TextSink side(files.stage(library), library);
+    side.append(mtl);
+    if (Status s = side.finish(); !s.ok()) return s;
   }
   return files.commit(file);  // the library first, so the OBJ never names a missing one
 }

@@ -1,6 +1,7 @@
 #include "surface_normals.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace kurvo::media {
 namespace {
@@ -59,19 +60,28 @@ NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
   const PointFaces around = style == NormalStyle::smooth ? faces_around_points(mesh) : PointFaces{};
   const float crease = std::cos(kCreaseAngleDegrees * 3.14159265f / 180.0f);
 
-  // Per point, the output vertices made for it so far (usually one).
-  std::vector<std::vector<uint32_t>> made(mesh.points.size());
+  // Per point, the output vertices made for it so far (usually one), as a
+  // list in the order they were made: the first per point, then a link per
+  // vertex. Flat arrays: a list object per point costs an allocation each.
+  constexpr uint32_t kNone = UINT32_MAX;
+  std::vector<uint32_t> first_made(mesh.points.size(), kNone);
+  std::vector<uint32_t> next_made;
+  next_made.reserve(mesh.points.size());
+  out.normals.reserve(mesh.points.size());
+  out.source_point.reserve(mesh.points.size());
   const auto vertex_for = [&](int32_t point, const Vector& normal) {
-    auto& list = made[static_cast<size_t>(point)];
+    uint32_t* link = &first_made[static_cast<size_t>(point)];
     // Faces of one plane differ in their normals' last bits only.
-    for (uint32_t v : list) {
-      const Vector d = out.normals[v] - normal;
-      if (std::fabs(d.x) <= kSameNormal && std::fabs(d.y) <= kSameNormal && std::fabs(d.z) <= kSameNormal) return v;
+    for (; *link != kNone; link = &next_made[*link]) {
+      const Vector d = out.normals[*link] - normal;
+      if (std::fabs(d.x) <= kSameNormal && std::fabs(d.y) <= kSameNormal && std::fabs(d.z) <= kSameNormal)
+        return *link;
     }
     const auto v = static_cast<uint32_t>(out.normals.size());
     out.source_point.push_back(static_cast<uint32_t>(point));
     out.normals.push_back(normal);
-    list.push_back(v);
+    *link = v;  // before the push below, which may move next_made
+    next_made.push_back(kNone);
     return v;
   };
   const auto corner_normal = [&](size_t f, int32_t point) {

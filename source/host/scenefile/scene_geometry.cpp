@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <variant>
 #include <cstring>
+#include <variant>
 #include <numbers>
 #include <system_error>
 
@@ -336,9 +336,18 @@ Json splinePrimitiveJson(const host::Object& object) {
 
 uint64_t fingerprintOf(const std::vector<Vector>& points, const std::vector<Polygon>& polygons) {
   uint64_t h = 1469598103934665603ull;
+  // Eight bytes a step: a byte at a time took tens of milliseconds on a
+  // mesh of a million points. The value is only compared within one run.
   auto mix = [&](const void* data, size_t bytes) {
     const auto* b = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < bytes; ++i) h = (h ^ b[i]) * 1099511628211ull;
+    size_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+      uint64_t word;
+      std::memcpy(&word, b + i, sizeof word);
+      h = (h ^ word) * 1099511628211ull;
+      h ^= h >> 29;
+    }
+    for (; i < bytes; ++i) h = (h ^ b[i]) * 1099511628211ull;
   };
   const uint64_t n = points.size(), m = polygons.size();
   mix(&n, sizeof n);
