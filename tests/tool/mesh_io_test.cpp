@@ -344,13 +344,34 @@ TEST(MeshImport, BrokenPlyHeadersAreRefusedInsteadOfHanging) {
             "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
             "element face 1\nproperty list uchar invt ertex_indices\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
   dir.write("no_name.ply", "ply\nformat ascii 1.0\nelement vertex 1\nproperty float\nend_header\n0\n");
-  for (const char* name :
-       {"unknown_line.ply", "no_end.ply", "no_format.ply", "disguised.bin", "bad_type.ply", "no_name.ply"}) {
+  // Counts the body cannot hold: the importer would reserve memory for them
+  // before reading a value (the fuzzer found one asking for 27 GB).
+  const std::string triangle_body = "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+  dir.write("huge_count.ply",
+            "ply\nformat ascii 1.0\nelement vertex 38888888888888\nproperty float x\nproperty float y\n"
+            "property float z\nelement face 0\nproperty list uchar int vertex_indices\nend_header\n" + triangle_body);
+  dir.write("binary_count.ply",
+            "ply\nformat binary_little_endian 1.0\nelement vertex 100\nproperty float x\nend_header\n" +
+                std::string(99, '\0'));
+  dir.write("bad_count.ply", "ply\nformat ascii 1.0\nelement vertex -3\nproperty float x\nend_header\n0\n");
+  for (const char* name : {"unknown_line.ply", "no_end.ply", "no_format.ply", "disguised.bin", "bad_type.ply",
+                           "no_name.ply", "huge_count.ply", "binary_count.ply", "bad_count.ply"}) {
     const auto read = import_meshes(dir / name);
     ASSERT_FALSE(read.ok()) << name;
     EXPECT_NE(read.message().find(name), std::string::npos) << read.message();
   }
   EXPECT_NE(import_meshes(dir / "bad_type.ply").message().find("unknown property type"), std::string::npos);
+  EXPECT_NE(import_meshes(dir / "huge_count.ply").message().find("38888888888888 elements \"vertex\""),
+            std::string::npos)
+      << import_meshes(dir / "huge_count.ply").message();
+  // A binary body of exactly the declared size is fine.
+  std::string face("\x03", 1);
+  for (char index : {0, 1, 2}) face += std::string{index, 0, 0, 0};
+  dir.write("binary_fits.ply",
+            "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+            "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n" +
+                std::string(36, '\0') + face);
+  EXPECT_TRUE(import_meshes(dir / "binary_fits.ply").ok()) << import_meshes(dir / "binary_fits.ply").message();
   dir.write("good.ply",
             "ply\r\nformat ascii 1.0\r\ncomment a triangle\r\nelement vertex 3\r\nproperty float x\r\n"
             "property float y\r\nproperty float z\r\nelement face 1\r\nproperty list uchar int vertex_indices\r\n"
