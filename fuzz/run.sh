@@ -7,6 +7,11 @@
 # once the fault is mended).
 #
 #   fuzz/run.sh [SECONDS_PER_TARGET]     (default 60)
+#
+# FUZZ_SEED=N fixes libFuzzer's seed, so that a run explores the same inputs
+# each time (CI does this: a red CI run must be reproducible, and new finds
+# belong to exploratory runs with a random seed). At the end the failing
+# targets are listed with the tail of their report and the input in base64.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
@@ -42,17 +47,35 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:verify_asan
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$root/fuzz/lsan-suppressions.txt}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 status=0
+failed=""
+seed_flag=""
+if [ -n "${FUZZ_SEED:-}" ]; then seed_flag="-seed=$FUZZ_SEED"; fi
+logs="$build/logs"
+mkdir -p "$logs"
 for target in $targets; do
   work="$build/corpus/$target"
   mkdir -p "$root/fuzz/corpus/$target"
   crashes="$build/crashes/$target"
   mkdir -p "$work" "$crashes"
   echo "== fuzz_$target for ${seconds}s"
+  # shellcheck disable=SC2086
   if ! "$build/bin/fuzz_$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 \
-      -max_len=65536 -print_final_stats=1 -artifact_prefix="$crashes/" \
-      "$work" "$root/fuzz/corpus/$target"; then
+      -max_len=65536 -print_final_stats=1 -artifact_prefix="$crashes/" $seed_flag \
+      "$work" "$root/fuzz/corpus/$target" >"$logs/$target.log" 2>&1; then
     echo "fuzz_$target failed; the input is in $crashes/" >&2
+    failed="$failed $target"
     status=1
   fi
+  tail -n 25 "$logs/$target.log"
 done
+for target in $failed; do
+  echo "== fuzz_$target FAILED; the end of its report:"
+  grep -v -E "^#[0-9]+ +(NEW|REDUCE|pulse)" "$logs/$target.log" | tail -n 60
+  for input in "$build/crashes/$target"/*; do
+    [ -f "$input" ] || continue
+    echo "-- $input (base64):"
+    head -c 4096 "$input" | base64
+  done
+done
+if [ -n "$failed" ]; then echo "fuzzing failed:$failed" >&2; else echo "fuzzing: every target passed"; fi
 exit $status
