@@ -1,6 +1,7 @@
 // kurvo eval SCENE -o OUT: loads a scene, evaluates it once and writes the
 // result: the scene again (.json, with the deformed points) or every polygon
-// object as a world-space mesh (.obj, .glb, .ply, .stl, ...).
+// object as a world-space mesh (.obj, .glb, .ply, .stl, ...). With --frames
+// it evaluates a range of frames and writes them (frame_outputs.h).
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #include "atomic_file.h"
 #include "commands.h"
+#include "frame_outputs.h"
 #include "scene_tasks.h"
 
 namespace kurvo::cli {
@@ -21,21 +23,35 @@ struct EvalOptions {
   bool rawAxes = false;
   float scale = 1.0f;
   std::string normals = "smooth";
+  std::string frames;
 };
 
 int runEval(const EvalOptions& options, const CommonOptions& common) {
   std::string problem;
-  if (!isKnownOutput(options.out, problem)) return reportFailure(problem);
+  const bool animated = !options.frames.empty();
+  if (animated ? !isKnownFramesOutput(options.out, problem) : !isKnownOutput(options.out, problem))
+    return reportFailure(problem);
+  if (!animated && isSequenceName(options.out))
+    return reportFailure(options.out + ": a name with '#' writes one file per frame; give --frames A:B");
   SceneRun run;
   run.limits = options.limits;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
-  if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
   kurvo::media::ExportOptions exportOptions;
   exportOptions.raw_axes = options.rawAxes;
   exportOptions.scale = options.scale;
   exportOptions.normals = options.normals == "flat" ? kurvo::media::NormalStyle::flat : kurvo::media::NormalStyle::smooth;
-  kurvo::media::OutputBatch outputs;  // a mesh and its side files appear together
-  if (auto s = writeResult(run, options.out, exportOptions); !s) return reportFailure(s.message());
+  kurvo::media::OutputBatch outputs;  // a mesh and its side files (or all frames) appear together
+  if (animated) {
+    if (auto s = loadOnly(run, options.scene, common.quiet); !s) return reportFailure(s.message());
+    animation::FrameRange range;
+    if (!animation::parseFrameRange(options.frames, run.scene.timeline, range, problem))
+      return reportFailure("--frames: " + problem);
+    if (auto s = writeFrames(run, range, options.out, exportOptions, common.quiet); !s)
+      return reportFailure(s.message());
+  } else {
+    if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
+    if (auto s = writeResult(run, options.out, exportOptions); !s) return reportFailure(s.message());
+  }
   if (auto s = outputs.commit(); !s) return reportFailure(s.message());
   if (!common.quiet) std::printf("wrote %s\n", options.out.c_str());
   return 0;
@@ -61,6 +77,12 @@ void addEvalCommand(CLI::App& app, CommonOptions& common) {
                   "glTF: smooth (split at edges sharper than 40 degrees) or flat normals")
       ->check(CLI::IsMember({"smooth", "flat"}))
       ->default_str("smooth");
+  cmd->add_option("--frames", options->frames,
+                  "Evaluate frames A to B (every STEP-th) of an animated scene and write them all: .glb/.gltf "
+                  "(morph targets and node animation), .pc2/.mdd (point caches with rest OBJ), .json (the scene "
+                  "with every frame's points) or a sequence named with #### (frames/bent_####.obj); \"all\" "
+                  "takes the scene's own range")
+      ->type_name("A:B[:STEP]|all");
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");

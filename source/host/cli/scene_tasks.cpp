@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "animation/apply_frame.h"
 #include "atomic_file.h"
 #include "core/task_pool.h"
 #include "commands.h"
@@ -81,7 +82,7 @@ uint64_t expectedTests(const kurvo::host::Document& document) {
 
 }  // namespace
 
-Status loadAndEvaluate(SceneRun& run, const std::filesystem::path& file, bool quiet, const std::string* text) {
+Status loadOnly(SceneRun& run, const std::filesystem::path& file, bool quiet, const std::string* text) {
   run.document = &run.session->newDocument();
   kurvo::scenefile::LoadOptions options;
   options.limits = run.limits;
@@ -95,6 +96,12 @@ Status loadAndEvaluate(SceneRun& run, const std::filesystem::path& file, bool qu
   if (loading) loading->finish();
   if (!loaded) return loaded.status();
   run.scene = std::move(loaded.value());
+  return Status::success();
+}
+
+Status loadAndEvaluate(SceneRun& run, const std::filesystem::path& file, bool quiet, const std::string* text) {
+  if (auto s = loadOnly(run, file, quiet, text); !s) return s;
+  if (run.scene.timeline.animated()) animation::applyFrame(*run.document, run.scene.timeline, run.scene.timeline.start);
 
   kurvo::media::ProgressBar evaluating("evaluating", expectedTests(*run.document), quiet);
   kurvo::host::BreakThread& thread = run.document->thread();

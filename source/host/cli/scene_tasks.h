@@ -33,7 +33,11 @@ struct SceneRun {
 kurvo::media::Status startSession(const std::string& pluginDir, bool quiet, SceneRun& run);
 
 // Loads `file` (or, when `text` is given, that text under the name `file`)
-// into a new document of the session and evaluates it once.
+// into a new document of the session, without evaluating it.
+kurvo::media::Status loadOnly(SceneRun& run, const std::filesystem::path& file, bool quiet,
+                              const std::string* text = nullptr);
+// Loads as loadOnly and evaluates the scene once; an animated scene shows
+// its first frame (the start of its time, else frame 0).
 kurvo::media::Status loadAndEvaluate(SceneRun& run, const std::filesystem::path& file, bool quiet,
                                      const std::string* text = nullptr);
 

@@ -1,31 +1,6 @@
 #include "placement.h"
 
-#include <cmath>
-#include <numbers>
-
 namespace kurvo::scenefile {
-
-KhMatrix composePlacement(const Vector& position, const Vector& rotationDegrees, const Vector& scale) {
-  // Angles in double precision so that quarter turns give exact zeros.
-  const double k = std::numbers::pi / 180.0;
-  const double rx = rotationDegrees.x * k, ry = rotationDegrees.y * k, rz = rotationDegrees.z * k;
-  auto clean = [](double v) { return std::abs(v) < 1e-12 ? 0.0 : v; };
-  const double cx = clean(std::cos(rx)), sx = clean(std::sin(rx));
-  const double cy = clean(std::cos(ry)), sy = clean(std::sin(ry));
-  const double cz = clean(std::cos(rz)), sz = clean(std::sin(rz));
-  // Columns of Rz * Ry * Rx.
-  const double r[3][3] = {
-      {cz * cy, sz * cy, -sy},
-      {cz * sy * sx - sz * cx, sz * sy * sx + cz * cx, cy * sx},
-      {cz * sy * cx + sz * sx, sz * sy * cx - cz * sx, cy * cx},
-  };
-  auto axis = [&](int i, float s) {
-    // Adding 0 turns -0 into 0, so files do not show "-0.0".
-    return KhVector{static_cast<float>(r[i][0] * s) + 0.0f, static_cast<float>(r[i][1] * s) + 0.0f,
-                    static_cast<float>(r[i][2] * s) + 0.0f};
-  };
-  return KhMatrix{ToKh(position), axis(0, scale.x), axis(1, scale.y), axis(2, scale.z)};
-}
 
 KhMatrix readPlacement(const Json& object, const ReadContext& context) {
   const bool hasMatrix = object.contains("matrix");
@@ -33,6 +8,10 @@ KhMatrix readPlacement(const Json& object, const ReadContext& context) {
   if (hasMatrix && hasParts)
     context.fail("matrix", "give either \"matrix\" or \"position\"/\"rotation\"/\"scale\", not both");
   if (hasMatrix) return context.matrix(object["matrix"], "matrix");
+  return animation::composePlacement(readPlacementParts(object, context));
+}
+
+animation::PlacementParts readPlacementParts(const Json& object, const ReadContext& context) {
   Vector position, rotation, scale(1.0f);
   if (object.contains("position")) position = context.vector(object["position"], "position");
   if (object.contains("rotation")) rotation = context.vector(object["rotation"], "rotation");
@@ -45,7 +24,7 @@ KhMatrix readPlacement(const Json& object, const ReadContext& context) {
     else
       context.fail("scale", "expected a number or a vector [sx, sy, sz]");
   }
-  return composePlacement(position, rotation, scale);
+  return {position, rotation, scale};
 }
 
 Json matrixJson(const KhMatrix& m) {

@@ -6,6 +6,7 @@
 
 #include "json_text.h"
 #include "kh_types.h"
+#include "placement_parts.h"
 #include "read_context.h"
 
 namespace kurvo::scenefile {
@@ -17,7 +18,13 @@ KhMatrix readPlacement(const Json& object, const ReadContext& context);
 Json matrixJson(const KhMatrix& m);
 bool isIdentity(const KhMatrix& m);
 
+// The position, rotation and scale an entry gives (defaults for those it
+// leaves out); not for entries that give "matrix".
+animation::PlacementParts readPlacementParts(const Json& object, const ReadContext& context);
+
 // The matrix of position, rotation (degrees) and scale.
-KhMatrix composePlacement(const Vector& position, const Vector& rotationDegrees, const Vector& scale);
+inline KhMatrix composePlacement(const Vector& position, const Vector& rotationDegrees, const Vector& scale) {
+  return animation::composePlacement(position, rotationDegrees, scale);
+}
 
 }  // namespace kurvo::scenefile

@@ -10,6 +10,11 @@
 // linear in the size of the file: names are looked up by hash, links are
 // resolved once all objects exist.
 //
+// Time: a "time" block (frame rate and range) and per object "tracks"
+// (track_json.h) are read into Scene::timeline and written back exactly;
+// saving writes animated values as they were read (their rest state), not as
+// the last frame shown left them.
+//
 // Saving writes the document back in the same form: every object as loaded
 // (its own points, not the deformed ones) with every parameter as it stands,
 // and, for point objects that a deformer changed, "deformed_points" (the
@@ -29,8 +34,10 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "json_text.h"
 #include "result.h"
 #include "scene_geometry.h"
+#include "timeline.h"
 
 namespace kurvo::host {
 class Document;
@@ -57,6 +64,9 @@ struct LoadOptions {
 struct Scene {
   std::filesystem::path file;
   std::unordered_map<uint64_t, GeometrySource> sources;
+  // The scene's time and animation tracks ("time" and each object's
+  // "tracks"); the document is left at rest: no frame is applied.
+  animation::Timeline timeline;
 };
 
 using kurvo::media::Result;
@@ -75,6 +85,9 @@ struct SaveOptions {
   // When given: "baked_color" for every object with a material, as this
   // render of the document's shaders colours it.
   const host::RenderShading* bakedColours = nullptr;
+  // When given: written as "frames" (the deformed points of each evaluated
+  // frame, ignored by loading).
+  const Json* frames = nullptr;
 };
 
 // The scene as JSON text; mesh paths are written relative to `target`'s folder.

@@ -9,6 +9,7 @@
 #include "placement.h"
 #include "scene/document.h"
 #include "scene_file.h"
+#include "track_json.h"
 
 namespace kurvo::scenefile {
 namespace {
@@ -77,7 +78,7 @@ class Reader {
     if (!repeated.empty())
       throw SceneError{context_.file + ": malformed JSON: the key \"" + repeated + "\" appears twice in one object"};
     if (!root.is_object()) context_.fail("", "expected a scene object {\"format\": \"kurvo-scene\", ...}");
-    context_.allowOnly(root, "", {"format", "version", "materials", "objects"});
+    context_.allowOnly(root, "", {"format", "version", "time", "materials", "objects", "frames"});
     if (!root.contains("format") || !root["format"].is_string() || root["format"] != kFormatName)
       context_.fail("format", std::string("expected \"") + kFormatName + "\"");
     if (!root.contains("version")) context_.fail("version", "missing");
@@ -86,6 +87,7 @@ class Reader {
     if (version > kFormatVersion)
       context_.fail("version", "the file is version " + std::to_string(version) + "; this kurvo reads versions up to " +
                                    std::to_string(kFormatVersion));
+    if (root.contains("time")) readTime(root["time"], scene_.timeline, context_);
     // Materials first: objects refer to them by name.
     if (root.contains("materials")) {
       const Json& materials = root["materials"];
@@ -156,14 +158,14 @@ class Reader {
     if (polygon)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "deformed_points", "points", "polygons", "mesh", "mesh_name",
-                                     "mesh_axes", "mesh_weld", "primitive", "material", "baked_color"});
+                                     "mesh_axes", "mesh_weld", "primitive", "material", "baked_color", "tracks"});
     else if (spline)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "deformed_points", "points", "interpolation", "closed",
-                                     "tangents_in", "tangents_out", "segments", "primitive"});
+                                     "tangents_in", "tangents_out", "segments", "primitive", "tracks"});
     else
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
-                                     "scale", "deform"});
+                                     "scale", "deform", "tracks"});
 
     std::unique_ptr<Object> made = Object::create(type);
     if (!made) context_.fail("type", "the object could not be created");
@@ -191,6 +193,8 @@ class Reader {
       if (it == materials_.end()) context_.fail("material", "no material is named \"" + m + "\"");
       document_.setMaterial(*object, it->second);
     }
+    if (entry.contains("tracks"))
+      scene_.timeline.objects.push_back(readTracks(entry["tracks"], entry, *object, description(type), context_));
 
     ++done_;
     if (options_.progress) options_.progress(done_, total_);

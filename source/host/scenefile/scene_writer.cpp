@@ -8,6 +8,7 @@
 #include "scene/document.h"
 #include "scene/shading.h"
 #include "scene_file.h"
+#include "track_json.h"
 
 namespace kurvo::scenefile {
 namespace {
@@ -28,8 +29,10 @@ class Writer {
     Json root = Json::object();
     root["format"] = kFormatName;
     root["version"] = kFormatVersion;
+    if (scene_.timeline.present) root["time"] = timeJson(scene_.timeline);
     if (!document_.materials().empty()) root["materials"] = materials();
     root["objects"] = objects(document_.firstObject());
+    if (options_.frames) root["frames"] = *options_.frames;
     return root;
   }
 
@@ -80,7 +83,15 @@ class Writer {
     Json entry = Json::object();
     entry["name"] = o.name();
     entry["type"] = typeOf(o);
-    if (!isIdentity(o.localMatrix())) entry["matrix"] = matrixJson(o.localMatrix());
+    const animation::ObjectAnimation* anim = scene_.timeline.find(o.serial());
+    if (anim && anim->restPlacement) {
+      // Placement tracks start from these parts; the matrix shows a frame.
+      entry["position"] = vectorJson(anim->restPlacement->position);
+      entry["rotation"] = vectorJson(anim->restPlacement->rotation);
+      entry["scale"] = vectorJson(anim->restPlacement->scale);
+    } else if (!isIdentity(o.localMatrix())) {
+      entry["matrix"] = matrixJson(o.localMatrix());
+    }
     if (o.isDeformer())
       entry["deform"] = o.deformEnabled();
     else if (!o.deformEnabled())
@@ -103,7 +114,7 @@ class Writer {
 
     // Spline shape and primitive sizes are written as their own fields above.
     const bool spline = o.isSpline(), primitive = o.isPrimitive();
-    Json params = writeParams(o.parameters(), description(o.type()), document_, [&](int32_t id) {
+    Json params = writeParams(restParameters(o, anim), description(o.type()), document_, [&](int32_t id) {
       if (spline) return id == host::kSplineClosed || id == host::kSplineInterpolation;
       if (primitive) return id >= host::kPrimLength && id <= host::kPrimSubdivision;
       return false;
@@ -127,8 +138,34 @@ class Writer {
     }
     if (!tags.empty()) entry["tags"] = std::move(tags);
 
+    if (anim) {
+      for (size_t k = 0; k < anim->tracks.size(); ++k)
+        if (anim->tracks[k].channel == animation::Channel::points && anim->rest[k])
+          entry["points"] = valueJson(*anim->rest[k], animation::ValueKind::points);
+      entry["tracks"] = tracksJson(*anim);
+    }
+
     if (o.firstChild()) entry["children"] = objects(o.firstChild());
     return entry;
+  }
+
+  // The object's parameters with every animated one at its rest value.
+  static host::Container restParameters(const Object& o, const animation::ObjectAnimation* animation) {
+    host::Container c = o.parameters();
+    if (!animation) return c;
+    for (size_t k = 0; k < animation->tracks.size(); ++k) {
+      const animation::Track& t = animation->tracks[k];
+      if (t.channel != animation::Channel::parameter || !animation->rest[k]) continue;
+      const animation::Value& v = *animation->rest[k];
+      switch (t.kind) {
+        case animation::ValueKind::integer:
+        case animation::ValueKind::boolean: c.set(t.parameter).setLong(std::get<int32_t>(v)); break;
+        case animation::ValueKind::real: c.set(t.parameter).setReal(std::get<float>(v)); break;
+        case animation::ValueKind::vector: c.set(t.parameter).setVector(ToKh(std::get<Vector>(v))); break;
+        case animation::ValueKind::points: break;
+      }
+    }
+    return c;
   }
 
   const host::Description* description(int32_t type) const {

@@ -1,0 +1,38 @@
+// Writing an animated scene frame by frame (eval --frames): every sampled
+// frame is shown (the tracks applied as a user's edit), evaluated through the
+// document's evaluation loop, and collected for the output the file's name
+// asks for:
+//  - a name with a run of '#' ("frames/bent_####.obj"): one file per frame,
+//    the run replaced by the frame number padded with zeros to its length;
+//    any format `eval` writes;
+//  - .glb / .gltf: one glTF with the motion as morph targets and node
+//    animation;
+//  - .pc2 / .mdd: a point cache per polygon object with its rest mesh as OBJ;
+//  - .json: the scene (as read, tracks included) with "frames", the
+//    deformed points of every frame.
+// Every file of a run appears together, and only when all were written.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "frame_range.h"
+#include "mesh_export.h"
+#include "raster.h"
+#include "scene_tasks.h"
+
+namespace kurvo::cli {
+
+// True when `out` names an output --frames can write; else says why.
+bool isKnownFramesOutput(const std::filesystem::path& out, std::string& problem);
+
+// `run` holds a loaded scene (evaluated or not); the frames are shown and
+// evaluated in order and written to `out`.
+kurvo::media::Status writeFrames(SceneRun& run, const animation::FrameRange& range, const std::filesystem::path& out,
+                                 const kurvo::media::ExportOptions& exportOptions, bool quiet);
+
+// The name of frame `frame` in a sequence named with a run of '#'.
+std::filesystem::path sequenceName(const std::filesystem::path& pattern, long long frame);
+bool isSequenceName(const std::filesystem::path& out);
+
+}  // namespace kurvo::cli
