@@ -52,7 +52,7 @@ bool writeParameter(host::Container& parameters, const Track& track, const Value
 }
 
 // Applies one object's tracks: `valueAt(k)` gives track k's value (frame or
-// rest). Answers whether anything changed.
+// rest; none: leave it). Answers whether anything changed.
 template <class ValueAt, class PointsAt>
 bool applyObject(host::Object& object, const ObjectAnimation& animation, ValueAt&& valueAt, PointsAt&& pointsAt,
                  PlacementParts placement) {
@@ -60,24 +60,28 @@ bool applyObject(host::Object& object, const ObjectAnimation& animation, ValueAt
   std::vector<Vector> points;
   for (size_t k = 0; k < animation.tracks.size(); ++k) {
     const Track& track = animation.tracks[k];
+    if (track.channel == Channel::points) {
+      if (!pointsAt(k, points)) continue;
+    }
+    const std::optional<Value> value = track.channel == Channel::points ? std::nullopt : valueAt(k);
+    if (track.channel != Channel::points && !value) continue;
     switch (track.channel) {
       case Channel::parameter:
-        if (writeParameter(object.parameters(), track, valueAt(k))) parametersChanged = true;
+        if (writeParameter(object.parameters(), track, *value)) parametersChanged = true;
         break;
       case Channel::position:
-        placement.position = std::get<Vector>(valueAt(k));
+        placement.position = std::get<Vector>(*value);
         placementAnimated = true;
         break;
       case Channel::rotation:
-        placement.rotation = std::get<Vector>(valueAt(k));
+        placement.rotation = std::get<Vector>(*value);
         placementAnimated = true;
         break;
       case Channel::scale:
-        placement.scale = std::get<Vector>(valueAt(k));
+        placement.scale = std::get<Vector>(*value);
         placementAnimated = true;
         break;
       case Channel::points:
-        pointsAt(k, points);
         // A deformed object holds its deformed points: compare with its own.
         if (!samePoints(points, object.restPoints())) {
           object.setPoints(std::move(points));
@@ -113,8 +117,11 @@ size_t applyFrame(host::Document& document, const Timeline& timeline, double fra
   for (const ObjectAnimation& animation : timeline.objects) {
     host::Object* object = liveObject(document, animation.object);
     if (!object) continue;
-    const auto valueAt = [&](size_t k) { return animation.tracks[k].sample(frame); };
-    const auto pointsAt = [&](size_t k, std::vector<Vector>& out) { animation.tracks[k].samplePoints(frame, out); };
+    const auto valueAt = [&](size_t k) -> std::optional<Value> { return animation.tracks[k].sample(frame); };
+    const auto pointsAt = [&](size_t k, std::vector<Vector>& out) {
+      animation.tracks[k].samplePoints(frame, out);
+      return true;
+    };
     if (applyObject(*object, animation, valueAt, pointsAt, animation.restPlacement.value_or(PlacementParts{})))
       ++changed;
   }
@@ -127,16 +134,18 @@ size_t applyRest(host::Document& document, const Timeline& timeline) {
     host::Object* object = liveObject(document, animation.object);
     if (!object) continue;
     const PlacementParts rest = animation.restPlacement.value_or(PlacementParts{});
-    const auto valueAt = [&](size_t k) -> Value {
+    const auto valueAt = [&](size_t k) -> std::optional<Value> {
       switch (animation.tracks[k].channel) {
         case Channel::position: return rest.position;
         case Channel::rotation: return rest.rotation;
         case Channel::scale: return rest.scale;
-        default: return *animation.rest[k];
+        default: return animation.rest[k];  // none when the object held no value at rest
       }
     };
     const auto pointsAt = [&](size_t k, std::vector<Vector>& out) {
+      if (!animation.rest[k]) return false;
       out = std::get<std::vector<Vector>>(*animation.rest[k]);
+      return true;
     };
     if (applyObject(*object, animation, valueAt, pointsAt, rest)) ++changed;
   }
