@@ -2,8 +2,9 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
-#include <cstdlib>
+#include <utility>
 
 #include "gif_writer.h"
 #include "temp_dir.h"
@@ -82,6 +83,7 @@ TEST(GifWriter, DelaysAreHundredthsOfASecondAndNeverTooShortForViewers) {
   EXPECT_EQ(GifAnimationWriter::delay_for(25), 4);
   EXPECT_EQ(GifAnimationWriter::delay_for(30), 3);  // 3.33
   EXPECT_EQ(GifAnimationWriter::delay_for(24), 4);  // 4.17
+  EXPECT_EQ(GifAnimationWriter::delay_for(15), 7);  // 6.67
   EXPECT_EQ(GifAnimationWriter::delay_for(100), 2);
 }
 
@@ -91,13 +93,12 @@ TEST(GifWriter, FailuresNameTheFileAndLeaveNothing) {
     GifAnimationWriter writer;
     ASSERT_TRUE(writer.open(dir / "sizes.gif", 40, 30, 10).ok());
     ASSERT_TRUE(writer.add(frame(0, 1, 2, 3)).ok());
-    Image small;
-    small.width = small.height = 2;
-    small.rgb.resize(12);
-    const Status s = writer.add(small);
+    Image turned = frame(1, 1, 2, 3);  // as many pixels, but on end
+    std::swap(turned.width, turned.height);
+    const Status s = writer.add(turned);
     ASSERT_FALSE(s.ok());
     EXPECT_NE(s.message().find("sizes.gif"), std::string::npos) << s.message();
-    EXPECT_NE(s.message().find("frame 2 is 2x2"), std::string::npos) << s.message();
+    EXPECT_NE(s.message().find("frame 2 is 30x40"), std::string::npos) << s.message();
     EXPECT_FALSE(writer.finish().ok());
   }
   {
