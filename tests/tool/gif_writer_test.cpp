@@ -48,6 +48,8 @@ TEST(GifWriter, WritesALoopingAnimationThatGiflibReadsBack) {
   EXPECT_EQ(dir.names()[0][0], '.') << "only a temporary before finish()";
   ASSERT_TRUE(writer.finish().ok());
   ASSERT_EQ(dir.names(), std::vector<std::string>{"a.gif"});
+  dir.write("plain.txt", "");  // permissions as any new file gets them
+  EXPECT_EQ(std::filesystem::status(dir / "a.gif").permissions(), std::filesystem::status(dir / "plain.txt").permissions());
 
   int error = 0;
   GifFileType* gif = DGifOpenFileName((dir / "a.gif").c_str(), &error);

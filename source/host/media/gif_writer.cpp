@@ -1,9 +1,13 @@
 #include "gif_writer.h"
 
+#include <fcntl.h>
 #include <gif_lib.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -51,9 +55,16 @@ Status GifAnimationWriter::open(const std::filesystem::path& file, int width, in
   height_ = height;
   delay_ = delay_for(fps);
 
+  // Opened here rather than by giflib, which creates files readable by their
+  // owner only: the GIF gets the permissions of every other output.
+  const int fd = ::open(staged_.stage(file).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return fail(std::strerror(errno));
   int error = 0;
-  gif_ = EGifOpenFileName(staged_.stage(file).c_str(), false, &error);
-  if (!gif_) return gif_failure(error);
+  gif_ = EGifOpenFileHandle(fd, &error);  // owns the descriptor from here on
+  if (!gif_) {
+    ::close(fd);
+    return gif_failure(error);
+  }
   EGifSetGifVersion(gif_, true);  // GIF89a: delays and the loop need extensions
   if (EGifPutScreenDesc(gif_, width, height, 8, 0, nullptr) == GIF_ERROR) return gif_failure(gif_->Error);
   // The application extension that browsers and players read as "loop for
