@@ -7,15 +7,15 @@
 // hundredths of a second, at least 2: viewers show a delay of 0 or 1 as a
 // tenth of a second, far slower than asked.
 //
-// The file is written under a temporary name and appears only at finish();
-// when an OutputBatch is alive at that moment, it joins the batch instead
-// (atomic_file.h). A writer dropped before finish() leaves nothing behind.
+// Opening, adding and finishing as for every AnimationWriter
+// (animation_writer.h).
 #ifndef KURVO_MEDIA_GIF_WRITER_H
 #define KURVO_MEDIA_GIF_WRITER_H
 
 #include <filesystem>
 #include <vector>
 
+#include "animation_writer.h"
 #include "atomic_file.h"
 #include "raster.h"
 #include "result.h"
@@ -24,20 +24,16 @@ struct GifFileType;
 
 namespace kurvo::media {
 
-class GifAnimationWriter {
+class GifAnimationWriter : public AnimationWriter {
  public:
   GifAnimationWriter() = default;
   GifAnimationWriter(const GifAnimationWriter&) = delete;
   GifAnimationWriter& operator=(const GifAnimationWriter&) = delete;
-  ~GifAnimationWriter();
+  ~GifAnimationWriter() override;
 
-  // Starts FILE for frames of width x height shown at fps frames per second.
-  Status open(const std::filesystem::path& file, int width, int height, double fps);
-  // Appends one 8-bit RGB frame of the size given to open().
-  Status add(const Image& frame);
-  // Completes the file and puts it in place. A failure in any earlier call is
-  // returned again here, and nothing is put in place.
-  Status finish();
+  Status open(const std::filesystem::path& file, int width, int height, double fps) override;
+  Status add(const Image& frame) override;
+  Status finish() override;
 
   // Hundredths of a second per frame for a frame rate.
   static int delay_for(double fps);
