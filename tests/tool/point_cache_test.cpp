@@ -124,7 +124,8 @@ FrameSeries moving_meshes(std::vector<double> frames = {10, 12, 14, 16}) {
     arm.placements.push_back(Matrix(Vector(t, 1.0f, 2.0f - t), Vector(c, 0, -n), Vector(0, 1, 0), Vector(n, 0, c)));
     arm.points.push_back({Vector(0, 0, 0), Vector(1, 0, 0), Vector(1, 1, t), Vector(0, 1, 0), Vector(0.5f, 2, -t)});
     leg.placements.push_back(Matrix(Vector(-3, t * 0.5f, 1), Vector(2, 0, 0), Vector(0, 2, 0), Vector(0, 0, 2)));
-    leg.points.push_back({Vector(t, 0, 1), Vector(0, 1, 1), Vector(0, 0, 1 + t)});
+    // The last point is unused and sits on another: kept all the same.
+    leg.points.push_back({Vector(t, 0, 1), Vector(0, 1, 1), Vector(0, 0, 1 + t), Vector(0, 1, 1)});
   }
   series.meshes = {arm, leg};
   return series;
@@ -222,7 +223,7 @@ TEST(PointCache, RefusalsNameTheProblemAndLeaveNoFile) {
   };
   FrameSeries growing = moving_meshes();
   growing.meshes[1].points[2].push_back(Vector(0, 0, 0));
-  refused(growing, "grow.pc2", "mesh 'Leg 2/left' has 3 points at frame 10 but 4 at frame 14");
+  refused(growing, "grow.pc2", "mesh 'Leg 2/left' has 4 points at frame 10 but 5 at frame 14");
   refused(moving_meshes({1, 2, 4}), "uneven.pc2", "frame 4 breaks the step of 1");
   refused(moving_meshes(), "anim.abc", "supported: .pc2 .mdd");
   // Found only while writing the second mesh, after the first one's files.
