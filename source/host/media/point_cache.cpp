@@ -17,7 +17,7 @@ namespace {
 
 enum class CacheFormat { pc2, mdd };
 
-// A mesh name as part of a file name: letters, digits, '-', '_', '.' and
+// A mesh name made fit for a file name: letters, digits, '-', '_', '.' and
 // UTF-8 sequences stay; path separators, spaces, control characters and the
 // characters other systems refuse become '_'. Long names are cut, at a
 // character boundary, so that stem, name and extension still fit a name.
