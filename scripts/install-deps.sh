@@ -5,7 +5,8 @@
 # glTF validator the tests use (npm, pinned by tests/gltf/package-lock.json).
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config binutils
-  libtiff-dev nlohmann-json3-dev libcli11-dev libassimp-dev libpng-dev
+  libtiff-dev nlohmann-json3-dev libcli11-dev libassimp-dev libpng-dev libgif-dev
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core
   libcpp-httplib-dev chromium)
 # kurvo view's page is built with npm (three.js from the lockfile); a node

@@ -132,6 +132,21 @@ TEST(OutputBatch, HoldsEveryCommitUntilItsOwn) {
   EXPECT_EQ(read_file(dir / "b.txt"), "new b");
 }
 
+TEST(OutputBatch, AnInnerBatchHandsItsFilesToTheOuterOne) {
+  TempDir dir;
+  {
+    OutputBatch outer;
+    {
+      OutputBatch inner;
+      ASSERT_TRUE(write_bytes_atomically(dir / "a.txt", "a").ok());
+      ASSERT_TRUE(inner.commit().ok());
+    }
+    EXPECT_TRUE(dir.names().size() == 1 && dir.names()[0][0] == '.') << "only the temporary, until the outer commits";
+    // Dropped without commit: the inner batch's files go too.
+  }
+  EXPECT_TRUE(dir.names().empty());
+}
+
 TEST(AtomicFile, AFatalSignalRemovesTheTemporaries) {
   TempDir dir;
   const pid_t child = ::fork();

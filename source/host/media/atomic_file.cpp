@@ -215,6 +215,13 @@ OutputBatch::OutputBatch() : outer_(t_batch) { t_batch = this; }
 OutputBatch::~OutputBatch() { t_batch = outer_; }
 
 Status OutputBatch::commit() {
+  // A batch inside another (a writer that groups its own files, called by a
+  // command that groups all of its outputs) hands them on instead.
+  if (outer_) {
+    for (StagedFiles::Entry& e : files_.entries_) outer_->files_.entries_.push_back(std::move(e));
+    files_.entries_.clear();
+    return Status::success();
+  }
   std::vector<size_t> order(files_.entries_.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   if (order.empty()) return Status::success();

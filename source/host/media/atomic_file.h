@@ -16,7 +16,8 @@
 //
 // OutputBatch gathers the outputs of a whole command: while one is alive,
 // commits of this thread only hand their files over to it, and the batch's
-// own commit puts them all in place together.
+// own commit puts them all in place together. A batch opened while another
+// is alive hands its files on to that one when it commits.
 #ifndef KURVO_MEDIA_ATOMIC_FILE_H
 #define KURVO_MEDIA_ATOMIC_FILE_H
 
