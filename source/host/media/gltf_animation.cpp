@@ -2,13 +2,14 @@
 
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "axis_convention.h"
 #include "gltf_document.h"
-#include "node_transform.h"
+#include "object_frames.h"
 #include "path_text.h"
 #include "surface_normals.h"
 
@@ -28,79 +29,14 @@ std::string number_text(double v) {
   return ec == std::errc() ? std::string(text, end) : std::string("?");
 }
 
-bool finite(const Vector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-// How one object goes into the file: its node's transform per sample (none
-// when baked) and what the mesh's points are per sample, in file units.
-class ObjectFrames {
- public:
-  ObjectFrames(const AnimatedMesh& mesh, const ExportOptions& options) : mesh_(mesh), options_(options) {
-    for (const Matrix& placement : mesh.placements) {
-      std::optional<NodeTransform> t = node_transform(placement, !options.raw_axes, options.scale);
-      if (!t) {
-        transforms_.clear();
-        break;
-      }
-      // q and -q are the same turn; the neighbour's sign makes the way between them the short one.
-      if (!transforms_.empty()) {
-        const std::array<float, 4>& before = transforms_.back().rotation;
-        float dot = 0.0f;
-        for (size_t i = 0; i < 4; ++i) dot += before[i] * t->rotation[i];
-        if (dot < 0.0f)
-          for (float& c : t->rotation) c = -c + 0.0f;
-      }
-      transforms_.push_back(*t);
-    }
-  }
-
-  bool baked() const { return transforms_.empty(); }
-  const std::vector<NodeTransform>& transforms() const { return transforms_; }
-
-  bool deformed() const {
-    for (size_t s = 1; s < mesh_.points.size(); ++s) {
-      if (mesh_.points[s] != mesh_.points[0]) return true;
-      if (baked() && mesh_.placements[s] != mesh_.placements[0]) return true;
-    }
-    return false;
-  }
-
-  // The points at one sample as the file holds them; false when one is not
-  // a finite float there.
-  bool points_at(size_t sample, std::vector<Vector>& out) const {
-    const std::vector<Vector>& local = mesh_.points[sample];
-    const Matrix& placement = mesh_.placements[sample];
-    out.resize(local.size());
-    for (size_t i = 0; i < local.size(); ++i) {
-      Vector p = baked() ? placement * local[i] : local[i];
-      if (!options_.raw_axes) p = to_file_frame(p, FileFrame::y_up_right_handed);
-      if (options_.scale != 1.0f) p = p * options_.scale;
-      if (!finite(p)) return false;
-      out[i] = p;
-    }
-    return true;
-  }
-
-  std::vector<Polygon> polygons() const {
-    std::vector<Polygon> out = mesh_.polygons;
-    if (!options_.raw_axes)
-      for (Polygon& q : out) q = reversed(q);
-    return out;
-  }
-
- private:
-  const AnimatedMesh& mesh_;
-  const ExportOptions& options_;
-  std::vector<NodeTransform> transforms_;
-};
-
 // The parts of the document being built.
 struct Document {
   explicit Document(Json& root) : buffer(root) {}
   BufferBuilder buffer;
   Json nodes = Json::array(), meshes = Json::array(), materials = Json::array();
   Json samplers = Json::array(), channels = Json::array();
-  int key_times = -1;       // accessor, once the first channel needs it
-  int weight_keys = -1;     // accessor shared by every weights channel
+  int key_times = -1;    // accessor, once the first channel needs it
+  int weight_keys = -1;  // accessor shared by every weights channel
 };
 
 class AnimatedWriter {
@@ -139,11 +75,43 @@ class AnimatedWriter {
     if (!doc_.channels.empty())
       root["animations"] = Json::array(
           {Json{{"name", "Take"}, {"channels", std::move(doc_.channels)}, {"samplers", std::move(doc_.samplers)}}});
+    doc_.buffer.place_reserved();
   }
 
   std::string& bytes() { return doc_.buffer.bytes(); }
 
+  // The morph targets, made while the file is written.
+  gltf::StreamedTail targets() const {
+    return {doc_.buffer.reserved_bytes(),
+            [this](const std::function<void(std::string_view)>& out) { write_targets(out); }};
+  }
+
  private:
+  // The bytes of every morph target, in the order reserved: per mesh, per
+  // sample, the position displacements and then the normal displacements.
+  void write_targets(const std::function<void(std::string_view)>& out) const {
+    std::vector<Vector> points, normals, displacement;
+    const auto bytes = [](const std::vector<Vector>& v) {
+      return std::string_view(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(Vector));
+    };
+    for (const Morph& morph : morphs_) {
+      std::optional<LayoutNormals> layout_normals;
+      if (morph.split) layout_normals.emplace(morph.polygons, morph.point_count, *morph.split, options_.normals);
+      const size_t vertices = morph.source_point.size();
+      displacement.resize(vertices);
+      for (size_t s = 1; s < series_.samples(); ++s) {
+        morph.frames.points_at(s, points);  // checked when planned
+        for (size_t v = 0; v < vertices; ++v) displacement[v] = points[morph.source_point[v]] - morph.base_positions[v];
+        out(bytes(displacement));
+        if (layout_normals) {
+          layout_normals->compute(points, normals);
+          for (size_t v = 0; v < vertices; ++v) displacement[v] = normals[v] - morph.split->normals[v];
+          out(bytes(displacement));
+        }
+      }
+    }
+  }
+
   Status failure(const std::string& object, const std::string& problem) const {
     return Status::failure("cannot write " + quoted(file_) + ": object \"" + object + "\": " + problem);
   }
@@ -170,14 +138,12 @@ class AnimatedWriter {
     return Status::success();
   }
 
-  // The mesh with its morph targets and, when it deforms, its weights
-  // channel; none when a point does not fit a float.
+  // The mesh, with its morph targets planned and its weights channel when
+  // it deforms; none when a point does not fit a float.
   std::optional<Json> mesh_for(const ObjectFrames& frames, const AnimatedMesh& mesh, const std::string& name,
                                int node_index) {
     Mesh base{name, {}, frames.polygons(), mesh.colour};
     if (!frames.points_at(0, base.points)) return std::nullopt;
-    const bool deformed = frames.deformed();
-    const size_t samples = deformed ? series_.samples() : 1;
 
     // The layout: which point each vertex copies, and the triangles.
     std::optional<NormalSplit> split;
@@ -190,8 +156,7 @@ class AnimatedWriter {
       source_point = split->source_point;
     }
     const size_t vertices = source_point.size();
-    doc_.buffer.reserve_more(vertices * (split ? 24 : 12) * samples + (split ? split->triangles.size() * 4 : 0));
-
+    doc_.buffer.reserve_more(vertices * (split ? 24 : 12) + (split ? split->triangles.size() * 4 : 0));
     std::vector<Vector> base_positions(vertices);
     for (size_t v = 0; v < vertices; ++v) base_positions[v] = base.points[source_point[v]];
     Json attributes = {{"POSITION", doc_.buffer.add_vectors(base_positions, true)}};
@@ -203,31 +168,29 @@ class AnimatedWriter {
     doc_.materials.push_back(gltf::material_for(mesh.colour, name));
 
     Json gltf_mesh = {{"name", name}};
-    if (samples > 1) {
-      std::optional<LayoutNormals> normals;
-      if (split) normals.emplace(base.polygons, base.points.size(), *split, options_.normals);
-      Json targets = Json::array(), names = Json::array();
-      std::vector<Vector> points, sample_normals, displacement(vertices);
-      for (size_t s = 1; s < samples; ++s) {
-        if (!frames.points_at(s, points)) return std::nullopt;
-        for (size_t v = 0; v < vertices; ++v) displacement[v] = points[source_point[v]] - base_positions[v];
-        Json target = {{"POSITION", doc_.buffer.add_vectors(displacement, true)}};
-        if (normals) {
-          normals->compute(points, sample_normals);
-          for (size_t v = 0; v < vertices; ++v) displacement[v] = sample_normals[v] - split->normals[v];
-          target["NORMAL"] = doc_.buffer.add_vectors(displacement, false);
-        }
-        targets.push_back(std::move(target));
-        names.push_back("frame " + number_text(series_.frames[s]));
-      }
-      primitive["targets"] = std::move(targets);
+    if (!frames.deformed()) {
       gltf_mesh["primitives"] = Json::array({std::move(primitive)});
-      gltf_mesh["weights"] = Json(std::vector<int>(samples - 1, 0));
-      gltf_mesh["extras"] = {{"targetNames", std::move(names)}};
-      add_channel(node_index, "weights", weight_keys());
-    } else {
-      gltf_mesh["primitives"] = Json::array({std::move(primitive)});
+      return gltf_mesh;
     }
+    // Targets: accessors and position bounds now, the bytes when the file is written.
+    Json targets = Json::array(), names = Json::array();
+    std::vector<Vector> points;
+    for (size_t s = 1; s < series_.samples(); ++s) {
+      if (!frames.points_at(s, points)) return std::nullopt;
+      Bounds moved;
+      for (size_t v = 0; v < vertices; ++v) moved.add(points[source_point[v]] - base_positions[v]);
+      Json target = {{"POSITION", doc_.buffer.reserve_vectors(vertices, moved)}};
+      if (split) target["NORMAL"] = doc_.buffer.reserve_vectors(vertices, std::nullopt);
+      targets.push_back(std::move(target));
+      names.push_back("frame " + number_text(series_.frames[s]));
+    }
+    primitive["targets"] = std::move(targets);
+    gltf_mesh["primitives"] = Json::array({std::move(primitive)});
+    gltf_mesh["weights"] = Json(std::vector<int>(series_.samples() - 1, 0));
+    gltf_mesh["extras"] = {{"targetNames", std::move(names)}};
+    add_channel(node_index, "weights", weight_keys());
+    morphs_.push_back(Morph{frames, std::move(base.polygons), base.points.size(), std::move(split),
+                            std::move(source_point), std::move(base_positions)});
     return gltf_mesh;
   }
 
@@ -290,10 +253,21 @@ class AnimatedWriter {
     doc_.channels.push_back({{"sampler", sampler}, {"target", {{"node", node}, {"path", path}}}});
   }
 
+  // A deforming mesh, kept from planning its targets to writing them.
+  struct Morph {
+    ObjectFrames frames;
+    std::vector<Polygon> polygons;  // in the file's winding
+    size_t point_count;
+    std::optional<NormalSplit> split;  // the layout; none for points
+    std::vector<uint32_t> source_point;
+    std::vector<Vector> base_positions;
+  };
+
   const FrameSeries& series_;
   const std::filesystem::path& file_;
   const ExportOptions& options_;
   Document doc_;
+  std::vector<Morph> morphs_;
 };
 
 // What every object relies on: frames that key apart, a usable scale.
@@ -331,7 +305,7 @@ Status write_animated_gltf(const FrameSeries& series, const std::filesystem::pat
     if (Status s = writer.add(i); !s.ok()) return s;
   writer.finish(root);
   return gltf::write_document(root, writer.bytes(), file,
-                              extension == ".glb" ? GltfContainer::binary : GltfContainer::text);
+                              extension == ".glb" ? GltfContainer::binary : GltfContainer::text, writer.targets());
 }
 
 }  // namespace kurvo::media
