@@ -84,6 +84,9 @@ struct Gltf {
     ADD_FAILURE() << "no node " << name;
     return 0;
   }
+  const Json& primitive_of(int node) const {
+    return json["meshes"][json["nodes"][node]["mesh"].get<int>()]["primitives"][0];
+  }
   // The output accessor of the channel driving `path` of a node, or -1.
   int channel(int node, const std::string& path) const {
     if (!json.contains("animations")) return -1;
@@ -126,7 +129,7 @@ struct Shown {
 };
 
 Shown shown_at(const Gltf& g, int node, size_t key) {
-  const Json& primitive = g.json["meshes"][g.json["nodes"][node]["mesh"].get<int>()]["primitives"][0];
+  const Json& primitive = g.primitive_of(node);
   Shown out;
   out.positions = g.vectors(primitive["attributes"]["POSITION"]);
   if (primitive["attributes"].contains("NORMAL")) out.normals = g.vectors(primitive["attributes"]["NORMAL"]);
@@ -199,19 +202,19 @@ FrameSeries four_frames() {
 }
 
 // Every point of every object, at every key, where the scene has it (world,
-// mirrored, times the scale), and normals of unit length pointing out of
-// the boxes.
+// mirrored, times the scale); every triangle facing out, and its corners'
+// normals of unit length along its face's.
 void expect_frames_reproduced(const Gltf& g, const FrameSeries& series, float scale) {
   for (const AnimatedMesh& mesh : series.meshes) {
     SCOPED_TRACE(mesh.name);
     const int node = g.node(mesh.name);
     // Which point each vertex is: the nearest at the first key.
     std::vector<size_t> point_of;
+    const std::vector<Vector> first = world_points(mesh, 0);
     for (const Vector& v : shown_at(g, node, 0).positions) {
-      const std::vector<Vector> world = world_points(mesh, 0);
       size_t best = 0;
-      for (size_t i = 1; i < world.size(); ++i)
-        if (Len(mirrored(world[i]) * scale - v) < Len(mirrored(world[best]) * scale - v)) best = i;
+      for (size_t i = 1; i < first.size(); ++i)
+        if (Len(mirrored(first[i]) * scale - v) < Len(mirrored(first[best]) * scale - v)) best = i;
       point_of.push_back(best);
     }
     for (size_t key = 0; key < series.samples(); ++key) {
@@ -230,10 +233,12 @@ void expect_frames_reproduced(const Gltf& g, const FrameSeries& series, float sc
       // stretch normals).
       const Trs trs(g, node, key);
       if (shown.normals.empty() || trs.s != Vector(1, 1, 1)) continue;
-      const std::vector<uint32_t> triangles = g.indices(g.json["meshes"][g.json["nodes"][node]["mesh"].get<int>()]["primitives"][0]["indices"]);
+      const std::vector<uint32_t> triangles = g.indices(g.primitive_of(node)["indices"]);
       for (size_t t = 0; t + 2 < triangles.size(); t += 3) {
         const Vector& a = shown.positions[triangles[t]];
-        const Vector face = Normalize(Cross(shown.positions[triangles[t + 1]] - a, shown.positions[triangles[t + 2]] - a));
+        const Vector& b = shown.positions[triangles[t + 1]];
+        const Vector& c = shown.positions[triangles[t + 2]];
+        const Vector face = Normalize(Cross(b - a, c - a));
         EXPECT_GT(Dot(face, a - centre), 0.0f) << "triangle " << t / 3 << " faces inwards";
         for (size_t k = 0; k < 3; ++k)
           EXPECT_LT(Len(trs.rotate(shown.normals[triangles[t + k]]) - face), 1e-4f) << "triangle " << t / 3;
@@ -259,7 +264,8 @@ TEST(GltfAnimation, KeysReproduceEveryFrameInBothContainers) {
 
     // The moving box: every path keyed, its shape too; targets named by frame.
     const int moving = g.node("Moving");
-    for (const char* path : {"translation", "rotation", "scale", "weights"}) EXPECT_GE(g.channel(moving, path), 0) << path;
+    for (const char* path : {"translation", "rotation", "scale", "weights"})
+      EXPECT_GE(g.channel(moving, path), 0) << path;
     const Json& mesh = g.json["meshes"][g.json["nodes"][moving]["mesh"].get<int>()];
     EXPECT_EQ(mesh["extras"]["targetNames"], Json::array({"frame 11", "frame 12", "frame 14"}));
     EXPECT_EQ(mesh["weights"], Json::array({0, 0, 0}));
@@ -274,8 +280,9 @@ TEST(GltfAnimation, KeysReproduceEveryFrameInBothContainers) {
     // The still box: placed by its node, nothing keyed, no targets.
     const int still = g.node("Still");
     EXPECT_TRUE(g.json["nodes"][still].contains("rotation"));
-    for (const char* path : {"translation", "rotation", "scale", "weights"}) EXPECT_LT(g.channel(still, path), 0) << path;
-    EXPECT_FALSE(g.json["meshes"][g.json["nodes"][still]["mesh"].get<int>()]["primitives"][0].contains("targets"));
+    for (const char* path : {"translation", "rotation", "scale", "weights"})
+      EXPECT_LT(g.channel(still, path), 0) << path;
+    EXPECT_FALSE(g.primitive_of(still).contains("targets"));
 
     // The leaning box: baked, its node at identity, only its shape keyed.
     const Json& leaning = g.json["nodes"][g.node("Leaning")];
@@ -286,7 +293,7 @@ TEST(GltfAnimation, KeysReproduceEveryFrameInBothContainers) {
     EXPECT_GE(g.channel(g.node("Leaning"), "weights"), 0);
 
     // The cloud: points, displaced without normals.
-    const Json& cloud = g.json["meshes"][g.json["nodes"][g.node("Cloud")]["mesh"].get<int>()]["primitives"][0];
+    const Json& cloud = g.primitive_of(g.node("Cloud"));
     EXPECT_EQ(cloud["mode"], 0);
     EXPECT_FALSE(cloud["targets"][0].contains("NORMAL"));
   }
@@ -359,7 +366,8 @@ TEST(GltfAnimation, WritesFilesForTheValidator) {
   }
   EXPECT_TRUE(write_animated_gltf(four_frames(), out / "four-frames.glb", {}).ok());
   EXPECT_TRUE(write_animated_gltf(four_frames(), out / "four-frames.gltf", {}).ok());
-  EXPECT_TRUE(write_animated_gltf(four_frames(), out / "four-frames-raw-flat.glb", {true, 3.0f, NormalStyle::flat}).ok());
+  EXPECT_TRUE(
+      write_animated_gltf(four_frames(), out / "four-frames-raw-flat.glb", {true, 3.0f, NormalStyle::flat}).ok());
   EXPECT_TRUE(write_animated_gltf(one, out / "one-frame.glb", {}).ok());
 }
 

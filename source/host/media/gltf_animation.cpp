@@ -272,7 +272,9 @@ class AnimatedWriter {
 
 // What every object relies on: frames that key apart, a usable scale.
 Status check_series(const FrameSeries& series, const std::filesystem::path& file, const ExportOptions& options) {
-  const auto fail = [&](const std::string& why) { return Status::failure("cannot write " + quoted(file) + ": " + why); };
+  const auto fail = [&](const std::string& why) {
+    return Status::failure("cannot write " + quoted(file) + ": " + why);
+  };
   if (series.frames.empty()) return fail("no frame to write");
   if (series.meshes.empty()) return fail("no mesh to write");
   if (!(options.scale > 0.0f) || !std::isfinite(options.scale)) return fail("the scale must be a positive number");
