@@ -9,8 +9,7 @@ namespace {
 constexpr float kSameNormal = 1e-6f;
 
 // Twice the area times the unit normal: summing these weights faces by area.
-Vector area_normal(const Mesh& mesh, const Polygon& q) {
-  const std::vector<Vector>& p = mesh.points;
+Vector area_normal(const std::vector<Vector>& p, const Polygon& q) {
   const auto at = [&](int32_t i) { return p[static_cast<size_t>(i)]; };
   Vector n = Cross(at(q.b) - at(q.a), at(q.c) - at(q.a));
   if (!q.is_triangle()) n = n + Cross(at(q.c) - at(q.a), at(q.d) - at(q.a));
@@ -23,42 +22,67 @@ Vector unit_or_up(const Vector& v) {
   return v * (1.0f / length);
 }
 
+int corners(const Polygon& q) { return q.is_triangle() ? 3 : 4; }
+
 // Polygons around each point, as offsets into one list.
 struct PointFaces {
   std::vector<uint32_t> start;
   std::vector<uint32_t> faces;
 };
 
-PointFaces faces_around_points(const Mesh& mesh) {
+PointFaces faces_around_points(const std::vector<Polygon>& polygons, size_t point_count) {
   PointFaces out;
-  out.start.assign(mesh.points.size() + 1, 0);
-  const auto corners = [](const Polygon& q) { return q.is_triangle() ? 3 : 4; };
-  for (const Polygon& q : mesh.polygons) {
+  out.start.assign(point_count + 1, 0);
+  for (const Polygon& q : polygons) {
     const int32_t c[4] = {q.a, q.b, q.c, q.d};
     for (int k = 0; k < corners(q); ++k) ++out.start[static_cast<size_t>(c[k]) + 1];
   }
   for (size_t i = 1; i < out.start.size(); ++i) out.start[i] += out.start[i - 1];
   out.faces.resize(out.start.back());
   std::vector<uint32_t> fill(out.start.begin(), out.start.end() - 1);
-  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
-    const Polygon& q = mesh.polygons[f];
+  for (size_t f = 0; f < polygons.size(); ++f) {
+    const Polygon& q = polygons[f];
     const int32_t c[4] = {q.a, q.b, q.c, q.d};
     for (int k = 0; k < corners(q); ++k) out.faces[fill[static_cast<size_t>(c[k])]++] = static_cast<uint32_t>(f);
   }
   return out;
 }
 
+// Area-weighted and unit normals of every face.
+void face_normals(const std::vector<Vector>& points, const std::vector<Polygon>& polygons,
+                  std::vector<Vector>& weighted, std::vector<Vector>& unit) {
+  weighted.resize(polygons.size());
+  unit.resize(polygons.size());
+  for (size_t f = 0; f < polygons.size(); ++f) {
+    weighted[f] = area_normal(points, polygons[f]);
+    unit[f] = unit_or_up(weighted[f]);
+  }
+}
+
+const float kCrease = std::cos(kCreaseAngleDegrees * 3.14159265f / 180.0f);
+
+// The normal of face f's corner at `point`.
+Vector corner_normal(NormalStyle style, const std::vector<uint32_t>& around_start,
+                     const std::vector<uint32_t>& around_faces, const std::vector<Vector>& weighted,
+                     const std::vector<Vector>& unit, size_t f, int32_t point) {
+  if (style == NormalStyle::flat) return unit[f];
+  Vector sum(0.0f, 0.0f, 0.0f);
+  const auto p = static_cast<size_t>(point);
+  for (uint32_t k = around_start[p]; k < around_start[p + 1]; ++k) {
+    const uint32_t g = around_faces[k];
+    if (Dot(unit[g], unit[f]) >= kCrease) sum = sum + weighted[g];
+  }
+  return unit_or_up(sum);
+}
+
 }  // namespace
 
 NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
   NormalSplit out;
-  std::vector<Vector> weighted(mesh.polygons.size()), unit(mesh.polygons.size());
-  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
-    weighted[f] = area_normal(mesh, mesh.polygons[f]);
-    unit[f] = unit_or_up(weighted[f]);
-  }
-  const PointFaces around = style == NormalStyle::smooth ? faces_around_points(mesh) : PointFaces{};
-  const float crease = std::cos(kCreaseAngleDegrees * 3.14159265f / 180.0f);
+  std::vector<Vector> weighted, unit;
+  face_normals(mesh.points, mesh.polygons, weighted, unit);
+  const PointFaces around =
+      style == NormalStyle::smooth ? faces_around_points(mesh.polygons, mesh.points.size()) : PointFaces{};
 
   // Per point, the output vertices made for it so far (usually one), as a
   // list in the order they were made: the first per point, then a link per
@@ -84,26 +108,49 @@ NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
     next_made.push_back(kNone);
     return v;
   };
-  const auto corner_normal = [&](size_t f, int32_t point) {
-    if (style == NormalStyle::flat) return unit[f];
-    Vector sum(0.0f, 0.0f, 0.0f);
-    const auto p = static_cast<size_t>(point);
-    for (uint32_t k = around.start[p]; k < around.start[p + 1]; ++k) {
-      const uint32_t g = around.faces[k];
-      if (Dot(unit[g], unit[f]) >= crease) sum = sum + weighted[g];
-    }
-    return unit_or_up(sum);
+  const auto normal_at = [&](size_t f, int32_t point) {
+    return corner_normal(style, around.start, around.faces, weighted, unit, f, point);
   };
 
   out.triangles.reserve(mesh.polygons.size() * 6);
   for (size_t f = 0; f < mesh.polygons.size(); ++f) {
     const Polygon& q = mesh.polygons[f];
-    const uint32_t a = vertex_for(q.a, corner_normal(f, q.a)), b = vertex_for(q.b, corner_normal(f, q.b)),
-                   c = vertex_for(q.c, corner_normal(f, q.c));
+    const uint32_t a = vertex_for(q.a, normal_at(f, q.a)), b = vertex_for(q.b, normal_at(f, q.b)),
+                   c = vertex_for(q.c, normal_at(f, q.c));
     out.triangles.insert(out.triangles.end(), {a, b, c});
-    if (!q.is_triangle()) out.triangles.insert(out.triangles.end(), {a, c, vertex_for(q.d, corner_normal(f, q.d))});
+    if (!q.is_triangle()) out.triangles.insert(out.triangles.end(), {a, c, vertex_for(q.d, normal_at(f, q.d))});
   }
   return out;
+}
+
+LayoutNormals::LayoutNormals(const std::vector<Polygon>& polygons, size_t point_count, const NormalSplit& layout,
+                             NormalStyle style)
+    : polygons_(polygons), style_(style), source_point_(layout.source_point) {
+  // A vertex is first named by the triangle of the corner that made it
+  // (vertices are numbered as corners make them), so walking the triangles
+  // in order finds each vertex's face.
+  source_face_.assign(layout.source_point.size(), UINT32_MAX);
+  size_t t = 0;
+  for (size_t f = 0; f < polygons.size(); ++f) {
+    const size_t end = t + (polygons[f].is_triangle() ? 3 : 6);
+    for (; t < end; ++t) {
+      uint32_t& face = source_face_[layout.triangles[t]];
+      if (face == UINT32_MAX) face = static_cast<uint32_t>(f);
+    }
+  }
+  if (style == NormalStyle::smooth) {
+    PointFaces around = faces_around_points(polygons, point_count);
+    around_start_ = std::move(around.start);
+    around_faces_ = std::move(around.faces);
+  }
+}
+
+void LayoutNormals::compute(const std::vector<Vector>& points, std::vector<Vector>& normals) {
+  face_normals(points, polygons_, weighted_, unit_);
+  normals.resize(source_point_.size());
+  for (size_t v = 0; v < normals.size(); ++v)
+    normals[v] = corner_normal(style_, around_start_, around_faces_, weighted_, unit_, source_face_[v],
+                               static_cast<int32_t>(source_point_[v]));
 }
 
 }  // namespace kurvo::media

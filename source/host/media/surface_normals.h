@@ -31,6 +31,26 @@ struct NormalSplit {
 // polygons, with the winding the mesh gives. Unused points are left out.
 NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style);
 
+// The normals of a layout made by split_by_normals, for new positions of the
+// same polygons' points (the later frames of an animation, whose vertices
+// must stay those of the first). Each vertex takes the normal that the
+// corner which made it gets at the new positions; for the positions the
+// layout was made from, that is exactly the layout's own normal.
+class LayoutNormals {
+ public:
+  LayoutNormals(const std::vector<Polygon>& polygons, size_t point_count, const NormalSplit& layout,
+                NormalStyle style);
+  // `normals` gets one entry per layout vertex.
+  void compute(const std::vector<Vector>& points, std::vector<Vector>& normals);
+
+ private:
+  const std::vector<Polygon>& polygons_;
+  NormalStyle style_;
+  std::vector<uint32_t> source_point_, source_face_;  // per vertex
+  std::vector<uint32_t> around_start_, around_faces_;  // faces around each point
+  std::vector<Vector> weighted_, unit_;                 // per face, reused
+};
+
 }  // namespace kurvo::media
 
 #endif

@@ -1,0 +1,221 @@
+#include "gltf_document.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+#include "atomic_file.h"
+#include "path_text.h"
+#include "text_sink.h"
+
+namespace kurvo::media::gltf {
+namespace {
+
+constexpr int kFloat = 5126, kUnsignedInt = 5125;
+constexpr int kArrayBuffer = 34962, kElementArrayBuffer = 34963;
+
+float unit_interval(float v) { return v > 0.0f ? std::min(v, 1.0f) : 0.0f; }  // NaN gives 0
+
+// A file name as a relative URI: everything but unreserved characters escaped.
+std::string uri_of(const std::string& name) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : name) {
+    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+void pad_to_four(std::string& s, char with) {
+  while (s.size() % 4 != 0) s += with;
+}
+
+void append_u32(std::string& out, uint32_t v) {
+  char b[4];
+  std::memcpy(b, &v, 4);  // glTF is little-endian, as every supported platform
+  out.append(b, 4);
+}
+
+// A .glb: header, the JSON chunk and the binary chunk, written straight to
+// the file rather than joined into one more copy of the buffer first.
+Status write_glb(const std::filesystem::path& file, std::string json, const std::string& bin,
+                 const StreamedTail& tail) {
+  pad_to_four(json, ' ');
+  const size_t bin_total = bin.size() + tail.size;
+  const size_t bin_padding = (4 - bin_total % 4) % 4;
+  const size_t bin_size = bin_total + bin_padding;
+  std::string head = "glTF";
+  append_u32(head, 2);
+  append_u32(head, static_cast<uint32_t>(12 + 8 + json.size() + (bin_total == 0 ? 0 : 8 + bin_size)));
+  append_u32(head, static_cast<uint32_t>(json.size()));
+  head += "JSON";
+  StagedFiles files;
+  TextSink sink(files.stage(file), file);
+  sink.append(head);
+  sink.append(json);
+  if (bin_total != 0) {
+    std::string chunk;
+    append_u32(chunk, static_cast<uint32_t>(bin_size));
+    chunk += "BIN";
+    chunk += '\0';
+    sink.append(chunk);
+    sink.append(bin);
+    if (tail.write) tail.write([&](std::string_view bytes) { sink.append(bytes); });
+    sink.append(std::string(bin_padding, '\0'));
+  }
+  if (Status s = sink.finish(); !s.ok()) return s;
+  return files.commit(file);
+}
+
+// Writes one staged file; messages name the file the user asked for.
+Status write_staged(const std::filesystem::path& temp, const std::filesystem::path& file, const std::string& content,
+                    const StreamedTail& tail = {}) {
+  TextSink sink(temp, file);
+  sink.append(content);
+  if (tail.write) tail.write([&](std::string_view bytes) { sink.append(bytes); });
+  return sink.finish();
+}
+
+}  // namespace
+
+double shortest(float v) {
+  char text[32];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text - 1, v);
+  *end = '\0';
+  return std::strtod(text, nullptr);
+}
+
+BufferBuilder::BufferBuilder(Json& root) : root_(root) {
+  root_["bufferViews"] = Json::array();
+  root_["accessors"] = Json::array();
+}
+
+int BufferBuilder::add_vectors(const std::vector<Vector>& values, bool with_bounds) {
+  static_assert(sizeof(Vector) == 12, "Vectors are copied as three packed floats");
+  const size_t offset = append(values.data(), values.size() * 12);
+  Json accessor = {{"bufferView", add_view(offset, bytes_.size() - offset, kArrayBuffer)},
+                   {"componentType", kFloat},
+                   {"count", values.size()},
+                   {"type", "VEC3"}};
+  if (with_bounds) {
+    Bounds b;
+    for (const Vector& v : values) b.add(v);
+    accessor["min"] = {shortest(b.min.x), shortest(b.min.y), shortest(b.min.z)};
+    accessor["max"] = {shortest(b.max.x), shortest(b.max.y), shortest(b.max.z)};
+  }
+  return add_accessor(std::move(accessor));
+}
+
+int BufferBuilder::reserve_vectors(size_t count, const std::optional<Bounds>& bounds) {
+  reserved_views_.push_back(add_view(reserved_, count * 12, kArrayBuffer));
+  reserved_ += count * 12;
+  Json accessor = {{"bufferView", reserved_views_.back()},
+                   {"componentType", kFloat},
+                   {"count", count},
+                   {"type", "VEC3"}};
+  if (bounds) {
+    accessor["min"] = {shortest(bounds->min.x), shortest(bounds->min.y), shortest(bounds->min.z)};
+    accessor["max"] = {shortest(bounds->max.x), shortest(bounds->max.y), shortest(bounds->max.z)};
+  }
+  return add_accessor(std::move(accessor));
+}
+
+void BufferBuilder::place_reserved() {
+  Json& views = root_["bufferViews"];
+  for (int view : reserved_views_) views[view]["byteOffset"] = views[view]["byteOffset"].get<size_t>() + bytes_.size();
+  reserved_views_.clear();
+}
+
+int BufferBuilder::add_indices(const std::vector<uint32_t>& indices) {
+  const size_t offset = append(indices.data(), indices.size() * 4);
+  return add_accessor({{"bufferView", add_view(offset, bytes_.size() - offset, kElementArrayBuffer)},
+                       {"componentType", kUnsignedInt},
+                       {"count", indices.size()},
+                       {"type", "SCALAR"}});
+}
+
+int BufferBuilder::add_key_times(const std::vector<float>& seconds) {
+  const size_t offset = append(seconds.data(), seconds.size() * 4);
+  const auto [low, high] = std::minmax_element(seconds.begin(), seconds.end());
+  return add_accessor({{"bufferView", add_view(offset, bytes_.size() - offset, std::nullopt)},
+                       {"componentType", kFloat},
+                       {"count", seconds.size()},
+                       {"type", "SCALAR"},
+                       {"min", {shortest(*low)}},
+                       {"max", {shortest(*high)}}});
+}
+
+int BufferBuilder::add_floats(const std::vector<float>& values, const char* type) {
+  const size_t offset = append(values.data(), values.size() * 4);
+  const size_t width = std::strcmp(type, "VEC4") == 0 ? 4 : std::strcmp(type, "VEC3") == 0 ? 3 : 1;
+  return add_accessor({{"bufferView", add_view(offset, bytes_.size() - offset, std::nullopt)},
+                       {"componentType", kFloat},
+                       {"count", values.size() / width},
+                       {"type", type}});
+}
+
+size_t BufferBuilder::append(const void* data, size_t size) {
+  const size_t offset = bytes_.size();
+  bytes_.append(static_cast<const char*>(data), size);
+  return offset;
+}
+
+int BufferBuilder::add_view(size_t offset, size_t length, std::optional<int> target) {
+  Json& views = root_["bufferViews"];
+  Json view = {{"buffer", 0}, {"byteOffset", offset}, {"byteLength", length}};
+  if (target) view["target"] = *target;
+  views.push_back(std::move(view));
+  return static_cast<int>(views.size() - 1);
+}
+
+int BufferBuilder::add_accessor(Json accessor) {
+  Json& accessors = root_["accessors"];
+  accessors.push_back(std::move(accessor));
+  return static_cast<int>(accessors.size() - 1);
+}
+
+Json material_for(const std::optional<Vector>& colour, const std::string& name) {
+  // A plain dielectric: glTF's default of a fully metallic surface renders
+  // nearly black in most viewers.
+  Json pbr = {{"metallicFactor", 0}, {"roughnessFactor", shortest(0.7f)}};
+  if (colour)
+    pbr["baseColorFactor"] = {shortest(unit_interval(colour->x)), shortest(unit_interval(colour->y)),
+                              shortest(unit_interval(colour->z)), 1};
+  return Json{{"name", name}, {"pbrMetallicRoughness", std::move(pbr)}};
+}
+
+Status write_document(Json& root, const std::string& bin, const std::filesystem::path& file,
+                      GltfContainer container, const StreamedTail& tail) {
+  const size_t bin_total = bin.size() + tail.size;
+  if (bin_total == 0) {
+    root.erase("bufferViews");
+    root.erase("accessors");
+  }
+  if (container == GltfContainer::binary) {
+    // A .glb states its length in 32 bits.
+    if (bin_total > 0xFFFF0000u)
+      return Status::failure("cannot write " + quoted(file) + ": the meshes need more than 4 GB, too much for .glb");
+    if (bin_total != 0) root["buffers"] = Json::array({Json{{"byteLength", bin_total}}});
+    return write_glb(file, root.dump(), bin, tail);
+  }
+  std::filesystem::path bin_file = file;
+  bin_file.replace_extension(".bin");
+  if (bin_total != 0)
+    root["buffers"] = Json::array({Json{{"byteLength", bin_total}, {"uri", uri_of(bin_file.filename().string())}}});
+  StagedFiles files;
+  if (bin_total != 0) {
+    if (Status s = write_staged(files.stage(bin_file), bin_file, bin, tail); !s.ok()) return s;
+  }
+  if (Status s = write_staged(files.stage(file), file, root.dump(1, ' ') + "\n"); !s.ok()) return s;
+  return files.commit(file);
+}
+
+}  // namespace kurvo::media::gltf

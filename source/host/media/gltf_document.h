@@ -1,0 +1,90 @@
+// What the glTF writers share (gltf_writer.h for still meshes,
+// gltf_animation.h for frame series): the JSON document, the one binary
+// buffer its accessors point into, materials, and writing either container.
+// Internal to the media layer.
+#ifndef KURVO_MEDIA_GLTF_DOCUMENT_H
+#define KURVO_MEDIA_GLTF_DOCUMENT_H
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "gltf_writer.h"
+#include "mesh.h"
+#include "result.h"
+#include "vector.h"
+
+namespace kurvo::media::gltf {
+
+using Json = nlohmann::ordered_json;
+
+// A float as a JSON number that prints in its shortest form (0.2, not
+// 0.20000000298023224) and reads back as the same float.
+double shortest(float v);
+
+// The binary buffer and the views and accessors that describe it; every
+// accessor gets a view of its own. Most data is kept in memory; data too
+// large for that (an animation's morph targets) can be reserved instead and
+// is then made while the file is written (StreamedTail), after everything
+// kept.
+class BufferBuilder {
+ public:
+  explicit BufferBuilder(Json& root);
+
+  // VEC3 floats (positions, normals, morph displacements, animated
+  // translations and scales). Bounds are needed for positions and the
+  // displacements of positions.
+  int add_vectors(const std::vector<Vector>& values, bool with_bounds);
+  int add_indices(const std::vector<uint32_t>& indices);
+  // Animation data, which has no vertex target: key times (SCALAR, with the
+  // bounds readers ask of them), quaternions (VEC4) and weights (SCALAR).
+  int add_key_times(const std::vector<float>& seconds);
+  int add_floats(const std::vector<float>& values, const char* type);
+  // VEC3 floats whose bytes the caller's StreamedTail makes later, in the
+  // order of these calls; bounds as add_vectors computes them, when given.
+  int reserve_vectors(size_t count, const std::optional<Bounds>& bounds);
+  size_t reserved_bytes() const { return reserved_; }
+  // Once everything is added: the reserved views start after the kept bytes.
+  void place_reserved();
+
+  // Room for `more` bytes, so that the arrays of a large mesh are not moved
+  // by the growing buffer again and again.
+  void reserve_more(size_t more) { bytes_.reserve(bytes_.size() + more); }
+  std::string& bytes() { return bytes_; }
+
+ private:
+  size_t append(const void* data, size_t size);
+  int add_view(size_t offset, size_t length, std::optional<int> target);
+  int add_accessor(Json accessor);
+
+  Json& root_;
+  std::string bytes_;
+  size_t reserved_ = 0;
+  std::vector<int> reserved_views_;  // byte offsets counted from the end of bytes_
+};
+
+// The bytes reserved in a BufferBuilder, made when the file is written:
+// `write` hands them to `out` piece by piece, `size` in all.
+struct StreamedTail {
+  size_t size = 0;
+  std::function<void(const std::function<void(std::string_view)>& out)> write;
+};
+
+// A material of its own per mesh: the colour, clamped into 0..1, as base
+// colour on a plain dielectric surface.
+Json material_for(const std::optional<Vector>& colour, const std::string& name);
+
+// Writes the document with `bin` and then the tail as its buffer (removing
+// the empty accessor and view lists when there is no binary data), as one
+// .glb or as .gltf with a .bin beside it, all or nothing.
+Status write_document(Json& root, const std::string& bin, const std::filesystem::path& file,
+                      GltfContainer container, const StreamedTail& tail = {});
+
+}  // namespace kurvo::media::gltf
+
+#endif
