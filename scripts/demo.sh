@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the main job on the built-in
-# example: writes out/demo.json, out/demo.glb and out/demo.png.
+# example: writes out/demo.json, out/demo.png, out/demo.glb (animated) and
+# out/demo.gif.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"

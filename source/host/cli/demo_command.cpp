@@ -1,8 +1,11 @@
 // kurvo demo [--out DIR]: the built-in example. Writes DIR/demo.json (the
-// scene, ready to edit and run again with eval or render), DIR/demo.glb (the
-// evaluated meshes) and DIR/demo.png (a preview).
+// scene, ready to edit and run again with eval or render), DIR/demo.png (a
+// preview of its first frame), DIR/demo.glb (the evaluated meshes with their
+// animation: the bar travels along its wave and back) and DIR/demo.gif (an
+// animated preview).
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <system_error>
@@ -10,6 +13,7 @@
 #include "atomic_file.h"
 #include "commands.h"
 #include "demo_scene.h"
+#include "frame_outputs.h"
 #include "render_budget.h"
 #include "scene_tasks.h"
 
@@ -33,6 +37,7 @@ int runDemo(const DemoOptions& options, const CommonOptions& common) {
   const std::filesystem::path sceneFile = dir / "demo.json";
   const std::filesystem::path meshFile = dir / "demo.glb";
   const std::filesystem::path pictureFile = dir / "demo.png";
+  const std::filesystem::path movieFile = dir / "demo.gif";
 
   // The scene goes through the same loader as a file would, so demo.json
   // reproduces exactly what the other two files show.
@@ -40,17 +45,27 @@ int runDemo(const DemoOptions& options, const CommonOptions& common) {
   SceneRun run;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
   if (auto s = loadAndEvaluate(run, sceneFile, common.quiet, &text); !s) return reportFailure(s.message());
-  // The three files appear together or not at all.
+  // The four files appear together or not at all.
   kurvo::media::OutputBatch outputs;
   if (auto s = kurvo::media::write_bytes_atomically(sceneFile, text); !s) return reportFailure(s.message());
-  if (auto s = writeResult(run, meshFile); !s) return reportFailure(s.message());
   kurvo::media::RenderOptions render;
   render.width = options.width;
   render.height = options.height;
   if (auto s = renderPreview(run, pictureFile, render); !s) return reportFailure(s.message());
+  animation::FrameRange range;
+  std::string problem;
+  if (!animation::parseFrameRange("all", run.scene.timeline, range, problem)) return reportFailure(problem);
+  if (auto s = writeFrames(run, range, meshFile, {}, common.quiet); !s) return reportFailure(s.message());
+  // The animated preview: every second frame, at half the picture's size.
+  range.step = 2;
+  kurvo::media::RenderOptions movie = render;
+  movie.width = std::max(16, options.width / 2);
+  movie.height = std::max(16, options.height / 2);
+  if (auto s = renderFrames(run, range, movieFile, movie, common.quiet); !s) return reportFailure(s.message());
   if (auto s = outputs.commit(); !s) return reportFailure(s.message());
   if (!common.quiet)
-    std::printf("wrote %s\nwrote %s\nwrote %s\n", sceneFile.c_str(), meshFile.c_str(), pictureFile.c_str());
+    std::printf("wrote %s\nwrote %s\nwrote %s\nwrote %s\n", sceneFile.c_str(), pictureFile.c_str(), meshFile.c_str(),
+                movieFile.c_str());
   return 0;
 }
 
@@ -58,7 +73,8 @@ int runDemo(const DemoOptions& options, const CommonOptions& common) {
 
 void addDemoCommand(CLI::App& app, CommonOptions& common) {
   auto options = std::make_shared<DemoOptions>();
-  CLI::App* cmd = app.add_subcommand("demo", "Run the built-in example: writes demo.json, demo.glb and demo.png");
+  CLI::App* cmd = app.add_subcommand(
+      "demo", "Run the built-in example: writes demo.json, demo.png, demo.glb (animated) and demo.gif");
   cmd->add_option("--out", options->out, "Folder to write to (created when missing)")->capture_default_str();
   cmd->add_option("--width", options->width, "Picture width in pixels")->check(CLI::Range(16, 16384));
   cmd->add_option("--height", options->height, "Picture height in pixels")->check(CLI::Range(16, 16384));

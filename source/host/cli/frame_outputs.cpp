@@ -7,6 +7,8 @@
 #include "animation/apply_frame.h"
 #include "atomic_file.h"
 #include "finite_results.h"
+#include "gltf_animation.h"
+#include "point_cache.h"
 #include "progress.h"
 #include "scene/shading.h"
 #include "scene_frames.h"
@@ -130,8 +132,8 @@ Status writeFrames(SceneRun& run, const animation::FrameRange& range, const std:
 
   switch (kind) {
     case Kind::sequence: return Status::success();
-    case Kind::gltf: return Status::failure("TODO gltf");
-    case Kind::pointCache: return Status::failure("TODO pc2");
+    case Kind::gltf: return kurvo::media::write_animated_gltf(series, out, exportOptions);
+    case Kind::pointCache: return kurvo::media::write_point_caches(series, out, exportOptions);
     case Kind::json: {
       // The scene is written as read: animated values at rest, tracks kept.
       kurvo::scenefile::SaveOptions options;

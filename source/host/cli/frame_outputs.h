@@ -11,6 +11,7 @@
 //  - .json: the scene (as read, tracks included) with "frames", the
 //    deformed points of every frame.
 // Every file of a run appears together, and only when all were written.
+// kurvo render --frames renders the frames into an animated .gif or .mp4.
 #pragma once
 
 #include <filesystem>
@@ -30,6 +31,14 @@ bool isKnownFramesOutput(const std::filesystem::path& out, std::string& problem)
 // evaluated in order and written to `out`.
 kurvo::media::Status writeFrames(SceneRun& run, const animation::FrameRange& range, const std::filesystem::path& out,
                                  const kurvo::media::ExportOptions& exportOptions, bool quiet);
+
+// Renders the frames into an animation (.gif or .mp4, by the extension) at
+// the scene's frame rate divided by the step, or, for a name with a run of
+// '#', into one PNG per frame. The camera is fixed for the
+// whole animation: it frames everything drawn at any of the frames (a first
+// pass evaluates every frame to find that), so nothing leaves the picture.
+kurvo::media::Status renderFrames(SceneRun& run, const animation::FrameRange& range, const std::filesystem::path& out,
+                                  kurvo::media::RenderOptions options, bool quiet);
 
 // The name of frame `frame` in a sequence named with a run of '#'.
 std::filesystem::path sequenceName(const std::filesystem::path& pattern, long long frame);

@@ -1,6 +1,7 @@
 // kurvo render SCENE -o OUT.png: a preview picture of the evaluated scene:
 // shaded polygon objects (coloured by their materials), splines as lines and
-// every object's editor drawing.
+// every object's editor drawing. With --frames: an animated preview (.gif or
+// .mp4) of a range of frames.
 #include <CLI/CLI.hpp>
 
 #include <cctype>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "commands.h"
+#include "frame_outputs.h"
 #include "render_budget.h"
 #include "scene_tasks.h"
 
@@ -20,30 +22,50 @@ struct RenderCommandOptions {
   std::string out;
   std::string pluginDir;
   kurvo::scenefile::GeometryLimits limits;
-  int width = 1280;
-  int height = 720;
+  int width = 0;  // 0: the default, 1280 x 720 (640 x 360 for an animation)
+  int height = 0;
   std::string view = "persp";
   bool flat = false;
+  std::string frames;
 };
 
 int runRender(const RenderCommandOptions& options, const CommonOptions& common) {
   std::string ext = std::filesystem::path(options.out).extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext != ".png") return reportFailure(options.out + ": the picture is written as PNG; name it .png");
-  if (std::string problem = kurvo::media::render_size_problem(options.width, options.height); !problem.empty())
+  const bool animated = !options.frames.empty();
+  if (!animated && ext != ".png") return reportFailure(options.out + ": the picture is written as PNG; name it .png");
+  const bool sequence = isSequenceName(options.out);
+  if (animated && ext != ".gif" && ext != ".mp4" && !(sequence && ext == ".png"))
+    return reportFailure(options.out + ": --frames renders an animation: name it .gif or .mp4, or frames/f_####.png "
+                                       "for one picture per frame");
+  if (!animated && sequence)
+    return reportFailure(options.out + ": a name with '#' writes one picture per frame; give --frames A:B");
+  // Animations are many pictures: smaller unless a size is asked for.
+  const int width = options.width ? options.width : animated ? 640 : 1280;
+  const int height = options.height ? options.height : animated ? 360 : 720;
+  if (std::string problem = kurvo::media::render_size_problem(width, height); !problem.empty())
     return reportFailure("--width/--height: " + problem);
   kurvo::media::RenderOptions render;
   const auto view = kurvo::media::parse_view(options.view);
   if (!view) return reportFailure("--view: unknown view \"" + options.view + "\" (front, top, side or persp)");
   render.view = *view;
-  render.width = options.width;
-  render.height = options.height;
+  render.width = width;
+  render.height = height;
   render.flat = options.flat;
   SceneRun run;
   run.limits = options.limits;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
-  if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
-  if (auto s = renderPreview(run, options.out, render); !s) return reportFailure(s.message());
+  if (animated) {
+    if (auto s = loadOnly(run, options.scene, common.quiet); !s) return reportFailure(s.message());
+    animation::FrameRange range;
+    std::string problem;
+    if (!animation::parseFrameRange(options.frames, run.scene.timeline, range, problem))
+      return reportFailure("--frames: " + problem);
+    if (auto s = renderFrames(run, range, options.out, render, common.quiet); !s) return reportFailure(s.message());
+  } else {
+    if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
+    if (auto s = renderPreview(run, options.out, render); !s) return reportFailure(s.message());
+  }
   if (!common.quiet) std::printf("wrote %s\n", options.out.c_str());
   return 0;
 }
@@ -52,15 +74,19 @@ int runRender(const RenderCommandOptions& options, const CommonOptions& common) 
 
 void addRenderCommand(CLI::App& app, CommonOptions& common) {
   auto options = std::make_shared<RenderCommandOptions>();
-  CLI::App* cmd = app.add_subcommand("render", "Render a preview picture of a scene (PNG)");
+  CLI::App* cmd = app.add_subcommand("render", "Render a preview picture of a scene (PNG), or an animation of its frames");
   cmd->add_option("scene", options->scene, "Scene file (.json)")->required();
-  cmd->add_option("-o,--out", options->out, "Picture to write (.png)")->required();
-  cmd->add_option("--width", options->width, "Picture width in pixels")
-      ->check(CLI::Range(16, 16384))
-      ->capture_default_str();
-  cmd->add_option("--height", options->height, "Picture height in pixels")
-      ->check(CLI::Range(16, 16384))
-      ->capture_default_str();
+  cmd->add_option("-o,--out", options->out,
+                  "Picture to write (.png; with --frames .gif, .mp4, or frames/f_####.png for one per frame)")
+      ->required();
+  cmd->add_option("--width", options->width, "Picture width in pixels (default 1280; 640 for --frames)")
+      ->check(CLI::Range(16, 16384));
+  cmd->add_option("--height", options->height, "Picture height in pixels (default 720; 360 for --frames)")
+      ->check(CLI::Range(16, 16384));
+  cmd->add_option("--frames", options->frames,
+                  "Render frames A to B (every STEP-th) of an animated scene into an animation (.gif or .mp4) at "
+                  "the scene's frame rate, one camera for all; \"all\" takes the scene's own range")
+      ->type_name("A:B[:STEP]|all");
   cmd->add_option("--view", options->view, "Camera: front, top, side or persp")
       ->check(CLI::IsMember({"front", "top", "side", "persp"}))
       ->capture_default_str();

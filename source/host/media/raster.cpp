@@ -291,12 +291,10 @@ Bounds draw_list_bounds(const DrawList& list) {
 }
 
 Camera camera_for(const DrawList& list, const RenderOptions& options) {
-  if (options.fit && !options.fit->empty) {
-    const Bounds& b = *options.fit;
-    std::vector<Vector> corners;
-    for (int i = 0; i < 8; ++i)
-      corners.emplace_back(i & 1 ? b.max.x : b.min.x, i & 2 ? b.max.y : b.min.y, i & 4 ? b.max.z : b.min.z);
-    return frame_camera(b, options.view, options.width, options.height, options.margin, corners);
+  if (!options.fit.empty()) {
+    Bounds b;
+    for (const Vector& p : options.fit) b.add(p);
+    return frame_camera(b, options.view, options.width, options.height, options.margin, options.fit);
   }
   std::vector<Vector> drawn;
   size_t count = list.lines.size() * 2;

@@ -79,9 +79,9 @@ struct RenderOptions {
   float hidden_line_strength = 0.35f;          // 0: hidden lines vanish, 1: drawn over
   int threads = 2;                             // horizontal bands rendered in parallel
   bool flat = false;                           // no light: every surface in its plain colour
-  // When set, the camera frames these bounds (by their corners) instead of
-  // what the list draws: the frames of an animation keep one camera.
-  std::optional<Bounds> fit;
+  // When given, the camera frames these points instead of what the list
+  // draws: the frames of an animation keep one camera.
+  std::vector<Vector> fit;
 };
 
 // Bounds of every mesh point and line end in the list.

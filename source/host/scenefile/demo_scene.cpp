@@ -88,10 +88,15 @@ Json demoScene() {
                    {"points", wave(wavePoint)}};
   Json rail = {{"name", "Rail"}, {"type", "spline"}, {"interpolation", "cubic"}, {"closed", false},
                {"points", wave(railPoint)}};
+  // The bar travels along the wave and back over the two seconds of the
+  // scene's time: its deformer's offset is animated.
   Json guide = {{"name", "Guide"},
                 {"type", "Kurvo2"},
                 {"position", {0, 0, -1600}},
-                {"params", {{"KURVO_SPLINE", "Wave"}, {"KURVO_RAIL", "Rail"}, {"KURVO_UP_MODE", 2}}}};
+                {"params", {{"KURVO_SPLINE", "Wave"}, {"KURVO_RAIL", "Rail"}, {"KURVO_UP_MODE", 2}}},
+                {"tracks", Json::array({{{"param", "KURVO_OFFSET"},
+                                         {"interpolation", "smooth"},
+                                         {"keys", Json::array({{0, 0.0}, {24, 0.3}, {48, 0.0}})}}})}};
   Json bar = {{"name", "Bar"},
               {"type", "polygon"},
               {"position", {2300, 700, 0}},
@@ -108,6 +113,7 @@ Json demoScene() {
 
   return Json{{"format", kFormatName},
               {"version", kFormatVersion},
+              {"time", {{"fps", 24}, {"start", 0}, {"end", 48}}},
               {"materials", Json::array({material})},
               {"objects", Json::array({helix, ribbon, wavePath, rail, bar})}};
 }
