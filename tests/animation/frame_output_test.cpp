@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <array>
 #include <fstream>
 #include <sstream>
 
@@ -90,6 +91,74 @@ TEST(FrameOutputTest, ASequenceWritesOneFilePerFrameIntoItsFolder) {
   tb << b.rdbuf();
   const auto body = [](const std::string& s) { return s.substr(s.find("\nv ")); };  // past the header and mtllib
   EXPECT_EQ(body(ta.str()), body(tb.str()));
+}
+
+// The "v" lines of an OBJ file.
+std::vector<std::array<float, 3>> objPoints(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::vector<std::array<float, 3>> points;
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("v ", 0) == 0) {
+      std::istringstream fields(line.substr(2));
+      std::array<float, 3> p{};
+      fields >> p[0] >> p[1] >> p[2];
+      points.push_back(p);
+    }
+  return points;
+}
+
+TEST(FrameOutputTest, APointCacheHoldsEachFrameAsTheStillExportPlacesIt) {
+  TempDir dir;
+  dir.write("anim.json", kAnimated);
+  ASSERT_EQ(runTool(dir, "anim.json --frames 0:40:20 -o tube.pc2").status, 0);
+  ASSERT_EQ(runTool(dir, "anim.json --frames 0:40:20 -o seq/t_##.obj").status, 0);
+  // The rest mesh is the first frame; sample k is frame 20k of the sequence.
+  const auto rest = objPoints(dir / "tube.obj");
+  ASSERT_EQ(rest, objPoints(dir / "seq" / "t_00.obj"));
+  std::ifstream cache(dir / "tube.pc2", std::ios::binary);
+  char magic[12];
+  int32_t version = 0, points = 0, samples = 0;
+  float start = 0, rate = 0;
+  cache.read(magic, 12);
+  cache.read(reinterpret_cast<char*>(&version), 4);
+  cache.read(reinterpret_cast<char*>(&points), 4);
+  cache.read(reinterpret_cast<char*>(&start), 4);
+  cache.read(reinterpret_cast<char*>(&rate), 4);
+  cache.read(reinterpret_cast<char*>(&samples), 4);
+  EXPECT_EQ(std::string(magic, 11), "POINTCACHE2");
+  EXPECT_EQ(points, static_cast<int32_t>(rest.size()));
+  EXPECT_EQ(samples, 3);
+  EXPECT_EQ(start, 0.0f);
+  EXPECT_EQ(rate, 20.0f);
+  for (int k = 0; k < samples; ++k) {
+    const auto expected = objPoints(dir / "seq" / (k == 0 ? "t_00.obj" : k == 1 ? "t_20.obj" : "t_40.obj"));
+    std::vector<std::array<float, 3>> sample(points);
+    cache.read(reinterpret_cast<char*>(sample.data()), static_cast<std::streamsize>(points) * 12);
+    EXPECT_EQ(sample, expected) << "sample " << k;
+  }
+}
+
+TEST(FrameOutputTest, RenderedFramesBecomeAnAnimationOrOnePicturePerFrame) {
+  TempDir dir;
+  dir.write("anim.json", kAnimated);
+  const auto render = [&](const std::string& args) {
+    const std::string line = "cd '" + dir.path().string() + "' && " + KURVO_TOOL + " render --quiet --plugins " +
+                             KURVO_PLUGIN_DIR + " anim.json --width 64 --height 48 " + args + " 2> err.txt";
+    const int raw = std::system(line.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  };
+  ASSERT_EQ(render("--frames 0:40:20 -o a.gif"), 0);
+  std::ifstream gif(dir / "a.gif", std::ios::binary);
+  char header[6];
+  gif.read(header, 6);
+  EXPECT_EQ(std::string(header, 6), "GIF89a");
+  ASSERT_EQ(render("--frames 0:40:20 -o pics/f_###.png"), 0);
+  for (const char* name : {"f_000.png", "f_020.png", "f_040.png"})
+    EXPECT_TRUE(std::filesystem::exists(dir / "pics" / name)) << name;
+  EXPECT_EQ(render("--frames 0:2 -o still.png"), 1);
+  EXPECT_EQ(render("-o f_##.png"), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "still.png"));
 }
 
 TEST(FrameOutputTest, BadRangesAndOutputsAreRefusedAndWriteNothing) {
