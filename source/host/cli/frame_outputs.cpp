@@ -19,7 +19,7 @@ namespace {
 using kurvo::media::Status;
 
 // Point-frames (points of all polygon objects times frames) an output may
-// hold in memory: 12 bytes each in a frame series, about 100 in a JSON tree.
+// hold in memory: 12 bytes each in a frame series, about 45 as JSON text.
 constexpr double kMaxSeriesPointFrames = 200e6;
 constexpr double kMaxJsonPointFrames = 20e6;
 
@@ -95,7 +95,9 @@ Status writeFrames(SceneRun& run, const animation::FrameRange& range, const std:
   const animation::Timeline& timeline = run.scene.timeline;
   kurvo::media::FrameSeries series;
   series.fps = timeline.fps;
-  kurvo::scenefile::Json framesJson = kurvo::scenefile::Json::array();
+  std::string framesText;
+  // About 40 bytes a point: reserved at once rather than grown by copying.
+  if (kind == Kind::json) framesText.reserve(static_cast<size_t>(pointFrames * 40.0));
   std::unique_ptr<kurvo::host::RenderShading> shading;
 
   if (kind == Kind::sequence && !out.parent_path().empty()) {
@@ -123,7 +125,8 @@ Status writeFrames(SceneRun& run, const animation::FrameRange& range, const std:
           return Status::failure(run.scene.file.string() + ": " + s.message());
         break;
       case Kind::json:
-        framesJson.push_back(kurvo::scenefile::frameJson(document, timeline, frame));
+        if (!framesText.empty()) framesText += ",\n";
+        kurvo::scenefile::appendFrameText(document, timeline, frame, framesText);
         break;
     }
     bar.advance();
@@ -138,8 +141,9 @@ Status writeFrames(SceneRun& run, const animation::FrameRange& range, const std:
       // The scene is written as read: animated values at rest, tracks kept.
       kurvo::scenefile::SaveOptions options;
       options.deformedPoints = false;
-      options.frames = &framesJson;
-      return kurvo::scenefile::saveScene(document, run.scene, out, run.session->state(), options);
+      auto text = kurvo::scenefile::sceneText(document, run.scene, out, run.session->state(), options);
+      if (!text) return text.status();
+      return kurvo::scenefile::saveWithFrames(text.value(), framesText, out);
     }
   }
   return Status::success();

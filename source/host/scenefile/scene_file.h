@@ -85,9 +85,6 @@ struct SaveOptions {
   // When given: "baked_color" for every object with a material, as this
   // render of the document's shaders colours it.
   const host::RenderShading* bakedColours = nullptr;
-  // When given: written as "frames" (the deformed points of each evaluated
-  // frame, ignored by loading).
-  const Json* frames = nullptr;
 };
 
 // The scene as JSON text; mesh paths are written relative to `target`'s folder.

@@ -1,8 +1,12 @@
 #include "scene_frames.h"
 
+#include <charconv>
 #include <cmath>
+#include <string_view>
 
+#include "atomic_file.h"
 #include "placement.h"
+#include "text_sink.h"
 #include "scene/document.h"
 #include "scene_geometry.h"
 #include "scene_preview.h"
@@ -67,20 +71,85 @@ kurvo::media::Status appendSample(const host::Document& document, const host::Re
   return kurvo::media::Status::success();
 }
 
-Json frameJson(const host::Document& document, const animation::Timeline& timeline, double frame) {
-  Json objects = Json::object();
+namespace {
+
+// A real as the scene files write it: the shortest text that reads back to
+// the same float, with ".0" on whole numbers.
+void appendReal(float v, std::string& out) {
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+  const std::string_view text(buffer, ec == std::errc() ? static_cast<size_t>(end - buffer) : 0);
+  out += text;
+  if (text.find_first_of(".en") == std::string_view::npos) out += ".0";
+}
+
+void appendVector(const Vector& v, std::string& out) {
+  out += '[';
+  appendReal(v.x, out);
+  out += ", ";
+  appendReal(v.y, out);
+  out += ", ";
+  appendReal(v.z, out);
+  out += ']';
+}
+
+}  // namespace
+
+void appendFrameText(const host::Document& document, const animation::Timeline& timeline, double frame,
+                     std::string& out) {
+  out += "    {\n      \"frame\": ";
+  out += frameNumber(frame).dump();
+  out += ",\n      \"objects\": {";
+  bool firstObject = true;
   document.forEachObject([&](host::Object& o) {
-    Json entry = Json::object();
-    if (o.isPointObject() && o.hasRestState() && o.points() != o.restPoints())
-      entry["deformed_points"] = pointsJson(o.points());
-    if (const animation::ObjectAnimation* a = timeline.find(o.serial()); a && a->restPlacement)
-      entry["matrix"] = matrixJson(o.localMatrix());
-    if (!entry.empty()) objects[o.name()] = std::move(entry);
+    const bool deformed = o.isPointObject() && o.hasRestState() && o.points() != o.restPoints();
+    const animation::ObjectAnimation* a = timeline.find(o.serial());
+    const bool placed = a && a->restPlacement;
+    if (!deformed && !placed) return;
+    out += firstObject ? "\n        " : ",\n        ";
+    firstObject = false;
+    out += Json(o.name()).dump();
+    out += ": {";
+    if (deformed) {
+      out += "\n          \"deformed_points\": [";
+      bool firstPoint = true;
+      for (const Vector& p : o.points()) {
+        out += firstPoint ? "\n            " : ",\n            ";
+        firstPoint = false;
+        appendVector(p, out);
+      }
+      out += "\n          ]";
+    }
+    if (placed) {
+      const KhMatrix& m = o.localMatrix();
+      out += deformed ? ",\n          \"matrix\": [" : "\n          \"matrix\": [";
+      const KhVector rows[] = {m.off, m.v1, m.v2, m.v3};
+      for (int r = 0; r < 4; ++r) {
+        out += r ? ", " : "";
+        appendVector(FromKh(rows[r]), out);
+      }
+      out += ']';
+    }
+    out += "\n        }";
   });
-  Json out = Json::object();
-  out["frame"] = frameNumber(frame);
-  out["objects"] = std::move(objects);
-  return out;
+  out += firstObject ? "}\n    }" : "\n      }\n    }";
+}
+
+kurvo::media::Status saveWithFrames(const std::string& sceneText, const std::string& frames,
+                                    const std::filesystem::path& file) {
+  // The scene text ends with the closing brace and a newline: the frames go
+  // before that brace.
+  std::string_view head(sceneText);
+  head = head.substr(0, head.rfind('}'));
+  while (!head.empty() && (head.back() == '\n' || head.back() == ' ')) head.remove_suffix(1);
+  return kurvo::media::write_file_atomically(file, [&](const std::filesystem::path& temp) {
+    kurvo::media::TextSink sink(temp, file);
+    sink.append(head);
+    sink.append(",\n  \"frames\": [\n");
+    sink.append(frames);
+    sink.append("\n  ]\n}\n");
+    return sink.finish();
+  });
 }
 
 }  // namespace kurvo::scenefile

@@ -23,10 +23,21 @@ namespace kurvo::scenefile {
 kurvo::media::Status appendSample(const host::Document& document, const host::RenderShading* shading, double frame,
                                   kurvo::media::FrameSeries& series);
 
-// One entry of a scene file's "frames": {"frame": F, "objects": {NAME:
-// {"deformed_points": [...]}, ...}} with the evaluated points of every point
-// object a deformer moved, and "matrix" (local, as in the file) for every
-// object whose placement is animated.
-Json frameJson(const host::Document& document, const animation::Timeline& timeline, double frame);
+// One entry of a scene file's "frames", appended to `out` as JSON text
+// indented for its place in the file: {"frame": F, "objects": {NAME:
+// {"deformed_points": [...], "matrix": [...]}, ...}} with the evaluated
+// points of every point object a deformer moved, and "matrix" (local, as in
+// the file) for every object whose placement is animated. Written as text
+// straight away (reals as the rest of the file writes them): a tree of
+// JSON values for every point of every frame would take many times the
+// memory and time.
+void appendFrameText(const host::Document& document, const animation::Timeline& timeline, double frame,
+                     std::string& out);
+
+// Writes `sceneText` (as sceneText made it) to `file` with `frames` (entries
+// of appendFrameText, joined by ",\n") as its last field, through a
+// temporary file.
+kurvo::media::Status saveWithFrames(const std::string& sceneText, const std::string& frames,
+                                    const std::filesystem::path& file);
 
 }  // namespace kurvo::scenefile

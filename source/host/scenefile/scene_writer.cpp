@@ -32,7 +32,6 @@ class Writer {
     if (scene_.timeline.present) root["time"] = timeJson(scene_.timeline);
     if (!document_.materials().empty()) root["materials"] = materials();
     root["objects"] = objects(document_.firstObject());
-    if (options_.frames) root["frames"] = *options_.frames;
     return root;
   }
 
