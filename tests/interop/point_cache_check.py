@@ -80,8 +80,9 @@ def main(rest_obj, cache, out_json):
     # keeps the vertices as the file has them, so the cache (in the same frame)
     # goes on unchanged. Should it ever turn the vertices instead, the
     # modifier has to turn the cache the same way.
+    # (Relative to the size: the file's 727.03394 is 727.0339355 as a float.)
     first = obj_vertices(rest_obj)[0]
-    if max(abs(a - b) for a, b in zip(obj.data.vertices[0].co, first)) > 1e-6:
+    if max(abs(a - b) for a, b in zip(obj.data.vertices[0].co, first)) > TOLERANCE * size:
         modifier.forward_axis, modifier.up_axis = "NEG_Z", "POS_Y"
 
     mismatches = 0
