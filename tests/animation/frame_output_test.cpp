@@ -173,6 +173,7 @@ TEST(FrameOutputTest, BadRangesAndOutputsAreRefusedAndWriteNothing) {
       {"anim.json --frames 5:1 -o x.json", "--frames: \"5:1\": the last frame comes before the first"},
       {"anim.json --frames 1:5:0 -o x.json", "the step must be 1 or more"},
       {"anim.json --frames 1-5 -o x.json", "not a frame range"},
+      {"anim.json --frames 0:99999999 -o x_####.obj", "asks for 100000000 frames; one run takes at most 1000000"},
       {"anim.json --frames 0:3 -o x.stl", "x.stl: --frames writes"},
       {"anim.json -o x_##.obj", "give --frames A:B"},
       {"timeless.json --frames all -o x.json", "needs a \"time\" block"},

@@ -9,6 +9,10 @@ namespace {
 // Frame ranges past this would not be rendered in any lifetime; the bound
 // keeps the arithmetic far from overflow.
 constexpr long long kMaxFrame = 100'000'000;
+// More frames than this in one run is surely a typo (a day of film at 24
+// frames per second is two million); refusing it spares a long run and the
+// frame list's memory.
+constexpr long long kMaxFrames = 1'000'000;
 
 bool parseWhole(std::string_view text, long long& value) {
   if (text.empty()) return false;
@@ -62,6 +66,11 @@ bool parseFrameRange(const std::string& text, const Timeline& timeline, FrameRan
   }
   if (r.step < 1) {
     problem = "\"" + text + "\": the step must be 1 or more";
+    return false;
+  }
+  if ((r.last - r.first) / r.step + 1 > kMaxFrames) {
+    problem = "\"" + text + "\" asks for " + std::to_string((r.last - r.first) / r.step + 1) +
+              " frames; one run takes at most " + std::to_string(kMaxFrames);
     return false;
   }
   range = r;

@@ -1,6 +1,6 @@
 // The frames a command samples: "A:B" or "A:B:STEP" (whole frames, A <= B,
-// STEP >= 1; B is included when the steps land on it), or "all" for the
-// scene's own range.
+// STEP >= 1; B is included when the steps land on it; at most a million
+// frames), or "all" for the scene's own range.
 #pragma once
 
 #include <string>
