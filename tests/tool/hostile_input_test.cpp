@@ -136,6 +136,21 @@ TEST_F(HostileInput, DeclaredSizesAreCheckedBeforeAllocating) {
   dir.write("huge.glb", glb);
   dir.write("s.json", sceneWith(R"({"name": "M", "type": "polygon", "mesh": "huge.glb"})"));
   expectRefused(runTool(dir, "eval", "s.json -o out.obj"), {"s.json", "object \"M\"", "huge.glb", "declares"}, "glb");
+
+  // Framing that fits but a JSON document cut short: the import library read
+  // past its buffer on this one (found by the fuzzer), so it is refused first.
+  const std::string json = R"({"asset":{"versigeometrynode )";
+  glb = "glTF";
+  u32(2);
+  u32(static_cast<uint32_t>(20 + json.size()));
+  u32(static_cast<uint32_t>(json.size()));
+  glb += "JSON" + json;
+  dir.write("cut.glb", glb);
+  dir.write("cut.gltf", json);
+  for (const char* mesh : {"cut.glb", "cut.gltf"}) {
+    dir.write("s.json", sceneWith(std::string(R"({"name": "M", "type": "polygon", "mesh": ")") + mesh + "\"}"));
+    expectRefused(runTool(dir, "eval", "s.json -o out.obj"), {"s.json", mesh, "not well-formed JSON"}, mesh);
+  }
 }
 
 TEST_F(HostileInput, ResourcesOfMeshFilesStayInTheirFolder) {

@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <string>
+
+#include <nlohmann/json.hpp>
 
 namespace kurvo::media {
 namespace {
@@ -12,6 +16,14 @@ uint32_t read_u32(const char* bytes) {
   uint32_t v = 0;
   for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[i]);
   return v;
+}
+
+// The importer's JSON reader runs past the end of a document that is cut
+// short or malformed (it was seen reading beyond its buffer); such a
+// document is refused before it gets there. The check builds no tree.
+std::string json_problem(const std::string& json) {
+  if (nlohmann::json::accept(json)) return {};
+  return "its JSON document is not well-formed JSON";
 }
 
 constexpr uint64_t kHeaderBytes = 12;
@@ -31,7 +43,9 @@ std::string check_glb(uint64_t file_size, ReadAt&& read) {
     const uint64_t content = read_u32(header + 12);
     if (content + 20 > length)
       return "its content length " + std::to_string(content) + " runs past the declared file length";
-    return {};
+    std::string json(content, '\0');
+    if (!read(20, content, json.data())) return "its content runs past the end of the file";
+    return json_problem(json);
   }
   if (version != 2) return "binary glTF version " + std::to_string(version) + " is not supported";
   for (uint64_t at = kHeaderBytes; at < length;) {
@@ -44,10 +58,25 @@ std::string check_glb(uint64_t file_size, ReadAt&& read) {
              " bytes, more than the file holds";
     at += kChunkHeaderBytes + chunk;
   }
-  return {};
+  // The first chunk is the JSON document.
+  char first[kChunkHeaderBytes];
+  if (length < kHeaderBytes + kChunkHeaderBytes || !read(kHeaderBytes, kChunkHeaderBytes, first))
+    return "it has no JSON chunk";
+  if (std::memcmp(first + 4, "JSON", 4) != 0) return "its first chunk is not the JSON document";
+  std::string json(read_u32(first), '\0');
+  if (!read(kHeaderBytes + kChunkHeaderBytes, json.size(), json.data())) return "its JSON chunk is cut short";
+  return json_problem(json);
 }
 
 }  // namespace
+
+std::string check_gltf_json(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return "cannot open it";
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (nlohmann::json::accept(text)) return {};
+  return "it is not well-formed JSON";
+}
 
 bool looks_like_glb(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);

@@ -130,6 +130,10 @@ Result<std::vector<Mesh>> read_mesh_file(const std::filesystem::path& file, cons
     if (std::string problem = check_glb_header(file); !problem.empty())
       return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
   }
+  if (lower_extension(file) == ".gltf") {
+    if (std::string problem = check_gltf_json(file); !problem.empty())
+      return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
+  }
   if (lower_extension(file) == ".ply" || looks_like_ply(file)) {
     if (std::string problem = check_ply_header(file); !problem.empty())
       return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
