@@ -88,30 +88,32 @@ struct PointMapper {
     return static_cast<Real>(std::fmod(static_cast<double>(along), 1.0));
   }
 
-  // What one point needs between the stages; the rest of its mapping is
-  // plain arithmetic.
-  struct Pending {
-    Vector rest;       // the point as it was
-    Vector pathPoint;  // P
-    Vector tangent;    // T (with a frame)
-    Vector up;         // N (with a frame)
-    Real profileAt;    // position on the profile curve
-    Real pos;          // position on the path
-    Real natural;      // the spline's own parameter at pos (on the path only)
-    Real a, b;         // offsets across the path
-    Real s;            // scale
-    Real c, sn;        // cosine and sine of the roll
+  // A block's values between the stages, one array per component, so that
+  // the stages write where the placing arithmetic reads and the compiler can
+  // run the plain loops on several points per instruction.
+  struct Block {
+    alignas(16) Real a[kBlock], b[kBlock];  // offsets across the path
+    alignas(16) Real profileAt[kBlock];     // position on the profile curve
+    alignas(16) Real pos[kBlock];           // position on the path
+    alignas(16) Real natural[kBlock];       // the spline's own parameter at pos (on the path only)
+    alignas(16) Real s[kBlock];             // scale
+    alignas(16) Real c[kBlock], sn[kBlock]; // cosine and sine of the roll
+    alignas(16) Real px[kBlock], py[kBlock], pz[kBlock];  // P
+    alignas(16) Real tx[kBlock], ty[kBlock], tz[kBlock];  // T (zero without a frame)
+    alignas(16) Real ux[kBlock], uy[kBlock], uz[kBlock];  // N (zero without a frame)
+    // True when point i sits at the same path position as the point before
+    // it, to the bit. Everything looked up by position (curves, path point,
+    // tangent, up direction) is then copied rather than asked again: every
+    // evaluation depends only on its arguments, so the copy is what the call
+    // would have answered. Meshes made of rings or rows across the path
+    // (tubes, lathes, extrusions, grids) have runs of such points.
+    bool same[kBlock];
   };
 
-  // True when point i of a block sits at the same path position as the point
-  // before it, to the bit. Everything looked up by position (curves, path
-  // point, tangent, up direction) is then copied rather than asked again:
-  // every evaluation depends only on its arguments, so the copy is what the
-  // call would have answered. Meshes made of rings or rows across the path
-  // (tubes, lathes, extrusions, grids) have runs of such points.
-  static bool SamePosition(const Pending* pending, int32 i) {
-    return i > 0 && SameBits(pending[i].pos, pending[i - 1].pos);
-  }
+  // Point 0 of a block never copies (the test on i keeps that visible to the
+  // compiler, which otherwise sees index -1 in the copies).
+  static bool Same(const Block& block, int32 i) { return i > 0 && block.same[i]; }
+
   static bool SameBits(Real x, Real y) {
     uint32 a, b;
     std::memcpy(&a, &x, sizeof a);
@@ -123,109 +125,137 @@ struct PointMapper {
   // the others lie on the straight extensions past the ends (path_frame.h).
   static bool OnPath(Real pos) { return !(pos > 1.0f) && !(pos < 0.0f); }
 
-  // Deformer-space position, profile position and path position of a point.
-  void Place(const Vector& p, Pending& out) const {
-    const Vector q = toDeformer * p;
-    out.rest = p;
-    out.a = q.x;  // across-path offsets before the profile (Shape)
-    out.b = q.y;
-    out.profileAt = ((q.z - objectPosition.z) - zLow) * zScale;
-    out.pos = PathPosition(q.z / length);
+  // Deformer-space position, profile position and path position of each
+  // point.
+  void Place(const Vector* points, int32 count, Block& block) const {
+    const Matrix& m = toDeformer;
+    for (int32 i = 0; i < count; ++i) {
+      const Vector q = m * points[i];
+      block.a[i] = q.x;  // across-path offsets before the profile (Shape)
+      block.b[i] = q.y;
+      block.profileAt[i] = ((q.z - objectPosition.z) - zLow) * zScale;
+      block.pos[i] = PathPosition(q.z / length);
+    }
+    block.same[0] = false;
+    for (int32 i = 1; i < count; ++i) block.same[i] = SameBits(block.pos[i], block.pos[i - 1]);
   }
 
   // The curve look-ups and the roll of every point of a block, one curve at a
   // time.
-  void Shape(Pending* pending, int32 count) const {
+  void Shape(Block& block, int32 count) const {
     // The profile's factor depends on the deformer-space Z alone, as the
     // path position does: a point at the previous point's Z takes its factor.
     Real k = 0;
     for (int32 i = 0; i < count; ++i) {
-      Pending& p = pending[i];
-      if (i == 0 || !SameBits(p.profileAt, pending[i - 1].profileAt))
-        k = profileStrength * profile.At(p.profileAt);
-      p.a = objectPosition.x + (p.a - objectPosition.x) * k;
-      p.b = objectPosition.y + (p.b - objectPosition.y) * k;
+      if (i == 0 || !SameBits(block.profileAt[i], block.profileAt[i - 1]))
+        k = profileStrength * profile.At(block.profileAt[i]);
+      block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * k;
+      block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * k;
     }
-    for (int32 i = 0; i < count; ++i)
-      pending[i].s = SamePosition(pending, i) ? pending[i - 1].s : scaleStrength * scale.At(pending[i].pos);
+    // Copies come from a value held in a register, not from the array just
+    // written: reading back the previous element would chain every point of
+    // a run to its neighbour's store.
+    Real scaleNow = 0;
+    for (int32 i = 0; i < count; ++i) {
+      if (!Same(block, i)) scaleNow = scaleStrength * scale.At(block.pos[i]);
+      block.s[i] = scaleNow;
+    }
 
     for (int32 i = 0; i < count; ++i) {
-      pending[i].c = rotationCos;
-      pending[i].sn = rotationSin;
+      block.c[i] = rotationCos;
+      block.sn[i] = rotationSin;
     }
     // The twist acts only through the random value: with r = 0 the roll is
     // KURVO_ROTATION alone, so the twist curve is not even looked up.
     if (twistStrength == 0.0f || random == 0.0f) return;
+    Real cosNow = rotationCos, sinNow = rotationSin;
     for (int32 i = 0; i < count; ++i) {
-      Pending& p = pending[i];
-      if (SamePosition(pending, i)) {
-        p.c = pending[i - 1].c;
-        p.sn = pending[i - 1].sn;
-        continue;
+      if (!Same(block, i)) {
+        cosNow = rotationCos, sinNow = rotationSin;
+        const Real tw = twistStrength * twist.At(block.pos[i]);
+        if (tw != 0.0f) {
+          const Real tr = static_cast<Real>(static_cast<double>(tw) * std::numbers::pi / 180.0);
+          const Real angle = tr * random + rotation;
+          cosNow = std::cos(angle);
+          sinNow = std::sin(angle);
+        }
       }
-      const Real tw = twistStrength * twist.At(p.pos);
-      if (tw == 0.0f) continue;
-      const Real tr = static_cast<Real>(static_cast<double>(tw) * std::numbers::pi / 180.0);
-      const Real angle = tr * random + rotation;
-      p.c = std::cos(angle);
-      p.sn = std::sin(angle);
+      block.c[i] = cosNow;
+      block.sn[i] = sinNow;
     }
   }
 
   // Path point, tangent and up direction of every point of a block: one
   // arc-length conversion per point serves both the point and the tangent.
-  void LookUpPath(Pending* pending, int32 count) const {
+  void LookUpPath(Block& block, int32 count) const {
     const PathRecord& path = *frame.path;
     const SplineEvaluator spline(path.spline);
     for (int32 i = 0; i < count; ++i)
-      if (OnPath(pending[i].pos) && !SamePosition(pending, i))
-        pending[i].natural = spline.UniformToNatural(pending[i].pos);
+      if (!Same(block, i) && OnPath(block.pos[i])) block.natural[i] = spline.UniformToNatural(block.pos[i]);
+    Vector p;
     for (int32 i = 0; i < count; ++i) {
-      Pending& p = pending[i];
-      if (SamePosition(pending, i))
-        p.pathPoint = pending[i - 1].pathPoint;
-      else if (OnPath(p.pos))
-        spline.Point(p.natural, p.pathPoint);
-      else
-        p.pathPoint = PointAt(path, p.pos);
+      if (!Same(block, i)) {
+        if (OnPath(block.pos[i]))
+          spline.Point(block.natural[i], p);
+        else
+          p = PointAt(path, block.pos[i]);
+      }
+      block.px[i] = p.x, block.py[i] = p.y, block.pz[i] = p.z;
     }
-    if (!needsTangent) return;
+    if (!needsTangent) {
+      // Without a frame both axes are zero: a zero tangent gives exactly that.
+      for (int32 i = 0; i < count; ++i) {
+        block.tx[i] = block.ty[i] = block.tz[i] = 0;
+        block.ux[i] = block.uy[i] = block.uz[i] = 0;
+      }
+      return;
+    }
+    Vector t;
     for (int32 i = 0; i < count; ++i) {
-      Pending& p = pending[i];
-      if (SamePosition(pending, i))
-        p.tangent = pending[i - 1].tangent;
-      else if (OnPath(p.pos))
-        spline.Tangent(p.natural, p.tangent);
-      else
-        p.tangent = TangentAt(path, p.pos);
+      if (!Same(block, i)) {
+        if (OnPath(block.pos[i]))
+          spline.Tangent(block.natural[i], t);
+        else
+          t = TangentAt(path, block.pos[i]);
+      }
+      block.tx[i] = t.x, block.ty[i] = t.y, block.tz[i] = t.z;
     }
-    for (int32 i = 0; i < count; ++i)
-      pending[i].up = SamePosition(pending, i) ? pending[i - 1].up
-                                               : UpDirection(pending[i].pos, pending[i].pathPoint, frame);
+    if (frame.upMode == KURVO_UP_MODE_VECTOR) {
+      // The up vector is the same for every position.
+      for (int32 i = 0; i < count; ++i) {
+        block.ux[i] = frame.upNormal.x;
+        block.uy[i] = frame.upNormal.y;
+        block.uz[i] = frame.upNormal.z;
+      }
+      return;
+    }
+    Vector u;
+    for (int32 i = 0; i < count; ++i) {
+      if (!Same(block, i)) u = UpDirection(block.pos[i], Vector(block.px[i], block.py[i], block.pz[i]), frame);
+      block.ux[i] = u.x, block.uy[i] = u.y, block.uz[i] = u.z;
+    }
   }
 
   // The placing arithmetic of a block: cross-section axes
-  // (CrossSectionAxes), roll, scale, the
-  // offsets across the path, the way back to object space and the weight.
-  // The values are first laid out one array per component, so that the
-  // compiler can run the loop on several points per instruction; each point
-  // still gets exactly the operations, in the same order, that it would get
-  // alone. out[i] is the new position of point firstIndex + i.
-  void FinishBlock(const Pending* pending, int32 count, int32 firstIndex, Vector* out) const {
-    alignas(16) Real tx[kBlock], ty[kBlock], tz[kBlock], ux[kBlock], uy[kBlock], uz[kBlock];
-    alignas(16) Real px[kBlock], py[kBlock], pz[kBlock], a[kBlock], b[kBlock], s[kBlock];
-    alignas(16) Real c[kBlock], sn[kBlock], ox[kBlock], oy[kBlock], oz[kBlock];
-    for (int32 i = 0; i < count; ++i) {
-      const Pending& p = pending[i];
-      // Without a frame both axes are zero: a zero tangent gives exactly that.
-      const Vector t = needsTangent ? p.tangent : Vector();
-      const Vector u = needsTangent ? p.up : Vector();
-      tx[i] = t.x, ty[i] = t.y, tz[i] = t.z;
-      ux[i] = u.x, uy[i] = u.y, uz[i] = u.z;
-      px[i] = p.pathPoint.x, py[i] = p.pathPoint.y, pz[i] = p.pathPoint.z;
-      a[i] = p.a, b[i] = p.b, s[i] = p.s, c[i] = p.c, sn[i] = p.sn;
-    }
+  // (CrossSectionAxes), roll, scale, the offsets across the path, the way
+  // back to object space and the weight. Each point gets exactly the
+  // operations, in the same order, that it would get alone. out[i] is the
+  // new position of point firstIndex + i, rest[i] where it was (out and rest
+  // may be the same array).
+  void FinishBlock(const Block& block, int32 count, int32 firstIndex, const Vector* rest, Vector* out) const {
+    alignas(16) Real ox[kBlock], oy[kBlock], oz[kBlock];
     const Matrix& m = toObject;
+    const Real* __restrict tx = block.tx;
+    const Real* __restrict ty = block.ty;
+    const Real* __restrict tz = block.tz;
+    const Real* __restrict ux = block.ux;
+    const Real* __restrict uy = block.uy;
+    const Real* __restrict uz = block.uz;
+    const Real* __restrict c = block.c;
+    const Real* __restrict sn = block.sn;
+    const Real* __restrict s = block.s;
+    const Real* __restrict a = block.a;
+    const Real* __restrict b = block.b;
     for (int32 i = 0; i < count; ++i) {
       Real xx, xy, xz, yx, yy, yz;
       CrossSectionAxes(tx[i], ty[i], tz[i], ux[i], uy[i], uz[i], xx, xy, xz, yx, yy, yz);
@@ -235,9 +265,9 @@ struct PointMapper {
       const Real vx = (xx * sn[i] + yx * c[i]) * s[i], vy = (xy * sn[i] + yy * c[i]) * s[i],
                  vz = (xz * sn[i] + yz * c[i]) * s[i];
       // Q = P + X a + Y b in path space, then into object space.
-      const Real qx = px[i] + rx * a[i] + vx * b[i];
-      const Real qy = py[i] + ry * a[i] + vy * b[i];
-      const Real qz = pz[i] + rz * a[i] + vz * b[i];
+      const Real qx = block.px[i] + rx * a[i] + vx * b[i];
+      const Real qy = block.py[i] + ry * a[i] + vy * b[i];
+      const Real qz = block.pz[i] + rz * a[i] + vz * b[i];
       ox[i] = m.off.x + m.v1.x * qx + m.v2.x * qy + m.v3.x * qz;
       oy[i] = m.off.y + m.v1.y * qx + m.v2.y * qy + m.v3.y * qz;
       oz[i] = m.off.z + m.v1.z * qx + m.v2.z * qy + m.v3.z * qz;
@@ -249,28 +279,28 @@ struct PointMapper {
     for (int32 i = 0; i < count; ++i) {
       const Real w = weights[firstIndex + i];
       const Vector n(ox[i], oy[i], oz[i]);
-      out[i] = n * w + pending[i].rest * (1.0f - w);
+      out[i] = n * w + rest[i] * (1.0f - w);
     }
   }
 
   // The new position of point `index`, now at p, in the object's own
   // coordinates.
   Vector MapPoint(int32 index, const Vector& p) const {
-    Pending pending;
-    Place(p, pending);
-    Shape(&pending, 1);
-    LookUpPath(&pending, 1);
+    Block block;
+    Place(&p, 1, block);
+    Shape(block, 1);
+    LookUpPath(block, 1);
     Vector out;
-    FinishBlock(&pending, 1, index, &out);
+    FinishBlock(block, 1, index, &p, &out);
     return out;
   }
 
   // Maps points [first, first + count) in place; count <= kBlock.
   void MapBlock(Vector* points, int32 first, int32 count) const {
-    Pending pending[kBlock];
-    for (int32 i = 0; i < count; ++i) Place(points[first + i], pending[i]);
-    Shape(pending, count);
-    LookUpPath(pending, count);
-    FinishBlock(pending, count, first, points + first);
+    Block block;
+    Place(points + first, count, block);
+    Shape(block, count);
+    LookUpPath(block, count);
+    FinishBlock(block, count, first, points + first, points + first);
   }
 };

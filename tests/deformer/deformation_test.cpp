@@ -452,6 +452,14 @@ TEST_F(DeformationTest, MapPointGivesTheBitsOfMapBlock) {
     return static_cast<const SplineData*>(bc->GetCustomDataType(id, KH_CUSTOMDATA_SPLINE));
   };
   ASSERT_NE(curve(1003), nullptr);
+  // A twist that is exactly zero over the first half: there a point's roll is
+  // KURVO_ROTATION alone, even right after points that were twisted.
+  Object* zeroTwistCarrier = doc().createObject(kDeformerType);
+  SetCurve(zeroTwistCarrier, 1003, {{0, 0}, {0.5f, 0}, {1, 2}});
+  const auto* zeroTwist = static_cast<const SplineData*>(BaseObject::From(host::toObjectHandle(zeroTwistCarrier))
+                                                             ->GetDataInstance()
+                                                             ->GetCustomDataType(1003, KH_CUSTOMDATA_SPLINE));
+  ASSERT_NE(zeroTwist, nullptr);
 
   PathRecord path, rail;
   for (auto [rec, object] : {std::pair{&path, pathObject}, std::pair{&rail, railObject}}) {
@@ -496,7 +504,7 @@ TEST_F(DeformationTest, MapPointGivesTheBitsOfMapBlock) {
     m.profileStrength = in(0.5f, 1.5f);
     m.scale = CurveLookup{curve(1004), 1.0f};
     m.scaleStrength = in(0.5f, 2);
-    m.twist = CurveLookup{curve(1003), 0.0f};
+    m.twist = CurveLookup{setting % 2 == 0 ? zeroTwist : curve(1003), 0.0f};
     m.twistStrength = in(0, 180);
     m.random = setting % 3 == 0 ? 0.0f : in(-1, 1);
     m.rotation = in(-3, 3);
