@@ -237,37 +237,55 @@ struct PointMapper {
   }
 
   // The placing arithmetic of a block: cross-section axes
-  // (CrossSectionAxes), roll, scale, the offsets across the path, the way
-  // back to object space and the weight. Each point gets exactly the
-  // operations, in the same order, that it would get alone. out[i] is the
-  // new position of point firstIndex + i, rest[i] where it was (out and rest
-  // may be the same array).
+  // (CrossSectionAxes), roll and scale, once for each run of points at one
+  // path position (they depend on nothing else); then for every point the
+  // offsets across the path, the way back to object space and the weight.
+  // Each point gets exactly the operations, in the same order, that it
+  // would get alone; the loops run on several points per instruction.
+  // out[i] is the new position of point firstIndex + i, rest[i] where it was
+  // (out and rest may be the same array).
   void FinishBlock(const Block& block, int32 count, int32 firstIndex, const Vector* rest, Vector* out) const {
+    // The first point of each run, and the run's inputs side by side.
+    int32 heads[kBlock + 1];
+    int32 runs = 0;
+    for (int32 i = 0; i < count; ++i)
+      if (!Same(block, i)) heads[runs++] = i;
+    heads[runs] = count;
+    alignas(16) Real tx[kBlock], ty[kBlock], tz[kBlock], ux[kBlock], uy[kBlock], uz[kBlock];
+    alignas(16) Real c[kBlock], sn[kBlock], s[kBlock];
+    for (int32 k = 0; k < runs; ++k) {
+      const int32 i = heads[k];
+      tx[k] = block.tx[i], ty[k] = block.ty[i], tz[k] = block.tz[i];
+      ux[k] = block.ux[i], uy[k] = block.uy[i], uz[k] = block.uz[i];
+      c[k] = block.c[i], sn[k] = block.sn[i], s[k] = block.s[i];
+    }
+    // The rolled and scaled axes X' and Y' of each run.
+    alignas(16) Real rx[kBlock], ry[kBlock], rz[kBlock], vx[kBlock], vy[kBlock], vz[kBlock];
+    for (int32 k = 0; k < runs; ++k) {
+      Real xx, xy, xz, yx, yy, yz;
+      CrossSectionAxes(tx[k], ty[k], tz[k], ux[k], uy[k], uz[k], xx, xy, xz, yx, yy, yz);
+      // Roll, then scale (a factor of 1 changes nothing, so it is always applied).
+      rx[k] = (xx * c[k] - yx * sn[k]) * s[k], ry[k] = (xy * c[k] - yy * sn[k]) * s[k];
+      rz[k] = (xz * c[k] - yz * sn[k]) * s[k];
+      vx[k] = (xx * sn[k] + yx * c[k]) * s[k], vy[k] = (xy * sn[k] + yy * c[k]) * s[k];
+      vz[k] = (xz * sn[k] + yz * c[k]) * s[k];
+    }
+    // Spread over the points of each run.
+    alignas(16) Real prx[kBlock], pry[kBlock], prz[kBlock], pvx[kBlock], pvy[kBlock], pvz[kBlock];
+    for (int32 k = 0; k < runs; ++k)
+      for (int32 i = heads[k]; i < heads[k + 1]; ++i) {
+        prx[i] = rx[k], pry[i] = ry[k], prz[i] = rz[k];
+        pvx[i] = vx[k], pvy[i] = vy[k], pvz[i] = vz[k];
+      }
     alignas(16) Real ox[kBlock], oy[kBlock], oz[kBlock];
     const Matrix& m = toObject;
-    const Real* __restrict tx = block.tx;
-    const Real* __restrict ty = block.ty;
-    const Real* __restrict tz = block.tz;
-    const Real* __restrict ux = block.ux;
-    const Real* __restrict uy = block.uy;
-    const Real* __restrict uz = block.uz;
-    const Real* __restrict c = block.c;
-    const Real* __restrict sn = block.sn;
-    const Real* __restrict s = block.s;
     const Real* __restrict a = block.a;
     const Real* __restrict b = block.b;
     for (int32 i = 0; i < count; ++i) {
-      Real xx, xy, xz, yx, yy, yz;
-      CrossSectionAxes(tx[i], ty[i], tz[i], ux[i], uy[i], uz[i], xx, xy, xz, yx, yy, yz);
-      // Roll, then scale (a factor of 1 changes nothing, so it is always applied).
-      const Real rx = (xx * c[i] - yx * sn[i]) * s[i], ry = (xy * c[i] - yy * sn[i]) * s[i],
-                 rz = (xz * c[i] - yz * sn[i]) * s[i];
-      const Real vx = (xx * sn[i] + yx * c[i]) * s[i], vy = (xy * sn[i] + yy * c[i]) * s[i],
-                 vz = (xz * sn[i] + yz * c[i]) * s[i];
-      // Q = P + X a + Y b in path space, then into object space.
-      const Real qx = block.px[i] + rx * a[i] + vx * b[i];
-      const Real qy = block.py[i] + ry * a[i] + vy * b[i];
-      const Real qz = block.pz[i] + rz * a[i] + vz * b[i];
+      // Q = P + X' a + Y' b in path space, then into object space.
+      const Real qx = block.px[i] + prx[i] * a[i] + pvx[i] * b[i];
+      const Real qy = block.py[i] + pry[i] * a[i] + pvy[i] * b[i];
+      const Real qz = block.pz[i] + prz[i] * a[i] + pvz[i] * b[i];
       ox[i] = m.off.x + m.v1.x * qx + m.v2.x * qy + m.v3.x * qz;
       oy[i] = m.off.y + m.v1.y * qx + m.v2.y * qy + m.v3.y * qz;
       oz[i] = m.off.z + m.v1.z * qx + m.v2.z * qy + m.v3.z * qz;
