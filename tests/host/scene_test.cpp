@@ -1,6 +1,8 @@
 // The scene model: tree, matrices, change state, tags, splines, drawing,
 // the optimize command.
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "core/data_value.h"
 #include "core/text_value.h"
@@ -129,6 +131,41 @@ TEST_F(SceneTest, BoundingBoxFollowsTheUpdateMessage) {
   EXPECT_EQ(rad.x, 0.0f);
   EXPECT_EQ(obj().get_points(h(null)), nullptr);
   EXPECT_EQ(obj().get_point_count(h(null)), 0);
+}
+
+// The box is gathered several points at a time and, for large objects, in
+// chunks on the pool; it must be the box a one-by-one walk finds, whatever
+// the count and wherever the extremes lie.
+TEST_F(SceneTest, BoundingBoxOfManyPointsIsTheirExtremes) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> any(-100.0f, 100.0f);
+  Object* o = doc->createObject(KH_TYPE_POLYGON);
+  for (size_t count : {1u, 3u, 4u, 5u, 7u, 8u, 13u, 64u, 1000u, (1u << 17) + 3u, 400001u}) {
+    SCOPED_TRACE(count);
+    std::vector<Vector> points(count);
+    for (Vector& p : points) p = Vector(any(random), any(random), any(random));
+    // Extremes at the last point, in the middle of a group of four, and in
+    // a later chunk.
+    points[count - 1].x = 500.0f;
+    points[count / 2].y = -700.0f;
+    points[(count * 3) / 4].z = 900.0f;
+    Vector lo = points[0], hi = points[0];
+    for (const Vector& p : points) {
+      lo = Vector(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+      hi = Vector(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+    }
+    doc->setPoints(o, points);
+    KhVector mp, rad;
+    obj().get_mp(h(o), &mp);
+    obj().get_rad(h(o), &rad);
+    const Vector centre = (lo + hi) * 0.5f, half = (hi - lo) * 0.5f;
+    EXPECT_EQ(mp.x, centre.x);
+    EXPECT_EQ(mp.y, centre.y);
+    EXPECT_EQ(mp.z, centre.z);
+    EXPECT_EQ(rad.x, half.x);
+    EXPECT_EQ(rad.y, half.y);
+    EXPECT_EQ(rad.z, half.z);
+  }
 }
 
 TEST_F(SceneTest, VertexMapWeightsComeAsANewBlock) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 
 #include "core/host_state.h"
 #include "core/memory.h"
@@ -376,30 +377,35 @@ namespace {
 // do not wait for each other. (Only a zero's sign may come from another
 // point than in a one-by-one walk.)
 void boxOf(const Vector* pts, size_t begin, size_t end, Vector& boxMin, Vector& boxMax) noexcept {
-  float lo[4][3], hi[4][3];
+  // Four points are twelve floats, three vectors of four: one running
+  // minimum and maximum per float. Written in the compiler's vector types
+  // because it does not find this layout on its own; each lane compares as
+  // std::min and std::max do.
+  typedef float Lanes __attribute__((vector_size(16)));
   const float* f = &pts[0].x;
-  for (int k = 0; k < 4; ++k)
-    for (int c = 0; c < 3; ++c) lo[k][c] = hi[k][c] = f[begin * 3 + c];
+  Lanes lo[3], hi[3];
+  for (int k = 0; k < 3; ++k)
+    for (int j = 0; j < 4; ++j) lo[k][j] = hi[k][j] = f[begin * 3 + (4 * k + j) % 3];
   size_t i = begin;
   for (; i + 4 <= end; i += 4)
-    for (int k = 0; k < 4; ++k)
-      for (int c = 0; c < 3; ++c) {
-        const float v = f[(i + k) * 3 + c];
-        lo[k][c] = std::min(lo[k][c], v);
-        hi[k][c] = std::max(hi[k][c], v);
-      }
+    for (int k = 0; k < 3; ++k) {
+      Lanes v;
+      std::memcpy(&v, f + i * 3 + 4 * k, sizeof v);
+      lo[k] = v < lo[k] ? v : lo[k];
+      hi[k] = hi[k] < v ? v : hi[k];
+    }
+  float l[3] = {lo[0][0], lo[0][1], lo[0][2]}, h[3] = {hi[0][0], hi[0][1], hi[0][2]};
+  for (int j = 3; j < 12; ++j) {
+    l[j % 3] = std::min(l[j % 3], lo[j / 4][j % 4]);
+    h[j % 3] = std::max(h[j % 3], hi[j / 4][j % 4]);
+  }
   for (; i < end; ++i)
     for (int c = 0; c < 3; ++c) {
-      lo[0][c] = std::min(lo[0][c], f[i * 3 + c]);
-      hi[0][c] = std::max(hi[0][c], f[i * 3 + c]);
+      l[c] = std::min(l[c], f[i * 3 + c]);
+      h[c] = std::max(h[c], f[i * 3 + c]);
     }
-  for (int k = 1; k < 4; ++k)
-    for (int c = 0; c < 3; ++c) {
-      lo[0][c] = std::min(lo[0][c], lo[k][c]);
-      hi[0][c] = std::max(hi[0][c], hi[k][c]);
-    }
-  boxMin = Vector(lo[0][0], lo[0][1], lo[0][2]);
-  boxMax = Vector(hi[0][0], hi[0][1], hi[0][2]);
+  boxMin = Vector(l[0], l[1], l[2]);
+  boxMax = Vector(h[0], h[1], h[2]);
 }
 
 // Large objects are boxed in fixed chunks on the task pool and the chunks
