@@ -236,47 +236,59 @@ struct PointMapper {
     }
   }
 
-  // The placing arithmetic of a block: cross-section axes
-  // (CrossSectionAxes), roll and scale, once for each run of points at one
-  // path position (they depend on nothing else); then for every point the
+  // Cross-section axes (CrossSectionAxes), rolled by the angle of cosine c
+  // and sine sn, then scaled by s: X' and Y'. A scale of 1 changes nothing,
+  // so it is always applied.
+  static void RolledAxes(Real tx, Real ty, Real tz, Real ux, Real uy, Real uz, Real c, Real sn, Real s, Real& rx,
+                         Real& ry, Real& rz, Real& vx, Real& vy, Real& vz) {
+    Real xx, xy, xz, yx, yy, yz;
+    CrossSectionAxes(tx, ty, tz, ux, uy, uz, xx, xy, xz, yx, yy, yz);
+    rx = (xx * c - yx * sn) * s, ry = (xy * c - yy * sn) * s, rz = (xz * c - yz * sn) * s;
+    vx = (xx * sn + yx * c) * s, vy = (xy * sn + yy * c) * s, vz = (xz * sn + yz * c) * s;
+  }
+
+  // The placing arithmetic of a block: the rolled and scaled axes
+  // (RolledAxes), once for each run of points at one path position (they
+  // depend on nothing else) when the block has long runs; then for every
+  // point the
   // offsets across the path, the way back to object space and the weight.
   // Each point gets exactly the operations, in the same order, that it
   // would get alone; the loops run on several points per instruction.
   // out[i] is the new position of point firstIndex + i, rest[i] where it was
   // (out and rest may be the same array).
   void FinishBlock(const Block& block, int32 count, int32 firstIndex, const Vector* rest, Vector* out) const {
-    // The first point of each run, and the run's inputs side by side.
-    int32 heads[kBlock + 1];
+    // The rolled and scaled axes X' and Y' of every point.
+    alignas(16) Real prx[kBlock], pry[kBlock], prz[kBlock], pvx[kBlock], pvy[kBlock], pvz[kBlock];
+    int32 heads[kBlock + 1];  // the first point of each run
     int32 runs = 0;
     for (int32 i = 0; i < count; ++i)
       if (!Same(block, i)) heads[runs++] = i;
     heads[runs] = count;
-    alignas(16) Real tx[kBlock], ty[kBlock], tz[kBlock], ux[kBlock], uy[kBlock], uz[kBlock];
-    alignas(16) Real c[kBlock], sn[kBlock], s[kBlock];
-    for (int32 k = 0; k < runs; ++k) {
-      const int32 i = heads[k];
-      tx[k] = block.tx[i], ty[k] = block.ty[i], tz[k] = block.tz[i];
-      ux[k] = block.ux[i], uy[k] = block.uy[i], uz[k] = block.uz[i];
-      c[k] = block.c[i], sn[k] = block.sn[i], s[k] = block.s[i];
-    }
-    // The rolled and scaled axes X' and Y' of each run.
-    alignas(16) Real rx[kBlock], ry[kBlock], rz[kBlock], vx[kBlock], vy[kBlock], vz[kBlock];
-    for (int32 k = 0; k < runs; ++k) {
-      Real xx, xy, xz, yx, yy, yz;
-      CrossSectionAxes(tx[k], ty[k], tz[k], ux[k], uy[k], uz[k], xx, xy, xz, yx, yy, yz);
-      // Roll, then scale (a factor of 1 changes nothing, so it is always applied).
-      rx[k] = (xx * c[k] - yx * sn[k]) * s[k], ry[k] = (xy * c[k] - yy * sn[k]) * s[k];
-      rz[k] = (xz * c[k] - yz * sn[k]) * s[k];
-      vx[k] = (xx * sn[k] + yx * c[k]) * s[k], vy[k] = (xy * sn[k] + yy * c[k]) * s[k];
-      vz[k] = (xz * sn[k] + yz * c[k]) * s[k];
-    }
-    // Spread over the points of each run.
-    alignas(16) Real prx[kBlock], pry[kBlock], prz[kBlock], pvx[kBlock], pvy[kBlock], pvz[kBlock];
-    for (int32 k = 0; k < runs; ++k)
-      for (int32 i = heads[k]; i < heads[k + 1]; ++i) {
-        prx[i] = rx[k], pry[i] = ry[k], prz[i] = rz[k];
-        pvx[i] = vx[k], pvy[i] = vy[k], pvz[i] = vz[k];
+    if (runs * 2 > count) {
+      // Short runs (points in no particular order): every point on its own.
+      for (int32 i = 0; i < count; ++i)
+        RolledAxes(block.tx[i], block.ty[i], block.tz[i], block.ux[i], block.uy[i], block.uz[i], block.c[i],
+                   block.sn[i], block.s[i], prx[i], pry[i], prz[i], pvx[i], pvy[i], pvz[i]);
+    } else {
+      // Each run's inputs side by side, its axes, then spread over the run.
+      alignas(16) Real tx[kBlock], ty[kBlock], tz[kBlock], ux[kBlock], uy[kBlock], uz[kBlock];
+      alignas(16) Real c[kBlock], sn[kBlock], s[kBlock];
+      for (int32 k = 0; k < runs; ++k) {
+        const int32 i = heads[k];
+        tx[k] = block.tx[i], ty[k] = block.ty[i], tz[k] = block.tz[i];
+        ux[k] = block.ux[i], uy[k] = block.uy[i], uz[k] = block.uz[i];
+        c[k] = block.c[i], sn[k] = block.sn[i], s[k] = block.s[i];
       }
+      alignas(16) Real rx[kBlock], ry[kBlock], rz[kBlock], vx[kBlock], vy[kBlock], vz[kBlock];
+      for (int32 k = 0; k < runs; ++k)
+        RolledAxes(tx[k], ty[k], tz[k], ux[k], uy[k], uz[k], c[k], sn[k], s[k], rx[k], ry[k], rz[k], vx[k], vy[k],
+                   vz[k]);
+      for (int32 k = 0; k < runs; ++k)
+        for (int32 i = heads[k]; i < heads[k + 1]; ++i) {
+          prx[i] = rx[k], pry[i] = ry[k], prz[i] = rz[k];
+          pvx[i] = vx[k], pvy[i] = vy[k], pvz[i] = vz[k];
+        }
+    }
     alignas(16) Real ox[kBlock], oy[kBlock], oz[kBlock];
     const Matrix& m = toObject;
     const Real* __restrict a = block.a;
