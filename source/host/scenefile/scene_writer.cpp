@@ -37,6 +37,9 @@ class Writer {
 
   std::string problem;  // set when the document cannot be written
 
+  // The point lists the tree holds placeholders for (see prettyJson).
+  const PointLists& pointLists() const { return pointLists_; }
+
  private:
   Json materials() {
     Json list = Json::array();
@@ -55,6 +58,11 @@ class Writer {
       list.push_back(std::move(entry));
     }
     return list;
+  }
+
+  Json deferredPoints(const std::vector<Vector>& points) {
+    pointLists_.push_back(&points);
+    return pointListPlaceholder(pointLists_.size() - 1);
   }
 
   static Json vectorJson(const Vector& v) { return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)}); }
@@ -103,7 +111,7 @@ class Writer {
       writeSplineGeometry(o, entry);
     }
     if (options_.deformedPoints && o.isPointObject() && o.hasRestState() && o.points() != o.restPoints())
-      entry["deformed_points"] = pointsJson(o.points());
+      entry["deformed_points"] = deferredPoints(o.points());
     // Only polygon objects are coloured by materials (and read one back).
     if (const host::Material* m = o.isPolygon() ? document_.materialOf(o) : nullptr) {
       entry["material"] = m->name;
@@ -178,6 +186,7 @@ class Writer {
   const SaveOptions& options_;
   std::filesystem::path targetDirectory_;
   std::unordered_set<std::string> names_;
+  PointLists pointLists_;
 };
 
 }  // namespace
@@ -188,7 +197,7 @@ Result<std::string> sceneText(const host::Document& document, const Scene& scene
     Writer writer(document, scene, host, target, options);
     Json root = writer.write();
     if (!writer.problem.empty()) return Status::failure(target.string() + ": " + writer.problem);
-    return prettyJson(root);
+    return prettyJson(root, writer.pointLists());
   } catch (const std::bad_alloc&) {
     return Status::failure(target.string() + ": out of memory");
   }
