@@ -193,12 +193,19 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
   std::string wanted;
   if (entry.contains("mesh_name")) wanted = c.text(entry["mesh_name"], "mesh_name");
   bool found = wanted.empty();
-  for (const kurvo::media::Mesh& m : imported.value()) {
+  for (kurvo::media::Mesh& m : imported.value()) {
     if (!wanted.empty() && m.name != wanted) continue;
     found = true;
     const auto offset = static_cast<int32_t>(points.size());
-    points.insert(points.end(), m.points.begin(), m.points.end());
+    // The first mesh hands its points over; each mesh's polygons go as soon
+    // as they are converted, so a large file is not held twice.
+    if (points.empty())
+      points = std::move(m.points);
+    else
+      points.insert(points.end(), m.points.begin(), m.points.end());
+    polygons.reserve(polygons.size() + m.polygons.size());
     for (const auto& p : m.polygons) polygons.push_back(Polygon{p.a + offset, p.b + offset, p.c + offset, p.d + offset});
+    m.polygons = {};
   }
   if (!found) c.fail("mesh_name", "no mesh named \"" + wanted + "\" in " + file.string());
   source.meshFile = std::filesystem::absolute(file, ec);
