@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -268,10 +269,15 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
     size_t at = 0;
     mesh.polygons.reserve(p.sizes.size());
     for (uint32_t n : p.sizes) {
-      corners.clear();
-      for (uint32_t k = 0; k < n; ++k) corners.push_back(all_points ? p.corners[at + k] : local[p.corners[at + k]]);
+      // A single mesh is numbered as the file is: its corners are used where they lie.
+      std::span<const int32_t> polygon(p.corners.data() + at, n);
+      if (!all_points) {
+        corners.clear();
+        for (int32_t g : polygon) corners.push_back(local[g]);
+        polygon = corners;
+      }
       at += n;
-      append_polygon(mesh.points, corners, mesh.polygons);
+      append_polygon(mesh.points, polygon, mesh.polygons);
     }
     for (int32_t g : used) local[g] = -1;
     if (auto it = colours.find(p.material); it != colours.end()) mesh.colour = it->second;
