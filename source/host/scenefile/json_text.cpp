@@ -160,6 +160,11 @@ Json pointListPlaceholder(size_t index) {
   return Json::binary(std::move(bytes));
 }
 
+Json deferredPointList(const std::vector<Vector>& points, PointLists& pointLists) {
+  pointLists.push_back(&points);
+  return pointListPlaceholder(pointLists.size() - 1);
+}
+
 std::string prettyJson(const Json& value, const PointLists& pointLists) {
   std::string out;
   print(value, 0, &pointLists, out);

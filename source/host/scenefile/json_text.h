@@ -29,6 +29,9 @@ std::string prettyJson(const Json& value);
 // its points (arrays of three jsonFloat numbers) would print.
 using PointLists = std::vector<const std::vector<Vector>*>;
 Json pointListPlaceholder(size_t index);
+// Adds `points` to the lists and gives its placeholder; the points must stay
+// unchanged until the document is printed.
+Json deferredPointList(const std::vector<Vector>& points, PointLists& pointLists);
 std::string prettyJson(const Json& value, const PointLists& pointLists);
 
 // A real as the scene files write it: the shortest text that reads back to

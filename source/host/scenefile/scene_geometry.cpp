@@ -465,7 +465,7 @@ void readSplineGeometry(const Json& entry, host::Object& object, const ReadConte
 }
 
 void writePolygonGeometry(const host::Object& object, const GeometrySource* source,
-                          const std::filesystem::path& targetDirectory, Json& entry) {
+                          const std::filesystem::path& targetDirectory, PointLists& pointLists, Json& entry) {
   const auto& points = object.restPoints();
   const auto& polygons = object.restPolygons();
   if (source && source->fingerprint == fingerprintOf(points, polygons)) {
@@ -482,7 +482,7 @@ void writePolygonGeometry(const host::Object& object, const GeometrySource* sour
     if (source->meshWeld) entry["mesh_weld"] = true;
     return;
   }
-  entry["points"] = pointsJson(points);
+  entry["points"] = deferredPointList(points, pointLists);
   Json list = Json::array();
   for (const Polygon& p : polygons) {
     if (p.c == p.d)

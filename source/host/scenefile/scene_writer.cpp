@@ -60,11 +60,6 @@ class Writer {
     return list;
   }
 
-  Json deferredPoints(const std::vector<Vector>& points) {
-    pointLists_.push_back(&points);
-    return pointListPlaceholder(pointLists_.size() - 1);
-  }
-
   static Json vectorJson(const Vector& v) { return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)}); }
 
   Json objects(Object* first) {
@@ -106,12 +101,13 @@ class Writer {
 
     if (o.isPolygon()) {
       auto it = scene_.sources.find(o.serial());
-      writePolygonGeometry(o, it == scene_.sources.end() ? nullptr : &it->second, targetDirectory_, entry);
+      writePolygonGeometry(o, it == scene_.sources.end() ? nullptr : &it->second, targetDirectory_, pointLists_,
+                           entry);
     } else if (o.isSpline() || o.isPrimitive()) {
       writeSplineGeometry(o, entry);
     }
     if (options_.deformedPoints && o.isPointObject() && o.hasRestState() && o.points() != o.restPoints())
-      entry["deformed_points"] = deferredPoints(o.points());
+      entry["deformed_points"] = deferredPointList(o.points(), pointLists_);
     // Only polygon objects are coloured by materials (and read one back).
     if (const host::Material* m = o.isPolygon() ? document_.materialOf(o) : nullptr) {
       entry["material"] = m->name;
