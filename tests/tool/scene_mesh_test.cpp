@@ -58,6 +58,35 @@ TEST_F(SceneTest, MeshFileIsReadAndWrittenBackInWorldCoordinates) {
   EXPECT_EQ(glb.value()[1].name, "Tri");
 }
 
+TEST_F(SceneTest, MeshesOfOneFileJoinInFileOrderUnlessOneIsNamed) {
+  TempDir dir;
+  dir.write("two.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 5 5 5\nv 6 5 5\nv 6 6 5\nv 5 6 5\n"
+                       "o A\nf 1 2 3\no B\nf 4 5 6 7\n");
+  using kurvo::geo::Polygon;
+  {
+    sf::Scene scene;
+    Document& doc = load(sceneWith(R"({"name": "Both", "type": "polygon", "mesh": "two.obj", "mesh_axes": "raw"})"),
+                         scene, dir / "scene.json");
+    kurvo::host::Object* both = find(doc, "Both");
+    ASSERT_NE(both, nullptr);
+    ASSERT_EQ(both->points().size(), 7u);
+    EXPECT_EQ(both->points()[3], Vector(5, 5, 5));
+    ASSERT_EQ(both->polygons().size(), 2u);
+    EXPECT_EQ(both->polygons()[0], (Polygon{0, 1, 2, 2}));
+    EXPECT_EQ(both->polygons()[1], (Polygon{3, 4, 5, 6}));
+  }
+  sf::Scene scene;
+  Document& doc = load(sceneWith(R"({"name": "B", "type": "polygon", "mesh": "two.obj", "mesh_name": "B",
+                                     "mesh_axes": "raw"})"),
+                       scene, dir / "scene.json");
+  kurvo::host::Object* b = find(doc, "B");
+  ASSERT_NE(b, nullptr);
+  ASSERT_EQ(b->points().size(), 4u);
+  EXPECT_EQ(b->points()[0], Vector(5, 5, 5));
+  ASSERT_EQ(b->polygons().size(), 1u);
+  EXPECT_EQ(b->polygons()[0], (Polygon{0, 1, 2, 3}));
+}
+
 TEST_F(SceneTest, MeshAxesAndWeldingAreAskedForAndKeptWhenSaved) {
   TempDir dir;
   // Two triangles side by side, the shared corners repeated as in an STL.

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
+
+#include "cylinder_welded.h"
 
 namespace kurvo::geo {
 
@@ -21,16 +25,16 @@ void AddGrid(Mesh& mesh, int32_t nu, int32_t nv, PointAt point) {
     for (int32_t i = 0; i < nu; ++i) mesh.polygons.push_back(Polygon{at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)});
 }
 
-// Joins the points that the pieces of a primitive share (seams, poles, cube
-// edges) and turns quads that collapsed at a pole into triangles.
-Mesh Weld(const Mesh& mesh, float scale) {
-  OptimizeOptions options;
-  options.tolerance = 1e-5f * (scale > 0.0f ? scale : 1.0f);
-  const OptimizeResult r = OptimizeMesh(mesh.points, mesh.polygons, options);
-  return Mesh{r.points, r.polygons};
-}
-
 }  // namespace
+
+float WeldTolerance(float scale) { return 1e-5f * (scale > 0.0f ? scale : 1.0f); }
+
+Mesh Weld(const Mesh& pieces, float scale) {
+  OptimizeOptions options;
+  options.tolerance = WeldTolerance(scale);
+  OptimizeResult r = OptimizeMesh(pieces.points, pieces.polygons, options);
+  return Mesh{std::move(r.points), std::move(r.polygons)};
+}
 
 Mesh MakePlane(float width, float depth, int32_t widthSegments, int32_t depthSegments) {
   const int32_t nx = std::max<int32_t>(widthSegments, 1), nz = std::max<int32_t>(depthSegments, 1);
@@ -63,27 +67,31 @@ Mesh MakeCube(const Vector& size, int32_t xSegments, int32_t ySegments, int32_t 
   return Weld(mesh, std::max({std::fabs(size.x), std::fabs(size.y), std::fabs(size.z)}));
 }
 
-Mesh MakeCylinder(float radius, float height, int32_t rotationSegments, int32_t heightSegments, bool caps) {
+Mesh MakeCylinderPieces(float radius, float height, int32_t rotationSegments, int32_t heightSegments, bool caps) {
   const int32_t nr = std::max<int32_t>(rotationSegments, 3), nh = std::max<int32_t>(heightSegments, 1);
   Mesh mesh;
-  const auto rim = [&](int32_t i, float z) {
-    const double a = 2.0 * kPi * i / nr;
-    return Vector(static_cast<float>(radius * std::cos(a)), static_cast<float>(radius * std::sin(a)), z);
-  };
-  AddGrid(mesh, nr, nh, [&](int32_t i, int32_t j) { return rim(i, height * (static_cast<float>(j) / nh - 0.5f)); });
+  AddGrid(mesh, nr, nh, [&](int32_t i, int32_t j) { return CylinderRimPoint(radius, nr, i, CylinderRowZ(height, nh, j)); });
   if (caps) {
     for (const float side : {1.0f, -1.0f}) {
-      const float z = 0.5f * height * side;
+      const float z = CylinderCapZ(height, side);
       const auto centre = static_cast<int32_t>(mesh.points.size());
       mesh.points.push_back(Vector(0, 0, z));
-      for (int32_t i = 0; i <= nr; ++i) mesh.points.push_back(rim(i, z));
+      for (int32_t i = 0; i <= nr; ++i) mesh.points.push_back(CylinderRimPoint(radius, nr, i, z));
       for (int32_t i = 0; i < nr; ++i) {
         const int32_t a = centre + 1 + i, b = centre + 2 + i;
         mesh.polygons.push_back(side > 0 ? Polygon{centre, a, b, b} : Polygon{centre, b, a, a});
       }
     }
   }
-  return Weld(mesh, std::max(std::fabs(radius), std::fabs(height)));
+  return mesh;
+}
+
+Mesh MakeCylinder(float radius, float height, int32_t rotationSegments, int32_t heightSegments, bool caps) {
+  const int32_t nr = std::max<int32_t>(rotationSegments, 3), nh = std::max<int32_t>(heightSegments, 1);
+  const float scale = std::max(std::fabs(radius), std::fabs(height));
+  if (std::optional<Mesh> welded = MakeCylinderWelded(radius, height, nr, nh, caps, WeldTolerance(scale)))
+    return std::move(*welded);
+  return Weld(MakeCylinderPieces(radius, height, nr, nh, caps), scale);
 }
 
 Mesh MakeSphere(float radius, int32_t rotationSegments, int32_t ringSegments) {

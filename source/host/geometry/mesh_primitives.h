@@ -37,6 +37,17 @@ Mesh MakeCylinder(float radius, float height, int32_t rotationSegments, int32_t 
 // At least 3 segments around and 2 from pole to pole.
 Mesh MakeSphere(float radius, int32_t rotationSegments, int32_t ringSegments);
 
+// The welding behind the closed primitives: their pieces (grids whose seams
+// and poles lie on each other, caps with rims of their own) are joined by
+// OptimizeMesh with a tolerance of 1e-5 of the primitive's size (`scale`),
+// which also turns quads that collapsed at a pole into triangles.
+float WeldTolerance(float scale);
+Mesh Weld(const Mesh& pieces, float scale);
+
+// The cylinder's pieces before welding. MakeCylinder welds them, or builds
+// the welded result directly when it can show that is what the welding gives.
+Mesh MakeCylinderPieces(float radius, float height, int32_t rotationSegments, int32_t heightSegments, bool caps);
+
 }  // namespace kurvo::geo
 
 #endif

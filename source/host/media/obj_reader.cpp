@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -44,6 +45,19 @@ bool parse_float(std::string_view token, float& out) {
   if (!token.empty() && token.front() == '+') token.remove_prefix(1);
   const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), out);
   return ec == std::errc() && end == token.data() + token.size();
+}
+
+// Reads the next number of `rest` where it lies, as parse_float of the next
+// token would: the token must be the whole number.
+bool next_float(std::string_view& rest, float& out) {
+  const char* p = rest.data();
+  const char* const end = p + rest.size();
+  while (p < end && is_space(*p)) ++p;
+  if (p < end && *p == '+') ++p;
+  const auto [stop, ec] = std::from_chars(p, end, out);
+  if (ec != std::errc() || (stop < end && !is_space(*stop))) return false;
+  rest.remove_prefix(static_cast<size_t>(stop - rest.data()));
+  return true;
 }
 
 // Calls `fn(keyword, rest, line number)` for every logical line, joining
@@ -169,19 +183,25 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
     if (keyword == "v") {
       float c[3];
       for (float& v : c) {
-        if (!parse_float(next_token(rest), v)) return fail("a point needs three numbers");
+        if (!next_float(rest, v)) return fail("a point needs three numbers");
       }
       points.emplace_back(c[0], c[1], c[2]);
     } else if (keyword == "f") {
       PendingMesh& mesh = pending.back();
       uint32_t count = 0;
-      for (std::string_view token = next_token(rest); !token.empty(); token = next_token(rest)) {
-        const std::string_view index_text = token.substr(0, token.find('/'));
+      // Each corner is a token "p", "p/t", "p//n" or "p/t/n"; only p is read.
+      const char* at = rest.data();
+      const char* const end = at + rest.size();
+      for (;;) {
+        while (at < end && is_space(*at)) ++at;
+        if (at == end) break;
+        const char* const token = at;
         long long index = 0;
-        const auto [end, ec] =
-            std::from_chars(index_text.data(), index_text.data() + index_text.size(), index);
-        if (ec != std::errc() || end != index_text.data() + index_text.size() || index == 0)
-          return fail("bad point index '" + std::string(token) + "'");
+        const auto [stop, ec] = std::from_chars(token, end, index);
+        at = stop;
+        while (at < end && !is_space(*at)) ++at;
+        if (ec != std::errc() || !(stop == at || *stop == '/') || index == 0)
+          return fail("bad point index '" + std::string(token, at) + "'");
         // Negative indices count back from the points read so far.
         const long long resolved = index > 0 ? index - 1 : static_cast<long long>(points.size()) + index;
         if (resolved < 0 || resolved > INT32_MAX) return fail("point index " + std::to_string(index) + " out of range");
@@ -249,10 +269,15 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
     size_t at = 0;
     mesh.polygons.reserve(p.sizes.size());
     for (uint32_t n : p.sizes) {
-      corners.clear();
-      for (uint32_t k = 0; k < n; ++k) corners.push_back(all_points ? p.corners[at + k] : local[p.corners[at + k]]);
+      // A single mesh is numbered as the file is: its corners are used where they lie.
+      std::span<const int32_t> polygon(p.corners.data() + at, n);
+      if (!all_points) {
+        corners.clear();
+        for (int32_t g : polygon) corners.push_back(local[g]);
+        polygon = corners;
+      }
       at += n;
-      append_polygon(mesh.points, corners, mesh.polygons);
+      append_polygon(mesh.points, polygon, mesh.polygons);
     }
     for (int32_t g : used) local[g] = -1;
     if (auto it = colours.find(p.material); it != colours.end()) mesh.colour = it->second;

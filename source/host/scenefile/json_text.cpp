@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <stdexcept>
 #include <string>
 
 namespace kurvo::scenefile {
@@ -58,7 +60,53 @@ void appendFlat(const Json& array, std::string& out) {
   out += ']';
 }
 
-void print(const Json& value, int indent, std::string& out) {
+// A coordinate as scalarText writes its jsonFloat number: that path for the
+// few values where the double could tell (not finite, beyond the float
+// range), the float's own text for the rest.
+void appendCoordinate(float v, std::string& out) {
+  if (std::isfinite(v) && std::fabs(v) < std::numeric_limits<float>::max())
+    appendReal(v, out);
+  else
+    out += scalarText(Json(jsonFloat(v)));
+}
+
+// A point list as print() writes the tree of its points: one [x, y, z] per line.
+void appendPointList(const std::vector<Vector>& points, const std::string& pad, const std::string& inner,
+                     std::string& out) {
+  if (points.empty()) {
+    out += "[]";
+    return;
+  }
+  out.reserve(out.size() + points.size() * (inner.size() + 40));
+  out += '[';
+  bool first = true;
+  for (const Vector& p : points) {
+    out += first ? "\n" : ",\n";
+    first = false;
+    out += inner;
+    out += '[';
+    appendCoordinate(p.x, out);
+    out += ", ";
+    appendCoordinate(p.y, out);
+    out += ", ";
+    appendCoordinate(p.z, out);
+    out += ']';
+  }
+  out += '\n';
+  out += pad;
+  out += ']';
+}
+
+const std::vector<Vector>& pointListOf(const Json& placeholder, const PointLists* lists) {
+  const auto& bytes = placeholder.get_binary();
+  size_t index = 0;
+  if (!lists || bytes.size() != sizeof index) throw std::logic_error("a point list placeholder without its list");
+  std::memcpy(&index, bytes.data(), sizeof index);
+  if (index >= lists->size()) throw std::logic_error("a point list placeholder without its list");
+  return *(*lists)[index];
+}
+
+void print(const Json& value, int indent, const PointLists* lists, std::string& out) {
   const std::string pad(static_cast<size_t>(indent) * 2, ' ');
   const std::string inner(static_cast<size_t>(indent + 1) * 2, ' ');
   if (value.is_object()) {
@@ -74,7 +122,7 @@ void print(const Json& value, int indent, std::string& out) {
       out += inner;
       out += Json(it.key()).dump();
       out += ": ";
-      print(it.value(), indent + 1, out);
+      print(it.value(), indent + 1, lists, out);
     }
     out += '\n' + pad + '}';
   } else if (value.is_array()) {
@@ -92,9 +140,11 @@ void print(const Json& value, int indent, std::string& out) {
       if (flatRows)
         appendFlat(e, out);
       else
-        print(e, indent + 1, out);
+        print(e, indent + 1, lists, out);
     }
     out += '\n' + pad + ']';
+  } else if (value.is_binary()) {
+    appendPointList(pointListOf(value, lists), pad, inner, out);
   } else {
     out += scalarText(value);
   }
@@ -102,11 +152,32 @@ void print(const Json& value, int indent, std::string& out) {
 
 }  // namespace
 
-std::string prettyJson(const Json& value) {
+std::string prettyJson(const Json& value) { return prettyJson(value, {}); }
+
+Json pointListPlaceholder(size_t index) {
+  Json::binary_t::container_type bytes(sizeof index);
+  std::memcpy(bytes.data(), &index, sizeof index);
+  return Json::binary(std::move(bytes));
+}
+
+Json deferredPointList(const std::vector<Vector>& points, PointLists& pointLists) {
+  pointLists.push_back(&points);
+  return pointListPlaceholder(pointLists.size() - 1);
+}
+
+std::string prettyJson(const Json& value, const PointLists& pointLists) {
   std::string out;
-  print(value, 0, out);
+  print(value, 0, &pointLists, out);
   out += '\n';
   return out;
+}
+
+void appendReal(float v, std::string& out) {
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+  const std::string_view text(buffer, ec == std::errc() ? static_cast<size_t>(end - buffer) : 0);
+  out += text;
+  if (text.find_first_of(".en") == std::string_view::npos) out += ".0";
 }
 
 TextPosition positionOf(std::string_view text, size_t offset) {

@@ -1,10 +1,10 @@
 #include "scene_frames.h"
 
-#include <charconv>
 #include <cmath>
 #include <string_view>
 
 #include "atomic_file.h"
+#include "json_text.h"
 #include "placement.h"
 #include "text_sink.h"
 #include "scene/document.h"
@@ -72,16 +72,6 @@ kurvo::media::Status appendSample(const host::Document& document, const host::Re
 }
 
 namespace {
-
-// A real as the scene files write it: the shortest text that reads back to
-// the same float, with ".0" on whole numbers.
-void appendReal(float v, std::string& out) {
-  char buffer[32];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-  const std::string_view text(buffer, ec == std::errc() ? static_cast<size_t>(end - buffer) : 0);
-  out += text;
-  if (text.find_first_of(".en") == std::string_view::npos) out += ".0";
-}
 
 void appendVector(const Vector& v, std::string& out) {
   out += '[';

@@ -193,12 +193,19 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
   std::string wanted;
   if (entry.contains("mesh_name")) wanted = c.text(entry["mesh_name"], "mesh_name");
   bool found = wanted.empty();
-  for (const kurvo::media::Mesh& m : imported.value()) {
+  for (kurvo::media::Mesh& m : imported.value()) {
     if (!wanted.empty() && m.name != wanted) continue;
     found = true;
     const auto offset = static_cast<int32_t>(points.size());
-    points.insert(points.end(), m.points.begin(), m.points.end());
+    // The first mesh hands its points over; each mesh's polygons go as soon
+    // as they are converted, so a large file is not held twice.
+    if (points.empty())
+      points = std::move(m.points);
+    else
+      points.insert(points.end(), m.points.begin(), m.points.end());
+    polygons.reserve(polygons.size() + m.polygons.size());
     for (const auto& p : m.polygons) polygons.push_back(Polygon{p.a + offset, p.b + offset, p.c + offset, p.d + offset});
+    m.polygons = {};
   }
   if (!found) c.fail("mesh_name", "no mesh named \"" + wanted + "\" in " + file.string());
   source.meshFile = std::filesystem::absolute(file, ec);
@@ -458,7 +465,7 @@ void readSplineGeometry(const Json& entry, host::Object& object, const ReadConte
 }
 
 void writePolygonGeometry(const host::Object& object, const GeometrySource* source,
-                          const std::filesystem::path& targetDirectory, Json& entry) {
+                          const std::filesystem::path& targetDirectory, PointLists& pointLists, Json& entry) {
   const auto& points = object.restPoints();
   const auto& polygons = object.restPolygons();
   if (source && source->fingerprint == fingerprintOf(points, polygons)) {
@@ -475,7 +482,7 @@ void writePolygonGeometry(const host::Object& object, const GeometrySource* sour
     if (source->meshWeld) entry["mesh_weld"] = true;
     return;
   }
-  entry["points"] = pointsJson(points);
+  entry["points"] = deferredPointList(points, pointLists);
   Json list = Json::array();
   for (const Polygon& p : polygons) {
     if (p.c == p.d)

@@ -69,9 +69,10 @@ void checkSplinePrimitiveParams(host::Object& object, const ReadContext& context
                                 const GeometryLimits& limits);
 
 // Writers: add the geometry fields of `object` to `entry`. Mesh paths are
-// written relative to `targetDirectory` where possible.
+// written relative to `targetDirectory` where possible. A mesh's points are
+// left to the printer (see prettyJson with point lists).
 void writePolygonGeometry(const host::Object& object, const GeometrySource* source,
-                          const std::filesystem::path& targetDirectory, Json& entry);
+                          const std::filesystem::path& targetDirectory, PointLists& pointLists, Json& entry);
 void writeSplineGeometry(const host::Object& object, Json& entry);
 
 // Points as [[x, y, z], ...].

@@ -37,6 +37,9 @@ class Writer {
 
   std::string problem;  // set when the document cannot be written
 
+  // The point lists the tree holds placeholders for (see prettyJson).
+  const PointLists& pointLists() const { return pointLists_; }
+
  private:
   Json materials() {
     Json list = Json::array();
@@ -98,12 +101,13 @@ class Writer {
 
     if (o.isPolygon()) {
       auto it = scene_.sources.find(o.serial());
-      writePolygonGeometry(o, it == scene_.sources.end() ? nullptr : &it->second, targetDirectory_, entry);
+      writePolygonGeometry(o, it == scene_.sources.end() ? nullptr : &it->second, targetDirectory_, pointLists_,
+                           entry);
     } else if (o.isSpline() || o.isPrimitive()) {
       writeSplineGeometry(o, entry);
     }
     if (options_.deformedPoints && o.isPointObject() && o.hasRestState() && o.points() != o.restPoints())
-      entry["deformed_points"] = pointsJson(o.points());
+      entry["deformed_points"] = deferredPointList(o.points(), pointLists_);
     // Only polygon objects are coloured by materials (and read one back).
     if (const host::Material* m = o.isPolygon() ? document_.materialOf(o) : nullptr) {
       entry["material"] = m->name;
@@ -178,6 +182,7 @@ class Writer {
   const SaveOptions& options_;
   std::filesystem::path targetDirectory_;
   std::unordered_set<std::string> names_;
+  PointLists pointLists_;
 };
 
 }  // namespace
@@ -188,7 +193,7 @@ Result<std::string> sceneText(const host::Document& document, const Scene& scene
     Writer writer(document, scene, host, target, options);
     Json root = writer.write();
     if (!writer.problem.empty()) return Status::failure(target.string() + ": " + writer.problem);
-    return prettyJson(root);
+    return prettyJson(root, writer.pointLists());
   } catch (const std::bad_alloc&) {
     return Status::failure(target.string() + ": out of memory");
   }
