@@ -24,18 +24,21 @@ Vector unit_or_up(const Vector& v) {
 
 int corners(const Polygon& q) { return q.is_triangle() ? 3 : 4; }
 
-// Polygons around each point, as offsets into one list.
+// Polygons around each point, as offsets into one list; only the points
+// that `wanted` selects get their faces listed.
 struct PointFaces {
   std::vector<uint32_t> start;
   std::vector<uint32_t> faces;
 };
 
-PointFaces faces_around_points(const std::vector<Polygon>& polygons, size_t point_count) {
+template <class Wanted>
+PointFaces faces_around_points(const std::vector<Polygon>& polygons, size_t point_count, Wanted&& wanted) {
   PointFaces out;
   out.start.assign(point_count + 1, 0);
   for (const Polygon& q : polygons) {
     const int32_t c[4] = {q.a, q.b, q.c, q.d};
-    for (int k = 0; k < corners(q); ++k) ++out.start[static_cast<size_t>(c[k]) + 1];
+    for (int k = 0; k < corners(q); ++k)
+      if (wanted(static_cast<size_t>(c[k]))) ++out.start[static_cast<size_t>(c[k]) + 1];
   }
   for (size_t i = 1; i < out.start.size(); ++i) out.start[i] += out.start[i - 1];
   out.faces.resize(out.start.back());
@@ -43,9 +46,14 @@ PointFaces faces_around_points(const std::vector<Polygon>& polygons, size_t poin
   for (size_t f = 0; f < polygons.size(); ++f) {
     const Polygon& q = polygons[f];
     const int32_t c[4] = {q.a, q.b, q.c, q.d};
-    for (int k = 0; k < corners(q); ++k) out.faces[fill[static_cast<size_t>(c[k])]++] = static_cast<uint32_t>(f);
+    for (int k = 0; k < corners(q); ++k)
+      if (wanted(static_cast<size_t>(c[k]))) out.faces[fill[static_cast<size_t>(c[k])]++] = static_cast<uint32_t>(f);
   }
   return out;
+}
+
+PointFaces faces_around_points(const std::vector<Polygon>& polygons, size_t point_count) {
+  return faces_around_points(polygons, point_count, [](size_t) { return true; });
 }
 
 // Area-weighted and unit normals of every face.
@@ -75,14 +83,60 @@ Vector corner_normal(NormalStyle style, const std::vector<uint32_t>& around_star
   return unit_or_up(sum);
 }
 
+// Smooth normals per point where no crease meets the point. When every face
+// around a point lies within half the crease angle of the point's first
+// face, any two of them lie within the crease angle of each other, so every
+// corner of the point sums all its faces, in face order: the corners share
+// one normal, made once. The half angle is taken a degree short so that the
+// rounding of the dot products cannot tip a pair over the crease. Points
+// that fail the test are marked and get per-corner normals.
+constexpr uint32_t kNoFace = UINT32_MAX, kCreased = UINT32_MAX - 1;
+const float kWithinHalfCrease = std::cos((kCreaseAngleDegrees / 2.0f - 1.0f) * 3.14159265f / 180.0f);
+
+struct PointNormals {
+  std::vector<Vector> normal;      // per point, the shared normal of its corners unless creased
+  std::vector<uint32_t> first;     // per point, its first face, kCreased, or kNoFace if unused
+  bool any_creased = false;
+};
+
+PointNormals smooth_point_normals(const std::vector<Polygon>& polygons, size_t point_count,
+                                  const std::vector<Vector>& weighted, const std::vector<Vector>& unit) {
+  PointNormals out;
+  out.normal.assign(point_count, Vector(0.0f, 0.0f, 0.0f));
+  out.first.assign(point_count, kNoFace);
+  for (size_t f = 0; f < polygons.size(); ++f) {
+    const Polygon& q = polygons[f];
+    const int32_t c[4] = {q.a, q.b, q.c, q.d};
+    for (int k = 0; k < corners(q); ++k) {
+      const auto p = static_cast<size_t>(c[k]);
+      out.normal[p] = out.normal[p] + weighted[f];
+      uint32_t& first = out.first[p];
+      if (first == kNoFace) {
+        first = static_cast<uint32_t>(f);
+      } else if (first != kCreased && !(Dot(unit[f], unit[first]) >= kWithinHalfCrease)) {
+        first = kCreased;
+        out.any_creased = true;
+      }
+    }
+  }
+  for (size_t p = 0; p < point_count; ++p)
+    if (out.first[p] != kCreased && out.first[p] != kNoFace) out.normal[p] = unit_or_up(out.normal[p]);
+  return out;
+}
+
 }  // namespace
 
 NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
   NormalSplit out;
   std::vector<Vector> weighted, unit;
   face_normals(mesh.points, mesh.polygons, weighted, unit);
+  const bool smooth = style == NormalStyle::smooth;
+  const PointNormals shared =
+      smooth ? smooth_point_normals(mesh.polygons, mesh.points.size(), weighted, unit) : PointNormals{};
   const PointFaces around =
-      style == NormalStyle::smooth ? faces_around_points(mesh.polygons, mesh.points.size()) : PointFaces{};
+      shared.any_creased
+          ? faces_around_points(mesh.polygons, mesh.points.size(), [&](size_t p) { return shared.first[p] == kCreased; })
+          : PointFaces{};
 
   // Per point, the output vertices made for it so far (usually one), as a
   // list in the order they were made: the first per point, then a link per
@@ -93,6 +147,14 @@ NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
   next_made.reserve(mesh.points.size());
   out.normals.reserve(mesh.points.size());
   out.source_point.reserve(mesh.points.size());
+  const auto make_vertex = [&](int32_t point, const Vector& normal, uint32_t* link) {
+    const auto v = static_cast<uint32_t>(out.normals.size());
+    out.source_point.push_back(static_cast<uint32_t>(point));
+    out.normals.push_back(normal);
+    *link = v;  // before the push below, which may move next_made
+    next_made.push_back(kNone);
+    return v;
+  };
   const auto vertex_for = [&](int32_t point, const Vector& normal) {
     uint32_t* link = &first_made[static_cast<size_t>(point)];
     // Faces of one plane differ in their normals' last bits only.
@@ -101,24 +163,22 @@ NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
       if (std::fabs(d.x) <= kSameNormal && std::fabs(d.y) <= kSameNormal && std::fabs(d.z) <= kSameNormal)
         return *link;
     }
-    const auto v = static_cast<uint32_t>(out.normals.size());
-    out.source_point.push_back(static_cast<uint32_t>(point));
-    out.normals.push_back(normal);
-    *link = v;  // before the push below, which may move next_made
-    next_made.push_back(kNone);
-    return v;
+    return make_vertex(point, normal, link);
   };
-  const auto normal_at = [&](size_t f, int32_t point) {
-    return corner_normal(style, around.start, around.faces, weighted, unit, f, point);
+  const auto vertex_at = [&](size_t f, int32_t point) {
+    if (!smooth) return vertex_for(point, unit[f]);
+    const auto p = static_cast<size_t>(point);
+    if (shared.first[p] == kCreased)
+      return vertex_for(point, corner_normal(style, around.start, around.faces, weighted, unit, f, point));
+    return first_made[p] != kNone ? first_made[p] : make_vertex(point, shared.normal[p], &first_made[p]);
   };
 
   out.triangles.reserve(mesh.polygons.size() * 6);
   for (size_t f = 0; f < mesh.polygons.size(); ++f) {
     const Polygon& q = mesh.polygons[f];
-    const uint32_t a = vertex_for(q.a, normal_at(f, q.a)), b = vertex_for(q.b, normal_at(f, q.b)),
-                   c = vertex_for(q.c, normal_at(f, q.c));
+    const uint32_t a = vertex_at(f, q.a), b = vertex_at(f, q.b), c = vertex_at(f, q.c);
     out.triangles.insert(out.triangles.end(), {a, b, c});
-    if (!q.is_triangle()) out.triangles.insert(out.triangles.end(), {a, c, vertex_for(q.d, normal_at(f, q.d))});
+    if (!q.is_triangle()) out.triangles.insert(out.triangles.end(), {a, c, vertex_at(f, q.d)});
   }
   return out;
 }
