@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace kurvo::media {
 namespace {
@@ -89,54 +90,67 @@ Vector corner_normal(NormalStyle style, const std::vector<uint32_t>& around_star
 // corner of the point sums all its faces, in face order: the corners share
 // one normal, made once. The half angle is taken a degree short so that the
 // rounding of the dot products cannot tip a pair over the crease. Points
-// that fail the test are marked and get per-corner normals.
-constexpr uint32_t kNoFace = UINT32_MAX, kCreased = UINT32_MAX - 1;
+// that fail the test get per-corner normals.
 const float kWithinHalfCrease = std::cos((kCreaseAngleDegrees / 2.0f - 1.0f) * 3.14159265f / 180.0f);
 
+enum class PointKind : uint8_t { unused, shared, creased };
+
 struct PointNormals {
-  std::vector<Vector> normal;      // per point, the shared normal of its corners unless creased
-  std::vector<uint32_t> first;     // per point, its first face, kCreased, or kNoFace if unused
+  std::vector<Vector> normal;  // per shared point, the normal of all its corners
+  std::vector<PointKind> kind;
   bool any_creased = false;
 };
 
-PointNormals smooth_point_normals(const std::vector<Polygon>& polygons, size_t point_count,
-                                  const std::vector<Vector>& weighted, const std::vector<Vector>& unit) {
+// Face normals are made on the way, not kept: a mesh's worth of them costs
+// more memory than these per-point arrays.
+PointNormals smooth_point_normals(const std::vector<Vector>& points, const std::vector<Polygon>& polygons) {
   PointNormals out;
-  out.normal.assign(point_count, Vector(0.0f, 0.0f, 0.0f));
-  out.first.assign(point_count, kNoFace);
-  for (size_t f = 0; f < polygons.size(); ++f) {
-    const Polygon& q = polygons[f];
+  out.normal.assign(points.size(), Vector(0.0f, 0.0f, 0.0f));  // the sums, until the end
+  out.kind.assign(points.size(), PointKind::unused);
+  std::vector<Vector> first(points.size());  // unit normal of each point's first face
+  for (const Polygon& q : polygons) {
+    const Vector weighted = area_normal(points, q), unit = unit_or_up(weighted);
     const int32_t c[4] = {q.a, q.b, q.c, q.d};
     for (int k = 0; k < corners(q); ++k) {
       const auto p = static_cast<size_t>(c[k]);
-      out.normal[p] = out.normal[p] + weighted[f];
-      uint32_t& first = out.first[p];
-      if (first == kNoFace) {
-        first = static_cast<uint32_t>(f);
-      } else if (first != kCreased && !(Dot(unit[f], unit[first]) >= kWithinHalfCrease)) {
-        first = kCreased;
+      out.normal[p] = out.normal[p] + weighted;
+      PointKind& kind = out.kind[p];
+      if (kind == PointKind::unused) {
+        kind = PointKind::shared;
+        first[p] = unit;
+      } else if (kind == PointKind::shared && !(Dot(unit, first[p]) >= kWithinHalfCrease)) {
+        kind = PointKind::creased;
         out.any_creased = true;
       }
     }
   }
-  for (size_t p = 0; p < point_count; ++p)
-    if (out.first[p] != kCreased && out.first[p] != kNoFace) out.normal[p] = unit_or_up(out.normal[p]);
+  for (size_t p = 0; p < points.size(); ++p)
+    if (out.kind[p] == PointKind::shared) out.normal[p] = unit_or_up(out.normal[p]);
   return out;
+}
+
+// The normal of a corner at a creased point, as corner_normal makes it,
+// with the face normals made again (the same operations, the same bits).
+Vector creased_corner_normal(const std::vector<Vector>& points, const std::vector<Polygon>& polygons,
+                             const PointFaces& around, const Vector& own_unit, size_t p) {
+  Vector sum(0.0f, 0.0f, 0.0f);
+  for (uint32_t k = around.start[p]; k < around.start[p + 1]; ++k) {
+    const Vector weighted = area_normal(points, polygons[around.faces[k]]);
+    if (Dot(unit_or_up(weighted), own_unit) >= kCrease) sum = sum + weighted;
+  }
+  return unit_or_up(sum);
 }
 
 }  // namespace
 
 NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
   NormalSplit out;
-  std::vector<Vector> weighted, unit;
-  face_normals(mesh.points, mesh.polygons, weighted, unit);
   const bool smooth = style == NormalStyle::smooth;
-  const PointNormals shared =
-      smooth ? smooth_point_normals(mesh.polygons, mesh.points.size(), weighted, unit) : PointNormals{};
+  const PointNormals shared = smooth ? smooth_point_normals(mesh.points, mesh.polygons) : PointNormals{};
   const PointFaces around =
-      shared.any_creased
-          ? faces_around_points(mesh.polygons, mesh.points.size(), [&](size_t p) { return shared.first[p] == kCreased; })
-          : PointFaces{};
+      shared.any_creased ? faces_around_points(mesh.polygons, mesh.points.size(),
+                                               [&](size_t p) { return shared.kind[p] == PointKind::creased; })
+                         : PointFaces{};
 
   // Per point, the output vertices made for it so far (usually one), as a
   // list in the order they were made: the first per point, then a link per
@@ -165,20 +179,25 @@ NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
     }
     return make_vertex(point, normal, link);
   };
-  const auto vertex_at = [&](size_t f, int32_t point) {
-    if (!smooth) return vertex_for(point, unit[f]);
-    const auto p = static_cast<size_t>(point);
-    if (shared.first[p] == kCreased)
-      return vertex_for(point, corner_normal(style, around.start, around.faces, weighted, unit, f, point));
-    return first_made[p] != kNone ? first_made[p] : make_vertex(point, shared.normal[p], &first_made[p]);
-  };
 
   out.triangles.reserve(mesh.polygons.size() * 6);
-  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
-    const Polygon& q = mesh.polygons[f];
-    const uint32_t a = vertex_at(f, q.a), b = vertex_at(f, q.b), c = vertex_at(f, q.c);
+  for (const Polygon& q : mesh.polygons) {
+    // The face's own unit normal, made only when a corner needs it.
+    std::optional<Vector> own;
+    const auto own_unit = [&] {
+      if (!own) own = unit_or_up(area_normal(mesh.points, q));
+      return *own;
+    };
+    const auto vertex_at = [&](int32_t point) {
+      if (!smooth) return vertex_for(point, own_unit());
+      const auto p = static_cast<size_t>(point);
+      if (shared.kind[p] == PointKind::creased)
+        return vertex_for(point, creased_corner_normal(mesh.points, mesh.polygons, around, own_unit(), p));
+      return first_made[p] != kNone ? first_made[p] : make_vertex(point, shared.normal[p], &first_made[p]);
+    };
+    const uint32_t a = vertex_at(q.a), b = vertex_at(q.b), c = vertex_at(q.c);
     out.triangles.insert(out.triangles.end(), {a, b, c});
-    if (!q.is_triangle()) out.triangles.insert(out.triangles.end(), {a, c, vertex_at(f, q.d)});
+    if (!q.is_triangle()) out.triangles.insert(out.triangles.end(), {a, c, vertex_at(q.d)});
   }
   return out;
 }
