@@ -20,7 +20,7 @@ constexpr int kPoints = 0, kTriangles = 4;
 // polygons. Made while writing, they never sit in a buffer of their own.
 struct StreamedMesh {
   const Mesh* mesh;
-  NormalSplit split;  // empty for a mesh of points
+  VertexLayout layout;  // empty for a mesh of points
 };
 
 template <class T>
@@ -30,24 +30,32 @@ std::string_view bytes_of(const T* data, size_t count) {
 
 void write_arrays(const std::vector<StreamedMesh>& meshes, const std::function<void(std::string_view)>& out) {
   static_assert(sizeof(Vector) == 12, "Vectors are written as three packed floats");
+  constexpr size_t kChunk = size_t(1) << 15;
   std::vector<Vector> chunk;
+  std::vector<uint32_t> triangles;
   for (const StreamedMesh& m : meshes) {
     const std::vector<Vector>& points = m.mesh->points;
     if (m.mesh->polygons.empty()) {
       out(bytes_of(points.data(), points.size()));
       continue;
     }
-    // Positions gathered a chunk at a time: a vertex copies its point.
-    const std::vector<uint32_t>& source = m.split.source_point;
-    constexpr size_t kChunk = size_t(1) << 15;
+    // Positions and triangles made a chunk at a time: a vertex copies its
+    // point, a polygon's corners name their vertices.
+    const std::vector<uint32_t>& source = m.layout.source_point;
     for (size_t begin = 0; begin < source.size(); begin += kChunk) {
       const size_t end = std::min(source.size(), begin + kChunk);
       chunk.resize(end - begin);
       for (size_t v = begin; v < end; ++v) chunk[v - begin] = points[source[v]];
       out(bytes_of(chunk.data(), chunk.size()));
     }
-    out(bytes_of(m.split.normals.data(), m.split.normals.size()));
-    out(bytes_of(m.split.triangles.data(), m.split.triangles.size()));
+    out(bytes_of(m.layout.normals.data(), m.layout.normals.size()));
+    const std::vector<Polygon>& polygons = m.mesh->polygons;
+    for (size_t begin = 0; begin < polygons.size(); begin += kChunk) {
+      triangles.clear();
+      for (size_t f = begin; f < std::min(polygons.size(), begin + kChunk); ++f)
+        m.layout.append_triangles(polygons, f, triangles);
+      out(bytes_of(triangles.data(), triangles.size()));
+    }
   }
 }
 
@@ -60,13 +68,13 @@ Json primitive_for(StreamedMesh& streamed, NormalStyle normals, int material, Bu
                 {"material", material},
                 {"mode", kPoints}};
   }
-  streamed.split = split_by_normals(mesh, normals);
-  const NormalSplit& split = streamed.split;
-  for (uint32_t p : split.source_point) bounds.add(mesh.points[p]);
-  const int position = buffer.reserve_vectors(split.source_point.size(), bounds);
-  const int normal = buffer.reserve_vectors(split.normals.size(), std::nullopt);
+  streamed.layout = layout_by_normals(mesh, normals);
+  const VertexLayout& layout = streamed.layout;
+  for (uint32_t p : layout.source_point) bounds.add(mesh.points[p]);
+  const int position = buffer.reserve_vectors(layout.source_point.size(), bounds);
+  const int normal = buffer.reserve_vectors(layout.normals.size(), std::nullopt);
   return Json{{"attributes", Json{{"POSITION", position}, {"NORMAL", normal}}},
-              {"indices", buffer.reserve_indices(split.triangles.size())},
+              {"indices", buffer.reserve_indices(VertexLayout::triangle_indices(mesh.polygons))},
               {"material", material},
               {"mode", kTriangles}};
 }

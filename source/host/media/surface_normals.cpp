@@ -129,45 +129,60 @@ PointNormals smooth_point_normals(const std::vector<Vector>& points, const std::
   return out;
 }
 
-// The normal of a corner at a creased point, as corner_normal makes it,
-// with the face normals made again (the same operations, the same bits).
-Vector creased_corner_normal(const std::vector<Vector>& points, const std::vector<Polygon>& polygons,
-                             const PointFaces& around, const Vector& own_unit, size_t p) {
-  Vector sum(0.0f, 0.0f, 0.0f);
-  for (uint32_t k = around.start[p]; k < around.start[p + 1]; ++k) {
-    const Vector weighted = area_normal(points, polygons[around.faces[k]]);
-    if (Dot(unit_or_up(weighted), own_unit) >= kCrease) sum = sum + weighted;
+// The faces around the creased points with their normals, made once per
+// listed face: a point can have thousands of faces (the middle of a fan),
+// each of whose corners looks at all of them.
+struct CreasedFaces {
+  std::vector<uint32_t> start;    // per point, into the lists below
+  std::vector<Vector> weighted;   // per listed face
+  std::vector<Vector> unit;
+};
+
+CreasedFaces creased_faces(const std::vector<Vector>& points, const std::vector<Polygon>& polygons,
+                           const PointNormals& shared) {
+  PointFaces around = faces_around_points(polygons, points.size(),
+                                          [&](size_t p) { return shared.kind[p] == PointKind::creased; });
+  CreasedFaces out;
+  out.weighted.resize(around.faces.size());
+  out.unit.resize(around.faces.size());
+  for (size_t k = 0; k < around.faces.size(); ++k) {
+    out.weighted[k] = area_normal(points, polygons[around.faces[k]]);
+    out.unit[k] = unit_or_up(out.weighted[k]);
   }
+  out.start = std::move(around.start);
+  return out;
+}
+
+// The normal of a corner at a creased point, as corner_normal makes it.
+Vector creased_corner_normal(const CreasedFaces& around, const Vector& own_unit, size_t p) {
+  Vector sum(0.0f, 0.0f, 0.0f);
+  for (uint32_t k = around.start[p]; k < around.start[p + 1]; ++k)
+    if (Dot(around.unit[k], own_unit) >= kCrease) sum = sum + around.weighted[k];
   return unit_or_up(sum);
 }
 
 }  // namespace
 
-NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
-  NormalSplit out;
+VertexLayout layout_by_normals(const Mesh& mesh, NormalStyle style) {
+  VertexLayout out;
   const bool smooth = style == NormalStyle::smooth;
   const PointNormals shared = smooth ? smooth_point_normals(mesh.points, mesh.polygons) : PointNormals{};
-  const PointFaces around =
-      shared.any_creased ? faces_around_points(mesh.polygons, mesh.points.size(),
-                                               [&](size_t p) { return shared.kind[p] == PointKind::creased; })
-                         : PointFaces{};
+  const CreasedFaces around = shared.any_creased ? creased_faces(mesh.points, mesh.polygons, shared) : CreasedFaces{};
+  if (!smooth || shared.any_creased) out.corner_vertex.assign(mesh.polygons.size() * 4, VertexLayout::kPerCorner);
 
   // Per point, the output vertices made for it so far (usually one), as a
   // list in the order they were made: the first per point, then a link per
   // vertex. Flat arrays: a list object per point costs an allocation each.
+  // Points whose corners share one normal need no links.
   constexpr uint32_t kNone = UINT32_MAX;
   std::vector<uint32_t> first_made(mesh.points.size(), kNone);
   std::vector<uint32_t> next_made;
-  next_made.reserve(mesh.points.size());
   out.normals.reserve(mesh.points.size());
   out.source_point.reserve(mesh.points.size());
-  const auto make_vertex = [&](int32_t point, const Vector& normal, uint32_t* link) {
-    const auto v = static_cast<uint32_t>(out.normals.size());
+  const auto make_vertex = [&](int32_t point, const Vector& normal) {
     out.source_point.push_back(static_cast<uint32_t>(point));
     out.normals.push_back(normal);
-    *link = v;  // before the push below, which may move next_made
-    next_made.push_back(kNone);
-    return v;
+    return static_cast<uint32_t>(out.normals.size() - 1);
   };
   const auto vertex_for = [&](int32_t point, const Vector& normal) {
     uint32_t* link = &first_made[static_cast<size_t>(point)];
@@ -177,28 +192,64 @@ NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
       if (std::fabs(d.x) <= kSameNormal && std::fabs(d.y) <= kSameNormal && std::fabs(d.z) <= kSameNormal)
         return *link;
     }
-    return make_vertex(point, normal, link);
+    const uint32_t v = make_vertex(point, normal);
+    *link = v;  // before the resize below, which may move next_made
+    next_made.resize(v + 1, kNone);
+    return v;
   };
 
-  out.triangles.reserve(mesh.polygons.size() * 6);
-  for (const Polygon& q : mesh.polygons) {
+  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
+    const Polygon& q = mesh.polygons[f];
     // The face's own unit normal, made only when a corner needs it.
     std::optional<Vector> own;
     const auto own_unit = [&] {
       if (!own) own = unit_or_up(area_normal(mesh.points, q));
       return *own;
     };
-    const auto vertex_at = [&](int32_t point) {
-      if (!smooth) return vertex_for(point, own_unit());
-      const auto p = static_cast<size_t>(point);
-      if (shared.kind[p] == PointKind::creased)
-        return vertex_for(point, creased_corner_normal(mesh.points, mesh.polygons, around, own_unit(), p));
-      return first_made[p] != kNone ? first_made[p] : make_vertex(point, shared.normal[p], &first_made[p]);
-    };
-    const uint32_t a = vertex_at(q.a), b = vertex_at(q.b), c = vertex_at(q.c);
-    out.triangles.insert(out.triangles.end(), {a, b, c});
-    if (!q.is_triangle()) out.triangles.insert(out.triangles.end(), {a, c, vertex_at(q.d)});
+    const int32_t c[4] = {q.a, q.b, q.c, q.d};
+    for (int k = 0; k < corners(q); ++k) {
+      const auto p = static_cast<size_t>(c[k]);
+      if (smooth && shared.kind[p] == PointKind::shared) {
+        if (first_made[p] == kNone) first_made[p] = make_vertex(c[k], shared.normal[p]);
+        continue;
+      }
+      const Vector normal =
+          smooth ? creased_corner_normal(around, own_unit(), p) : own_unit();
+      out.corner_vertex[f * 4 + static_cast<size_t>(k)] = vertex_for(c[k], normal);
+    }
   }
+  // Only shared points keep their vertex here; the others have theirs per corner.
+  for (size_t p = 0; p < mesh.points.size(); ++p)
+    if (!smooth || shared.kind[p] != PointKind::shared) first_made[p] = VertexLayout::kPerCorner;
+  out.point_vertex = std::move(first_made);
+  return out;
+}
+
+size_t VertexLayout::triangle_indices(const std::vector<Polygon>& polygons) {
+  size_t n = 0;
+  for (const Polygon& q : polygons) n += q.is_triangle() ? 3 : 6;
+  return n;
+}
+
+void VertexLayout::append_triangles(const std::vector<Polygon>& polygons, size_t f,
+                                    std::vector<uint32_t>& out) const {
+  const Polygon& q = polygons[f];
+  const auto at = [&](size_t k, int32_t point) {
+    const uint32_t v = point_vertex[static_cast<size_t>(point)];
+    return v != kPerCorner ? v : corner_vertex[f * 4 + k];
+  };
+  const uint32_t a = at(0, q.a), c = at(2, q.c);
+  out.insert(out.end(), {a, at(1, q.b), c});
+  if (!q.is_triangle()) out.insert(out.end(), {a, c, at(3, q.d)});
+}
+
+NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
+  VertexLayout layout = layout_by_normals(mesh, style);
+  NormalSplit out;
+  out.triangles.reserve(VertexLayout::triangle_indices(mesh.polygons));
+  for (size_t f = 0; f < mesh.polygons.size(); ++f) layout.append_triangles(mesh.polygons, f, out.triangles);
+  out.source_point = std::move(layout.source_point);
+  out.normals = std::move(layout.normals);
   return out;
 }
 
