@@ -129,35 +129,55 @@ PointNormals smooth_point_normals(const std::vector<Vector>& points, const std::
   return out;
 }
 
-// The faces around the creased points with their normals, made once per
-// listed face: a point can have thousands of faces (the middle of a fan),
-// each of whose corners looks at all of them.
+// The faces around the creased points with their normals, made once: a
+// point can have thousands of faces (the middle of a fan), each of whose
+// corners looks at all of them. The normals are kept per listed face while
+// the lists are shorter than the mesh (a few hard edges), else per face of
+// the mesh, so that no mesh needs more than one normal pair per face.
 struct CreasedFaces {
-  std::vector<uint32_t> start;    // per point, into the lists below
-  std::vector<Vector> weighted;   // per listed face
-  std::vector<Vector> unit;
+  PointFaces around;
+  bool per_face = false;
+  std::vector<Vector> weighted, unit;
 };
 
 CreasedFaces creased_faces(const std::vector<Vector>& points, const std::vector<Polygon>& polygons,
                            const PointNormals& shared) {
-  PointFaces around = faces_around_points(polygons, points.size(),
-                                          [&](size_t p) { return shared.kind[p] == PointKind::creased; });
   CreasedFaces out;
-  out.weighted.resize(around.faces.size());
-  out.unit.resize(around.faces.size());
-  for (size_t k = 0; k < around.faces.size(); ++k) {
-    out.weighted[k] = area_normal(points, polygons[around.faces[k]]);
+  out.around = faces_around_points(polygons, points.size(),
+                                   [&](size_t p) { return shared.kind[p] == PointKind::creased; });
+  const std::vector<uint32_t>& listed = out.around.faces;
+  out.per_face = listed.size() > polygons.size();
+  if (out.per_face) {
+    face_normals(points, polygons, out.weighted, out.unit);
+    return out;
+  }
+  out.weighted.resize(listed.size());
+  out.unit.resize(listed.size());
+  for (size_t k = 0; k < listed.size(); ++k) {
+    out.weighted[k] = area_normal(points, polygons[listed[k]]);
     out.unit[k] = unit_or_up(out.weighted[k]);
   }
-  out.start = std::move(around.start);
   return out;
 }
 
 // The normal of a corner at a creased point, as corner_normal makes it.
-Vector creased_corner_normal(const CreasedFaces& around, const Vector& own_unit, size_t p) {
+Vector creased_corner_normal(const CreasedFaces& c, const Vector& own_unit, size_t p) {
+  // Plain locals and the choice outside the loop: it runs once per face
+  // around the point, for every corner of the point.
+  const Vector own = own_unit;
+  const float crease = kCrease;
+  const Vector* unit = c.unit.data();
+  const Vector* weighted = c.weighted.data();
+  const uint32_t* faces = c.around.faces.data();
   Vector sum(0.0f, 0.0f, 0.0f);
-  for (uint32_t k = around.start[p]; k < around.start[p + 1]; ++k)
-    if (Dot(around.unit[k], own_unit) >= kCrease) sum = sum + around.weighted[k];
+  const uint32_t begin = c.around.start[p], end = c.around.start[p + 1];
+  if (c.per_face) {
+    for (uint32_t k = begin; k < end; ++k)
+      if (Dot(unit[faces[k]], own) >= crease) sum = sum + weighted[faces[k]];
+  } else {
+    for (uint32_t k = begin; k < end; ++k)
+      if (Dot(unit[k], own) >= crease) sum = sum + weighted[k];
+  }
   return unit_or_up(sum);
 }
 
