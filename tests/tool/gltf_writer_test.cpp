@@ -59,6 +59,14 @@ std::vector<Vector> vectors(const Glb& glb, int accessor) {
   return out;
 }
 
+std::vector<uint32_t> indices(const Glb& glb, int accessor) {
+  const Json& a = glb.json["accessors"][accessor];
+  const Json& view = glb.json["bufferViews"][a["bufferView"].get<int>()];
+  std::vector<uint32_t> out(a["count"].get<size_t>());
+  std::memcpy(out.data(), glb.bin.data() + view["byteOffset"].get<size_t>(), out.size() * 4);
+  return out;
+}
+
 // A closed cylinder of `segments` sides: round side, hard rims.
 Mesh cylinder(int segments, std::optional<Vector> colour) {
   Mesh m;
@@ -131,6 +139,41 @@ TEST(GltfWriter, NormalsAreSmoothAcrossTheSideAndSplitAtTheRims) {
     // Flat: every side point once for each of its two quads.
     EXPECT_EQ(radial, style == NormalStyle::smooth ? 32u : 64u);
     EXPECT_EQ(axial, 32u);  // a cap is one plane: its corners share their points either way
+  }
+}
+
+// The indices are made while the file is written, apart from the vertices:
+// every triangle must land on its polygon's corners, in order, whether the
+// corners share their points' vertices or have their own.
+TEST(GltfWriter, TrianglesLieOnTheCornersOfEveryPolygonInOrder) {
+  TempDir dir;
+  Mesh tube = cylinder(16, std::nullopt);
+  tube.points.push_back({5, 5, 5});  // unused: left out
+  Mesh large = cylinder(40000, std::nullopt);  // more than one of the writer's chunks
+  large.polygons.resize(40000);                // its side alone
+  for (NormalStyle style : {NormalStyle::smooth, NormalStyle::flat}) {
+    SCOPED_TRACE(style == NormalStyle::smooth ? "smooth" : "flat");
+    ASSERT_TRUE(write_gltf({large, tube}, dir / "t.glb", GltfContainer::binary, style).ok());
+    const Glb glb = parse_glb(read_file(dir / "t.glb"));
+    for (int m = 0; m < 2; ++m) {
+      const Mesh& mesh = m == 0 ? large : tube;
+      const Json& primitive = glb.json["meshes"][m]["primitives"][0];
+      const std::vector<Vector> positions = vectors(glb, primitive["attributes"]["POSITION"]);
+      const std::vector<uint32_t> triangles = indices(glb, primitive["indices"]);
+      size_t t = 0;
+      for (const Polygon& q : mesh.polygons) {
+        std::vector<int32_t> corners = {q.a, q.b, q.c};
+        if (!q.is_triangle()) corners.insert(corners.end(), {q.a, q.c, q.d});
+        for (int32_t corner : corners) {
+          ASSERT_LT(t, triangles.size());
+          ASSERT_LT(triangles[t], positions.size());
+          ASSERT_EQ(positions[triangles[t++]], mesh.points[size_t(corner)]);
+        }
+      }
+      EXPECT_EQ(t, triangles.size());
+    }
+    const size_t small = vectors(glb, glb.json["meshes"][1]["primitives"][0]["attributes"]["POSITION"]).size();
+    EXPECT_EQ(small, style == NormalStyle::smooth ? 64u : 96u);
   }
 }
 

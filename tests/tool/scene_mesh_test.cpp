@@ -2,6 +2,10 @@
 // back in world coordinates, in point order, one mesh per object, names kept.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <utility>
+
 #include "mesh_export.h"
 #include "mesh_import.h"
 #include "scene_fixture.h"
@@ -85,6 +89,45 @@ TEST_F(SceneTest, MeshesOfOneFileJoinInFileOrderUnlessOneIsNamed) {
   EXPECT_EQ(b->points()[0], Vector(5, 5, 5));
   ASSERT_EQ(b->polygons().size(), 1u);
   EXPECT_EQ(b->polygons()[0], (Polygon{0, 1, 2, 3}));
+}
+
+// The command line maps points into the file's frame as it makes the world
+// meshes; that must write the very files the export's own mapping writes.
+TEST_F(SceneTest, MeshesMappedWhileMadeWriteTheSameFilesAsTheExportsOwnMapping) {
+  TempDir dir;
+  dir.write("part.ply", kPly);
+  sf::Scene scene;
+  Document& doc = load(sceneWith(R"({"name": "Holder", "type": "null", "position": [100, -3, 7.25],
+                                     "rotation": [30, -45, 10], "children": [
+                                       {"name": "Part", "type": "polygon", "mesh": "part.ply", "scale": 0.3}]},
+                                     {"name": "Tri", "type": "polygon", "points": [[0,0,-1],[1,0,0],[0,1,0.5]],
+                                      "polygons": [[0,1,2]], "position": [0, 0, -2]})"),
+                       scene, dir / "scene.json");
+  doc.evaluate();
+  const auto read = [](const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  kurvo::media::ExportOptions raw, scaled, raw_scaled;
+  raw.raw_axes = true;
+  scaled.scale = 2.5f;
+  raw_scaled.raw_axes = true;
+  raw_scaled.scale = 0.1f;
+  const std::pair<const char*, kurvo::media::ExportOptions> cases[] = {
+      {".obj", {}}, {".glb", {}}, {".stl", {}}, {".ply", scaled}, {".obj", raw}, {".glb", raw_scaled}, {".obj", scaled}};
+  int n = 0;
+  for (const auto& [extension, options] : cases) {
+    SCOPED_TRACE(extension + std::string(options.raw_axes ? " raw" : "") + " scale " + std::to_string(options.scale));
+    // Side by side under one name: an OBJ names its MTL inside.
+    const std::filesystem::path two_passes = dir / ("two" + std::to_string(n)) / ("out" + std::string(extension));
+    const std::filesystem::path one_pass = dir / ("one" + std::to_string(n++)) / ("out" + std::string(extension));
+    std::filesystem::create_directories(two_passes.parent_path());
+    std::filesystem::create_directories(one_pass.parent_path());
+    ASSERT_TRUE(kurvo::media::export_meshes(sf::worldMeshes(doc), two_passes, options).ok());
+    const kurvo::media::FileMapping mapping = kurvo::media::file_mapping(one_pass, options);
+    ASSERT_TRUE(kurvo::media::export_mapped_meshes(sf::worldMeshes(doc, nullptr, &mapping), one_pass, options).ok());
+    EXPECT_EQ(read(one_pass), read(two_passes));
+  }
 }
 
 TEST_F(SceneTest, MeshAxesAndWeldingAreAskedForAndKeptWhenSaved) {

@@ -150,7 +150,9 @@ Status writeResult(const SceneRun& run, const std::filesystem::path& out,
     options.bakedColours = &shading;
     return kurvo::scenefile::saveScene(*run.document, run.scene, out, run.session->state(), options);
   }
-  return kurvo::media::export_meshes(kurvo::scenefile::worldMeshes(*run.document, &shading), out, exportOptions);
+  const kurvo::media::FileMapping mapping = kurvo::media::file_mapping(out, exportOptions);
+  return kurvo::media::export_mapped_meshes(kurvo::scenefile::worldMeshes(*run.document, &shading, &mapping), out,
+                                            exportOptions);
 }
 
 Status renderPreview(SceneRun& run, const std::filesystem::path& out, const kurvo::media::RenderOptions& options) {

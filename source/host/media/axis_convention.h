@@ -40,6 +40,22 @@ Polygon reversed(const Polygon& q);
 // `scale` and reverses every polygon's winding.
 void convert_meshes(std::vector<Mesh>& meshes, FileFrame frame, float scale);
 
+// The way into one file a point or polygon at a time: the file's frame times
+// a scale (as convert_meshes), or with raw axes the host's coordinates times
+// the scale and the winding unchanged. Lets a caller that makes the meshes
+// point by point anyway apply it on the way rather than in a pass of its own.
+struct FileMapping {
+  FileFrame frame = FileFrame::y_up_right_handed;
+  bool raw_axes = false;
+  float scale = 1.0f;
+
+  Vector point(const Vector& p) const {
+    if (raw_axes) return scale != 1.0f ? p * scale : p;
+    return to_file_frame(p, frame) * scale;
+  }
+  Polygon polygon(const Polygon& q) const { return raw_axes ? q : reversed(q); }
+};
+
 }  // namespace kurvo::media
 
 #endif

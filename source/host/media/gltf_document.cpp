@@ -115,9 +115,7 @@ int BufferBuilder::add_vectors(const std::vector<Vector>& values, bool with_boun
 }
 
 int BufferBuilder::reserve_vectors(size_t count, const std::optional<Bounds>& bounds) {
-  reserved_views_.push_back(add_view(reserved_, count * 12, kArrayBuffer));
-  reserved_ += count * 12;
-  Json accessor = {{"bufferView", reserved_views_.back()},
+  Json accessor = {{"bufferView", reserve_view(count * 12, kArrayBuffer)},
                    {"componentType", kFloat},
                    {"count", count},
                    {"type", "VEC3"}};
@@ -126,6 +124,19 @@ int BufferBuilder::reserve_vectors(size_t count, const std::optional<Bounds>& bo
     accessor["max"] = {shortest(bounds->max.x), shortest(bounds->max.y), shortest(bounds->max.z)};
   }
   return add_accessor(std::move(accessor));
+}
+
+int BufferBuilder::reserve_indices(size_t count) {
+  return add_accessor({{"bufferView", reserve_view(count * 4, kElementArrayBuffer)},
+                       {"componentType", kUnsignedInt},
+                       {"count", count},
+                       {"type", "SCALAR"}});
+}
+
+int BufferBuilder::reserve_view(size_t length, int target) {
+  reserved_views_.push_back(add_view(reserved_, length, target));
+  reserved_ += length;
+  return reserved_views_.back();
 }
 
 void BufferBuilder::place_reserved() {

@@ -28,10 +28,10 @@ using Json = nlohmann::ordered_json;
 double shortest(float v);
 
 // The binary buffer and the views and accessors that describe it; every
-// accessor gets a view of its own. Most data is kept in memory; data too
-// large for that (an animation's morph targets) can be reserved instead and
-// is then made while the file is written (StreamedTail), after everything
-// kept.
+// accessor gets a view of its own. Small data is kept in memory; large data
+// (a mesh's vertex arrays, an animation's morph targets) can be reserved
+// instead and is then made while the file is written (StreamedTail), after
+// everything kept.
 class BufferBuilder {
  public:
   explicit BufferBuilder(Json& root);
@@ -48,6 +48,8 @@ class BufferBuilder {
   // VEC3 floats whose bytes the caller's StreamedTail makes later, in the
   // order of these calls; bounds as add_vectors computes them, when given.
   int reserve_vectors(size_t count, const std::optional<Bounds>& bounds);
+  // 32-bit vertex indices whose bytes the caller's StreamedTail makes later.
+  int reserve_indices(size_t count);
   size_t reserved_bytes() const { return reserved_; }
   // Once everything is added: the reserved views start after the kept bytes.
   void place_reserved();
@@ -60,6 +62,7 @@ class BufferBuilder {
  private:
   size_t append(const void* data, size_t size);
   int add_view(size_t offset, size_t length, std::optional<int> target);
+  int reserve_view(size_t length, int target);
   int add_accessor(Json accessor);
 
   Json& root_;

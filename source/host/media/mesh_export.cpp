@@ -125,38 +125,33 @@ std::string extension_list() {
   return list;
 }
 
-}  // namespace
-
-std::vector<std::string> supported_export_extensions() {
-  std::vector<std::string> list;
-  for (const OfferedFormat& f : kOffered) list.push_back(f.extension);
-  return list;
-}
-
-Status export_meshes(std::vector<Mesh> meshes, const std::filesystem::path& file,
+// What is wrong with the request itself, before any point is looked at.
+Status check_request(const std::vector<Mesh>& meshes, const std::filesystem::path& file,
                      const ExportOptions& options) {
   const std::string extension = lower_extension(file);
-  const char* assimp_id = format_for(extension);
-  if (!assimp_id)
+  if (!format_for(extension))
     return Status::failure("cannot write " + quoted(file) + ": mesh format '" + extension +
                            "' is not offered; supported: " + extension_list());
-  const std::string format = *assimp_id ? assimp_id : "obj";
   if (meshes.empty()) return Status::failure("cannot write " + quoted(file) + ": no mesh to write");
   if (!(options.scale > 0.0f) || !std::isfinite(options.scale))
     return Status::failure("cannot write " + quoted(file) + ": the scale must be a positive number");
+  return Status::success();
+}
+
+Status check_meshes(const std::vector<Mesh>& meshes, const std::filesystem::path& file) {
   for (const Mesh& mesh : meshes) {
     if (std::string problem = check_mesh(mesh); !problem.empty())
       return Status::failure("cannot write " + quoted(file) + ": " + problem);
   }
-  if (!options.raw_axes)
-    convert_meshes(meshes, file_frame(file), options.scale);
-  else if (options.scale != 1.0f)
-    for (Mesh& mesh : meshes)
-      for (Vector& p : mesh.points) p = p * options.scale;
-  for (const Mesh& mesh : meshes) {  // a scale may overflow a coordinate
-    if (std::string problem = check_mesh(mesh); !problem.empty())
-      return Status::failure("cannot write " + quoted(file) + ": " + problem);
-  }
+  return Status::success();
+}
+
+// Meshes in the file's frame and scale, to the writer of the file's format.
+Status write_mapped(const std::vector<Mesh>& meshes, const std::filesystem::path& file,
+                    const ExportOptions& options) {
+  if (Status s = check_meshes(meshes, file); !s.ok()) return s;  // a scale may overflow a coordinate
+  const std::string extension = lower_extension(file);
+  const std::string format = *format_for(extension) ? format_for(extension) : "obj";
   if (format == "obj") return write_obj(meshes, file);
   if (format == "gltf2" || format == "glb2")
     return write_gltf(meshes, file, format == "glb2" ? GltfContainer::binary : GltfContainer::text, options.normals);
@@ -179,6 +174,36 @@ Status export_meshes(std::vector<Mesh> meshes, const std::filesystem::path& file
     }
   }
   return files.commit(file);
+}
+
+}  // namespace
+
+std::vector<std::string> supported_export_extensions() {
+  std::vector<std::string> list;
+  for (const OfferedFormat& f : kOffered) list.push_back(f.extension);
+  return list;
+}
+
+FileMapping file_mapping(const std::filesystem::path& file, const ExportOptions& options) {
+  return FileMapping{file_frame(file), options.raw_axes, options.scale};
+}
+
+Status export_meshes(std::vector<Mesh> meshes, const std::filesystem::path& file,
+                     const ExportOptions& options) {
+  if (Status s = check_request(meshes, file, options); !s.ok()) return s;
+  if (Status s = check_meshes(meshes, file); !s.ok()) return s;
+  const FileMapping mapping = file_mapping(file, options);
+  for (Mesh& mesh : meshes) {
+    for (Vector& p : mesh.points) p = mapping.point(p);
+    for (Polygon& q : mesh.polygons) q = mapping.polygon(q);
+  }
+  return write_mapped(meshes, file, options);
+}
+
+Status export_mapped_meshes(const std::vector<Mesh>& meshes, const std::filesystem::path& file,
+                            const ExportOptions& options) {
+  if (Status s = check_request(meshes, file, options); !s.ok()) return s;
+  return write_mapped(meshes, file, options);
 }
 
 }  // namespace kurvo::media

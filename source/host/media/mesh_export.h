@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "axis_convention.h"
 #include "mesh.h"
 #include "result.h"
 #include "surface_normals.h"
@@ -40,6 +41,14 @@ struct ExportOptions {
 // temporary) spares a copy of every point.
 Status export_meshes(std::vector<Mesh> meshes, const std::filesystem::path& file,
                      const ExportOptions& options = {});
+
+// How export_meshes() maps host points and polygons into this file.
+FileMapping file_mapping(const std::filesystem::path& file, const ExportOptions& options);
+
+// As export_meshes(), for meshes that the caller has already put through
+// file_mapping(file, options) point by point as it made them.
+Status export_mapped_meshes(const std::vector<Mesh>& meshes, const std::filesystem::path& file,
+                            const ExportOptions& options = {});
 
 // The extensions export_meshes() understands, lower case with the dot
 // (".obj", ".glb", ...), in a stable order.

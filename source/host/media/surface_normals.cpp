@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace kurvo::media {
 namespace {
@@ -24,18 +25,21 @@ Vector unit_or_up(const Vector& v) {
 
 int corners(const Polygon& q) { return q.is_triangle() ? 3 : 4; }
 
-// Polygons around each point, as offsets into one list.
+// Polygons around each point, as offsets into one list; only the points
+// that `wanted` selects get their faces listed.
 struct PointFaces {
   std::vector<uint32_t> start;
   std::vector<uint32_t> faces;
 };
 
-PointFaces faces_around_points(const std::vector<Polygon>& polygons, size_t point_count) {
+template <class Wanted>
+PointFaces faces_around_points(const std::vector<Polygon>& polygons, size_t point_count, Wanted&& wanted) {
   PointFaces out;
   out.start.assign(point_count + 1, 0);
   for (const Polygon& q : polygons) {
     const int32_t c[4] = {q.a, q.b, q.c, q.d};
-    for (int k = 0; k < corners(q); ++k) ++out.start[static_cast<size_t>(c[k]) + 1];
+    for (int k = 0; k < corners(q); ++k)
+      if (wanted(static_cast<size_t>(c[k]))) ++out.start[static_cast<size_t>(c[k]) + 1];
   }
   for (size_t i = 1; i < out.start.size(); ++i) out.start[i] += out.start[i - 1];
   out.faces.resize(out.start.back());
@@ -43,9 +47,14 @@ PointFaces faces_around_points(const std::vector<Polygon>& polygons, size_t poin
   for (size_t f = 0; f < polygons.size(); ++f) {
     const Polygon& q = polygons[f];
     const int32_t c[4] = {q.a, q.b, q.c, q.d};
-    for (int k = 0; k < corners(q); ++k) out.faces[fill[static_cast<size_t>(c[k])]++] = static_cast<uint32_t>(f);
+    for (int k = 0; k < corners(q); ++k)
+      if (wanted(static_cast<size_t>(c[k]))) out.faces[fill[static_cast<size_t>(c[k])]++] = static_cast<uint32_t>(f);
   }
   return out;
+}
+
+PointFaces faces_around_points(const std::vector<Polygon>& polygons, size_t point_count) {
+  return faces_around_points(polygons, point_count, [](size_t) { return true; });
 }
 
 // Area-weighted and unit normals of every face.
@@ -75,24 +84,126 @@ Vector corner_normal(NormalStyle style, const std::vector<uint32_t>& around_star
   return unit_or_up(sum);
 }
 
+// Smooth normals per point where no crease meets the point. When every face
+// around a point lies within half the crease angle of the point's first
+// face, any two of them lie within the crease angle of each other, so every
+// corner of the point sums all its faces, in face order: the corners share
+// one normal, made once. The half angle is taken a degree short so that the
+// rounding of the dot products cannot tip a pair over the crease. Points
+// that fail the test get per-corner normals.
+const float kWithinHalfCrease = std::cos((kCreaseAngleDegrees / 2.0f - 1.0f) * 3.14159265f / 180.0f);
+
+enum class PointKind : uint8_t { unused, shared, creased };
+
+struct PointNormals {
+  std::vector<Vector> normal;  // per shared point, the normal of all its corners
+  std::vector<PointKind> kind;
+  bool any_creased = false;
+};
+
+// Face normals are made on the way, not kept: a mesh's worth of them costs
+// more memory than these per-point arrays.
+PointNormals smooth_point_normals(const std::vector<Vector>& points, const std::vector<Polygon>& polygons) {
+  PointNormals out;
+  out.normal.assign(points.size(), Vector(0.0f, 0.0f, 0.0f));  // the sums, until the end
+  out.kind.assign(points.size(), PointKind::unused);
+  std::vector<Vector> first(points.size());  // unit normal of each point's first face
+  for (const Polygon& q : polygons) {
+    const Vector weighted = area_normal(points, q), unit = unit_or_up(weighted);
+    const int32_t c[4] = {q.a, q.b, q.c, q.d};
+    for (int k = 0; k < corners(q); ++k) {
+      const auto p = static_cast<size_t>(c[k]);
+      out.normal[p] = out.normal[p] + weighted;
+      PointKind& kind = out.kind[p];
+      if (kind == PointKind::unused) {
+        kind = PointKind::shared;
+        first[p] = unit;
+      } else if (kind == PointKind::shared && !(Dot(unit, first[p]) >= kWithinHalfCrease)) {
+        kind = PointKind::creased;
+        out.any_creased = true;
+      }
+    }
+  }
+  for (size_t p = 0; p < points.size(); ++p)
+    if (out.kind[p] == PointKind::shared) out.normal[p] = unit_or_up(out.normal[p]);
+  return out;
+}
+
+// The faces around the creased points with their normals, made once: a
+// point can have thousands of faces (the middle of a fan), each of whose
+// corners looks at all of them. The normals are kept per listed face while
+// the lists are shorter than the mesh (a few hard edges), else per face of
+// the mesh, so that no mesh needs more than one normal pair per face.
+struct CreasedFaces {
+  PointFaces around;
+  bool per_face = false;
+  std::vector<Vector> weighted, unit;
+};
+
+CreasedFaces creased_faces(const std::vector<Vector>& points, const std::vector<Polygon>& polygons,
+                           const PointNormals& shared) {
+  CreasedFaces out;
+  out.around = faces_around_points(polygons, points.size(),
+                                   [&](size_t p) { return shared.kind[p] == PointKind::creased; });
+  const std::vector<uint32_t>& listed = out.around.faces;
+  out.per_face = listed.size() > polygons.size();
+  if (out.per_face) {
+    face_normals(points, polygons, out.weighted, out.unit);
+    return out;
+  }
+  out.weighted.resize(listed.size());
+  out.unit.resize(listed.size());
+  for (size_t k = 0; k < listed.size(); ++k) {
+    out.weighted[k] = area_normal(points, polygons[listed[k]]);
+    out.unit[k] = unit_or_up(out.weighted[k]);
+  }
+  return out;
+}
+
+// The normal of a corner at a creased point, as corner_normal makes it.
+Vector creased_corner_normal(const CreasedFaces& c, const Vector& own_unit, size_t p) {
+  // Plain locals and the choice outside the loop: it runs once per face
+  // around the point, for every corner of the point.
+  const Vector own = own_unit;
+  const float crease = kCrease;
+  const Vector* unit = c.unit.data();
+  const Vector* weighted = c.weighted.data();
+  const uint32_t* faces = c.around.faces.data();
+  Vector sum(0.0f, 0.0f, 0.0f);
+  const uint32_t begin = c.around.start[p], end = c.around.start[p + 1];
+  if (c.per_face) {
+    for (uint32_t k = begin; k < end; ++k)
+      if (Dot(unit[faces[k]], own) >= crease) sum = sum + weighted[faces[k]];
+  } else {
+    for (uint32_t k = begin; k < end; ++k)
+      if (Dot(unit[k], own) >= crease) sum = sum + weighted[k];
+  }
+  return unit_or_up(sum);
+}
+
 }  // namespace
 
-NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
-  NormalSplit out;
-  std::vector<Vector> weighted, unit;
-  face_normals(mesh.points, mesh.polygons, weighted, unit);
-  const PointFaces around =
-      style == NormalStyle::smooth ? faces_around_points(mesh.polygons, mesh.points.size()) : PointFaces{};
+VertexLayout layout_by_normals(const Mesh& mesh, NormalStyle style) {
+  VertexLayout out;
+  const bool smooth = style == NormalStyle::smooth;
+  const PointNormals shared = smooth ? smooth_point_normals(mesh.points, mesh.polygons) : PointNormals{};
+  const CreasedFaces around = shared.any_creased ? creased_faces(mesh.points, mesh.polygons, shared) : CreasedFaces{};
+  if (!smooth || shared.any_creased) out.corner_vertex.assign(mesh.polygons.size() * 4, VertexLayout::kPerCorner);
 
   // Per point, the output vertices made for it so far (usually one), as a
   // list in the order they were made: the first per point, then a link per
   // vertex. Flat arrays: a list object per point costs an allocation each.
+  // Points whose corners share one normal need no links.
   constexpr uint32_t kNone = UINT32_MAX;
   std::vector<uint32_t> first_made(mesh.points.size(), kNone);
   std::vector<uint32_t> next_made;
-  next_made.reserve(mesh.points.size());
   out.normals.reserve(mesh.points.size());
   out.source_point.reserve(mesh.points.size());
+  const auto make_vertex = [&](int32_t point, const Vector& normal) {
+    out.source_point.push_back(static_cast<uint32_t>(point));
+    out.normals.push_back(normal);
+    return static_cast<uint32_t>(out.normals.size() - 1);
+  };
   const auto vertex_for = [&](int32_t point, const Vector& normal) {
     uint32_t* link = &first_made[static_cast<size_t>(point)];
     // Faces of one plane differ in their normals' last bits only.
@@ -101,25 +212,64 @@ NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
       if (std::fabs(d.x) <= kSameNormal && std::fabs(d.y) <= kSameNormal && std::fabs(d.z) <= kSameNormal)
         return *link;
     }
-    const auto v = static_cast<uint32_t>(out.normals.size());
-    out.source_point.push_back(static_cast<uint32_t>(point));
-    out.normals.push_back(normal);
-    *link = v;  // before the push below, which may move next_made
-    next_made.push_back(kNone);
+    const uint32_t v = make_vertex(point, normal);
+    *link = v;  // before the resize below, which may move next_made
+    next_made.resize(v + 1, kNone);
     return v;
   };
-  const auto normal_at = [&](size_t f, int32_t point) {
-    return corner_normal(style, around.start, around.faces, weighted, unit, f, point);
-  };
 
-  out.triangles.reserve(mesh.polygons.size() * 6);
   for (size_t f = 0; f < mesh.polygons.size(); ++f) {
     const Polygon& q = mesh.polygons[f];
-    const uint32_t a = vertex_for(q.a, normal_at(f, q.a)), b = vertex_for(q.b, normal_at(f, q.b)),
-                   c = vertex_for(q.c, normal_at(f, q.c));
-    out.triangles.insert(out.triangles.end(), {a, b, c});
-    if (!q.is_triangle()) out.triangles.insert(out.triangles.end(), {a, c, vertex_for(q.d, normal_at(f, q.d))});
+    // The face's own unit normal, made only when a corner needs it.
+    std::optional<Vector> own;
+    const auto own_unit = [&] {
+      if (!own) own = unit_or_up(area_normal(mesh.points, q));
+      return *own;
+    };
+    const int32_t c[4] = {q.a, q.b, q.c, q.d};
+    for (int k = 0; k < corners(q); ++k) {
+      const auto p = static_cast<size_t>(c[k]);
+      if (smooth && shared.kind[p] == PointKind::shared) {
+        if (first_made[p] == kNone) first_made[p] = make_vertex(c[k], shared.normal[p]);
+        continue;
+      }
+      const Vector normal =
+          smooth ? creased_corner_normal(around, own_unit(), p) : own_unit();
+      out.corner_vertex[f * 4 + static_cast<size_t>(k)] = vertex_for(c[k], normal);
+    }
   }
+  // Only shared points keep their vertex here; the others have theirs per corner.
+  for (size_t p = 0; p < mesh.points.size(); ++p)
+    if (!smooth || shared.kind[p] != PointKind::shared) first_made[p] = VertexLayout::kPerCorner;
+  out.point_vertex = std::move(first_made);
+  return out;
+}
+
+size_t VertexLayout::triangle_indices(const std::vector<Polygon>& polygons) {
+  size_t n = 0;
+  for (const Polygon& q : polygons) n += q.is_triangle() ? 3 : 6;
+  return n;
+}
+
+void VertexLayout::append_triangles(const std::vector<Polygon>& polygons, size_t f,
+                                    std::vector<uint32_t>& out) const {
+  const Polygon& q = polygons[f];
+  const auto at = [&](size_t k, int32_t point) {
+    const uint32_t v = point_vertex[static_cast<size_t>(point)];
+    return v != kPerCorner ? v : corner_vertex[f * 4 + k];
+  };
+  const uint32_t a = at(0, q.a), c = at(2, q.c);
+  out.insert(out.end(), {a, at(1, q.b), c});
+  if (!q.is_triangle()) out.insert(out.end(), {a, c, at(3, q.d)});
+}
+
+NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
+  VertexLayout layout = layout_by_normals(mesh, style);
+  NormalSplit out;
+  out.triangles.reserve(VertexLayout::triangle_indices(mesh.polygons));
+  for (size_t f = 0; f < mesh.polygons.size(); ++f) layout.append_triangles(mesh.polygons, f, out.triangles);
+  out.source_point = std::move(layout.source_point);
+  out.normals = std::move(layout.normals);
   return out;
 }
 

@@ -31,6 +31,27 @@ struct NormalSplit {
 // polygons, with the winding the mesh gives. Unused points are left out.
 NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style);
 
+// The same vertices without the triangle list (at three or six indices a
+// polygon, the largest part), for a writer that makes the triangles as it
+// writes them.
+struct VertexLayout {
+  static constexpr uint32_t kPerCorner = UINT32_MAX;
+  std::vector<uint32_t> source_point;  // as NormalSplit
+  std::vector<Vector> normals;         // as NormalSplit
+  // Per point, the one vertex all its corners use, or kPerCorner when its
+  // corners have vertices of their own: those are in corner_vertex, four
+  // per polygon (a, b, c, d), which is empty when no point needs it.
+  std::vector<uint32_t> point_vertex;
+  std::vector<uint32_t> corner_vertex;
+
+  static size_t triangle_indices(const std::vector<Polygon>& polygons);
+  // Appends polygon f's triangles, three or six vertex indices, as
+  // NormalSplit::triangles has them.
+  void append_triangles(const std::vector<Polygon>& polygons, size_t f, std::vector<uint32_t>& out) const;
+};
+
+VertexLayout layout_by_normals(const Mesh& mesh, NormalStyle style);
+
 // The normals of a layout made by split_by_normals, for new positions of the
 // same polygons' points (the later frames of an animation, whose vertices
 // must stay those of the first). Each vertex takes the normal that the

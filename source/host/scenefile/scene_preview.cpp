@@ -64,7 +64,8 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
 
 // Calls visit(object, mesh) for every polygon object, in tree order.
 template <class Visit>
-void forEachMesh(const host::Document& document, const host::RenderShading* shading, Visit&& visit) {
+void forEachMesh(const host::Document& document, const host::RenderShading* shading,
+                 const kurvo::media::FileMapping* into, Visit&& visit) {
   size_t index = 0;
   document.forEachObject([&](host::Object& o) {
     if (!o.isPolygon()) return;
@@ -72,9 +73,14 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
     mesh.name = o.name();
     const KhMatrix m = o.globalMatrix();
     mesh.points.reserve(o.points().size());
-    for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
     mesh.polygons.reserve(o.polygons().size());
-    for (const auto& p : o.polygons()) mesh.polygons.push_back({p.a, p.b, p.c, p.d});
+    if (into) {
+      for (const Vector& p : o.points()) mesh.points.push_back(into->point(transform(m, p)));
+      for (const auto& p : o.polygons()) mesh.polygons.push_back(into->polygon({p.a, p.b, p.c, p.d}));
+    } else {
+      for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
+      for (const auto& p : o.polygons()) mesh.polygons.push_back({p.a, p.b, p.c, p.d});
+    }
     const host::Material* material = document.materialOf(o);
     if (!material)
       mesh.colour = kPalette[index % std::size(kPalette)];
@@ -89,9 +95,10 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
 
 }  // namespace
 
-std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document, const host::RenderShading* shading) {
+std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document, const host::RenderShading* shading,
+                                            const kurvo::media::FileMapping* into) {
   std::vector<kurvo::media::Mesh> meshes;
-  forEachMesh(document, shading, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, into, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
     meshes.push_back(std::move(mesh));
   });
   return meshes;
@@ -107,7 +114,7 @@ kurvo::media::DrawList Preview::drawList() const {
 
 Preview buildPreview(host::Document& document, const host::RenderShading* shading) {
   Preview preview;
-  forEachMesh(document, shading, [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, nullptr, [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
     std::unique_ptr<kurvo::media::SurfaceShader> surface;
     if (shading && material && material->shader)
       surface = std::make_unique<MaterialSurface>(*shading, *material, o, kurvo::media::mesh_bounds(mesh));

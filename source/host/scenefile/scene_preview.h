@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "axis_convention.h"
 #include "mesh.h"
 #include "raster.h"
 
@@ -20,9 +21,12 @@ namespace kurvo::scenefile {
 // coordinates, in point order, its polygons, its name, and a colour: its
 // material's (as `shading` bakes it: one sample of the shader for the object;
 // without `shading`, a shader material's fallback colour), else one from a
-// small palette so neighbouring objects read apart.
+// small palette so neighbouring objects read apart. With `into`, points and
+// polygons go on into a file's frame as they are made (an export's
+// media::file_mapping), sparing the export a pass of its own over them.
 std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document,
-                                            const host::RenderShading* shading = nullptr);
+                                            const host::RenderShading* shading = nullptr,
+                                            const kurvo::media::FileMapping* into = nullptr);
 
 struct Preview {
   std::vector<kurvo::media::Mesh> meshes;
