@@ -47,10 +47,12 @@ std::string readFile(const std::filesystem::path& p) {
   return s.str();
 }
 
-// Runs `kurvo COMMAND --quiet --plugins ... ARGS` in `dir`, under a 2 GB
-// address-space cap (not under AddressSanitizer, which reserves far more).
-ToolRun runTool(const TempDir& dir, const std::string& command, const std::string& args) {
-  const std::string cap = kSanitized ? "" : "ulimit -v 2000000; ";
+// Runs `kurvo COMMAND --quiet --plugins ... ARGS` in `dir`, under an
+// address-space cap of `capKiB` (2 GB unless given; none under
+// AddressSanitizer, which reserves far more).
+ToolRun runTool(const TempDir& dir, const std::string& command, const std::string& args,
+                long capKiB = 2000000) {
+  const std::string cap = kSanitized ? "" : "ulimit -v " + std::to_string(capKiB) + "; ";
   const std::filesystem::path err = dir.path().parent_path() / (dir.path().filename().string() + ".stderr");
   const std::string line = cap + "cd '" + dir.path().string() + "' && " + KURVO_TOOL + " " + command +
                            " --quiet --plugins " + KURVO_PLUGIN_DIR + " " + args + " 2> '" + err.string() + "'";
@@ -208,6 +210,17 @@ TEST_F(HostileInput, TheWholeSceneHasAPointBudget) {
   expectRefused(runTool(dir, "render", "small.json -o big.png --width 16384 --height 16384"),
                 {"--width", "GB", "8192 x 8192"}, "huge picture");
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"out.glb", "s.json", "small.json"}));
+}
+
+// The tool reserves address space for its heap when it starts; a cap below
+// that reserve (a container's limit, say) must not stop it.
+TEST_F(HostileInput, AnAddressSpaceCapBelowTheHeapReserveStillRuns) {
+  TempDir dir;
+  std::filesystem::copy_file(std::filesystem::path(KURVO_SOURCE_DIR) / "examples" / "tube-on-arc.json",
+                             dir.path() / "scene.json");
+  const ToolRun run = runTool(dir, "eval", "scene.json -o out.obj", 500000);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_GT(std::filesystem::file_size(dir.path() / "out.obj"), 1000u);
 }
 
 TEST_F(HostileInput, OutputIsAllOrNothing) {

@@ -5,21 +5,11 @@
 #include <exception>
 
 #include "commands.h"
+#include "huge_pages.h"
 #include "message_text.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 int main(int argc, char** argv) {
-#if defined(__GLIBC__)
-  // Large blocks from the heap rather than each from its own mapping: a
-  // command passes a mesh through several arrays one after the other, and a
-  // mapping is given back on free, so the next array faults in fresh pages
-  // again (about a quarter of a 10^6-point eval's time; the peak grows by
-  // about a tenth).
-  mallopt(M_MMAP_MAX, 0);
-#endif
+  kurvo::cli::useHugePages();
   CLI::App app{"kurvo: loads Kurvo plug-in modules headless and works with their scenes"};
   app.require_subcommand(1);
   kurvo::cli::CommonOptions common;
