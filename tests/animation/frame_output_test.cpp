@@ -153,6 +153,14 @@ TEST(FrameOutputTest, RenderedFramesBecomeAnAnimationOrOnePicturePerFrame) {
   char header[6];
   gif.read(header, 6);
   EXPECT_EQ(std::string(header, 6), "GIF89a");
+  // The video libraries are loaded only for a video: the tool loads them
+  // itself here (this test does not link them).
+  ASSERT_EQ(render("--frames 0:40:20 -o a.mp4"), 0);
+  std::ifstream mp4(dir / "a.mp4", std::ios::binary);
+  char box[8];
+  mp4.read(box, 8);
+  EXPECT_EQ(std::string(box + 4, 4), "ftyp");
+  EXPECT_GT(std::filesystem::file_size(dir / "a.mp4"), 1000u);
   ASSERT_EQ(render("--frames 0:40:20 -o pics/f_###.png"), 0);
   for (const char* name : {"f_000.png", "f_020.png", "f_040.png"})
     EXPECT_TRUE(std::filesystem::exists(dir / "pics" / name)) << name;

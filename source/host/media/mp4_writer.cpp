@@ -1,33 +1,26 @@
 #include "mp4_writer.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/error.h>
-#include <libavutil/log.h>
-#include <libavutil/opt.h>
-#include <libswscale/swscale.h>
-}
-
 #include <cmath>
 
 #include "path_text.h"
+#include "video_library.h"
 
 namespace kurvo::media {
 
 Mp4AnimationWriter::~Mp4AnimationWriter() { release(); }  // the staged temporary goes with staged_
 
 void Mp4AnimationWriter::release() {
+  if (!av_) return;  // nothing was made without the libraries
   if (format_) {
-    if (format_->pb) avio_closep(&format_->pb);
-    avformat_free_context(format_);  // frees stream_ too
+    if (format_->pb) av_->avio_closep(&format_->pb);
+    av_->avformat_free_context(format_);  // frees stream_ too
     format_ = nullptr;
     stream_ = nullptr;
   }
-  avcodec_free_context(&encoder_);
-  av_frame_free(&picture_);
-  av_packet_free(&packet_);
-  sws_freeContext(convert_);
+  av_->avcodec_free_context(&encoder_);
+  av_->av_frame_free(&picture_);
+  av_->av_packet_free(&packet_);
+  av_->sws_freeContext(convert_);
   convert_ = nullptr;
 }
 
@@ -40,7 +33,7 @@ Status Mp4AnimationWriter::fail(const std::string& why) {
 
 Status Mp4AnimationWriter::av_failure(const char* step, int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
+  av_->av_strerror(code, text, sizeof text);
   return fail(std::string(step) + ": " + text);
 }
 
@@ -57,47 +50,50 @@ Status Mp4AnimationWriter::open(const std::filesystem::path& file, int width, in
                 std::to_string(height));
   if (!(fps > 0.0) || !std::isfinite(fps) || fps > 1000.0)
     return fail("the frame rate must be a positive number up to 1000");
-  av_log_set_level(AV_LOG_QUIET);  // failures come back as one message, not the libraries' chatter
+  std::string why;
+  av_ = video_library(why);
+  if (!av_) return fail(why);
+  av_->av_log_set_level(AV_LOG_QUIET);  // failures come back as one message, not the libraries' chatter
 
-  const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+  const AVCodec* codec = av_->avcodec_find_encoder_by_name("libx264");
   if (!codec) return fail("this FFmpeg has no H.264 encoder (libx264)");
   const std::filesystem::path temp = staged_.stage(file);
   // The muxer reopens the file by this name to move the index to the front.
-  int code = avformat_alloc_output_context2(&format_, nullptr, "mp4", temp.c_str());
+  int code = av_->avformat_alloc_output_context2(&format_, nullptr, "mp4", temp.c_str());
   if (code < 0) return av_failure("mp4 container", code);
-  stream_ = avformat_new_stream(format_, nullptr);
-  encoder_ = avcodec_alloc_context3(codec);
-  picture_ = av_frame_alloc();
-  packet_ = av_packet_alloc();
+  stream_ = av_->avformat_new_stream(format_, nullptr);
+  encoder_ = av_->avcodec_alloc_context3(codec);
+  picture_ = av_->av_frame_alloc();
+  packet_ = av_->av_packet_alloc();
   if (!stream_ || !encoder_ || !picture_ || !packet_) return fail("out of memory");
 
-  const AVRational rate = av_d2q(fps, 100000);
+  const AVRational rate = av_->av_d2q(fps, 100000);
   encoder_->width = width_;
   encoder_->height = height_;
   encoder_->pix_fmt = AV_PIX_FMT_YUV420P;
   encoder_->framerate = rate;
   encoder_->time_base = av_inv_q(rate);
   if (format_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  av_opt_set(encoder_->priv_data, "preset", "veryfast", 0);  // previews: speed over the last bit of size
-  if ((code = avcodec_open2(encoder_, codec, nullptr)) < 0) return av_failure("H.264 encoder", code);
-  if ((code = avcodec_parameters_from_context(stream_->codecpar, encoder_)) < 0)
+  av_->av_opt_set(encoder_->priv_data, "preset", "veryfast", 0);  // previews: speed over the last bit of size
+  if ((code = av_->avcodec_open2(encoder_, codec, nullptr)) < 0) return av_failure("H.264 encoder", code);
+  if ((code = av_->avcodec_parameters_from_context(stream_->codecpar, encoder_)) < 0)
     return av_failure("H.264 encoder", code);
   stream_->time_base = encoder_->time_base;
   stream_->avg_frame_rate = rate;
 
-  if ((code = avio_open(&format_->pb, temp.c_str(), AVIO_FLAG_WRITE)) < 0)
+  if ((code = av_->avio_open(&format_->pb, temp.c_str(), AVIO_FLAG_WRITE)) < 0)
     return av_failure("opening", code);
   AVDictionary* options = nullptr;
-  av_dict_set(&options, "movflags", "+faststart", 0);  // the index first: playback starts at once
-  code = avformat_write_header(format_, &options);
-  av_dict_free(&options);
+  av_->av_dict_set(&options, "movflags", "+faststart", 0);  // the index first: playback starts at once
+  code = av_->avformat_write_header(format_, &options);
+  av_->av_dict_free(&options);
   if (code < 0) return av_failure("writing the header", code);
 
   picture_->format = encoder_->pix_fmt;
   picture_->width = width_;
   picture_->height = height_;
-  if ((code = av_frame_get_buffer(picture_, 0)) < 0) return av_failure("frame buffer", code);
-  convert_ = sws_getContext(width_, height_, AV_PIX_FMT_RGB24, width_, height_, AV_PIX_FMT_YUV420P,
+  if ((code = av_->av_frame_get_buffer(picture_, 0)) < 0) return av_failure("frame buffer", code);
+  convert_ = av_->sws_getContext(width_, height_, AV_PIX_FMT_RGB24, width_, height_, AV_PIX_FMT_YUV420P,
                             SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (!convert_) return fail("no conversion from RGB to 4:2:0 colour");
   status_ = Status::success();
@@ -105,15 +101,15 @@ Status Mp4AnimationWriter::open(const std::filesystem::path& file, int width, in
 }
 
 Status Mp4AnimationWriter::encode(const AVFrame* frame) {
-  int code = avcodec_send_frame(encoder_, frame);
+  int code = av_->avcodec_send_frame(encoder_, frame);
   if (code < 0) return av_failure("encoding", code);
   for (;;) {
-    code = avcodec_receive_packet(encoder_, packet_);
+    code = av_->avcodec_receive_packet(encoder_, packet_);
     if (code == AVERROR(EAGAIN) || code == AVERROR_EOF) return Status::success();
     if (code < 0) return av_failure("encoding", code);
-    av_packet_rescale_ts(packet_, encoder_->time_base, stream_->time_base);
+    av_->av_packet_rescale_ts(packet_, encoder_->time_base, stream_->time_base);
     packet_->stream_index = stream_->index;
-    code = av_interleaved_write_frame(format_, packet_);  // takes the packet's data
+    code = av_->av_interleaved_write_frame(format_, packet_);  // takes the packet's data
     if (code < 0) return av_failure("writing", code);
   }
 }
@@ -124,11 +120,11 @@ Status Mp4AnimationWriter::add(const Image& frame) {
       frame.rgb.size() != static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height) * 3)
     return fail("frame " + std::to_string(frames_ + 1) + " is " + std::to_string(frame.width) + "x" +
                 std::to_string(frame.height) + ", not the size the video was opened with");
-  int code = av_frame_make_writable(picture_);
+  int code = av_->av_frame_make_writable(picture_);
   if (code < 0) return av_failure("frame buffer", code);
   const uint8_t* rows[1] = {frame.rgb.data()};
   const int stride[1] = {frame.width * 3};  // the full row: an odd last column is skipped, not folded in
-  sws_scale(convert_, rows, stride, 0, height_, picture_->data, picture_->linesize);
+  av_->sws_scale(convert_, rows, stride, 0, height_, picture_->data, picture_->linesize);
   picture_->pts = frames_;
   if (Status s = encode(picture_); !s.ok()) return s;
   ++frames_;
@@ -139,9 +135,9 @@ Status Mp4AnimationWriter::finish() {
   if (!status_.ok()) return status_;
   if (frames_ == 0) return fail("no frame to write");
   if (Status s = encode(nullptr); !s.ok()) return s;
-  int code = av_write_trailer(format_);
+  int code = av_->av_write_trailer(format_);
   if (code < 0) return av_failure("writing the index", code);
-  code = avio_closep(&format_->pb);
+  code = av_->avio_closep(&format_->pb);
   if (code < 0) return av_failure("closing", code);
   release();
   Status committed = staged_.commit(file_);

@@ -27,6 +27,8 @@ struct SwsContext;
 
 namespace kurvo::media {
 
+struct VideoLibrary;
+
 class Mp4AnimationWriter : public AnimationWriter {
  public:
   Mp4AnimationWriter() = default;
@@ -46,6 +48,7 @@ class Mp4AnimationWriter : public AnimationWriter {
 
   std::filesystem::path file_;
   StagedFiles staged_;
+  const VideoLibrary* av_ = nullptr;  // loaded by open()
   AVFormatContext* format_ = nullptr;
   AVCodecContext* encoder_ = nullptr;
   AVStream* stream_ = nullptr;
