@@ -168,6 +168,39 @@ TEST_F(SceneTest, BoundingBoxOfManyPointsIsTheirExtremes) {
   }
 }
 
+// The rest state shares the polygons until something changes them in place
+// (the optimize command during an evaluation); a restore brings back the
+// polygons of the rest, and polygons set from outside become the rest.
+TEST_F(SceneTest, RestStateKeepsThePolygonsThatWereThere) {
+  using kurvo::geo::Polygon;
+  Object* o = doc->createObject(KH_TYPE_POLYGON);
+  doc->setPoints(o, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+  const std::vector<Polygon> quad = {Polygon{0, 1, 2, 3}};
+  o->setPolygons(quad);
+  o->keepRestState();
+  EXPECT_EQ(o->restPolygons(), quad);
+  o->restoreRestState();
+  EXPECT_EQ(o->polygons(), quad) << "nothing changed them";
+
+  o->writablePolygons() = {Polygon{0, 1, 2, 2}};
+  EXPECT_EQ(o->restPolygons(), quad) << "the rest took its copy before the change";
+  o->restoreRestState();
+  EXPECT_EQ(o->polygons(), quad);
+  o->writablePolygons()[0] = Polygon{3, 2, 1, 0};
+  o->restoreRestState();
+  EXPECT_EQ(o->polygons(), quad) << "a second change in place";
+
+  const std::vector<Polygon> triangles = {Polygon{0, 1, 2, 2}, Polygon{0, 2, 3, 3}};
+  o->setPolygons(triangles);
+  EXPECT_EQ(o->restPolygons(), triangles) << "set from outside: the new rest";
+  o->writablePolygons().pop_back();
+  o->restoreRestState();
+  EXPECT_EQ(o->polygons(), triangles);
+  o->dropRestState();
+  EXPECT_EQ(o->polygons(), triangles);
+  EXPECT_EQ(o->restPolygons(), triangles);
+}
+
 TEST_F(SceneTest, VertexMapWeightsComeAsANewBlock) {
   Object* o = doc->createObject(KH_TYPE_POLYGON);
   doc->setPoints(o, {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}});

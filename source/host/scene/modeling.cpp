@@ -31,7 +31,7 @@ bool optimize(KhModelingCommandData& data) {
   const Document* doc = o->document();
   if (doc && doc->evaluating()) {
     o->points() = std::move(result.points);
-    o->polygons() = std::move(result.polygons);
+    o->writablePolygons() = std::move(result.polygons);
     o->refreshBox();
   } else {
     o->setPoints(std::move(result.points));

@@ -316,7 +316,9 @@ void Object::setPoints(std::vector<Vector> pts) {
 
 void Object::setPolygons(std::vector<kurvo::geo::Polygon> polys) {
   polygons_ = std::move(polys);
-  if (hasRest_) restPolygons_ = polygons_;
+  // The new polygons are the rest's too.
+  restPolygonsKept_ = false;
+  restPolygons_.clear();
   markChanged(KH_DIRTY_DATA);
 }
 
@@ -461,14 +463,20 @@ int32_t Object::message(int32_t type, void* data) {
 void Object::keepRestState() {
   if (hasRest_) return;
   restPoints_ = points();
-  restPolygons_ = polygons_;
+  restPolygonsKept_ = false;  // shared with polygons_ until they change
   hasRest_ = true;
+}
+
+void Object::keepRestPolygons() {
+  if (!hasRest_ || restPolygonsKept_) return;
+  restPolygons_ = polygons_;
+  restPolygonsKept_ = true;
 }
 
 void Object::restoreRestState() {
   if (!hasRest_) return;
   points().assign(restPoints_.begin(), restPoints_.end());
-  polygons_.assign(restPolygons_.begin(), restPolygons_.end());
+  if (restPolygonsKept_) polygons_.assign(restPolygons_.begin(), restPolygons_.end());
   refreshBox();
 }
 
@@ -477,6 +485,7 @@ void Object::dropRestState() {
   restoreRestState();
   hasRest_ = false;
   restPoints_.clear();
+  restPolygonsKept_ = false;
   restPolygons_.clear();
 }
 

@@ -211,7 +211,15 @@ class Object final : public Node {
     return isSpline() ? spline_.points : polygonPoints_;
   }
   void setPoints(std::vector<Vector> pts);
-  std::vector<kurvo::geo::Polygon>& polygons() noexcept { return polygons_; }
+  const std::vector<kurvo::geo::Polygon>& polygons() const noexcept { return polygons_; }
+  // Polygons to change in place. While the object keeps a rest state, the
+  // rest shares the polygons until they change (deformers move points, and
+  // a 10^6-point mesh's polygons are 16 MB): this takes the rest's own copy
+  // first.
+  std::vector<kurvo::geo::Polygon>& writablePolygons() {
+    keepRestPolygons();
+    return polygons_;
+  }
   void setPolygons(std::vector<kurvo::geo::Polygon> polys);
 
   // Spline shape (spline objects). The closed flag lives in parameter 1002.
@@ -247,7 +255,7 @@ class Object final : public Node {
   // of the last evaluation ran (the current ones when none ran).
   const std::vector<Vector>& restPoints() const noexcept { return hasRest_ ? restPoints_ : points(); }
   const std::vector<kurvo::geo::Polygon>& restPolygons() const noexcept {
-    return hasRest_ ? restPolygons_ : polygons_;
+    return hasRest_ && restPolygonsKept_ ? restPolygons_ : polygons_;
   }
   std::vector<uint64_t> appliedDeformers;  // serials and modes at the last run
 
@@ -281,8 +289,12 @@ class Object final : public Node {
   Vector boxMin_, boxMax_;
   uint32_t updateMessages_ = 0;
 
+  void keepRestPolygons();
   bool hasRest_ = false;
   std::vector<Vector> restPoints_;
+  // The rest's polygons are polygons_ itself until writablePolygons() is
+  // asked for; from then on they are this copy.
+  bool restPolygonsKept_ = false;
   std::vector<kurvo::geo::Polygon> restPolygons_;
 };
 
