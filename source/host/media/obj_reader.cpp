@@ -248,7 +248,8 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
     for (int32_t g : p.corners)
       if (g >= total)
         return Status::failure("cannot read mesh file " + quoted(file) + ": mesh '" + p.name + "' uses point " +
-                               std::to_string(g + 1) + " but the file has " + std::to_string(total));
+                               std::to_string(static_cast<int64_t>(g) + 1) + " but the file has " +
+                               std::to_string(total));
 
     Mesh mesh;
     mesh.name = p.name.empty() ? file.stem().string() : p.name;
