@@ -149,7 +149,17 @@ TEST_F(HostileInput, DeclaredSizesAreCheckedBeforeAllocating) {
   glb += "JSON" + json;
   dir.write("cut.glb", glb);
   dir.write("cut.gltf", json);
-  for (const char* mesh : {"cut.glb", "cut.gltf"}) {
+  // A document that is well-formed up to a NUL byte and garbage after it:
+  // the JSON check stops at the NUL, the import library's reader does not.
+  const std::string nul = std::string("2\0", 2) + R"(asset":":{"verSigeometrynod)";
+  glb = "glTF";
+  u32(2);
+  u32(static_cast<uint32_t>(20 + nul.size()));
+  u32(static_cast<uint32_t>(nul.size()));
+  glb += "JSON" + nul;
+  dir.write("nul.glb", glb);
+  dir.write("nul.gltf", nul);
+  for (const char* mesh : {"cut.glb", "cut.gltf", "nul.glb", "nul.gltf"}) {
     dir.write("s.json", sceneWith(std::string(R"({"name": "M", "type": "polygon", "mesh": ")") + mesh + "\"}"));
     expectRefused(runTool(dir, "eval", "s.json -o out.obj"), {"s.json", mesh, "not well-formed JSON"}, mesh);
   }
