@@ -1,4 +1,4 @@
-// Mesh: the plain polygon mesh that the media layer reads, writes and draws.
+// Mesh: the plain polygon mesh that the tool reads, writes and draws.
 //
 // Points are in one coordinate system (the importer's or the caller's world).
 // A polygon is a quad of point indices; a triangle repeats its third corner

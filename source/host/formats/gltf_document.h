@@ -1,7 +1,7 @@
 // What the glTF writers share (gltf_writer.h for still meshes,
 // gltf_animation.h for frame series): the JSON document, the one binary
 // buffer its accessors point into, materials, and writing either container.
-// Internal to the media layer.
+// Internal to the glTF writers.
 #ifndef KURVO_MEDIA_GLTF_DOCUMENT_H
 #define KURVO_MEDIA_GLTF_DOCUMENT_H
 

@@ -1,4 +1,4 @@
-// Status and Result: how the media layer reports failures users can cause.
+// Status and Result: how the tool's readers and writers report failures users can cause.
 //
 // Nothing here throws through the API or prints; a failure carries one
 // message that names the file (and the field or mesh) and the reason, ready

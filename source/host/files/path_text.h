@@ -1,4 +1,4 @@
-// How the media layer names files in messages and picks formats by extension.
+// How the tool's readers and writers name files in messages and picks formats by extension.
 #pragma once
 
 #include <algorithm>
