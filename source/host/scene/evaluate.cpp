@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <exception>
 #include <mutex>
+#include <unordered_set>
 #include <variant>
 
 #include "core/task_pool.h"
@@ -63,24 +64,6 @@ Reach reachOf(const Object& object) {
   return r;
 }
 
-bool shareAny(const std::vector<uint64_t>& a, const std::vector<uint64_t>& b) {
-  for (size_t i = 0, j = 0; i < a.size() && j < b.size();) {
-    if (a[i] == b[j]) return true;
-    if (a[i] < b[j])
-      ++i;
-    else
-      ++j;
-  }
-  return false;
-}
-
-// Two runs must keep their order when one changes what the other reads or
-// changes. Runs that only read the same path may go together: the host makes
-// a path's length table and generated spline safely for several readers.
-bool mustWait(const Reach& a, const Reach& b) {
-  return shareAny(a.changes, b.changes) || shareAny(a.changes, b.reads) || shareAny(a.reads, b.changes);
-}
-
 struct EvaluatingFlag {
   bool& flag;
   explicit EvaluatingFlag(bool& f) : flag(f) { flag = true; }
@@ -127,13 +110,19 @@ void Document::runInStages(const std::vector<Object*>& runs) {
   size_t begin = 0;
   while (begin < runs.size()) {
     // A stage: the longest run of objects, in walk order, none of which
-    // changes what another one reads or changes.
-    std::vector<Reach> stage;
+    // changes what another one reads or changes. What the stage changes and
+    // reads so far is kept in sets, so a scene of many objects is split in
+    // time linear in their number.
+    std::unordered_set<uint64_t> changed, read;
+    const auto any = [](const std::vector<uint64_t>& serials, const std::unordered_set<uint64_t>& set) {
+      return std::any_of(serials.begin(), serials.end(), [&](uint64_t s) { return set.count(s) != 0; });
+    };
     size_t end = begin;
     for (; end < runs.size(); ++end) {
-      Reach r = reachOf(*runs[end]);
-      if (std::any_of(stage.begin(), stage.end(), [&](const Reach& u) { return mustWait(r, u); })) break;
-      stage.push_back(std::move(r));
+      const Reach r = reachOf(*runs[end]);
+      if (any(r.changes, changed) || any(r.changes, read) || any(r.reads, changed)) break;
+      changed.insert(r.changes.begin(), r.changes.end());
+      read.insert(r.reads.begin(), r.reads.end());
     }
     std::vector<Object*> small;
     for (size_t i = begin; i < end; ++i) {
