@@ -6,10 +6,12 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "atomic_file.h"
 #include "commands.h"
 #include "frame_outputs.h"
+#include "message_text.h"
 #include "scene_tasks.h"
 
 namespace kurvo::cli {
@@ -24,11 +26,24 @@ struct EvalOptions {
   float scale = 1.0f;
   std::string normals = "smooth";
   std::string frames;
+  bool framesGiven = false;  // --frames '' is a mistake to name, not a still
 };
+
+// The files written, by name: one per mesh of a point cache (and its rest
+// mesh), side files, every frame of a sequence (the first and last of a
+// long one).
+void printWritten(const std::vector<std::filesystem::path>& files) {
+  if (files.size() <= 8) {
+    for (const std::filesystem::path& f : files) std::printf("wrote %s\n", printable(f.string()).c_str());
+    return;
+  }
+  std::printf("wrote %zu files: %s ... %s\n", files.size(), printable(files.front().string()).c_str(),
+              printable(files.back().string()).c_str());
+}
 
 int runEval(const EvalOptions& options, const CommonOptions& common) {
   std::string problem;
-  const bool animated = !options.frames.empty();
+  const bool animated = options.framesGiven;
   if (animated ? !isKnownFramesOutput(options.out, problem) : !isKnownOutput(options.out, problem))
     return reportFailure(problem);
   if (!animated && isSequenceName(options.out))
@@ -53,7 +68,8 @@ int runEval(const EvalOptions& options, const CommonOptions& common) {
     if (auto s = writeResult(run, options.out, exportOptions); !s) return reportFailure(s.message());
   }
   if (auto s = outputs.commit(); !s) return reportFailure(s.message());
-  if (!common.quiet) std::printf("wrote %s\n", options.out.c_str());
+  if (!common.quiet) printWritten(outputs.written().empty() ? std::vector<std::filesystem::path>{options.out}
+                                                             : outputs.written());
   return 0;
 }
 
@@ -82,7 +98,8 @@ void addEvalCommand(CLI::App& app, CommonOptions& common) {
                   "(morph targets and node animation), .pc2/.mdd (point caches with rest OBJ), .json (the scene "
                   "with every frame's points) or a sequence named with #### (frames/bent_####.obj); \"all\" "
                   "takes the scene's own range")
-      ->type_name("A:B[:STEP]|all");
+      ->type_name("A:B[:STEP]|all")
+      ->each([options](const std::string&) { options->framesGiven = true; });
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");

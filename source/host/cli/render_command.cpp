@@ -27,12 +27,13 @@ struct RenderCommandOptions {
   std::string view = "persp";
   bool flat = false;
   std::string frames;
+  bool framesGiven = false;  // --frames '' is a mistake to name, not a still
 };
 
 int runRender(const RenderCommandOptions& options, const CommonOptions& common) {
   std::string ext = std::filesystem::path(options.out).extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const bool animated = !options.frames.empty();
+  const bool animated = options.framesGiven;
   if (!animated && ext != ".png") return reportFailure(options.out + ": the picture is written as PNG; name it .png");
   const bool sequence = isSequenceName(options.out);
   if (animated && ext != ".gif" && ext != ".mp4" && !(sequence && ext == ".png"))
@@ -86,7 +87,8 @@ void addRenderCommand(CLI::App& app, CommonOptions& common) {
   cmd->add_option("--frames", options->frames,
                   "Render frames A to B (every STEP-th) of an animated scene into an animation (.gif or .mp4) at "
                   "the scene's frame rate, one camera for all; \"all\" takes the scene's own range")
-      ->type_name("A:B[:STEP]|all");
+      ->type_name("A:B[:STEP]|all")
+      ->each([options](const std::string&) { options->framesGiven = true; });
   cmd->add_option("--view", options->view, "Camera: front, top, side or persp")
       ->check(CLI::IsMember({"front", "top", "side", "persp"}))
       ->capture_default_str();
