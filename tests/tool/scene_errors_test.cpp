@@ -239,7 +239,10 @@ TEST_F(SceneTest, SceneLimitsHoldAtTheLimitAndRefuseOnePast) {
       EXPECT_TRUE(result.ok()) << c.what << ": " << result.message();
       continue;
     }
-    ASSERT_FALSE(result.ok()) << c.what << ": loaded";
+    if (result.ok()) {
+      ADD_FAILURE() << c.what << ": loaded";
+      continue;
+    }
     EXPECT_EQ(result.message().find('\n'), std::string::npos) << c.what;
     EXPECT_EQ(result.message().rfind("limits.json: ", 0), 0u) << c.what << ": " << result.message();
     EXPECT_NE(result.message().find(c.refusal), std::string::npos) << c.what << ": " << result.message();
