@@ -192,38 +192,6 @@ TEST_F(Registration, CustomGuiRecordUsesTheObjectsIdAndFindsItself) {
 
 }  // namespace
 
-// ---- Allocation slots
-//
-// The layer gives each distinct allocation function a slot of its own, 32 in
-// all: a 33rd class cannot be registered, one registered before still can.
-
-namespace {
-
-template <int N>
-NodeData* SlotAlloc() {
-  return gNew<Probe>();
-}
-template <int... N>
-std::vector<DataAllocator*> SlotAllocs(std::integer_sequence<int, N...>) {
-  return {&SlotAlloc<N>...};
-}
-
-TEST_F(Registration, ThirtyTwoAllocationFunctionsFitAndNoMore) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: no slot taken yet
-  EXPECT_EXIT(
-      {
-        const std::vector<DataAllocator*> allocs = SlotAllocs(std::make_integer_sequence<int, 33>());
-        int registered = 0;
-        for (int i = 0; i < 32; ++i) registered += RegisterTagPlugin(100 + i, "Slot", 0, allocs[i], "", 0) ? 1 : 0;
-        const bool over = RegisterTagPlugin(200, "One more", 0, allocs[32], "", 0);
-        const bool again = RegisterTagPlugin(201, "Again", 0, allocs[0], "", 0);
-        std::exit(registered == 32 && !over && again ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
-}
-
-}  // namespace
-
 // ---- Failure answers
 //
 // Every entry of every record, called on a plug-in whose operations all throw
@@ -567,6 +535,46 @@ TEST_F(FailureAnswers, EveryEntryOfEveryRecordAnswersItsFailure) {
   }
   guiRecord.destructor(guiRecord.data);
   t_HostOS->general->free(guiRecord.data);
+}
+
+}  // namespace
+
+// ---- Allocation slots
+//
+// The layer gives each distinct allocation function a slot of its own, 32 in
+// all: a 33rd class cannot be registered, one registered before still can.
+// The slots last as long as the process, so the test runs in a child of its
+// own and counts the slots that the other tests of this program took before.
+
+namespace {
+
+template <int N>
+NodeData* SlotAlloc() {
+  return gNew<Probe>();
+}
+template <int... N>
+std::vector<DataAllocator*> SlotAllocs(std::integer_sequence<int, N...>) {
+  return {&SlotAlloc<N>...};
+}
+
+DataAllocator* const kAllocatorsOfOtherTests[] = {Probe::Alloc,         Thrower::Alloc,       Plain::Alloc,
+                                                   FailingObject::Alloc, FailingShader::Alloc, FailingTag::Alloc,
+                                                   FailingAlloc};
+
+TEST_F(Registration, ThirtyTwoAllocationFunctionsFitAndNoMore) {
+  EXPECT_EXIT(
+      {
+        int fitted = 0;
+        for (DataAllocator* alloc : SlotAllocs(std::make_integer_sequence<int, 33>()))
+          fitted += RegisterTagPlugin(100 + fitted, "Slot", 0, alloc, "", 0) ? 1 : 0;
+        // Every slot is taken now: an allocator registers only if it had one.
+        int taken_before = 0;
+        for (DataAllocator* alloc : kAllocatorsOfOtherTests)
+          taken_before += RegisterTagPlugin(200 + taken_before, "Again", 0, alloc, "", 0) ? 1 : 0;
+        const bool first_again = RegisterTagPlugin(300, "First", 0, SlotAlloc<0>, "", 0);
+        std::exit(fitted + taken_before == 32 && first_again ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
