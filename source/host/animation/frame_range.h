@@ -2,9 +2,10 @@
 // STEP >= 1; B is included when the steps land on it; at most a million
 // frames), or "all" for the scene's own range.
 //
-// One cap holds for every way of naming frames (A:B, all, a scene's time
-// block): it is checked on the numbers alone, before a frame list or any
-// output exists.
+// One cap holds for every way of naming frames (A:B, A:B:STEP, and all for
+// a scene's time block, which may be longer: a scene of a long time block
+// still loads and evaluates its start frame): it is checked on the numbers
+// alone, before a frame list or any output exists.
 #pragma once
 
 #include <string>

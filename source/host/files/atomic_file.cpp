@@ -133,6 +133,13 @@ int sync_to_disk(const std::filesystem::path& path, bool directory) {
   return error;
 }
 
+std::atomic<RenameCall> g_rename{nullptr};
+
+int rename_path(const char* from, const char* to) {
+  const RenameCall call = g_rename.load();
+  return call ? call(from, to) : ::rename(from, to);
+}
+
 }  // namespace
 
 // ---- StagedFiles
@@ -215,7 +222,7 @@ Status StagedFiles::commit_in_order(const std::vector<size_t>& order) {
       if (undo[k].backup.empty())
         ::unlink(e.target.c_str());
       else
-        ::rename(undo[k].backup.c_str(), e.target.c_str());
+        rename_path(undo[k].backup.c_str(), e.target.c_str());
     }
   };
   const auto drop_backups = [&] {
@@ -238,7 +245,7 @@ Status StagedFiles::commit_in_order(const std::vector<size_t>& order) {
   }
   for (size_t k = 0; k < order.size(); ++k) {
     Entry& e = entries_[order[k]];
-    if (::rename(e.temp_path.c_str(), e.target.c_str()) != 0) {
+    if (rename_path(e.temp_path.c_str(), e.target.c_str()) != 0) {
       const int error = errno;
       roll_back(k);
       drop_backups();
@@ -317,6 +324,8 @@ Status write_bytes_atomically(const std::filesystem::path& path, std::string_vie
     return Status::success();
   });
 }
+
+void set_rename_for_testing(RenameCall call) { g_rename.store(call); }
 
 void remove_temporaries_on_signals() {
   struct sigaction action {};

@@ -209,9 +209,6 @@ void readTime(const Json& time, animation::Timeline& timeline, const ReadContext
   if (std::abs(timeline.start) > kMaxFrame) context.fail("time.start", "is beyond +-100000000 frames");
   if (std::abs(timeline.end) > kMaxFrame) context.fail("time.end", "is beyond +-100000000 frames");
   if (timeline.end < timeline.start) context.fail("time.end", "comes before time.start");
-  const auto first = static_cast<long long>(timeline.start), last = static_cast<long long>(timeline.end);
-  if (std::string count = animation::frameCountProblem(first, last, 1); !count.empty())
-    context.fail("time", "the frames " + std::to_string(first) + " to " + std::to_string(last) + " " + count);
 }
 
 Json timeJson(const animation::Timeline& timeline) {
@@ -274,8 +271,11 @@ animation::ObjectAnimation readTracks(const Json& tracks, const Json& entry, hos
         context.fail(indexed(f, 0), "the frame must be a finite number within +-100000000");
       if (!t.keys.empty() && frame <= t.keys.back().frame) {
         std::ostringstream text;
-        text << "keys out of order: frame " << frame << " comes after frame " << t.keys.back().frame
-             << " (frames must increase)";
+        if (frame == t.keys.back().frame)
+          text << "two keys at frame " << frame << " (frames must increase)";
+        else
+          text << "keys out of order: frame " << frame << " comes after frame " << t.keys.back().frame
+               << " (frames must increase)";
         context.fail(indexed(f, 0), text.str());
       }
       t.keys.push_back(Key{frame, readValue(key[1], target, object, context, indexed(f, 1))});
