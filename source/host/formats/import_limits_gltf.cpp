@@ -204,7 +204,8 @@ class Reader : public nlohmann::json_sax<Json> {
       if (s.rfind("data:", 0) == 0) {
         const size_t comma = s.find(',');
         const uint64_t payload = comma == std::string::npos ? 0 : s.size() - comma - 1;
-        b.data_uri_bytes = payload / 4 * 3 + 3;  // base64; a plain one is no longer than that either
+        const bool base64 = comma != std::string::npos && comma >= 7 && s.compare(comma - 7, 7, ";base64") == 0;
+        b.data_uri_bytes = base64 ? payload / 4 * 3 + 3 : payload;  // a plain one decodes to no more than itself
       } else {
         b.uri = s;
       }
