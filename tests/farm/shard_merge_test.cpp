@@ -117,6 +117,20 @@ TEST(ShardMerge, MergedShardsAreTheBytesOfOneRun) {
   }
 }
 
+TEST(ShardMerge, RenderedShardsMergeIntoTheSamePictures) {
+  TempDir dir;
+  std::filesystem::copy_file(std::filesystem::path(KURVO_EXAMPLES) / "tube-sliding.json", dir / "tube.json");
+  for (const auto& [output, shards] : std::vector<std::pair<std::string, int>>{{"t.gif", 3}, {"t.mp4", 2}}) {
+    SCOPED_TRACE(output);
+    const std::string render = "render tube.json --frames 4:40:2 --width 96 --height 64 --view side ";
+    ASSERT_EQ(kurvo(dir, render + "-o one-" + output).status, 0);
+    for (int k = 1; k <= shards; ++k)
+      ASSERT_EQ(kurvo(dir, render + "--shard " + std::to_string(k) + "/" + std::to_string(shards) + " -o " + output).status, 0);
+    ASSERT_EQ(kurvo(dir, "merge " + output).status, 0);
+    EXPECT_TRUE(bytes(dir / output) == bytes(dir / ("one-" + output)));
+  }
+}
+
 TEST(ShardMerge, SetsOfPartsThatDoNotMakeTheJobAreRefused) {
   TempDir dir;
   std::filesystem::copy_file(std::filesystem::path(KURVO_EXAMPLES) / "tube-sliding.json", dir / "tube.json");

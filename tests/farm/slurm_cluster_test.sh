@@ -4,8 +4,8 @@
 # slurm.conf, state and logs in a temporary folder), a 4-shard job whose
 # merged point cache must equal a single run's, then one shard made to fail:
 # the merge must refuse naming it, and that shard run again alone, then the
-# merge, must complete the job. Every daemon started here is stopped when
-# the test ends, whichever way it ends.
+# merge, must complete the job; and a batch of two scenes. Every daemon
+# started here is stopped when the test ends, whichever way it ends.
 #
 # Usage: slurm_cluster_test.sh KURVO EXAMPLES_DIR
 # Without Slurm or munge, or not as root, the test is skipped (status 77),
@@ -22,13 +22,13 @@ skip() {
   echo "skipped: $1" >&2
   exit 77
 }
-for tool in munged slurmctld slurmd sbatch scontrol sinfo scancel; do
+for tool in munged slurmctld slurmd sbatch scontrol sinfo scancel setpriv python3; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (apt-get install slurm-wlm munge)"
 done
 [ "$(id -u)" -eq 0 ] || skip "slurmd runs jobs as root here; run the test as root"
 
 dir=$(mktemp -d "${TMPDIR:-/tmp}/kurvo-slurm.XXXXXX")
-chmod 700 "$dir"
+chmod 711 "$dir"
 daemons=()
 stop_cluster() {
   local status=$?
@@ -53,13 +53,17 @@ stop_cluster() {
 trap stop_cluster EXIT
 trap 'exit 1' INT TERM
 
+# Each daemon also ends with this script if it is killed outright (a test
+# timeout), where no trap runs.
+daemon() { exec setpriv --pdeathsig TERM "$@"; }
+
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 
 # munge: a key and a socket of our own, beside no system daemon.
 dd if=/dev/urandom of="$dir/munge.key" bs=1024 count=1 status=none
 chmod 400 "$dir/munge.key"
-munged --foreground --force --key-file="$dir/munge.key" --socket="$dir/munge.sock" \
-  --pid-file="$dir/munged.pid" --log-file="$dir/munged.log" --seed-file="$dir/munge.seed" &
+daemon munged --foreground --force --key-file="$dir/munge.key" --socket="$dir/munge.sock" \
+  --pid-file="$dir/munged.pid" --log-file="$dir/munged.log" --seed-file="$dir/munge.seed" 2>"$dir/munged.out" &
 daemons+=($!)
 for _ in $(seq 50); do [ -S "$dir/munge.sock" ] && break; sleep 0.1; done
 [ -S "$dir/munge.sock" ] || { echo "munged did not start" >&2; exit 1; }
@@ -100,9 +104,9 @@ NodeName=kurvonode NodeHostname=$host NodeAddr=127.0.0.1 CPUs=$cpus State=UNKNOW
 PartitionName=kurvo Nodes=kurvonode Default=YES MaxTime=INFINITE State=UP
 CONF
 export SLURM_CONF=$dir/slurm.conf
-slurmctld -D -i -f "$SLURM_CONF" >"$dir/slurmctld.out" 2>&1 &
+daemon slurmctld -D -i -f "$SLURM_CONF" >"$dir/slurmctld.out" 2>&1 &
 daemons+=($!)
-slurmd -D -N kurvonode -f "$SLURM_CONF" >"$dir/slurmd.out" 2>&1 &
+daemon slurmd -D -N kurvonode -f "$SLURM_CONF" >"$dir/slurmd.out" 2>&1 &
 daemons+=($!)
 for _ in $(seq 150); do
   [ "$(sinfo -h -n kurvonode -o %t 2>/dev/null)" = "idle" ] && break
@@ -153,3 +157,17 @@ merge=$(sbatch --parsable "$dir/fail/tube.pc2.farm/merge.sbatch")
 [ "$(wait_job "${merge%%;*}")" = COMPLETED ]
 cmp "$dir/single/tube.pc2" "$dir/fail/tube.pc2"
 echo "after shard 3 alone and the merge, the point cache equals the single run's"
+
+echo "== a batch of scenes, one task each =="
+mkdir -p "$dir/batch"
+cp "$scene" "$dir/batch/scene one.json"
+printf '# scene output\n"scene one.json" out/one.obj\n%s out/two.glb\n' "$(dirname "$scene")/tube-on-arc.json" \
+  > "$dir/batch/list.txt"
+"$kurvo" farm --quiet --batch "$dir/batch/list.txt" | tee "$dir/batch.txt"
+batch=$(sed -n 's/.* as job \([0-9]*\).*/\1/p' "$dir/batch.txt")
+[ "$(wait_job "$batch")" = COMPLETED ] || { echo "the batch did not complete" >&2; exit 1; }
+"$kurvo" eval --quiet "$scene" -o "$dir/single/one.obj"
+"$kurvo" eval --quiet "$(dirname "$scene")/tube-on-arc.json" -o "$dir/single/two.glb"
+cmp "$dir/single/one.obj" "$dir/batch/out/one.obj"
+cmp "$dir/single/two.glb" "$dir/batch/out/two.glb"
+echo "each line of the batch wrote what its own eval writes"

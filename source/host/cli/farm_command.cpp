@@ -198,6 +198,12 @@ int runBatch(const FarmOptions& options) {
                 (folder / "batch.sbatch").string() + " (K counts the list's scenes from 1)",
       static_cast<long long>(tasks.size()), {}, tasks, folder / "logs", options.slurm);
   if (auto s = makeFolders(folder, options.dryRun); !s) return reportFailure(s.message());
+  // The tasks write into these folders; make them as eval would want them.
+  for (const farm::BatchEntry& e : entries.value()) {
+    std::error_code ec;
+    if (!options.dryRun) std::filesystem::create_directories(e.output.parent_path(), ec);
+    if (ec) return reportFailure(e.output.parent_path().string() + ": cannot create the folder: " + ec.message());
+  }
   if (auto s = putScript(folder / "batch.sbatch", text, options.dryRun); !s) return reportFailure(s.message());
   if (options.dryRun) {
     std::printf("# submit: sbatch --parsable %s\n", (folder / "batch.sbatch").c_str());
