@@ -198,6 +198,66 @@ TEST(ShardMerge, AnUntaggedRandomTwistIsNotSplit) {
   EXPECT_EQ(kurvo(dir, "eval still.json --frames all --shard 2/3 -o u.pc2").status, 0);
 }
 
+// The scripts `kurvo farm --dry-run` prints, split by the "# FILE" line
+// before each.
+std::map<std::string, std::string> printedScripts(const std::string& text) {
+  std::map<std::string, std::string> scripts;
+  std::istringstream in(text);
+  std::string line, name;
+  while (std::getline(in, line)) {
+    if (line.rfind("# /", 0) == 0) {
+      name = std::filesystem::path(line.substr(2)).filename().string();
+      continue;
+    }
+    if (line.rfind("# submit:", 0) == 0) break;
+    if (!name.empty()) scripts[name] += line + "\n";
+  }
+  return scripts;
+}
+
+int runScript(const TempDir& dir, const std::string& script, int task) {
+  dir.write("script.sh", script);
+  const std::string line = "cd '" + dir.path().string() + "' && SLURM_ARRAY_TASK_ID=" + std::to_string(task) +
+                           " SLURM_CPUS_PER_TASK=1 bash script.sh > script-out.txt 2>&1";
+  const int raw = std::system(line.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
+}
+
+// What Slurm would run, run by bash alone: the array's tasks one by one and
+// the merge give the single run's file, for paths that need quoting.
+TEST(FarmScripts, TheBatchScriptsRunTheJobWithoutSlurm) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "it's here");
+  std::filesystem::copy_file(std::filesystem::path(KURVO_EXAMPLES) / "tube-sliding.json",
+                             dir / "it's here" / "tube $1.json");
+  ASSERT_EQ(kurvo(dir, "eval \"it's here/tube \\$1.json\" --frames 0:30 -o single.pc2").status, 0);
+  ASSERT_EQ(kurvo(dir, "farm \"it's here/tube \\$1.json\" --frames 0:30 --shards 3 -o \"out dir/t.pc2\" --dry-run").status,
+            0);
+  auto scripts = printedScripts(bytes(dir / "out.txt"));
+  ASSERT_EQ(scripts.size(), 2u) << bytes(dir / "out.txt");
+  EXPECT_NE(scripts["shards.sbatch"].find("#SBATCH --array=1-3"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out dir")) << "a dry run writes nothing";
+  std::filesystem::create_directories(dir / "out dir");
+  for (int k = 3; k >= 1; --k) ASSERT_EQ(runScript(dir, scripts["shards.sbatch"], k), 0) << bytes(dir / "script-out.txt");
+  ASSERT_EQ(runScript(dir, scripts["merge.sbatch"], 0), 0) << bytes(dir / "script-out.txt");
+  EXPECT_TRUE(bytes(dir / "out dir" / "t.pc2") == bytes(dir / "single.pc2"));
+
+  // A batch: each line's task is that line's own eval.
+  dir.write("list.txt", "# scene, output\n\"it's here/tube $1.json\" \"b out/one.obj\"\n  " +
+                            (std::filesystem::path(KURVO_EXAMPLES) / "tube-on-arc.json").string() + "\t\"b out/two.ply\"\n");
+  ASSERT_EQ(kurvo(dir, "farm --batch list.txt --dry-run").status, 0);
+  scripts = printedScripts(bytes(dir / "out.txt"));
+  ASSERT_EQ(scripts.size(), 1u);
+  std::filesystem::create_directories(dir / "b out");
+  for (int k = 1; k <= 2; ++k) ASSERT_EQ(runScript(dir, scripts["batch.sbatch"], k), 0) << bytes(dir / "script-out.txt");
+  EXPECT_NE(runScript(dir, scripts["batch.sbatch"], 3), 0) << "there is no third line";
+  ASSERT_EQ(kurvo(dir, "eval \"it's here/tube \\$1.json\" -o one.obj").status, 0);
+  ASSERT_EQ(kurvo(dir, "eval " + (std::filesystem::path(KURVO_EXAMPLES) / "tube-on-arc.json").string() + " -o two.ply").status,
+            0);
+  EXPECT_TRUE(bytes(dir / "b out" / "one.obj") == bytes(dir / "one.obj"));
+  EXPECT_TRUE(bytes(dir / "b out" / "two.ply") == bytes(dir / "two.ply"));
+}
+
 // The split itself: for any range and shard count the shards tile the range
 // in order, each non-empty, their lengths within one of each other.
 TEST(ShardSplit, ShardsTileTheRange) {
