@@ -17,6 +17,7 @@
 #include "commands.h"
 #include "core/executable_path.h"
 #include "frame_outputs.h"
+#include "part_file.h"
 #include "scene_tasks.h"
 #include "shard_run.h"
 #include "slurm_job.h"
@@ -145,6 +146,10 @@ int runShards(const FarmOptions& options, const CommonOptions& common) {
       name + "-merge", "kurvo farm: joins the shards' parts into " + out + " once every shard has ended",
       {kurvoPath(), "merge", out, "--plugins", shared[1]}, logs, mergeSlurm);
 
+  // Parts of an earlier job for the same output would join this one's.
+  if (const auto earlier = farm::partsBeside(out); merge && !earlier.empty())
+    return reportFailure(earlier.front().string() + ": a part of an earlier job for " + out +
+                         " is still there; merge it (kurvo merge) or remove it first");
   if (auto s = makeFolders(folder, options.dryRun); !s) return reportFailure(s.message());
   if (auto s = putScript(folder / "shards.sbatch", shardsText, options.dryRun); !s) return reportFailure(s.message());
   if (merge)
@@ -155,7 +160,7 @@ int runShards(const FarmOptions& options, const CommonOptions& common) {
     return 0;
   }
   auto shardsJob = farm::submit(folder / "shards.sbatch", {});
-  if (!shardsJob) return reportFailure(shardsJob.message());
+  if (!shardsJob) return reportFailure(shardsJob.message() + "; the scripts are in " + folder.string());
   std::printf("submitted %s shards as job %s (array 1-%s)\n", n.c_str(), shardsJob.value().c_str(), n.c_str());
   if (merge) {
     auto mergeJob = farm::submit(folder / "merge.sbatch", {"--dependency=afterany:" + shardsJob.value()});
@@ -210,7 +215,7 @@ int runBatch(const FarmOptions& options) {
     return 0;
   }
   auto job = farm::submit(folder / "batch.sbatch", {});
-  if (!job) return reportFailure(job.message());
+  if (!job) return reportFailure(job.message() + "; the script is in " + folder.string());
   std::printf("submitted %zu evaluations as job %s (array 1-%zu)\nlogs: %s (task-%s_K.out per line)\n", tasks.size(),
               job.value().c_str(), tasks.size(), (folder / "logs").c_str(), job.value().c_str());
   return 0;

@@ -145,13 +145,14 @@ int runMerge(const MergeOptions& options, const CommonOptions& common) {
     if (!record) return reportFailure(record.message());
     parts.push_back({f, std::move(record.value())});
   }
-  if (auto s = farm::checkPartSet(parts, out); !s) return reportFailure(s.message());
-  const farm::PartRecord& first = parts.front().record;
   std::string ext = out.extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext != first.origin.output)
-    return reportFailure(out.string() + ": the parts were made for a " + first.origin.output + " output; name it " +
-                         first.origin.output);
+  for (const farm::Part& p : parts)
+    if (p.record.origin.output != ext)
+      return reportFailure(p.file.string() + ": a part of a " + p.record.origin.output + " output, not of " +
+                           out.string());
+  if (auto s = farm::checkPartSet(parts, out); !s) return reportFailure(s.message());
+  const farm::PartRecord& first = parts.front().record;
   kurvo::media::remove_temporaries_on_signals();
   Status merged = Status::success();
   try {
