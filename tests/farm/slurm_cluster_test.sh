@@ -12,7 +12,8 @@
 # unless KURVO_REQUIRE_SLURM is set (CI), where that is a failure.
 set -euo pipefail
 kurvo=$1
-scene=$2/tube-sliding.json
+examples=$(cd "$2" && pwd)
+scene=$examples/tube-sliding.json
 
 skip() {
   if [ -n "${KURVO_REQUIRE_SLURM:-}" ]; then
@@ -161,13 +162,13 @@ echo "after shard 3 alone and the merge, the point cache equals the single run's
 echo "== a batch of scenes, one task each =="
 mkdir -p "$dir/batch"
 cp "$scene" "$dir/batch/scene one.json"
-printf '# scene output\n"scene one.json" out/one.obj\n%s out/two.glb\n' "$(dirname "$scene")/tube-on-arc.json" \
+printf '# scene output\n"scene one.json" out/one.obj\n%s out/two.glb\n' "$examples/tube-on-arc.json" \
   > "$dir/batch/list.txt"
 "$kurvo" farm --quiet --batch "$dir/batch/list.txt" | tee "$dir/batch.txt"
 batch=$(sed -n 's/.* as job \([0-9]*\).*/\1/p' "$dir/batch.txt")
 [ "$(wait_job "$batch")" = COMPLETED ] || { echo "the batch did not complete" >&2; exit 1; }
 "$kurvo" eval --quiet "$scene" -o "$dir/single/one.obj"
-"$kurvo" eval --quiet "$(dirname "$scene")/tube-on-arc.json" -o "$dir/single/two.glb"
+"$kurvo" eval --quiet "$examples/tube-on-arc.json" -o "$dir/single/two.glb"
 cmp "$dir/single/one.obj" "$dir/batch/out/one.obj"
 cmp "$dir/single/two.glb" "$dir/batch/out/two.glb"
 echo "each line of the batch wrote what its own eval writes"
