@@ -83,7 +83,7 @@ Status framesFitOutput(const kurvo::host::Document& document, size_t frames, con
   if (kind != Kind::sequence && pointFrames > budget) {
     char text[200];
     std::snprintf(text, sizeof text,
-                  "%.3g points times frames is more than this output holds in memory (%.3g); write a sequence "
+                  "%.0f points times frames is more than this output holds in memory (%.0f); write a sequence "
                   "(a name with ####) or fewer frames",
                   pointFrames, budget);
     return Status::failure(out.string() + ": " + text);
