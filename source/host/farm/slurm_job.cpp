@@ -55,6 +55,8 @@ std::string arrayScript(const std::string& jobName, const std::string& about, lo
                         const std::filesystem::path& logs, const SlurmOptions& options) {
   std::string s = header(jobName, about, (logs / "task-%A_%a.out").string(), options);
   s += "#SBATCH --array=1-" + std::to_string(tasks) + "\n";
+  // A task lost with its node runs again; its part appears only when complete.
+  s += "#SBATCH --requeue\n";
   s += "set -euo pipefail\n";
   if (perTask.empty()) return s + "exec " + commandLine(command) + "\n";
   s += "case \"${SLURM_ARRAY_TASK_ID}\" in\n";
