@@ -3,12 +3,15 @@
 # With package names as arguments, installs those instead (without the
 # packages they merely recommend). Without arguments it also installs the
 # glTF validator the tests use (npm, pinned by tests/gltf/package-lock.json).
+# Slurm and munge are for the farm test, which starts its own one-node
+# cluster and stops it again; installing them starts no daemon the tests use.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config binutils
   libtiff-dev nlohmann-json3-dev libcli11-dev libassimp-dev libpng-dev libgif-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core
-  libcpp-httplib-dev chromium)
+  libcpp-httplib-dev chromium
+  slurmctld slurmd slurm-client munge)
 # The import library's own test models: real files of every format the tool
 # reads, for the importer tests and the fuzzers' seeds.
 packages+=(assimp-testmodels)
