@@ -141,7 +141,8 @@ void Document::setLink(Node* from, int32_t id, Node* to) {
 void Document::drawObjects(DrawRecorder& view, int32_t passes) {
   forEachObject([&](Object& o) {
     const KhObjectPlugin* record = o.objectRecord();
-    if (!record || !record->draw || !o.pluginData()) return;
+    // Copies' deformers sit where the deformers they copy sit.
+    if (!record || !record->draw || !o.pluginData() || o.isGenerated()) return;
     for (int32_t pass = 0; pass < passes; ++pass)
       record->draw(o.pluginData(), toObjectHandle(&o), pass, view.handle(), nullptr);
   });

@@ -9,6 +9,9 @@
 // in child order, through modify_object. Finally every object's
 // changed-since flags are cleared.
 //
+// Arrays (array.h): before the walk every array makes, moves or drops its
+// copies; an array's source is not deformed, its copies are.
+//
 // Deform mode: new objects start "undefined" (2), which counts as on; only
 // mode 0 switches a deformer off.
 #pragma once
@@ -68,8 +71,12 @@ class Document {
   // Links entry `id` of `from`'s parameters to `to` (null: an empty link).
   void setLink(Node* from, int32_t id, Node* to);
 
-  // Runs the evaluation loop once.
+  // Runs the evaluation loop once. It starts with generate().
   void evaluate();
+  // Brings the generated objects (the copies of every array, array.h) up to
+  // date without evaluating; the copies then exist for anyone who counts
+  // objects before an evaluation.
+  void generate();
   int64_t evaluationCount() const noexcept { return evaluations_; }
   bool evaluating() const noexcept { return evaluating_; }
   // The thread handle that modify_object receives.
