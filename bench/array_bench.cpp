@@ -28,22 +28,27 @@ const char* kPath = R"({"name": "Path", "type": "spline", "interpolation": "cubi
 const char* kBend = R"("type": "Kurvo2", "params": {"KURVO_SPLINE": "Path", "KURVO_UP_MODE": 0,
   "KURVO_UP_VECTOR": [1, 0, 0]})";
 
-std::string arrayScene() {
-  // 20 x 50 = 1,000 points, 10 long: 10,000 copies end to end.
+// 100 x 10 = 1,000 points, 10 long: 10,000 copies end to end, their rings
+// as far apart as the large tube's (the deformer looks the path up once per
+// ring). With `rings` 2 instead of 10, the pieces have 200 points and what
+// is left is mostly the cost of having 10,000 objects.
+std::string arrayScene(int64_t copies, int rings = 10) {
   return std::string(R"({"format": "kurvo-scene", "version": 1, "objects": [)") + kPath +
-         R"(, {"name": "Row", "type": "array", "count": 10000, "children": [
+         R"(, {"name": "Row", "type": "array", "count": )" + std::to_string(copies) + R"(, "children": [
            {"name": "Piece", "type": "polygon", "position": [0, 0, 5],
-            "primitive": {"kind": "tube", "radius": 30, "height": 10, "rotation_segments": 20, "height_segments": 49}},
-           {"name": "Bend", )" + kBend + "}]}]}";
+            "primitive": {"kind": "tube", "radius": 30, "height": 10, "rotation_segments": 100, "height_segments": )" +
+         std::to_string(rings - 1) + R"(}}, {"name": "Bend", )" + kBend + "}]}]}";
 }
 
-std::string largeScene() {
-  // 100 x 100,000 = 10^7 points, 100,000 long.
+// The same points as `copies` pieces in one tube: 100 x 100,000 = 10^7
+// points, 100,000 long, for 10,000.
+std::string largeScene(int64_t copies) {
+  const std::string half = std::to_string(copies * 5);
   return std::string(R"({"format": "kurvo-scene", "version": 1, "objects": [)") + kPath +
-         R"(, {"name": "Tube", "type": "polygon", "position": [0, 0, 50000],
-            "primitive": {"kind": "tube", "radius": 30, "height": 100000, "rotation_segments": 100,
-                          "height_segments": 99999},
-            "children": [{"name": "Bend", "position": [0, 0, -50000], )" + kBend + "}]}]}";
+         R"(, {"name": "Tube", "type": "polygon", "position": [0, 0, )" + half + R"(],
+            "primitive": {"kind": "tube", "radius": 30, "height": )" + std::to_string(copies * 10) +
+         R"(, "rotation_segments": 100, "height_segments": )" + std::to_string(copies * 10 - 1) + R"(},
+            "children": [{"name": "Bend", "position": [0, 0, -)" + half + "], " + kBend + "}]}]}";
 }
 
 struct Loaded {
@@ -70,20 +75,27 @@ Loaded load(const std::string& text) {
   return l;
 }
 
-void edits(benchmark::State& state, const std::string& text) {
+// One timed step, on its own so that valgrind can count it alone
+// (valgrind --tool=callgrind --collect-atstart=no
+// --toggle-collect='*editAndEvaluate*', docs/performance.md).
+[[gnu::noinline]] void editAndEvaluate(Loaded& l, float offset) {
+  l.bend->parameters().setReal(1000, offset);  // KURVO_OFFSET
+  l.document->evaluate();
+}
+
+void edits(benchmark::State& state, const std::string& text, int64_t points) {
   Loaded l = load(text);
   if (!l.document || !l.bend) return state.SkipWithError("the module or the scene did not load");
   l.document->evaluate();
   float offset = 0.0f;
   for (auto _ : state) {
     offset = offset == 0.0f ? 0.01f : 0.0f;
-    l.bend->parameters().setReal(1000, offset);  // KURVO_OFFSET
-    l.document->evaluate();
+    editAndEvaluate(l, offset);
   }
-  state.SetItemsProcessed(state.iterations() * 10'000'000);
+  state.SetItemsProcessed(state.iterations() * points);
 }
 
-void firstEvaluation(benchmark::State& state, const std::string& text) {
+void firstEvaluation(benchmark::State& state, const std::string& text, int64_t points) {
   for (auto _ : state) {
     state.PauseTiming();
     Loaded l = load(text);
@@ -94,18 +106,30 @@ void firstEvaluation(benchmark::State& state, const std::string& text) {
     l = Loaded();  // the session and its copies go outside the timing
     state.ResumeTiming();
   }
-  state.SetItemsProcessed(state.iterations() * 10'000'000);
+  state.SetItemsProcessed(state.iterations() * points);
 }
 
-void BM_ArrayEdit(benchmark::State& state) { edits(state, arrayScene()); }
-void BM_LargeObjectEdit(benchmark::State& state) { edits(state, largeScene()); }
-void BM_ArrayFirst(benchmark::State& state) { firstEvaluation(state, arrayScene()); }
-void BM_LargeObjectFirst(benchmark::State& state) { firstEvaluation(state, largeScene()); }
+// Argument: the copies (1,000 points each), or the large tube's points in
+// thousands.
+void BM_ArrayEdit(benchmark::State& state) { edits(state, arrayScene(state.range(0)), state.range(0) * 1000); }
+void BM_LargeObjectEdit(benchmark::State& state) { edits(state, largeScene(state.range(0)), state.range(0) * 1000); }
+void BM_ArrayOfSmallPiecesEdit(benchmark::State& state) {
+  edits(state, arrayScene(state.range(0), 2), state.range(0) * 200);
+}
+void BM_ArrayFirst(benchmark::State& state) {
+  firstEvaluation(state, arrayScene(state.range(0)), state.range(0) * 1000);
+}
+void BM_LargeObjectFirst(benchmark::State& state) {
+  firstEvaluation(state, largeScene(state.range(0)), state.range(0) * 1000);
+}
 
-BENCHMARK(BM_ArrayEdit)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK(BM_LargeObjectEdit)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK(BM_ArrayFirst)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(3);
-BENCHMARK(BM_LargeObjectFirst)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(3);
+#define KURVO_ARRAY_BENCH(name) \
+  BENCHMARK(name)->ArgName("copies")->Arg(10000)->Arg(1000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()
+KURVO_ARRAY_BENCH(BM_ArrayEdit);
+KURVO_ARRAY_BENCH(BM_LargeObjectEdit);
+KURVO_ARRAY_BENCH(BM_ArrayOfSmallPiecesEdit);
+KURVO_ARRAY_BENCH(BM_ArrayFirst)->Iterations(3);
+KURVO_ARRAY_BENCH(BM_LargeObjectFirst)->Iterations(3);
 
 }  // namespace
 

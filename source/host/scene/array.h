@@ -41,11 +41,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/data_value.h"
 #include "vector.h"
 
 namespace kurvo::host {
 
-class Container;
 class Document;
 class Object;
 struct Description;
@@ -127,8 +127,10 @@ struct ArrayCopies {
   uint64_t sourceSerial = 0;
   uint32_t sourceData = 0;
   std::vector<uint64_t> deformers;  // serials of the deformers each copy has a copy of, in order
-  // The deformers' change stamps as last copied into the copies' deformers.
+  // The deformers' change stamps and parameters as last copied into the
+  // copies' deformers: an edit is copied entry by entry, not whole.
   std::vector<uint32_t> deformerStamps;
+  std::vector<Container> deformerParameters;
   // The piece's extent, for the source state it was measured at.
   uint32_t extentStamp = 0;
   int32_t extentAxis = -1;

@@ -2,6 +2,7 @@
 // its source and its deformers before each evaluation (see array.h).
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <variant>
 
 #include "array.h"
@@ -45,6 +46,60 @@ KhMatrix invert(const KhMatrix& m) {
   return r;
 }
 
+bool sameContainer(const Container& a, const Container& b);
+
+bool sameValue(const Data& a, const Data& b) {
+  if (a.value.index() != b.value.index()) return false;
+  return std::visit(
+      [&](const auto& v) -> bool {
+        using T = std::decay_t<decltype(v)>;
+        const T& w = std::get<T>(b.value);
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return true;
+        } else if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, float> || std::is_same_v<T, KhVector> ||
+                             std::is_same_v<T, KhMatrix>) {
+          return std::memcmp(&v, &w, sizeof v) == 0;
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          return v == w;
+        } else if constexpr (std::is_same_v<T, FilenameText>) {
+          return v.path == w.path;
+        } else if constexpr (std::is_same_v<T, NodeLink>) {
+          return v.serial == w.serial;
+        } else if constexpr (std::is_same_v<T, std::unique_ptr<Container>>) {
+          return v && w ? sameContainer(*v, *w) : !v && !w;
+        } else {
+          return v && w ? v->equals(*w) : !v && !w;
+        }
+      },
+      a.value);
+}
+
+// The same entries in the same order with the same values.
+bool sameContainer(const Container& a, const Container& b) {
+  if (a.count() != b.count()) return false;
+  bool same = true;
+  a.forEachEntry([&](int32_t key, const Data& d) {
+    const Data* other = same ? b.find(key) : nullptr;
+    same = other && sameValue(d, *other);
+  });
+  return same && a.keys() == b.keys();
+}
+
+// The entries of `now` that differ from `before`; false when an entry came
+// or went (the whole container is then copied).
+bool changedEntries(const Container& before, const Container& now, std::vector<int32_t>& out) {
+  if (before.count() != now.count()) return false;
+  bool sameKeys = true;
+  now.forEachEntry([&](int32_t key, const Data& d) {
+    const Data* old = before.find(key);
+    if (!old)
+      sameKeys = false;
+    else if (!sameValue(*old, d))
+      out.push_back(key);
+  });
+  return sameKeys;
+}
+
 // The deformers every copy gets its own copy of: the source's own, then the
 // array's, each in child order.
 std::vector<Object*> deformersFor(const Object& array, const Object& source) {
@@ -54,6 +109,13 @@ std::vector<Object*> deformersFor(const Object& array, const Object& source) {
       if (c->isDeformer() && !c->isGenerated()) out.push_back(c);
   return out;
 }
+
+// What changed in one deformer since it was last copied.
+struct Edit {
+  bool changed = false;
+  bool whole = false;           // entries came or went: copy the container
+  std::vector<int32_t> entries;  // else these entries
+};
 
 class ArrayUpdate {
  public:
@@ -74,18 +136,25 @@ class ArrayUpdate {
       state_.sourceData = sourceData;
       state_.deformers = serials;
       state_.deformerStamps.assign(deformers.size(), 0);
+      state_.deformerParameters.clear();
+      for (const Object* d : deformers) state_.deformerParameters.push_back(d->parameters());
     }
 
     const ArraySettings settings = arraySettings(array_.parameters());
     const ArrayLayout layout = layoutFor(*source, settings);
     dropFrom(static_cast<size_t>(layout.count));
 
-    // Deformers whose parameters changed since they were last copied.
-    std::vector<bool> changed(deformers.size());
+    // Deformers whose parameters changed since they were last copied, and
+    // which of their entries.
+    std::vector<Edit> edits(deformers.size());
     for (size_t k = 0; k < deformers.size(); ++k) {
       const uint32_t stamp = deformers[k]->dirtyCounter(KH_DIRTY_DATA);
-      changed[k] = stamp != state_.deformerStamps[k];
+      if (stamp == state_.deformerStamps[k]) continue;
       state_.deformerStamps[k] = stamp;
+      Edit& e = edits[k];
+      e.changed = true;
+      e.whole = !changedEntries(state_.deformerParameters[k], deformers[k]->parameters(), e.entries);
+      if (e.whole || !e.entries.empty()) state_.deformerParameters[k] = deformers[k]->parameters();
     }
 
     const Tag* sourceTag = source->findTag(kNumberTagType);
@@ -120,7 +189,7 @@ class ArrayUpdate {
       if (!sameMatrix(copy->localMatrix(), placement)) copy->setLocalMatrix(placement);
       number(*copy, sourceTag != nullptr, sourceIndex, sourceCount, i, layout.count);
       if (document_.materialOf(*copy) != material) document_.setMaterial(*copy, material);
-      syncDeformers(*copy, deformers, changed, fresh);
+      syncDeformers(*copy, deformers, edits, fresh);
     }
   }
 
@@ -201,10 +270,9 @@ class ArrayUpdate {
 
   // The copy's deformers sit where the deformers they copy sit: the source's
   // own relative to the copy as they were relative to the source, the
-  // array's where they are in the array's space. Changed parameters and
+  // array's where they are in the array's space. Edited parameters and the
   // modes are copied over.
-  void syncDeformers(Object& copy, const std::vector<Object*>& deformers, const std::vector<bool>& changed,
-                     bool fresh) {
+  void syncDeformers(Object& copy, const std::vector<Object*>& deformers, const std::vector<Edit>& edits, bool fresh) {
     Object* clone = copy.firstChild();
     KhMatrix toCopy;
     bool inverted = false;
@@ -217,9 +285,17 @@ class ArrayUpdate {
         want = multiply(toCopy, want);
       }
       if (!sameMatrix(clone->localMatrix(), want)) clone->setLocalMatrix(want);
-      if (fresh || !changed[k]) continue;
-      clone->parameters() = d.parameters();
+      const Edit& e = edits[k];
+      if (fresh || !e.changed) continue;
+      // setMode marks the copy changed when a mode differs.
       for (int32_t kind = 0; kind < 3; ++kind) clone->setMode(kind, d.mode(kind));
+      if (!e.whole && e.entries.empty()) continue;
+      Container& c = clone->parameters();
+      if (e.whole) {
+        c = d.parameters();
+      } else {
+        for (int32_t key : e.entries) c.set(key) = *d.parameters().find(key);
+      }
       clone->markChanged(KH_DIRTY_DATA);
     }
   }
@@ -246,20 +322,22 @@ void returnReadOuts(const Container& from, Container& to) {
   }
 }
 
+std::vector<Object*> arraysOf(const Document& document) {
+  std::vector<Object*> out;
+  for (uint64_t serial : document.arrays())
+    if (Node* n = document.findLive(serial); n && n->isObject()) out.push_back(static_cast<Object*>(n));
+  return out;
+}
+
 }  // namespace
 
 void updateArrays(Document& document) {
-  std::vector<Object*> arrays;
-  document.forEachObject([&](Object& o) {
-    if (o.isArray() && !o.isGenerated()) arrays.push_back(&o);
-  });
-  for (Object* a : arrays) ArrayUpdate(document, *a).run();
+  for (Object* a : arraysOf(document)) ArrayUpdate(document, *a).run();
 }
 
 void returnArrayReadOuts(Document& document) {
-  document.forEachObject([&](Object& o) {
-    if (!o.isArray()) return;
-    ArrayCopies& state = o.arrayCopies();
+  for (Object* a : arraysOf(document)) {
+    ArrayCopies& state = a->arrayCopies();
     Node* first = state.copies.empty() ? nullptr : document.findLive(state.copies.front());
     Object* clone = first && first->isObject() ? static_cast<Object*>(first)->firstChild() : nullptr;
     for (size_t k = 0; k < state.deformers.size(); ++k) {
@@ -274,7 +352,7 @@ void returnArrayReadOuts(Document& document) {
       // evaluation is in the copies already: only later edits are copied.
       state.deformerStamps[k] = d->dirtyCounter(KH_DIRTY_DATA);
     }
-  });
+  }
 }
 
 }  // namespace kurvo::host

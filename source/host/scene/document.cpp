@@ -90,6 +90,7 @@ void Document::adopt(Node* node) {
   live_[node->serial()] = node;
   if (!node->isObject()) return;
   auto* object = static_cast<Object*>(node);
+  if (object->isArray()) arrays_.insert(object->serial());
   for (Tag* t = object->firstTag_; t; t = static_cast<Tag*>(t->next_)) adopt(t);
   for (Object* c = object->firstChild_; c; c = c->nextObject()) adopt(c);
 }
@@ -99,6 +100,7 @@ void Document::release(Node* node) {
   live_.erase(node->serial());
   if (!node->isObject()) return;
   auto* object = static_cast<Object*>(node);
+  if (object->isArray()) arrays_.erase(object->serial());
   for (Tag* t = object->firstTag_; t; t = static_cast<Tag*>(t->next_)) release(t);
   for (Object* c = object->firstChild_; c; c = c->nextObject()) release(c);
 }

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -87,6 +88,8 @@ class Document {
 
   // The live node with `serial` in this document, or null.
   Node* findLive(uint64_t serial) const noexcept;
+  // The serials of the arrays in this document, in the order they were made.
+  const std::set<uint64_t>& arrays() const noexcept { return arrays_; }
 
   // Materials, in the order they were added; names are unique. A material's
   // shader node belongs to this document while the material lives.
@@ -116,6 +119,7 @@ class Document {
   Object* first_ = nullptr;
   Object* last_ = nullptr;
   std::unordered_map<uint64_t, Node*> live_;
+  std::set<uint64_t> arrays_;
   std::vector<std::unique_ptr<Material>> materials_;
   std::unordered_map<uint64_t, Material*> assignedMaterials_;
   BreakThread thread_;
