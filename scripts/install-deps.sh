@@ -3,12 +3,15 @@
 # With package names as arguments, installs those instead (without the
 # packages they merely recommend). Without arguments it also installs the
 # glTF validator the tests use (npm, pinned by tests/gltf/package-lock.json).
+# Slurm and munge are for the farm test, which starts its own one-node
+# cluster and stops it again; installing them starts no daemon the tests use.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config binutils
   libtiff-dev nlohmann-json3-dev libcli11-dev libassimp-dev libpng-dev libgif-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core
-  libcpp-httplib-dev chromium)
+  libcpp-httplib-dev chromium
+  slurmctld slurmd slurm-client munge)
 # kurvo view's page is built with npm (three.js from the lockfile); a node
 # installed another way (with its own npm) is kept.
 if ! command -v npm >/dev/null; then packages+=(nodejs npm); fi

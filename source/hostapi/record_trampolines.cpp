@@ -317,10 +317,20 @@ void* KH_CALL GuiGetProperties(KhCustomGuiData* data) noexcept {
   return CallGui(data, static_cast<void*>(nullptr),
                  [&](CustomGuiData* o) { return static_cast<void*>(o->GetProperties()); });
 }
+// The table is handed on only when the operation answered: one that set it
+// and then threw leaves the host no table at all.
 int32_t KH_CALL GuiGetResourceDataType(KhCustomGuiData* data, const int32_t** table) noexcept {
   if (!table) return 0;
   *table = nullptr;
-  return CallGui(data, 0, [&](CustomGuiData* o) { return o->GetResourceDataType(*table); });
+  const int32_t* types = nullptr;
+  bool answered = false;
+  const int32_t count = CallGui(data, 0, [&](CustomGuiData* o) {
+    const int32 n = o->GetResourceDataType(types);
+    answered = true;
+    return n;
+  });
+  if (answered) *table = types;
+  return count;
 }
 
 // Custom GUI library entries; `gui` is the dialog's user object.

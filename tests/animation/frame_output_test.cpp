@@ -1,5 +1,6 @@
 // kurvo eval --frames, end to end: the frames written as JSON and as a
-// numbered sequence, checked against still evaluations of the same scene.
+// numbered sequence, checked against still evaluations of the same scene;
+// and the frame ranges the option takes, up to their limits.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "frame_range.h"
 #include "json_text.h"
 #include "temp_dir.h"
 
@@ -175,9 +177,17 @@ TEST(FrameOutputTest, BadRangesAndOutputsAreRefusedAndWriteNothing) {
   std::string timeless = scene(R"("KURVO_OFFSET": 0})");
   timeless.erase(timeless.find("\"time\""), std::string(R"("time": {"fps": 25, "start": 0, "end": 40}, )").size());
   dir.write("timeless.json", timeless);
+  // 141 x 142 = 20022 points: a thousand frames of them are past what a JSON
+  // output holds, ten thousand past what a frame series holds.
+  dir.write("plane.json", R"({"format": "kurvo-scene", "version": 1, "objects": [{"name": "P", "type": "polygon",
+      "primitive": {"kind": "plane", "width_segments": 140, "depth_segments": 141}}]})");
   const struct {
     std::string args, part;
   } cases[] = {
+      {"plane.json --frames 0:999 -o x.json",
+       "x.json: 20022000 points times frames is more than this output holds in memory (20000000)"},
+      {"plane.json --frames 0:9999 -o x.glb", "x.glb: 200220000 points times frames is more than this output holds"},
+      {"plane.json --frames 0:9999 -o x.pc2", "x.pc2: 200220000 points times frames"},
       {"anim.json --frames 5:1 -o x.json", "--frames: \"5:1\": the last frame comes before the first"},
       {"anim.json --frames 1:5:0 -o x.json", "the step must be 1 or more"},
       {"anim.json --frames 1-5 -o x.json", "not a frame range"},
@@ -193,8 +203,81 @@ TEST(FrameOutputTest, BadRangesAndOutputsAreRefusedAndWriteNothing) {
   }
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     const std::string name = entry.path().filename().string();
-    EXPECT_TRUE(name == "anim.json" || name == "timeless.json" || name == "err.txt") << name;
+    EXPECT_TRUE(name == "anim.json" || name == "timeless.json" || name == "plane.json" || name == "err.txt") << name;
   }
+}
+
+// Every frame range at its limits and just past them: a frame number at
+// most 10^8 from 0, at most a million frames in one run, and a one-frame
+// range A:A.
+TEST(FrameRangeTest, RangesAreTakenUpToTheirLimitsAndRefusedPastThem) {
+  kurvo::animation::Timeline timeline;
+  const struct {
+    std::string text;
+    long long first, last, step, count;  // count 0: refused
+    std::string why;
+  } cases[] = {
+      {"7:7", 7, 7, 1, 1, ""},
+      {"-3:-3:5", -3, -3, 5, 1, ""},
+      {"0:10:3", 0, 10, 3, 4, ""},  // 0, 3, 6, 9
+      {"100000000:100000000", 100000000, 100000000, 1, 1, ""},
+      {"-100000000:-99000001", -100000000, -99000001, 1, 1000000, ""},
+      {"100000001:100000001", 0, 0, 0, 0, "within +-100000000"},
+      {"-100000001:0", 0, 0, 0, 0, "within +-100000000"},
+      {"0:1:100000001", 0, 0, 0, 0, "within +-100000000"},
+      {"0:999999", 0, 999999, 1, 1000000, ""},
+      {"0:1000000", 0, 0, 0, 0, "asks for 1000001 frames; one run takes at most 1000000"},
+      {"1:1999999:2", 1, 1999999, 2, 1000000, ""},
+      {"1:2000001:2", 0, 0, 0, 0, "asks for 1000001 frames"},
+      {"-100000000:100000000:201", -100000000, 100000000, 201, 995025, ""},
+      {"-100000000:100000000:200", 0, 0, 0, 0, "asks for 1000001 frames"},
+      {"8:7", 0, 0, 0, 0, "the last frame comes before the first"},
+      {"1:5:0", 0, 0, 0, 0, "the step must be 1 or more"},
+      {"1:5:-1", 0, 0, 0, 0, "the step must be 1 or more"},
+      {"1:5:", 0, 0, 0, 0, "not a frame range"},
+      {"1.5:5", 0, 0, 0, 0, "not a frame range"},
+  };
+  for (const auto& c : cases) {
+    kurvo::animation::FrameRange range;
+    std::string problem;
+    const bool ok = kurvo::animation::parseFrameRange(c.text, timeline, range, problem);
+    EXPECT_EQ(ok, c.count > 0) << c.text << ": " << problem;
+    if (!ok) {
+      EXPECT_NE(problem.find(c.why), std::string::npos) << c.text << ": " << problem;
+      continue;
+    }
+    EXPECT_EQ(range.first, c.first) << c.text;
+    EXPECT_EQ(range.last, c.last) << c.text;
+    EXPECT_EQ(range.step, c.step) << c.text;
+    const std::vector<double> frames = range.frames();
+    EXPECT_EQ(static_cast<long long>(frames.size()), c.count) << c.text;
+    EXPECT_EQ(frames.front(), static_cast<double>(c.first)) << c.text;
+    EXPECT_LE(frames.back(), static_cast<double>(c.last)) << c.text;
+  }
+  // "all": the scene's own range, one frame when it starts where it ends.
+  timeline.present = true;
+  timeline.start = timeline.end = 12;
+  kurvo::animation::FrameRange range;
+  std::string problem;
+  ASSERT_TRUE(kurvo::animation::parseFrameRange("all", timeline, range, problem)) << problem;
+  EXPECT_EQ(range.frames(), std::vector<double>{12});
+}
+
+// A one-frame range through the whole tool, into every kind of frames output.
+TEST(FrameOutputTest, AOneFrameRangeWritesThatFrame) {
+  TempDir dir;
+  dir.write("anim.json", kAnimated);
+  for (const char* out : {"one.json", "one.glb", "one.pc2", "one_##.obj"}) {
+    const ToolRun run = runTool(dir, std::string("anim.json --frames 20:20 -o ") + out);
+    EXPECT_EQ(run.status, 0) << out << ": " << run.err;
+  }
+  const Json frames = readJson(dir / "one.json");
+  ASSERT_TRUE(frames.contains("frames")) << frames.dump().substr(0, 200);
+  ASSERT_EQ(frames["frames"].size(), 1u);
+  EXPECT_EQ(frames["frames"][0]["frame"], 20);
+  EXPECT_TRUE(std::filesystem::exists(dir / "one_20.obj"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "one_21.obj"));
+  EXPECT_GT(std::filesystem::file_size(dir / "one.pc2"), 32u);
 }
 
 }  // namespace

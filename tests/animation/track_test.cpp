@@ -1,6 +1,9 @@
 // Sampling animation tracks: each interpolation between and beyond its keys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "track.h"
 
 namespace {
@@ -82,6 +85,70 @@ TEST(TrackTest, IntegersRoundBooleansStepVectorsAndPointsGoByComponent) {
   EXPECT_FLOAT_EQ(out[1].z, -4);
   points.samplePoints(-1, out);
   EXPECT_FLOAT_EQ(out[0].x, 0);
+}
+
+// Integers between keys round to the nearest whole number, halves away from
+// zero on both sides of it: a straight track from 0 to -8 (and to +8) over 8
+// frames passes every quarter exactly, -2.5 among them.
+TEST(TrackTest, LinearIntegersRoundHalvesAwayFromZero) {
+  for (const int32_t sign : {-1, 1}) {
+    Track t;
+    t.kind = ValueKind::integer;
+    t.interpolation = Interpolation::linear;
+    t.keys = {Key{0, int32_t{0}}, Key{8, int32_t{8 * sign}}};
+    for (int quarters = 0; quarters <= 32; ++quarters) {
+      const int32_t nearest = (quarters + 2) / 4;  // |value| = quarters / 4, a half goes up
+      EXPECT_EQ(std::get<int32_t>(t.sample(quarters / 4.0)), sign * nearest)
+          << "value " << sign * quarters / 4.0 << " at frame " << quarters / 4.0;
+    }
+  }
+}
+
+// Keys 0, 0, 10: the middle key ends a flat stretch, so its slope is flat;
+// the curve neither dips below nor rises above the stretch, and climbs
+// without overshooting on the other side. The same mirrored in time and in
+// value, and per component of a vector.
+TEST(TrackTest, SmoothStaysFlatAlongAStretchOfEqualKeys) {
+  const std::vector<std::vector<float>> shapes = {{0, 0, 10}, {10, 0, 0}, {10, 10, 0}, {0, 10, 10}};
+  for (const auto& v : shapes) {
+    const Track t = realTrack(Interpolation::smooth, {{0, v[0]}, {10, v[1]}, {20, v[2]}});
+    const bool flatFirst = v[0] == v[1];
+    const float flat = v[1];
+    const float low = std::min(v[0], v[2]), high = std::max(v[0], v[2]);
+    float previous = at(t, flatFirst ? 10 : 0);
+    for (double f = 0; f <= 20; f += 0.125) {
+      const float value = at(t, f);
+      const bool inFlat = flatFirst ? f <= 10 : f >= 10;
+      if (inFlat) {
+        EXPECT_EQ(value, flat) << "keys " << v[0] << ", " << v[1] << ", " << v[2] << " at frame " << f;
+        continue;
+      }
+      EXPECT_GE(value, low) << "at frame " << f;
+      EXPECT_LE(value, high) << "at frame " << f;
+      // Monotone between the two different values.
+      const bool rising = flatFirst ? v[2] > v[1] : v[1] > v[0];
+      if (f > (flatFirst ? 10 : 0)) {
+        EXPECT_TRUE(rising ? value >= previous : value <= previous) << "at frame " << f;
+      }
+      previous = value;
+    }
+  }
+  // Each component on its own: x is flat over the first stretch, z over the
+  // second, whatever the other component does there.
+  Track vector;
+  vector.kind = ValueKind::vector;
+  vector.interpolation = Interpolation::smooth;
+  vector.keys = {Key{0, Vector(0, 0, 0)}, Key{10, Vector(0, 0, 3)}, Key{20, Vector(10, 0, 3)}};
+  for (double f = 0; f <= 20; f += 0.25) {
+    const Vector p = std::get<Vector>(vector.sample(f));
+    if (f <= 10) {
+      EXPECT_EQ(p.x, 0.0f) << f;
+      EXPECT_TRUE(p.z >= 0.0f && p.z <= 3.0f) << f << ": " << p.z;
+    } else {
+      EXPECT_EQ(p.z, 3.0f) << f;
+      EXPECT_TRUE(p.x >= 0.0f && p.x <= 10.0f) << f << ": " << p.x;
+    }
+  }
 }
 
 }  // namespace

@@ -90,6 +90,15 @@ TEST(BaselineTiff, HugeDimensionsAreRefusedBeforeAnyAllocation) {
   layout.overrides[257] = 70000;
   DecodedImage img;
   EXPECT_EQ(decode(makeTiff(layout), img), KH_IMAGE_NOMEM);
+  // 2^28 pixels are within the budget: this one is refused only for its
+  // strips (one where a row a strip needs 16384); one row more is over it.
+  layout.overrides[256] = 16384;
+  layout.overrides[257] = 16384;
+  layout.overrides[278] = 1;
+  EXPECT_EQ(decode(makeTiff(layout), img), KH_IMAGE_WRONGTYPE);
+  layout.overrides[257] = 16385;
+  EXPECT_EQ(decode(makeTiff(layout), img), KH_IMAGE_NOMEM);
+  EXPECT_TRUE(img.rgba.empty());
 }
 
 TEST(BaselineTiff, BrokenFilesAnswerWrongType) {

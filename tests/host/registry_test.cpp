@@ -1,5 +1,6 @@
 // Registration, the registry, memory switches and the console.
 #include <cstring>
+#include <vector>
 
 #include "core/text_value.h"
 #include "test_support.h"
@@ -33,6 +34,12 @@ TEST_F(RegistryTest, RegistrationCopiesTheRecord) {
   EXPECT_EQ(table().general->register_plugin(11000, KH_PLUGINTYPE_TAG, 78, name.value(), nullptr, 8), 0);
   EXPECT_EQ(table().general->register_plugin(11000, 99, 79, name.value(), &record, sizeof record), 0)
       << "an unknown type";
+  // A record may be longer than the host knows (a later module's), up to
+  // 64 KiB; a longer one is taken as corrupt.
+  const std::vector<unsigned char> large(65537, 0);
+  EXPECT_EQ(table().general->register_plugin(11000, KH_PLUGINTYPE_TAG, 80, name.value(), large.data(), 65536), 1);
+  EXPECT_EQ(table().general->register_plugin(11000, KH_PLUGINTYPE_TAG, 81, name.value(), large.data(), 65537), 0);
+  EXPECT_EQ(table().general->register_plugin(11000, KH_PLUGINTYPE_TAG, 82, name.value(), large.data(), 0), 0);
 }
 
 TEST_F(RegistryTest, ShortRecordsReadAsNullBeyondTheirEnd) {

@@ -1,11 +1,12 @@
 // The shader's node and render life: default gradient, positions from the
-// deformer tag, the random position, samples without render context, and
-// concurrent samples.
+// deformer tag, the random position, samples without render context, the
+// host gradient's preparation and release, and concurrent samples.
 #include <cstdint>
 #include <limits>
 #include <thread>
 
 #include "core/custom_types.h"
+#include "core/plugin_registry.h"
 #include "core/memory.h"
 #include "math/random.h"
 #include "shader_fixture.h"
@@ -162,6 +163,79 @@ TEST_F(ShaderTest, FreeRenderLetsTheGradientGo) {
   EXPECT_EQ(Sample(tagged), Vector(0, 0, 0));
   EXPECT_EQ(Sample(nullptr, 1.0f), Vector(0, 0, 0));
   stored->gradient.FreeRender();
+}
+
+// The host's gradient library with its render preparation and release
+// replaced for one test: preparation fails on request, and both count their
+// calls before handing on to the host's own.
+class GradientLibrarySpy {
+ public:
+  explicit GradientLibrarySpy(host::HostSession& session) {
+    host::PluginRegistry::Entry* entry = session.registry().registryFind(KH_LIB_GRADIENT, KH_REGISTRYTYPE_LIBRARY);
+    library_ = entry ? static_cast<KhGradientLib*>(entry->data) : nullptr;
+    if (!library_) return;
+    original_ = *library_;
+    fail = false;
+    inits = frees = 0;
+    library_->init_render = &Init;
+    library_->free_render = &Free;
+  }
+  ~GradientLibrarySpy() {
+    if (library_) *library_ = original_;
+  }
+  GradientLibrarySpy(const GradientLibrarySpy&) = delete;
+  GradientLibrarySpy& operator=(const GradientLibrarySpy&) = delete;
+  bool installed() const { return library_ != nullptr; }
+
+  static inline bool fail = false;
+  static inline int inits = 0, frees = 0;
+
+ private:
+  static int32_t KH_CALL Init(KhCustomData* g) {
+    ++inits;
+    return fail ? 0 : original_.init_render(g);
+  }
+  static void KH_CALL Free(KhCustomData* g) {
+    ++frees;
+    original_.free_render(g);
+  }
+  KhGradientLib* library_ = nullptr;
+  static inline KhGradientLib original_{};
+};
+
+// InitRender prepares the host's gradient and FreeRender releases it again
+// through the host, whether the preparation worked or not; a gradient the
+// host cannot prepare makes InitRender answer -100.
+TEST_F(ShaderTest, TheHostGradientIsPreparedByInitRenderAndReleasedByFreeRender) {
+  ASSERT_TRUE(MakeShader());
+  GradientLibrarySpy spy(session());
+  ASSERT_TRUE(spy.installed());
+  const auto stored = [&] {
+    return static_cast<host::GradientData*>(ShaderParams().find(kGradient)->getCustom(KH_CUSTOMDATA_GRADIENT));
+  };
+  ASSERT_NE(stored(), nullptr);
+
+  ASSERT_EQ(InitRender(), 0);
+  EXPECT_EQ(GradientLibrarySpy::inits, 1);
+  EXPECT_TRUE(stored()->gradient.IsRendering());
+  FreeRender();
+  EXPECT_EQ(GradientLibrarySpy::frees, 1);
+  EXPECT_FALSE(stored()->gradient.IsRendering()) << "the host's gradient is still prepared";
+
+  GradientLibrarySpy::fail = true;
+  EXPECT_EQ(InitRender(), -100);
+  EXPECT_EQ(GradientLibrarySpy::inits, 2);
+  FreeRender();
+  EXPECT_EQ(GradientLibrarySpy::frees, 2) << "the gradient held after a failed preparation is released too";
+  EXPECT_EQ(Sample(nullptr, 1.0f), Vector(0, 0, 0));
+
+  // With no gradient to hold, there is nothing to release.
+  GradientLibrarySpy::fail = false;
+  ShaderParams().remove(kGradient);
+  EXPECT_EQ(InitRender(), -100);
+  FreeRender();
+  EXPECT_EQ(GradientLibrarySpy::inits, 2);
+  EXPECT_EQ(GradientLibrarySpy::frees, 2);
 }
 
 TEST_F(ShaderTest, InitRenderFailsWithoutAGradient) {

@@ -1,14 +1,18 @@
-// Atomic writing: nothing under the real name until the whole write worked.
+// Atomic writing: nothing under the real name until the whole write worked;
+// a commit that fails part way puts back what it replaced.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include <fstream>
 #include <sstream>
 
 #include "atomic_file.h"
+#include "mesh_export.h"
 #include "temp_dir.h"
 
 using namespace kurvo::media;
@@ -162,6 +166,132 @@ TEST(AtomicFile, AFatalSignalRemovesTheTemporaries) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "ends as the signal would";
   EXPECT_TRUE(dir.names().empty());
+}
+
+}  // namespace
+
+// ---- A rename that fails on the Nth call
+//
+// The commit's renames go through a stand-in that records each target and
+// fails the Nth as a full disk would.
+
+namespace {
+
+class FailingRename {
+ public:
+  explicit FailingRename(int nth) {
+    fail_at_ = nth;
+    calls_ = 0;
+    targets_.clear();
+    set_rename_for_testing(&Rename);
+  }
+  ~FailingRename() { set_rename_for_testing(nullptr); }
+  FailingRename(const FailingRename&) = delete;
+  FailingRename& operator=(const FailingRename&) = delete;
+
+  // The file names renamed onto, in order (putting old files back included).
+  static const std::vector<std::string>& targets() { return targets_; }
+
+ private:
+  static int Rename(const char* from, const char* to) {
+    ++calls_;
+    targets_.push_back(std::filesystem::path(to).filename().string());
+    if (calls_ == fail_at_) {
+      errno = ENOSPC;
+      return -1;
+    }
+    return ::rename(from, to);
+  }
+  static inline int fail_at_ = 0, calls_ = 0;
+  static inline std::vector<std::string> targets_;
+};
+
+// A command's outputs: a mesh with its material library (the mesh primary),
+// then two single files; two of the four replace files that exist.
+void write_outputs(const TempDir& dir) {
+  StagedFiles mesh;
+  std::ofstream(mesh.stage(dir / "a.obj")) << "new obj";
+  std::ofstream(mesh.stage(dir / "a.mtl")) << "new mtl";
+  ASSERT_TRUE(mesh.commit(dir / "a.obj").ok());
+  ASSERT_TRUE(write_bytes_atomically(dir / "b.txt", "new b").ok());
+  ASSERT_TRUE(write_bytes_atomically(dir / "c.txt", "new c").ok());
+}
+
+TEST(OutputBatch, ARenameFailingAtAnyPointPutsEveryFileBack) {
+  const std::vector<std::string> order = {"a.mtl", "a.obj", "b.txt", "c.txt"};
+  for (int nth = 1; nth <= static_cast<int>(order.size()); ++nth) {
+    SCOPED_TRACE("rename " + std::to_string(nth) + " fails");
+    TempDir dir;
+    dir.write("a.mtl", "old mtl");
+    dir.write("c.txt", "old c");
+    {
+      FailingRename faults(nth);
+      OutputBatch batch;
+      write_outputs(dir);
+      const Status s = batch.commit();
+      ASSERT_FALSE(s.ok());
+      ASSERT_GE(faults.targets().size(), static_cast<size_t>(nth));
+      EXPECT_EQ(std::vector<std::string>(faults.targets().begin(), faults.targets().begin() + nth),
+                std::vector<std::string>(order.begin(), order.begin() + nth));
+      EXPECT_NE(s.message().find(order[nth - 1]), std::string::npos) << s.message();
+      EXPECT_NE(s.message().find(std::strerror(ENOSPC)), std::string::npos) << s.message();
+      // Every file renamed before the failure is undone, the last one too.
+      EXPECT_EQ(read_file(dir / "a.mtl"), "old mtl");
+      EXPECT_EQ(read_file(dir / "c.txt"), "old c");
+      EXPECT_FALSE(std::filesystem::exists(dir / "a.obj"));
+      EXPECT_FALSE(std::filesystem::exists(dir / "b.txt"));
+    }
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.mtl", "c.txt"})) << "no temporaries, no backups";
+  }
+
+  TempDir dir;
+  dir.write("a.mtl", "old mtl");
+  {
+    FailingRename none(0);
+    OutputBatch batch;
+    write_outputs(dir);
+    ASSERT_TRUE(batch.commit().ok());
+    EXPECT_EQ(none.targets(), order);
+  }
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.mtl", "a.obj", "b.txt", "c.txt"}));
+  EXPECT_EQ(read_file(dir / "a.mtl"), "new mtl");
+}
+
+TEST(StagedFiles, ThePrimaryFileIsPutInPlaceLast) {
+  const std::vector<std::string> names = {"x.bin", "x.gltf", "x.png"};
+  for (const std::string& primary : names) {
+    TempDir dir;
+    FailingRename log(0);
+    StagedFiles files;
+    for (const std::string& n : names) std::ofstream(files.stage(dir / n)) << n;
+    ASSERT_TRUE(files.commit(dir / primary).ok());
+    ASSERT_EQ(log.targets().size(), names.size());
+    EXPECT_EQ(log.targets().back(), primary);
+    EXPECT_EQ(dir.names(), names);
+  }
+  {
+    // Without one named, the first staged file is taken as the primary.
+    TempDir dir;
+    FailingRename log(0);
+    StagedFiles files;
+    for (const std::string& n : names) std::ofstream(files.stage(dir / n)) << n;
+    ASSERT_TRUE(files.commit().ok());
+    EXPECT_EQ(log.targets(), (std::vector<std::string>{"x.gltf", "x.png", "x.bin"}));
+  }
+  // The real writers, inside a command's batch: each file the command was
+  // asked for comes after the side files it needs.
+  TempDir dir;
+  Mesh mesh;
+  mesh.name = "Tri";
+  mesh.points = {Vector(0, 0, 0), Vector(1, 0, 0), Vector(0, 1, 0)};
+  mesh.polygons = {make_triangle(0, 1, 2)};
+  mesh.colour = Vector(1, 0, 0);
+  FailingRename log(0);
+  OutputBatch batch;
+  ASSERT_TRUE(export_meshes({mesh}, dir / "m.obj").ok());
+  ASSERT_TRUE(export_meshes({mesh}, dir / "m.gltf").ok());
+  ASSERT_TRUE(batch.commit().ok());
+  EXPECT_EQ(log.targets(), (std::vector<std::string>{"m.mtl", "m.obj", "m.bin", "m.gltf"}));
 }
 
 }  // namespace

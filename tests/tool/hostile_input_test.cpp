@@ -17,7 +17,11 @@
 #include <string>
 
 #include "finite_results.h"
+#include "glb_header_check.h"
+#include "input_file.h"
 #include "mesh_import.h"
+#include "ply_header_check.h"
+#include "render_budget.h"
 #include "scene_fixture.h"
 #include "temp_dir.h"
 
@@ -376,6 +380,156 @@ TEST_F(HostileInput, UsageAndLoaderMistakes) {
   const ToolRun panel = runTool(dir, "panel", "s.json --object T -o p.png");
   expectRefused(panel, {"s.json", "object \"T\"", "no attribute description"}, "panel");
   EXPECT_EQ(panel.err.find("(type"), std::string::npos) << panel.err;
+}
+
+// A file of `size` bytes that takes no room on disk.
+void sparseFile(const std::filesystem::path& file, uint64_t size) {
+  std::ofstream{file};
+  std::filesystem::resize_file(file, size);
+}
+
+// A binary PLY of `vertices` points of three floats, its header padded with a
+// comment to `headerBytes` (up to and including "end_header\n") and followed
+// by `bodyBytes` bytes.
+std::string plyFile(size_t headerBytes, int vertices, size_t bodyBytes, bool text = false) {
+  std::string head = std::string("ply\nformat ") + (text ? "ascii" : "binary_little_endian") +
+                     " 1.0\nelement vertex " + std::to_string(vertices) +
+                     "\nproperty float x\nproperty float y\nproperty float z\n";
+  const std::string end = "end_header\n";
+  head += "comment " + std::string(headerBytes - head.size() - end.size() - 9, 'x') + "\n";
+  return head + end + std::string(bodyBytes, text ? ' ' : '\0');
+}
+
+// A version 2 binary glTF: its header's length and its JSON chunk's length
+// as given (0: the true ones).
+std::string glbFile(uint32_t declaredLength = 0, uint32_t declaredChunk = 0) {
+  const std::string json = R"({"asset":{"version":"2.0"}} )";  // 28 bytes, a multiple of 4
+  std::string glb = "glTF";
+  const auto u32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) glb += static_cast<char>((v >> (8 * i)) & 0xff);
+  };
+  u32(2);
+  u32(declaredLength ? declaredLength : static_cast<uint32_t>(20 + json.size()));
+  u32(declaredChunk ? declaredChunk : static_cast<uint32_t>(json.size()));
+  glb += "JSON" + json;
+  return glb;
+}
+
+// Every size the tool reads up to, at the size (read) and one byte over
+// (refused before reading, in words).
+TEST_F(HostileInput, FileSizeLimitsHoldAtTheLimitAndRefuseOneByteMore) {
+  TempDir dir;
+  using kurvo::media::kMaxInputFileBytes;
+  uint64_t size = 0;
+  sparseFile(dir / "at.obj", kMaxInputFileBytes);
+  sparseFile(dir / "over.obj", kMaxInputFileBytes + 1);
+  EXPECT_EQ(kurvo::media::input_file_problem(dir / "at.obj", size), "");
+  EXPECT_EQ(size, kMaxInputFileBytes);
+  EXPECT_EQ(kurvo::media::input_file_problem(dir / "over.obj", size),
+            "it is 2147483649 bytes; files over 2147483648 bytes are not read");
+  dir.write("s.json", sceneWith(R"({"name": "M", "type": "polygon", "mesh": "over.obj"})"));
+  expectRefused(runTool(dir, "eval", "s.json -o out.json"), {"s.json", "object \"M\"", "files over 2147483648 bytes"},
+                "mesh file over the limit");
+
+  // The readers, whole and by blocks, at a limit of their caller's.
+  const std::string content(3u << 20, 'k');
+  dir.write("three.bin", content);
+  const uint64_t three = content.size();
+  auto whole = kurvo::media::read_input_file(dir / "three.bin", three);
+  EXPECT_TRUE(whole.ok() && whole.value() == content) << whole.message();
+  EXPECT_EQ(kurvo::media::read_input_file(dir / "three.bin", three - 1).message(),
+            "it is 3145728 bytes; files over 3145727 bytes are not read");
+  uint64_t seen = 0;
+  const auto count = [&](std::string_view block) { seen += block.size(); };
+  EXPECT_TRUE(kurvo::media::read_input_blocks(dir / "three.bin", count, three).ok());
+  EXPECT_EQ(seen, three);
+  seen = 0;
+  EXPECT_FALSE(kurvo::media::read_input_blocks(dir / "three.bin", count, three - 1).ok());
+  EXPECT_EQ(seen, 0u) << "nothing is read of a file over the limit";
+
+  // Scene files: 512 MiB, by the same reader (reading one of exactly that
+  // size would cost a second of the suite's time).
+  using kurvo::scenefile::kMaxSceneFileBytes;
+  sparseFile(dir / "at.json", kMaxSceneFileBytes);
+  sparseFile(dir / "over.json", kMaxSceneFileBytes + 1);
+  EXPECT_EQ(kurvo::media::input_file_problem(dir / "at.json", size, kMaxSceneFileBytes), "");
+  const auto refused = kurvo::scenefile::loadScene(dir / "over.json", newDocument(), host());
+  EXPECT_NE(refused.message().find("it is 536870913 bytes; files over 536870912 bytes are not read"), std::string::npos)
+      << refused.message();
+
+  // PLY: a header of 64 KiB at most, and no more elements than the body holds
+  // (three floats a point: 4 bytes each in binary, at least 2 as text).
+  const struct {
+    std::string bytes;
+    std::string problem;  // empty: accepted
+  } plys[] = {
+      {plyFile(65536, 3, 36), ""},
+      {plyFile(65537, 3, 36), "no \"end_header\" line"},
+      {plyFile(1000, 12, 36), ""},
+      {plyFile(1000, 13, 36), "declares 13 elements \"vertex\", more than the file's 36 bytes"},
+      {plyFile(1000, 6, 36, true), ""},
+      {plyFile(1000, 7, 36, true), "declares 7 elements \"vertex\""},
+  };
+  for (const auto& ply : plys) {
+    dir.write("m.ply", ply.bytes);
+    const std::string problem = kurvo::media::check_ply_header(dir / "m.ply");
+    if (ply.problem.empty())
+      EXPECT_EQ(problem, "") << ply.bytes.size() << " bytes";
+    else
+      EXPECT_NE(problem.find(ply.problem), std::string::npos) << ply.bytes.size() << " bytes: " << problem;
+  }
+
+  // Binary glTF: the lengths it declares may reach the end of the file, not past it.
+  const std::string glb = glbFile();
+  EXPECT_EQ(kurvo::media::check_glb_bytes(glb, glb.size()), "");
+  EXPECT_NE(kurvo::media::check_glb_bytes(glbFile(49), 48).find("declares 49 bytes, but the file has 48"),
+            std::string::npos);
+  EXPECT_NE(kurvo::media::check_glb_bytes(glbFile(0, 29), 48).find("declares 29 bytes, more than the file holds"),
+            std::string::npos);
+}
+
+// Every limit of the tool's options, at the limit and one past.
+TEST_F(HostileInput, OptionLimitsHoldAtTheLimitAndRefuseOnePast) {
+  TempDir dir;
+  dir.write("s.json", sceneWith(kTriangle));
+  dir.write("d.json", sceneWith(std::string(kTriangle) + R"(, {"name": "D", "type": "Kurvo2"})"));
+  const struct {
+    const char* command;
+    std::string args;
+    std::string refusal;  // empty: runs
+  } cases[] = {
+      {"render", "s.json -o p.png --width 16 --height 16", ""},
+      {"render", "s.json -o p.png --width 15 --height 16", "--width"},
+      {"render", "s.json -o p.png --width 16 --height 15", "--height"},
+      {"render", "s.json -o p.png --width 16384 --height 16", ""},
+      {"render", "s.json -o p.png --width 16385 --height 16", "--width"},
+      {"render", "s.json -o p.png --width 16 --height 16385", "--height"},
+      {"render", "s.json -o p.png --width 8192 --height 8193", "8192 x 8192"},
+      {"panel", "d.json --object D -o p.png --width 260", ""},
+      {"panel", "d.json --object D -o p.png --width 259", "--width"},
+      {"panel", "d.json --object D -o p.png --width 4096", ""},
+      {"panel", "d.json --object D -o p.png --width 4097", "--width"},
+      {"eval", "s.json -o o.json -j 1", ""},
+      {"eval", "s.json -o o.json -j 1024", ""},
+      {"eval", "s.json -o o.json -j 0", "--threads"},
+      {"eval", "s.json -o o.json -j 1025", "--threads"},
+      {"eval", "s.json -o o.json --max-points 3", ""},
+      {"eval", "s.json -o o.json --max-points 2", "--max-points"},
+      {"eval", "s.json -o o.json --max-points 0", "--max-points"},
+  };
+  for (const auto& c : cases) {
+    const std::string what = std::string(c.command) + " " + c.args;
+    const ToolRun run = runTool(dir, c.command, c.args);
+    if (c.refusal.empty())
+      EXPECT_EQ(run.status, 0) << what << ": " << run.err;
+    else
+      expectRefused(run, {c.refusal.c_str()}, what);
+  }
+  // The picture budget itself: 8192 x 8192 pixels in any shape.
+  EXPECT_EQ(kurvo::media::render_size_problem(8192, 8192), "");
+  EXPECT_EQ(kurvo::media::render_size_problem(16384, 4096), "");
+  EXPECT_NE(kurvo::media::render_size_problem(16384, 4097), "");
+  EXPECT_NE(kurvo::media::render_size_problem(8193, 8192).find("a 8193 x 8192 picture needs about"), std::string::npos);
 }
 
 }  // namespace

@@ -209,6 +209,15 @@ TEST(PointCache, MeshNamesBecomeSafeUniqueFileNames) {
   for (const auto& p : point_cache_names(series, "out/take.mdd")) names.push_back(p.string());
   EXPECT_EQ(names, (std::vector<std::string>{"out/take_Box.mdd", "out/take_box_2.mdd", "out/take_mesh2.mdd",
                                              "out/take_a_b_c_.mdd", "out/take_Box_3.mdd"}));
+  // A name keeps 64 bytes of itself, cut before a character it would split.
+  series.meshes.clear();
+  for (const std::string& name : {std::string(64, 'm'), std::string(65, 'n'), std::string(63, 'u') + "\xC3\xA9"})
+    series.meshes.push_back(AnimatedMesh{name, {}, {}, {}, {}});
+  names.clear();
+  for (const auto& p : point_cache_names(series, "take.pc2")) names.push_back(p.string());
+  EXPECT_EQ(names, (std::vector<std::string>{"take_" + std::string(64, 'm') + ".pc2",
+                                             "take_" + std::string(64, 'n') + ".pc2",
+                                             "take_" + std::string(63, 'u') + ".pc2"}));
 }
 
 TEST(PointCache, RefusalsNameTheProblemAndLeaveNoFile) {

@@ -142,3 +142,109 @@ TEST_F(SceneTest, ToolRefusesAnUnknownOutputFormatBeforeWork) {
 }
 
 }  // namespace
+
+namespace {
+
+// Objects nested `depth` levels below a top-level object.
+std::string nestedObjects(int depth) {
+  std::string text;
+  for (int i = 0; i <= depth; ++i) text += R"({"name": "N)" + std::to_string(i) + R"(", "type": "null", "children": [)";
+  for (int i = 0; i <= depth; ++i) text += "]}";
+  return text;
+}
+
+// A parameter holding containers nested `depth` deep.
+std::string nestedContainers(int depth) {
+  std::string value = "1";
+  for (int i = 0; i < depth; ++i) value = R"({"container": {"1": )" + value + "}}";
+  return R"({"name": "C", "type": "null", "params": {"5000": )" + value + "}}";
+}
+
+std::string timed(const std::string& time, const std::string& keys) {
+  return R"({"format": "kurvo-scene", "version": 1, "time": )" + time + R"(, "objects": [
+      {"name": "D", "type": "Kurvo2", "tracks": [{"param": "KURVO_OFFSET", "keys": )" + keys + "}]}]}";
+}
+
+const char* kTwoTriangles = R"({"name": "A", "type": "polygon", "points": [[0,0,0],[1,0,0],[0,1,0]], "polygons": [[0,1,2]]},
+    {"name": "B", "type": "polygon", "points": [[0,0,0],[1,0,0],[0,1,0]], "polygons": [[0,1,2]]})";
+
+// A gradient parameter with one knot whose field `name` is `value`.
+std::string gradientKnot(const std::string& name, const std::string& value) {
+  return R"({"name": "G", "type": "null", "params": {"5000": {"gradient": {"knots": [{"color": [1, 0, 0], ")" + name +
+         R"(": )" + value + "}]}}}}";
+}
+
+std::string primitive(const std::string& fields) {
+  return R"({"name": "P", "type": "polygon", "primitive": {)" + fields + "}}";
+}
+
+// A plane of 10 x 10 segments: 121 points.
+const char* kPlane = R"({"name": "P", "type": "polygon", "primitive": {"kind": "plane", "width_segments": 10, "depth_segments": 10}})";
+
+}  // namespace
+
+// Every limit of a scene file, at the limit (loads) and one past it (one
+// message naming the field).
+TEST_F(SceneTest, SceneLimitsHoldAtTheLimitAndRefuseOnePast) {
+  kurvo::scenefile::GeometryLimits defaults;
+  kurvo::scenefile::GeometryLimits primitive121 = defaults, primitive120 = defaults;
+  primitive121.maxPrimitivePoints = 121;
+  primitive120.maxPrimitivePoints = 120;
+  kurvo::scenefile::GeometryLimits scene6 = defaults, scene5 = defaults;
+  scene6.maxScenePoints = 6;
+  scene5.maxScenePoints = 5;
+  const std::string still = R"({"fps": 24, "start": 0, "end": 10})";
+  const struct {
+    const char* what;
+    std::string text;
+    kurvo::scenefile::GeometryLimits limits;
+    std::string refusal;  // empty: loads
+  } cases[] = {
+      {"objects 512 levels deep", sceneWith(nestedObjects(512)), defaults, ""},
+      {"objects 513 levels deep", sceneWith(nestedObjects(513)), defaults, "objects nested too deeply"},
+      {"containers 32 deep", sceneWith(nestedContainers(32)), defaults, ""},
+      {"containers 33 deep", sceneWith(nestedContainers(33)), defaults, "containers nested too deeply"},
+      {"a primitive at its budget", sceneWith(kPlane), primitive121, ""},
+      {"a primitive past its budget", sceneWith(kPlane), primitive120, "would make about 121 points; at most 120"},
+      {"a primitive past the default budget",
+       sceneWith(R"({"name": "P", "type": "polygon", "primitive": {"kind": "plane", "width_segments": 7071, "depth_segments": 7071}})"),
+       defaults, "would make about 50013184 points; at most 50000000 are allowed"},
+      {"a cylinder of 3 sides", sceneWith(primitive(R"("kind": "cylinder", "rotation_segments": 3)")), defaults, ""},
+      {"a sphere of 2 bands", sceneWith(primitive(R"("kind": "sphere", "ring_segments": 2)")), defaults, ""},
+      {"a plane of 1 segment", sceneWith(primitive(R"("kind": "plane", "width_segments": 1)")), defaults, ""},
+      {"a plane of 0 segments", sceneWith(primitive(R"("kind": "plane", "width_segments": 0)")), defaults,
+       "primitive.width_segments: must be at least 1"},
+      {"a knot at brightness 100", sceneWith(gradientKnot("brightness", "100")), defaults, ""},
+      {"a knot brighter", sceneWith(gradientKnot("brightness", "100.01")), defaults, "brightness"},
+      {"a knot at position 1", sceneWith(gradientKnot("position", "1")), defaults, ""},
+      {"a knot past 1", sceneWith(gradientKnot("position", "1.0001")), defaults, "position"},
+      {"a knot with bias 0", sceneWith(gradientKnot("bias", "0")), defaults, ""},
+      {"a knot with bias below 0", sceneWith(gradientKnot("bias", "-0.001")), defaults, "bias"},
+      {"a scene at its budget", sceneWith(kTwoTriangles), scene6, ""},
+      {"a scene past its budget", sceneWith(kTwoTriangles), scene5, "the scene needs at least 6 points; a scene may hold 5"},
+      {"1000 frames per second", timed(R"({"fps": 1000})", "[[0, 0]]"), defaults, ""},
+      {"just over 1000 frames per second", timed(R"({"fps": 1000.001})", "[[0, 0]]"), defaults, "time.fps: must be above 0 and at most 1000"},
+      {"a range to 10^8 on both sides", timed(R"({"start": -100000000, "end": 100000000})", "[[0, 0]]"), defaults, ""},
+      {"a start one frame further", timed(R"({"start": -100000001, "end": 0})", "[[0, 0]]"), defaults, "time.start: is beyond"},
+      {"an end one frame further", timed(R"({"start": 0, "end": 100000001})", "[[0, 0]]"), defaults, "time.end: is beyond"},
+      {"keys at +-10^8", timed(still, "[[-100000000, 0], [100000000, 1]]"), defaults, ""},
+      {"a key past 10^8", timed(still, "[[0, 0], [100000000.5, 1]]"), defaults, "keys[1][0]: the frame must be a finite number within"},
+      {"a key past -10^8", timed(still, "[[-100000000.5, 0]]"), defaults, "keys[0][0]: the frame must be a finite number within"},
+  };
+  for (const auto& c : cases) {
+    kurvo::scenefile::LoadOptions options;
+    options.limits = c.limits;
+    auto result = kurvo::scenefile::loadSceneText(c.text, "limits.json", newDocument(), host(), options);
+    if (c.refusal.empty()) {
+      EXPECT_TRUE(result.ok()) << c.what << ": " << result.message();
+      continue;
+    }
+    if (result.ok()) {
+      ADD_FAILURE() << c.what << ": loaded";
+      continue;
+    }
+    EXPECT_EQ(result.message().find('\n'), std::string::npos) << c.what;
+    EXPECT_EQ(result.message().rfind("limits.json: ", 0), 0u) << c.what << ": " << result.message();
+    EXPECT_NE(result.message().find(c.refusal), std::string::npos) << c.what << ": " << result.message();
+  }
+}

@@ -29,5 +29,7 @@ void addRenderCommand(CLI::App& app, CommonOptions& common);
 void addDemoCommand(CLI::App& app, CommonOptions& common);
 void addPanelCommand(CLI::App& app, CommonOptions& common);
 void addViewCommand(CLI::App& app, CommonOptions& common);
+void addMergeCommand(CLI::App& app, CommonOptions& common);
+void addFarmCommand(CLI::App& app, CommonOptions& common);
 
 }  // namespace kurvo::cli

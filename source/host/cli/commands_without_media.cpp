@@ -27,5 +27,7 @@ void addRenderCommand(CLI::App& app, CommonOptions&) { addMissing(app, "render")
 void addDemoCommand(CLI::App& app, CommonOptions&) { addMissing(app, "demo"); }
 void addPanelCommand(CLI::App& app, CommonOptions&) { addMissing(app, "panel"); }
 void addViewCommand(CLI::App& app, CommonOptions&) { addMissing(app, "view"); }
+void addMergeCommand(CLI::App& app, CommonOptions&) { addMissing(app, "merge"); }
+void addFarmCommand(CLI::App& app, CommonOptions&) { addMissing(app, "farm"); }
 
 }  // namespace kurvo::cli

@@ -1,7 +1,9 @@
 // kurvo eval SCENE -o OUT: loads a scene, evaluates it once and writes the
 // result: the scene again (.json, with the deformed points) or every polygon
 // object as a world-space mesh (.obj, .glb, .ply, .stl, ...). With --frames
-// it evaluates a range of frames and writes them (frame_outputs.h).
+// it evaluates a range of frames and writes them (frame_outputs.h); with
+// --shard K/N only the K-th of N parts of the range, for `kurvo merge`
+// (shard_run.h).
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -10,7 +12,10 @@
 #include "atomic_file.h"
 #include "commands.h"
 #include "frame_outputs.h"
+#include "progress.h"
+#include "scene_file.h"
 #include "scene_tasks.h"
+#include "shard_run.h"
 
 namespace kurvo::cli {
 namespace {
@@ -24,13 +29,53 @@ struct EvalOptions {
   float scale = 1.0f;
   std::string normals = "smooth";
   std::string frames;
+  std::string shard;
 };
+
+// The options that shape an output, as a part records them.
+std::map<std::string, std::string> shapingOptions(const EvalOptions& o) {
+  return {{"--raw-axes", o.rawAxes ? "on" : "off"}, {"--scale", optionNumber(o.scale)}, {"--normals", o.normals}};
+}
+
+// The shard's frames written as its part (or, for a sequence, as its own files).
+kurvo::media::Status writeShard(SceneRun& run, const animation::FrameRange& range, const farm::Shard& shard,
+                                const EvalOptions& options, const kurvo::media::ExportOptions& exportOptions,
+                                bool quiet) {
+  const std::filesystem::path out = options.out;
+  auto frames = startShard(run, range, shard, out, quiet);
+  if (!frames) return frames.status();
+  // The merge holds every frame: refuse what a single run would refuse.
+  if (auto s = framesFitOutput(*run.document, static_cast<size_t>(farm::frameCount(range)), out); !s) return s;
+  farm::PartRecord record;
+  record.origin = partOrigin(run, "eval", out, range, shapingOptions(options));
+  record.shard = shard;
+  record.frames = frames.value();
+  const std::filesystem::path part = farm::partName(out, shard);
+  const CollectedWriter writePart = [&](const CollectedFrames& collected) {
+    if (collected.series) return farm::writeSeriesPart(part, record, *collected.series);
+    // A single run writes the scene's text after its last frame: the part
+    // holding the last frame carries it.
+    if (record.frames.last != farm::lastFrame(range)) return farm::writeTextPart(part, record, *collected.framesText, nullptr);
+    kurvo::scenefile::SaveOptions save;
+    save.deformedPoints = false;
+    auto text = kurvo::scenefile::sceneText(*run.document, run.scene, out, run.session->state(), save);
+    if (!text) return text.status();
+    return farm::writeTextPart(part, record, *collected.framesText, &text.value());
+  };
+  return writeFrames(run, frames.value(), out, exportOptions, quiet, writePart);
+}
 
 int runEval(const EvalOptions& options, const CommonOptions& common) {
   std::string problem;
   const bool animated = !options.frames.empty();
   if (animated ? !isKnownFramesOutput(options.out, problem) : !isKnownOutput(options.out, problem))
     return reportFailure(problem);
+  farm::Shard shard;
+  if (!options.shard.empty()) {
+    if (!animated) return reportFailure("--shard splits a range of frames; give --frames A:B as well");
+    if (!farm::parseShard(options.shard, shard, problem)) return reportFailure("--shard: " + problem);
+    kurvo::media::ProgressBar::log_lines(true);  // a shard's log shows how far it got
+  }
   if (!animated && isSequenceName(options.out))
     return reportFailure(options.out + ": a name with '#' writes one file per frame; give --frames A:B");
   SceneRun run;
@@ -46,14 +91,19 @@ int runEval(const EvalOptions& options, const CommonOptions& common) {
     animation::FrameRange range;
     if (!animation::parseFrameRange(options.frames, run.scene.timeline, range, problem))
       return reportFailure("--frames: " + problem);
-    if (auto s = writeFrames(run, range, options.out, exportOptions, common.quiet); !s)
+    if (auto s = options.shard.empty() ? writeFrames(run, range, options.out, exportOptions, common.quiet)
+                                       : writeShard(run, range, shard, options, exportOptions, common.quiet);
+        !s)
       return reportFailure(s.message());
   } else {
     if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
     if (auto s = writeResult(run, options.out, exportOptions); !s) return reportFailure(s.message());
   }
   if (auto s = outputs.commit(); !s) return reportFailure(s.message());
-  if (!common.quiet) std::printf("wrote %s\n", options.out.c_str());
+  if (!common.quiet) {
+    const bool part = !options.shard.empty() && !isSequenceName(options.out);
+    std::printf("wrote %s\n", part ? farm::partName(options.out, shard).c_str() : options.out.c_str());
+  }
   return 0;
 }
 
@@ -83,6 +133,11 @@ void addEvalCommand(CLI::App& app, CommonOptions& common) {
                   "with every frame's points) or a sequence named with #### (frames/bent_####.obj); \"all\" "
                   "takes the scene's own range")
       ->type_name("A:B[:STEP]|all");
+  cmd->add_option("--shard", options->shard,
+                  "With --frames: evaluate only the K-th of N equal runs of the frames. A sequence writes its own "
+                  "files; a single-file output writes OUT.part-K-of-N, which `kurvo merge OUT` joins into the "
+                  "file one run writes")
+      ->type_name("K/N");
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");

@@ -76,20 +76,27 @@ bool isKnownFramesOutput(const std::filesystem::path& out, std::string& problem)
   return false;
 }
 
-Status writeFrames(SceneRun& run, const animation::FrameRange& range, const std::filesystem::path& out,
-                   const kurvo::media::ExportOptions& exportOptions, bool quiet) {
-  const std::vector<double> frames = range.frames();
+Status framesFitOutput(const kurvo::host::Document& document, size_t frames, const std::filesystem::path& out) {
   const Kind kind = kindOf(out);
-  const double pointFrames = scenePoints(*run.document) * static_cast<double>(frames.size());
+  const double pointFrames = scenePoints(document) * static_cast<double>(frames);
   const double budget = kind == Kind::json ? kMaxJsonPointFrames : kMaxSeriesPointFrames;
   if (kind != Kind::sequence && pointFrames > budget) {
     char text[200];
     std::snprintf(text, sizeof text,
-                  "%.3g points times frames is more than this output holds in memory (%.3g); write a sequence "
+                  "%.0f points times frames is more than this output holds in memory (%.0f); write a sequence "
                   "(a name with ####) or fewer frames",
                   pointFrames, budget);
     return Status::failure(out.string() + ": " + text);
   }
+  return Status::success();
+}
+
+Status writeFrames(SceneRun& run, const animation::FrameRange& range, const std::filesystem::path& out,
+                   const kurvo::media::ExportOptions& exportOptions, bool quiet, const CollectedWriter& instead) {
+  const std::vector<double> frames = range.frames();
+  const Kind kind = kindOf(out);
+  const double pointFrames = scenePoints(*run.document) * static_cast<double>(frames.size());
+  if (auto s = framesFitOutput(*run.document, frames.size(), out); !s) return s;
 
   kurvo::host::Document& document = *run.document;
   const animation::Timeline& timeline = run.scene.timeline;
@@ -133,6 +140,14 @@ Status writeFrames(SceneRun& run, const animation::FrameRange& range, const std:
   }
   bar.finish();
 
+  if (instead && kind != Kind::sequence) {
+    CollectedFrames collected;
+    if (kind == Kind::json)
+      collected.framesText = &framesText;
+    else
+      collected.series = &series;
+    return instead(collected);
+  }
   switch (kind) {
     case Kind::sequence: return Status::success();
     case Kind::gltf: return kurvo::media::write_animated_gltf(series, out, exportOptions);

@@ -56,14 +56,17 @@ void addFitPoints(const kurvo::scenefile::Preview& preview, bool all, std::vecto
 }  // namespace
 
 Status renderFrames(SceneRun& run, const animation::FrameRange& range, const std::filesystem::path& out,
-                    kurvo::media::RenderOptions options, bool quiet) {
+                    kurvo::media::RenderOptions options, bool quiet, const animation::FrameRange* only,
+                    kurvo::media::AnimationWriter* instead) {
   // A name with '#': one PNG per frame; else one animation file.
   const bool sequence = isSequenceName(out);
-  std::unique_ptr<kurvo::media::AnimationWriter> writer;
-  if (!sequence) {
+  std::unique_ptr<kurvo::media::AnimationWriter> owned;
+  kurvo::media::AnimationWriter* writer = sequence ? nullptr : instead;
+  if (!sequence && !writer) {
     auto made = kurvo::media::make_animation_writer(out);
     if (!made) return made.status();
-    writer = std::move(made.value());
+    owned = std::move(made.value());
+    writer = owned.get();
   }
   kurvo::media::OutputBatch outputs;  // every picture of a sequence appears together
   const std::vector<double> frames = range.frames();
@@ -97,9 +100,10 @@ Status renderFrames(SceneRun& run, const animation::FrameRange& range, const std
     std::filesystem::create_directories(out.parent_path(), ec);
     if (ec) return Status::failure(out.parent_path().string() + ": cannot create the folder: " + ec.message());
   }
-  kurvo::media::ProgressBar bar("rendering", frames.size(), quiet);
+  const std::vector<double> rendered = only ? only->frames() : frames;
+  kurvo::media::ProgressBar bar("rendering", rendered.size(), quiet);
   bool warned = false;
-  for (const double frame : frames) {
+  for (const double frame : rendered) {
     animation::applyFrame(document, timeline, frame);
     document.evaluate();
     const kurvo::host::RenderShading shading(document);

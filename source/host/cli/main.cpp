@@ -21,6 +21,8 @@ int main(int argc, char** argv) {
   kurvo::cli::addDemoCommand(app, common);
   kurvo::cli::addPanelCommand(app, common);
   kurvo::cli::addViewCommand(app, common);
+  kurvo::cli::addMergeCommand(app, common);
+  kurvo::cli::addFarmCommand(app, common);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

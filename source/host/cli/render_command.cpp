@@ -1,7 +1,8 @@
 // kurvo render SCENE -o OUT.png: a preview picture of the evaluated scene:
 // shaded polygon objects (coloured by their materials), splines as lines and
 // every object's editor drawing. With --frames: an animated preview (.gif or
-// .mp4) of a range of frames.
+// .mp4) of a range of frames; with --shard K/N only the K-th of N runs of
+// them, for `kurvo merge` (shard_run.h).
 #include <CLI/CLI.hpp>
 
 #include <cctype>
@@ -13,6 +14,7 @@
 #include "frame_outputs.h"
 #include "render_budget.h"
 #include "scene_tasks.h"
+#include "shard_run.h"
 
 namespace kurvo::cli {
 namespace {
@@ -27,7 +29,49 @@ struct RenderCommandOptions {
   std::string view = "persp";
   bool flat = false;
   std::string frames;
+  std::string shard;
 };
+
+// A shard's pictures, written as its part as they come.
+class PartPictures final : public kurvo::media::AnimationWriter {
+ public:
+  PartPictures(std::filesystem::path part, farm::PartRecord record) : part_(std::move(part)), record_(std::move(record)) {}
+  kurvo::media::Status open(const std::filesystem::path&, int width, int height, double fps) override {
+    bytes_ = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
+    const auto count = static_cast<size_t>(farm::frameCount(record_.frames));
+    return writer_.open(part_, farm::imagesRecord(record_, width, height, fps, count));
+  }
+  kurvo::media::Status add(const kurvo::media::Image& frame) override {
+    if (frame.rgb.size() != bytes_) return kurvo::media::Status::failure(part_.string() + ": a picture of another size");
+    writer_.write(frame.rgb.data(), frame.rgb.size());
+    return kurvo::media::Status::success();
+  }
+  kurvo::media::Status finish() override { return writer_.finish(); }
+
+ private:
+  std::filesystem::path part_;
+  farm::PartRecord record_;
+  farm::PartWriter writer_;
+  size_t bytes_ = 0;
+};
+
+kurvo::media::Status renderShard(SceneRun& run, const animation::FrameRange& range, const farm::Shard& shard,
+                                 const RenderCommandOptions& options, const kurvo::media::RenderOptions& render,
+                                 bool quiet) {
+  auto frames = startShard(run, range, shard, options.out, quiet);
+  if (!frames) return frames.status();
+  if (isSequenceName(options.out)) return renderFrames(run, range, options.out, render, quiet, &frames.value());
+  farm::PartRecord record;
+  record.origin = partOrigin(run, "render", options.out, range,
+                             {{"--width", std::to_string(render.width)},
+                              {"--height", std::to_string(render.height)},
+                              {"--view", options.view},
+                              {"--flat", options.flat ? "on" : "off"}});
+  record.shard = shard;
+  record.frames = frames.value();
+  PartPictures part(farm::partName(options.out, shard), record);
+  return renderFrames(run, range, options.out, render, quiet, &frames.value(), &part);
+}
 
 int runRender(const RenderCommandOptions& options, const CommonOptions& common) {
   std::string ext = std::filesystem::path(options.out).extension().string();
@@ -38,6 +82,12 @@ int runRender(const RenderCommandOptions& options, const CommonOptions& common) 
   if (animated && ext != ".gif" && ext != ".mp4" && !(sequence && ext == ".png"))
     return reportFailure(options.out + ": --frames renders an animation: name it .gif or .mp4, or frames/f_####.png "
                                        "for one picture per frame");
+  farm::Shard shard;
+  if (!options.shard.empty()) {
+    if (!animated) return reportFailure("--shard splits a range of frames; give --frames A:B as well");
+    std::string problem;
+    if (!farm::parseShard(options.shard, shard, problem)) return reportFailure("--shard: " + problem);
+  }
   if (!animated && sequence)
     return reportFailure(options.out + ": a name with '#' writes one picture per frame; give --frames A:B");
   // Animations are many pictures: smaller unless a size is asked for.
@@ -61,12 +111,18 @@ int runRender(const RenderCommandOptions& options, const CommonOptions& common) 
     std::string problem;
     if (!animation::parseFrameRange(options.frames, run.scene.timeline, range, problem))
       return reportFailure("--frames: " + problem);
-    if (auto s = renderFrames(run, range, options.out, render, common.quiet); !s) return reportFailure(s.message());
+    if (auto s = options.shard.empty() ? renderFrames(run, range, options.out, render, common.quiet)
+                                       : renderShard(run, range, shard, options, render, common.quiet);
+        !s)
+      return reportFailure(s.message());
   } else {
     if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
     if (auto s = renderPreview(run, options.out, render); !s) return reportFailure(s.message());
   }
-  if (!common.quiet) std::printf("wrote %s\n", options.out.c_str());
+  if (!common.quiet) {
+    const bool part = !options.shard.empty() && !sequence;
+    std::printf("wrote %s\n", part ? farm::partName(options.out, shard).c_str() : options.out.c_str());
+  }
   return 0;
 }
 
@@ -87,6 +143,10 @@ void addRenderCommand(CLI::App& app, CommonOptions& common) {
                   "Render frames A to B (every STEP-th) of an animated scene into an animation (.gif or .mp4) at "
                   "the scene's frame rate, one camera for all; \"all\" takes the scene's own range")
       ->type_name("A:B[:STEP]|all");
+  cmd->add_option("--shard", options->shard,
+                  "With --frames: render only the K-th of N equal runs of the frames (the camera still frames them "
+                  "all) into OUT.part-K-of-N, which `kurvo merge OUT` joins into the animation one run writes")
+      ->type_name("K/N");
   cmd->add_option("--view", options->view, "Camera: front, top, side or persp")
       ->check(CLI::IsMember({"front", "top", "side", "persp"}))
       ->capture_default_str();

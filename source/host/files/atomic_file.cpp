@@ -83,6 +83,13 @@ std::filesystem::path write_target(const std::filesystem::path& path) {
 
 thread_local OutputBatch* t_batch = nullptr;
 
+std::atomic<RenameCall> g_rename{nullptr};
+
+int rename_path(const char* from, const char* to) {
+  const RenameCall call = g_rename.load();
+  return call ? call(from, to) : ::rename(from, to);
+}
+
 }  // namespace
 
 // ---- StagedFiles
@@ -159,7 +166,7 @@ Status StagedFiles::commit_in_order(const std::vector<size_t>& order) {
       if (undo[k].backup.empty())
         ::unlink(e.target.c_str());
       else
-        ::rename(undo[k].backup.c_str(), e.target.c_str());
+        rename_path(undo[k].backup.c_str(), e.target.c_str());
     }
   };
   const auto drop_backups = [&] {
@@ -182,7 +189,7 @@ Status StagedFiles::commit_in_order(const std::vector<size_t>& order) {
   }
   for (size_t k = 0; k < order.size(); ++k) {
     Entry& e = entries_[order[k]];
-    if (::rename(e.temp_path.c_str(), e.target.c_str()) != 0) {
+    if (rename_path(e.temp_path.c_str(), e.target.c_str()) != 0) {
       const int error = errno;
       roll_back(k);
       drop_backups();
@@ -251,6 +258,8 @@ Status write_bytes_atomically(const std::filesystem::path& path, std::string_vie
     return Status::success();
   });
 }
+
+void set_rename_for_testing(RenameCall call) { g_rename.store(call); }
 
 void remove_temporaries_on_signals() {
   struct sigaction action {};

@@ -92,6 +92,11 @@ Status write_bytes_atomically(const std::filesystem::path& path, std::string_vie
 // at that moment before the process ends as the signal would end it.
 void remove_temporaries_on_signals();
 
+// Fault injection for tests: every rename of a commit, and of putting old
+// files back after a failed one, goes through `call` (null: the system's).
+using RenameCall = int (*)(const char* from, const char* to);
+void set_rename_for_testing(RenameCall call);
+
 }  // namespace kurvo::media
 
 #endif

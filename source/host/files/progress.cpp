@@ -7,10 +7,18 @@
 namespace kurvo::media {
 namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
-}
+constexpr auto kLogInterval = std::chrono::seconds(10);
+std::atomic<bool> logLines{false};
+}  // namespace
+
+void ProgressBar::log_lines(bool on) { logLines.store(on); }
 
 ProgressBar::ProgressBar(std::string label, uint64_t total, bool quiet)
-    : ProgressBar(std::move(label), total, stderr, !quiet && ::isatty(STDERR_FILENO) == 1) {}
+    : ProgressBar(std::move(label), total, stderr, !quiet && (::isatty(STDERR_FILENO) == 1 || logLines.load())) {
+  log_ = out_ && ::isatty(STDERR_FILENO) != 1;
+  // The first line says the work has started.
+  if (log_) last_draw_ = std::chrono::steady_clock::now() - kLogInterval;
+}
 
 ProgressBar::ProgressBar(std::string label, uint64_t total, std::FILE* out, bool enabled)
     : label_(std::move(label)), total_(total), out_(enabled ? out : nullptr) {}
@@ -36,7 +44,7 @@ void ProgressBar::finish() {
   std::lock_guard<std::mutex> lock(draw_mutex_);
   if (finished_) return;
   finished_ = true;
-  std::fputc('\n', out_);
+  if (!log_) std::fputc('\n', out_);
   std::fflush(out_);
 }
 
@@ -60,9 +68,14 @@ void ProgressBar::maybe_draw(bool force) {
     return;
   if (finished_) return;
   const auto now = std::chrono::steady_clock::now();
-  if (!force && now - last_draw_ < kRedrawInterval) return;
+  if (!force && now - last_draw_ < (log_ ? std::chrono::steady_clock::duration(kLogInterval) : kRedrawInterval)) return;
   last_draw_ = now;
   const std::string line = format_line(label_, done_.load(std::memory_order_relaxed), total_);
+  if (log_) {
+    std::fprintf(out_, "%s\n", line.c_str());
+    std::fflush(out_);
+    return;
+  }
   // Pad over the rest of a longer previous line.
   const size_t pad = last_length_ > line.size() ? last_length_ - line.size() : 0;
   std::fprintf(out_, "\r%s%s", line.c_str(), std::string(pad, ' ').c_str());

@@ -10,6 +10,10 @@
 //   bar.finish();
 //
 // advance() and set() may be called from several threads.
+//
+// A batch job has no terminal, yet its log should show how far it got: with
+// log_lines(true) a bar whose stderr is not a terminal writes its line as a
+// line of its own every few seconds and at the end, instead of nothing.
 #ifndef KURVO_MEDIA_PROGRESS_H
 #define KURVO_MEDIA_PROGRESS_H
 
@@ -39,6 +43,10 @@ class ProgressBar {
   void finish();
 
   bool enabled() const { return out_ != nullptr; }
+
+  // For the whole process: bars created afterwards log lines when stderr is
+  // not a terminal (quiet bars still show nothing).
+  static void log_lines(bool on);
   // The text of one redraw, without the carriage return (exposed for tests).
   static std::string format_line(const std::string& label, uint64_t done, uint64_t total, int bar_width = 30);
 
@@ -53,6 +61,7 @@ class ProgressBar {
   std::chrono::steady_clock::time_point last_draw_{};
   size_t last_length_ = 0;
   bool finished_ = false;
+  bool log_ = false;  // whole lines, seldom (stderr is a file)
 };
 
 }  // namespace kurvo::media

@@ -269,8 +269,11 @@ animation::ObjectAnimation readTracks(const Json& tracks, const Json& entry, hos
         context.fail(indexed(f, 0), "the frame must be a finite number within +-100000000");
       if (!t.keys.empty() && frame <= t.keys.back().frame) {
         std::ostringstream text;
-        text << "keys out of order: frame " << frame << " comes after frame " << t.keys.back().frame
-             << " (frames must increase)";
+        if (frame == t.keys.back().frame)
+          text << "two keys at frame " << frame << " (frames must increase)";
+        else
+          text << "keys out of order: frame " << frame << " comes after frame " << t.keys.back().frame
+               << " (frames must increase)";
         context.fail(indexed(f, 0), text.str());
       }
       t.keys.push_back(Key{frame, readValue(key[1], target, object, context, indexed(f, 1))});
