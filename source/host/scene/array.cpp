@@ -162,7 +162,7 @@ const Description& arrayDescription() {
     p->unit = "meter";
     p = add(kArraySpacingMode, "spacing_mode", "Spacing is", ParamType::Long, 2001);
     p->defaultNumber = kArraySpacingGap;
-    p->options = {{kArraySpacingGap, "The gap between copies"}, {kArraySpacingStep, "The step from copy to copy"}};
+    p->options = {{kArraySpacingGap, "Gap between copies"}, {kArraySpacingStep, "Step, copy to copy"}};
     p = add(kArrayOffset, "offset", "Offset", ParamType::Real, 2001);
     p->defaultNumber = 0;
     p->step = 1;
