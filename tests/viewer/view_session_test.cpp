@@ -185,5 +185,36 @@ TEST_F(ViewSessionTest, ShaderMaterialsColourEveryPoint) {
   EXPECT_NE(firsts.front(), firsts.back());
 }
 
+TEST_F(ViewSessionTest, ArrayCopiesShowUnderTheArrayAndStayReadOnly) {
+  if (!session_) return;
+  open(sceneWith(R"(
+    {"name": "Path", "type": "spline", "primitive": {"kind": "line", "length": 400}},
+    {"name": "Row", "type": "array", "count": 3, "children": [
+      {"name": "Piece", "type": "polygon", "position": [0, 0, 20], "primitive": {"kind": "cube", "size": 40}},
+      {"name": "Bend", "type": "Kurvo2", "params": {"KURVO_SPLINE": "Path"}}]})"));
+  const uint64_t row = serialOf("Row");
+  // The copies as the array's children, marked; their own deformers not at all.
+  std::vector<std::string> names;
+  const nlohmann::json info = view_->sceneInfo(400, 300);
+  for (const auto& o : info["objects"]) {
+    names.push_back(o["name"]);
+    const bool copy = o["name"].get<std::string>().rfind("Piece.", 0) == 0;
+    EXPECT_EQ(o.value("generated", false), copy) << o.dump();
+    if (copy) {
+      EXPECT_EQ(o["parent"], row);
+    }
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"Path", "Row", "Piece", "Bend", "Piece.0", "Piece.1", "Piece.2"}));
+  const EditAnswer refused = view_->edit(serialOf("Piece.1"), {{"KURVO_OFFSET", 0.5}});
+  EXPECT_NE(refused.error.find("read-only"), std::string::npos) << refused.error;
+  // The array's panel edits it like any object: two more copies come back.
+  const EditAnswer grown = view_->edit(row, {{"count", 5}});
+  ASSERT_EQ(grown.error, "");
+  std::vector<std::string> meshes;
+  const Frame frame = decode(grown.geometry);
+  for (const auto& m : frame.header["meshes"]) meshes.push_back(m["name"]);
+  EXPECT_EQ(meshes, (std::vector<std::string>{"Piece.0", "Piece.1", "Piece.2", "Piece.3", "Piece.4"}));
+}
+
 }  // namespace
 }  // namespace kurvo::viewer

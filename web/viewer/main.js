@@ -52,6 +52,11 @@ function buildTree(objects) {
     kind.className = 'kind';
     kind.textContent = o.kind;
     item.append(kind);
+    if (o.generated) {
+      // A copy an array made: shown, not edited.
+      item.classList.add('generated');
+      item.title = 'made by the array: read-only';
+    }
     item.onclick = () => select(o.id);
     tree.append(item);
   }

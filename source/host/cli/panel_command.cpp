@@ -65,6 +65,8 @@ std::optional<std::string> checkInside(const char* option, const Point& p, const
 kurvo::host::Object* findObject(kurvo::host::Document& document, const std::string& name, std::string& names) {
   kurvo::host::Object* found = nullptr;
   document.forEachObject([&](kurvo::host::Object& o) {
+    // An array's copies and its own geometry have no panel of their own.
+    if (o.isGenerated() || o.role() == kurvo::host::ObjectRole::arrayGeometry) return;
     if (!found && o.name() == name) found = &o;
     names += (names.empty() ? "" : ", ") + o.name();
   });

@@ -117,6 +117,8 @@ Status loadAndEvaluate(SceneRun& run, const std::filesystem::path& file, bool qu
   if (auto s = loadOnly(run, file, quiet, text); !s) return s;
   if (run.scene.timeline.animated()) animation::applyFrame(*run.document, run.scene.timeline, run.scene.timeline.start);
 
+  // Arrays make their copies first, so that the bar counts their points too.
+  run.document->generate();
   kurvo::media::ProgressBar evaluating("evaluating", expectedTests(*run.document), quiet);
   kurvo::host::BreakThread& thread = run.document->thread();
   thread.setObserver([](void* bar) { static_cast<kurvo::media::ProgressBar*>(bar)->advance(); }, &evaluating);

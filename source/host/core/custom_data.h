@@ -17,6 +17,8 @@ class CustomData {
   // of the deformer's per-point loop.
   int32_t typeId() const noexcept { return type_; }
   virtual std::unique_ptr<CustomData> clone() const = 0;
+  // Whether `other` holds the same value (the same type and content).
+  virtual bool equals(const CustomData& other) const = 0;
 
  protected:
   explicit CustomData(int32_t type) noexcept : type_(type) {}

@@ -13,6 +13,9 @@ class CurveData final : public CustomData {
   static constexpr int32_t kType = KH_CUSTOMDATA_SPLINE;
   CurveData() noexcept : CustomData(kType) {}
   std::unique_ptr<CustomData> clone() const override { return std::make_unique<CurveData>(*this); }
+  bool equals(const CustomData& other) const override {
+    return other.typeId() == kType && static_cast<const CurveData&>(other).curve == curve;
+  }
   kurvo::geo::Curve curve;
 };
 
@@ -21,6 +24,7 @@ class GradientData final : public CustomData {
   static constexpr int32_t kType = KH_CUSTOMDATA_GRADIENT;
   GradientData() noexcept : CustomData(kType) {}
   std::unique_ptr<CustomData> clone() const override { return std::make_unique<GradientData>(*this); }
+  bool equals(const CustomData& other) const override;
   kurvo::geo::Gradient gradient;
 };
 

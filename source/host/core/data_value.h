@@ -99,6 +99,12 @@ class Container {
 
   // Entry ids in insertion order.
   std::vector<int32_t> keys() const;
+  // Calls visit(key, data) for every entry, in insertion order, without
+  // allocating or looking anything up.
+  template <class Visit>
+  void forEachEntry(Visit&& visit) const {
+    for (const Entry& e : entries_) visit(e.key, *e.data);
+  }
 
   // Convenience reads with a default for a missing entry.
   int32_t getLong(int32_t key, int32_t fallback = 0) const noexcept;

@@ -9,6 +9,7 @@
 #include "host_libraries.h"
 #include "memory.h"
 #include "module_library.h"
+#include "scene/array.h"
 #include "scene/document.h"
 #include "text_value.h"
 #include "utf8_path.h"
@@ -28,8 +29,12 @@ HostSession::HostSession(Options options) : state_(std::make_unique<HostState>()
   state_->console.setQuiet(options.quiet);
   installHostLibraries(state_->registry);
   state_->registry.markHostEntries();
+  addHostDescriptions();
   setCurrentHost(state_.get());
 }
+
+// The host's own object types with a panel: the array.
+void HostSession::addHostDescriptions() { state_->descriptions[kTypeArray] = arrayDescription(); }
 
 HostSession::~HostSession() {
   shutdown();

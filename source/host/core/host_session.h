@@ -91,6 +91,7 @@ class HostSession {
  private:
   bool startLoaded(std::unique_ptr<LoadedModule> module, std::string& error);
   void destroyCustomGuiObjects();
+  void addHostDescriptions();
 
   std::unique_ptr<HostState> state_;
   KhHostTable table_{};

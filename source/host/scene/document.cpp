@@ -90,6 +90,7 @@ void Document::adopt(Node* node) {
   live_[node->serial()] = node;
   if (!node->isObject()) return;
   auto* object = static_cast<Object*>(node);
+  if (object->isArray()) arrays_.insert(object->serial());
   for (Tag* t = object->firstTag_; t; t = static_cast<Tag*>(t->next_)) adopt(t);
   for (Object* c = object->firstChild_; c; c = c->nextObject()) adopt(c);
 }
@@ -99,6 +100,7 @@ void Document::release(Node* node) {
   live_.erase(node->serial());
   if (!node->isObject()) return;
   auto* object = static_cast<Object*>(node);
+  if (object->isArray()) arrays_.erase(object->serial());
   for (Tag* t = object->firstTag_; t; t = static_cast<Tag*>(t->next_)) release(t);
   for (Object* c = object->firstChild_; c; c = c->nextObject()) release(c);
 }
@@ -141,7 +143,8 @@ void Document::setLink(Node* from, int32_t id, Node* to) {
 void Document::drawObjects(DrawRecorder& view, int32_t passes) {
   forEachObject([&](Object& o) {
     const KhObjectPlugin* record = o.objectRecord();
-    if (!record || !record->draw || !o.pluginData()) return;
+    // Copies' deformers sit where the deformers they copy sit.
+    if (!record || !record->draw || !o.pluginData() || o.isGenerated()) return;
     for (int32_t pass = 0; pass < passes; ++pass)
       record->draw(o.pluginData(), toObjectHandle(&o), pass, view.handle(), nullptr);
   });

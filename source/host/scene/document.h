@@ -9,6 +9,9 @@
 // in child order, through modify_object. Finally every object's
 // changed-since flags are cleared.
 //
+// Arrays (array.h): before the walk every array makes, moves or drops its
+// copies; an array's source is not deformed, its copies are.
+//
 // Deform mode: new objects start "undefined" (2), which counts as on; only
 // mode 0 switches a deformer off.
 #pragma once
@@ -16,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -68,8 +72,12 @@ class Document {
   // Links entry `id` of `from`'s parameters to `to` (null: an empty link).
   void setLink(Node* from, int32_t id, Node* to);
 
-  // Runs the evaluation loop once.
+  // Runs the evaluation loop once. It starts with generate().
   void evaluate();
+  // Brings the generated objects (the copies of every array, array.h) up to
+  // date without evaluating; the copies then exist for anyone who counts
+  // objects before an evaluation.
+  void generate();
   int64_t evaluationCount() const noexcept { return evaluations_; }
   bool evaluating() const noexcept { return evaluating_; }
   // The thread handle that modify_object receives.
@@ -80,6 +88,8 @@ class Document {
 
   // The live node with `serial` in this document, or null.
   Node* findLive(uint64_t serial) const noexcept;
+  // The serials of the arrays in this document, in the order they were made.
+  const std::set<uint64_t>& arrays() const noexcept { return arrays_; }
 
   // Materials, in the order they were added; names are unique. A material's
   // shader node belongs to this document while the material lives.
@@ -109,6 +119,7 @@ class Document {
   Object* first_ = nullptr;
   Object* last_ = nullptr;
   std::unordered_map<uint64_t, Node*> live_;
+  std::set<uint64_t> arrays_;
   std::vector<std::unique_ptr<Material>> materials_;
   std::unordered_map<uint64_t, Material*> assignedMaterials_;
   BreakThread thread_;

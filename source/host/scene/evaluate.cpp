@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <variant>
 
+#include "array.h"
 #include "core/task_pool.h"
 #include "document.h"
 
@@ -30,17 +31,26 @@ std::vector<uint64_t> activeDeformers(const Object& object) {
   return out;
 }
 
+// Whether `object`'s deformers are still those of its last run; asked of
+// every point object at every evaluation, so it allocates nothing.
+bool sameDeformers(const Object& object) {
+  size_t k = 0;
+  const std::vector<uint64_t>& applied = object.appliedDeformers;
+  for (Object* c = object.firstChild(); c; c = c->nextObject())
+    if (c->isDeformer() && c->deformEnabled())
+      if (k >= applied.size() || applied[k++] != c->serial()) return false;
+  return k == applied.size();
+}
+
 // Objects with at least this many points run alone, the pool splitting their
 // points; smaller ones share the pool as whole runs.
 constexpr size_t kLargeObjectPoints = 16384;
 
 void addLinks(const Container& c, std::vector<uint64_t>& out) {
-  for (int32_t key : c.keys()) {
-    const Data* d = c.find(key);
-    if (!d) continue;
-    if (const auto* link = std::get_if<NodeLink>(&d->value); link && link->serial) out.push_back(link->serial);
-    if (const Container* inner = d->getContainer()) addLinks(*inner, out);
-  }
+  c.forEachEntry([&](int32_t, const Data& d) {
+    if (const auto* link = std::get_if<NodeLink>(&d.value); link && link->serial) out.push_back(link->serial);
+    if (const Container* inner = d.getContainer()) addLinks(*inner, out);
+  });
 }
 
 // What a run over `object` changes (the object) and what it reads beside its
@@ -55,13 +65,13 @@ void sortUnique(std::vector<uint64_t>& v) {
   v.erase(std::unique(v.begin(), v.end()), v.end());
 }
 
-Reach reachOf(const Object& object) {
-  Reach r;
-  r.changes.push_back(object.serial());
+// Into `r`, whose vectors keep their room from one run to the next.
+void reachOf(const Object& object, Reach& r) {
+  r.changes.assign(1, object.serial());
+  r.reads.clear();
   for (Object* c = object.firstChild(); c; c = c->nextObject())
     if (c->isDeformer() && c->deformEnabled()) addLinks(c->parameters(), r.reads);
   sortUnique(r.reads);
-  return r;
 }
 
 struct EvaluatingFlag {
@@ -75,6 +85,7 @@ struct EvaluatingFlag {
 void Document::evaluate() {
   EvaluatingFlag scope(evaluating_);
   const bool first = evaluations_ == 0;
+  updateArrays(*this);
 
   forEachObject([&](Object& o) {
     const KhObjectPlugin* record = o.objectRecord();
@@ -85,21 +96,24 @@ void Document::evaluate() {
   std::vector<Object*> runs;
   for (Object* o = first_; o; o = o->nextObject()) evaluateBranch(*o, false, first, runs);
   runInStages(runs);
+  returnArrayReadOuts(*this);
 
   forEachObject([](Object& o) { o.markEvaluated(); });
   ++evaluations_;
 }
 
+void Document::generate() { updateArrays(*this); }
+
 void Document::evaluateBranch(Object& object, bool ancestorMoved, bool first, std::vector<Object*>& runs) {
   const bool moved = ancestorMoved || object.changedSinceEvaluation(KH_DIRTY_MATRIX);
-  if (object.isPointObject()) {
-    std::vector<uint64_t> deformers = activeDeformers(object);
-    bool run = first || moved || object.changedSinceEvaluation(KH_DIRTY_MATRIX | KH_DIRTY_DATA) ||
-               deformers != object.appliedDeformers;
+  // An array's source is a template: only its copies are deformed.
+  if (object.isPointObject() && !object.isArraySource()) {
+    const bool same = sameDeformers(object);
+    bool run = first || moved || object.changedSinceEvaluation(KH_DIRTY_MATRIX | KH_DIRTY_DATA) || !same;
     for (Object* c = object.firstChild(); c && !run; c = c->nextObject())
       if (c->isDeformer() && c->changedSinceEvaluation(KH_DIRTY_MATRIX | KH_DIRTY_DATA)) run = true;
     if (run) {
-      object.appliedDeformers = std::move(deformers);
+      if (!same) object.appliedDeformers = activeDeformers(object);
       runs.push_back(&object);
     }
   }
@@ -110,17 +124,20 @@ void Document::runInStages(const std::vector<Object*>& runs) {
   size_t begin = 0;
   while (begin < runs.size()) {
     // A stage: the longest run of objects, in walk order, none of which
-    // changes what another one reads or changes. What the stage changes and
-    // reads so far is kept in sets, so a scene of many objects is split in
-    // time linear in their number.
+    // changes what another one reads or changes (runs that only read the
+    // same path may go together: the host makes a path's length table and
+    // generated spline safely for several readers). What the stage changes and
+    // reads is kept in sets, so that a stage of many objects (an array's
+    // copies) is found in time linear in their number.
     std::unordered_set<uint64_t> changed, read;
-    const auto any = [](const std::vector<uint64_t>& serials, const std::unordered_set<uint64_t>& set) {
-      return std::any_of(serials.begin(), serials.end(), [&](uint64_t s) { return set.count(s) != 0; });
-    };
+    Reach r;
     size_t end = begin;
     for (; end < runs.size(); ++end) {
-      const Reach r = reachOf(*runs[end]);
-      if (any(r.changes, changed) || any(r.changes, read) || any(r.reads, changed)) break;
+      reachOf(*runs[end], r);
+      const auto any = [](const std::vector<uint64_t>& v, const std::unordered_set<uint64_t>& in) {
+        return std::any_of(v.begin(), v.end(), [&](uint64_t s) { return in.count(s) != 0; });
+      };
+      if (end > begin && (any(r.changes, changed) || any(r.changes, read) || any(r.reads, changed))) break;
       changed.insert(r.changes.begin(), r.changes.end());
       read.insert(r.reads.begin(), r.reads.end());
     }

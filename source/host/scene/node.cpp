@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "array.h"
 #include "core/host_state.h"
 #include "core/memory.h"
 #include "document.h"
@@ -33,6 +34,7 @@ std::string defaultName(int32_t type) {
     case kTypeArcPrimitive: return "Arc";
     case kTypeRectanglePrimitive: return "Rectangle";
     case kTypeHelixPrimitive: return "Helix";
+    case kTypeArray: return "Array";
     default: return "Object";
   }
 }
@@ -99,6 +101,20 @@ std::unique_ptr<Tag> Tag::create(int32_t type) {
   return tag;
 }
 
+std::unique_ptr<Tag> Tag::clone() const {
+  std::unique_ptr<Tag> copy = create(type());
+  if (!copy) return nullptr;
+  copy->parameters() = parameters();
+  copy->weights = weights;
+  const KhNodePlugin* record = nodeRecord();
+  if (record && record->copy_to && pluginData() && copy->pluginData()) {
+    if (!record->copy_to(pluginData(), copy->pluginData(), const_cast<Tag*>(this)->handle(), copy->handle(), 0,
+                         nullptr))
+      return nullptr;
+  }
+  return copy;
+}
+
 // ---------------------------------------------------------------- Object
 
 Object::Object(int32_t type) : Node(Kind::Object, type) {
@@ -140,6 +156,19 @@ std::unique_ptr<Object> Object::create(int32_t type) {
       }
       return o;
     }
+    case kTypeArray: {
+      if (!Memory::admit()) return nullptr;
+      std::unique_ptr<Object> o(new Object(type));
+      Container& c = o->parameters();
+      const ArraySettings defaults;
+      c.setLong(kArrayCount, defaults.count);
+      c.setLong(kArrayFit, defaults.fit);
+      c.setReal(kArraySpacing, defaults.spacing);
+      c.setLong(kArraySpacingMode, defaults.spacingMode);
+      c.setReal(kArrayOffset, defaults.offset);
+      c.setLong(kArrayAxis, defaults.axis);
+      return o;
+    }
     default: {
       const RegisteredPlugin* plugin = findRegistered(KH_PLUGINTYPE_OBJECT, type);
       if (!plugin || !Memory::admit()) return nullptr;
@@ -162,6 +191,15 @@ Object::~Object() {
     firstTag_ = static_cast<Tag*>(tag->next_);
     delete tag;
   }
+}
+
+bool Object::isArraySource() const noexcept {
+  return parent_ && parent_->isArray() && isPolygon() && arraySourceOf(*parent_) == this;
+}
+
+ArrayCopies& Object::arrayCopies() {
+  if (!arrayCopies_) arrayCopies_ = std::make_unique<ArrayCopies>();
+  return *arrayCopies_;
 }
 
 bool Object::isPrimitive() const noexcept {

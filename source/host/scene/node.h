@@ -24,6 +24,7 @@ namespace kurvo::host {
 class Document;
 class Object;
 class Tag;
+struct ArrayCopies;
 struct RegisteredPlugin;
 
 // Mode kinds and values of Object::mode().
@@ -37,6 +38,8 @@ enum : int32_t {
   kTypeRectanglePrimitive = 5193,
   kTypeHelixPrimitive = 5194,
 };
+// Host type ID of the array, a generator of copies (array.h).
+enum : int32_t { kTypeArray = 5170 };
 // Parameter IDs of spline objects and primitives.
 enum : int32_t {
   kSplineClosed = 1002,         // spline object: closed flag (bool)
@@ -130,12 +133,22 @@ class Tag final : public Node {
   // Vertex-map tags: one weight per point.
   std::vector<float> weights;
 
+  // A free copy of the tag: its parameters, weights and plug-in data; null
+  // when a plug-in copy cannot be made.
+  std::unique_ptr<Tag> clone() const;
+
  private:
   explicit Tag(int32_t type) : Node(Kind::Tag, type) {}
   friend class Object;
   friend class Document;
   Object* owner_ = nullptr;
 };
+
+// What an object is to the array generator (array.h). Objects a user made
+// are plain; an array's own geometry lives in a polygon child of role
+// arrayGeometry; copies and the deformers that bend them are made by the
+// array and remade whenever it needs, so nothing edits or saves them.
+enum class ObjectRole : uint8_t { plain, arrayGeometry, arrayCopy, arrayCopyDeformer };
 
 // Change state: each class (matrix, data) has a stamp that takes a fresh
 // value from one process-wide counter at every change. A counter for several
@@ -158,6 +171,7 @@ class Object final : public Node {
   bool isSpline() const noexcept { return type() == KH_TYPE_SPLINE; }
   bool isPointObject() const noexcept { return isPolygon() || isSpline(); }
   bool isPrimitive() const noexcept;
+  bool isArray() const noexcept { return type() == kTypeArray; }
   // A plug-in object that deforms its parent (record info bit 0).
   bool isDeformer() const noexcept;
   const KhObjectPlugin* objectRecord() const noexcept;
@@ -263,6 +277,19 @@ class Object final : public Node {
   // cannot be made.
   std::unique_ptr<Object> cloneAlone() const;
 
+  // Array generator bookkeeping (array.h).
+  ObjectRole role() const noexcept { return role_; }
+  void setRole(ObjectRole role) noexcept { role_ = role; }
+  // Made by an array: a copy or one of its deformers.
+  bool isGenerated() const noexcept {
+    return role_ == ObjectRole::arrayCopy || role_ == ObjectRole::arrayCopyDeformer;
+  }
+  // The polygon object an array copies: a template, neither deformed, drawn
+  // nor exported itself.
+  bool isArraySource() const noexcept;
+  // The array's record of its copies (arrays only; made on first use).
+  ArrayCopies& arrayCopies();
+
  private:
   std::mutex sharedUseLock_;
   int32_t lengthUsers_ = 0;
@@ -288,6 +315,9 @@ class Object final : public Node {
   uint32_t generatedStamp_ = 0;
   Vector boxMin_, boxMax_;
   uint32_t updateMessages_ = 0;
+
+  ObjectRole role_ = ObjectRole::plain;
+  std::unique_ptr<ArrayCopies> arrayCopies_;
 
   void keepRestPolygons();
   bool hasRest_ = false;

@@ -40,17 +40,22 @@ kurvo::media::Status appendSample(const host::Document& document, const host::Re
   }
   size_t index = 0;
   std::string problem;
+  bool copies = false;  // of an array, whose count may change from frame to frame
+  const std::string copiesHint =
+      "; an array's count changes between them, and an animation needs the same objects at every frame: write one "
+      "file per frame (name##.obj) or a picture (.gif, .mp4)";
   document.forEachObject([&](host::Object& o) {
-    if (!o.isPolygon() || !problem.empty()) return;
+    if (!o.isPolygon() || o.isArraySource() || !problem.empty()) return;
+    copies = copies || o.role() == host::ObjectRole::arrayCopy;
     if (index >= series.meshes.size()) {
       problem = "object \"" + o.name() + "\" appears at frame " + frameText(frame) + " but not at frame " +
-                frameText(series.frames.front());
+                frameText(series.frames.front()) + (copies ? copiesHint : "");
       return;
     }
     kurvo::media::AnimatedMesh& mesh = series.meshes[index++];
     if (mesh.name != o.name()) {
       problem = "the objects at frame " + frameText(frame) + " differ from those at frame " +
-                frameText(series.frames.front());
+                frameText(series.frames.front()) + (copies ? copiesHint : "");
       return;
     }
     if (!first && o.points().size() != mesh.points.front().size()) {
@@ -65,7 +70,7 @@ kurvo::media::Status appendSample(const host::Document& document, const host::Re
   });
   if (problem.empty() && index != series.meshes.size())
     problem = "frame " + frameText(frame) + " has fewer polygon objects than frame " +
-              frameText(series.frames.front());
+              frameText(series.frames.front()) + (copies ? copiesHint : "");
   if (!problem.empty()) return kurvo::media::Status::failure(problem);
   series.frames.push_back(frame);
   return kurvo::media::Status::success();

@@ -68,7 +68,8 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
                  const kurvo::media::FileMapping* into, Visit&& visit) {
   size_t index = 0;
   document.forEachObject([&](host::Object& o) {
-    if (!o.isPolygon()) return;
+    // An array's source is a template; its copies are the objects.
+    if (!o.isPolygon() || o.isArraySource()) return;
     kurvo::media::Mesh mesh;
     mesh.name = o.name();
     const KhMatrix m = o.globalMatrix();

@@ -17,7 +17,8 @@ class RenderShading;
 
 namespace kurvo::scenefile {
 
-// Every polygon object, in tree order: its current (evaluated) points in world
+// Every polygon object (but an array's source, a template: its copies
+// stand for it), in tree order: its current (evaluated) points in world
 // coordinates, in point order, its polygons, its name, and a colour: its
 // material's (as `shading` bakes it: one sample of the shader for the object;
 // without `shading`, a shader material's fallback colour), else one from a

@@ -7,6 +7,8 @@
 #include "input_file.h"
 #include "json_keys.h"
 #include "param_json.h"
+#include "scene/array.h"
+#include "scene_array.h"
 #include "placement.h"
 #include "scene/document.h"
 #include "scene_file.h"
@@ -89,6 +91,10 @@ class Reader {
       for (size_t i = 0; i < objects.size(); ++i) readObject(objects[i], nullptr, indexed("objects", i), 0);
     }
     resolveLinks();
+    for (Object* a : arrays_) {
+      context_.object = a->name();
+      checkArray(*a, document_, scene_.timeline.find(a->serial()), context_);
+    }
     return std::move(scene_);
   }
 
@@ -115,10 +121,11 @@ class Reader {
       if (name == "polygon") return KH_TYPE_POLYGON;
       if (name == "spline") return splineTypeOf(entry, context_);
       if (name == "null") return KH_TYPE_NULL;
+      if (name == "array") return host::kTypeArray;
       auto it = objectNames_.find(name);
       if (it != objectNames_.end()) return it->second;
       context_.fail("type", "unknown type \"" + name +
-                                "\" (polygon, spline, null, or a registered object plug-in's name or ID)");
+                                "\" (polygon, spline, null, array, or a registered object plug-in's name or ID)");
     }
     if (t.is_number_integer()) {
       const int32_t id = context_.integer(t, "type");
@@ -140,7 +147,11 @@ class Reader {
 
     const int32_t type = objectType(entry);
     const bool polygon = type == KH_TYPE_POLYGON;
-    if (!polygon && entry.contains("material")) context_.fail("material", "only polygon objects take a material");
+    const bool array = type == host::kTypeArray;
+    if (!polygon && !array && entry.contains("material"))
+      context_.fail("material", "only polygon objects take a material");
+    if (array && entry.contains("material") && !hasOwnGeometry(entry))
+      context_.fail("material", "an array takes a material only for geometry of its own; give it to the polygon it copies");
     const bool spline = type == KH_TYPE_SPLINE || (type >= host::kTypeLinePrimitive && type <= host::kTypeHelixPrimitive);
     if (polygon)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
@@ -150,6 +161,11 @@ class Reader {
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "deformed_points", "points", "interpolation", "closed",
                                      "tangents_in", "tangents_out", "segments", "primitive", "tracks"});
+    else if (array)
+      context_.allowOnly(entry, "", {"name", "type", "children", "tags", "matrix", "position", "rotation", "scale",
+                                     "tracks", "count", "fit", "path", "spacing", "spacing_mode", "offset", "axis",
+                                     "points", "polygons", "mesh", "mesh_name", "mesh_axes", "mesh_weld", "primitive",
+                                     "material"});
     else
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "tracks"});
@@ -167,18 +183,34 @@ class Reader {
     } else if (spline) {
       readSplineGeometry(entry, *object, context_, options_.limits);
     }
+    // An array's own geometry is a polygon child of its own, its first, so
+    // that it is copied as any source is; its tags and material go with it.
+    Object* target = object;
+    if (array) {
+      readArrayFields(entry, *object, context_, links_);
+      arrays_.push_back(object);
+      if (hasOwnGeometry(entry)) {
+        std::unique_ptr<Object> own = Object::create(KH_TYPE_POLYGON);
+        if (!own) context_.fail("type", "the object could not be created");
+        own->setName(name);
+        own->setRole(host::ObjectRole::arrayGeometry);
+        target = document_.insert(std::move(own), object);
+        auto source = readPolygonGeometry(entry, *target, context_, base_, options_.limits);
+        if (source) scene_.sources.emplace(target->serial(), std::move(*source));
+      }
+    }
     object->setLocalMatrix(readPlacement(entry, context_));
     if (entry.contains("params")) readParams(entry["params"], *object, description(type), context_, "params", links_);
     if (type >= host::kTypeLinePrimitive && type <= host::kTypeHelixPrimitive)
       checkSplinePrimitiveParams(*object, context_, entry.contains("params") ? "params" : "primitive", options_.limits);
     if (entry.contains("deform"))
       object->setMode(KH_MODE_KIND_DEFORM, context_.boolean(entry["deform"], "deform") ? host::kModeOn : host::kModeOff);
-    if (entry.contains("tags")) readTags(entry["tags"], *object);
+    if (entry.contains("tags")) readTags(entry["tags"], *target);
     if (entry.contains("material")) {
       const std::string& m = context_.text(entry["material"], "material");
       auto it = materials_.find(m);
       if (it == materials_.end()) context_.fail("material", "no material is named \"" + m + "\"");
-      document_.setMaterial(*object, it->second);
+      document_.setMaterial(*target, it->second);
     }
     if (entry.contains("tracks")) {
       scene_.timeline.objects.push_back(readTracks(entry["tracks"], entry, *object, description(type), context_));
@@ -324,6 +356,7 @@ class Reader {
   std::unordered_map<std::string, host::Material*> materials_;
   std::unordered_map<std::string, Object*> names_;
   std::vector<PendingLink> links_;
+  std::vector<Object*> arrays_;
   uint64_t total_ = 0, done_ = 0;
 };
 

@@ -5,6 +5,8 @@
 #include "core/host_state.h"
 #include "param_json.h"
 #include "placement.h"
+#include "scene/array.h"
+#include "scene_array.h"
 #include "scene/document.h"
 #include "scene/shading.h"
 #include "scene_file.h"
@@ -64,7 +66,12 @@ class Writer {
 
   Json objects(Object* first) {
     Json list = Json::array();
-    for (Object* o = first; o && problem.empty(); o = o->nextObject()) list.push_back(object(*o));
+    for (Object* o = first; o && problem.empty(); o = o->nextObject()) {
+      // An array's copies are made again from the array; its own geometry
+      // is written on the array.
+      if (o->isGenerated() || o->role() == host::ObjectRole::arrayGeometry) continue;
+      list.push_back(object(*o));
+    }
     return list;
   }
 
@@ -72,6 +79,7 @@ class Writer {
     if (o.isPolygon()) return "polygon";
     if (o.isSpline() || o.isPrimitive()) return "spline";
     if (o.type() == KH_TYPE_NULL) return "null";
+    if (o.isArray()) return "array";
     if (o.objectRecord()) return o.type();
     problem = "object \"" + o.name() + "\": its type " + std::to_string(o.type()) + " cannot be written";
     return nullptr;
@@ -96,8 +104,20 @@ class Writer {
     }
     if (o.isDeformer())
       entry["deform"] = o.deformEnabled();
-    else if (!o.deformEnabled())
+    else if (!o.deformEnabled() && !o.isArray())
       entry["deform"] = false;
+
+    // What an array's own geometry carries is written as the array's.
+    const Object* own = o.isArray() && o.firstChild() && o.firstChild()->role() == host::ObjectRole::arrayGeometry
+                            ? o.firstChild()
+                            : nullptr;
+    const Object& carrier = own ? *own : o;
+    if (own) {
+      auto it = scene_.sources.find(own->serial());
+      writePolygonGeometry(*own, it == scene_.sources.end() ? nullptr : &it->second, targetDirectory_, pointLists_,
+                           entry);
+    }
+    if (o.isArray()) writeArrayFields(restParameters(o, anim), document_, entry);
 
     if (o.isPolygon()) {
       auto it = scene_.sources.find(o.serial());
@@ -109,9 +129,9 @@ class Writer {
     if (options_.deformedPoints && o.isPointObject() && o.hasRestState() && o.points() != o.restPoints())
       entry["deformed_points"] = deferredPointList(o.points(), pointLists_);
     // Only polygon objects are coloured by materials (and read one back).
-    if (const host::Material* m = o.isPolygon() ? document_.materialOf(o) : nullptr) {
+    if (const host::Material* m = o.isPolygon() ? document_.materialOf(o) : own ? document_.materialOf(*own) : nullptr) {
       entry["material"] = m->name;
-      if (options_.bakedColours)
+      if (options_.bakedColours && !own)
         if (auto baked = options_.bakedColours->bakedColour(o)) entry["baked_color"] = vectorJson(*baked);
     }
 
@@ -122,10 +142,10 @@ class Writer {
       if (primitive) return id >= host::kPrimLength && id <= host::kPrimSubdivision;
       return false;
     });
-    if (!params.empty()) entry["params"] = std::move(params);
+    if (!params.empty() && !o.isArray()) entry["params"] = std::move(params);
 
     Json tags = Json::array();
-    for (host::Tag* t = o.firstTag(); t; t = static_cast<host::Tag*>(t->next())) {
+    for (host::Tag* t = carrier.firstTag(); t; t = static_cast<host::Tag*>(t->next())) {
       Json tag = Json::object();
       if (t->type() == KH_TYPE_VERTEXMAP) {
         tag["type"] = "vertexmap";

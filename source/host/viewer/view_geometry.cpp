@@ -103,9 +103,18 @@ std::string ViewSession::geometry(bool all) {
 nlohmann::json ViewSession::sceneInfo(int32_t width, int32_t height) {
   nlohmann::json objects = nlohmann::json::array();
   document_.forEachObject([&](kurvo::host::Object& o) {
+    // An array's copies show as its children, read-only; the deformers each
+    // copy carries and the array's own geometry are the array's business.
+    const kurvo::host::ObjectRole role = o.role();
+    if (role == kurvo::host::ObjectRole::arrayCopyDeformer || role == kurvo::host::ObjectRole::arrayGeometry) return;
     nlohmann::json entry = {{"id", o.serial()}, {"name", o.name()}, {"parent", o.parent() ? o.parent()->serial() : 0}};
+    if (role == kurvo::host::ObjectRole::arrayCopy) entry["generated"] = true;
     entry["panel"] = session_.state().descriptions.count(o.type()) > 0;
-    entry["kind"] = o.isPolygon() ? "polygon" : o.isSpline() ? "spline" : o.isDeformer() ? "deformer" : "object";
+    entry["kind"] = o.isPolygon()    ? "polygon"
+                    : o.isSpline()   ? "spline"
+                    : o.isDeformer() ? "deformer"
+                    : o.isArray()    ? "array"
+                                     : "object";
     objects.push_back(std::move(entry));
   });
   const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(document_);

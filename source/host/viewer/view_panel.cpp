@@ -60,7 +60,9 @@ nlohmann::json ViewSession::panelRows() {
       kurvo::scenefile::writeParams(object->parameters(), description, document_, [](int32_t) { return false; });
 
   nlohmann::json links = nlohmann::json::array();
-  document_.forEachObject([&](kurvo::host::Object& o) { links.push_back(o.name()); });
+  document_.forEachObject([&](kurvo::host::Object& o) {
+    if (!o.isGenerated() && o.role() != kurvo::host::ObjectRole::arrayGeometry) links.push_back(o.name());
+  });
 
   nlohmann::json rows = nlohmann::json::array();
   size_t elementIndex = 0;

@@ -19,6 +19,8 @@ kurvo::host::Object* ViewSession::find(uint64_t serial) const {
 EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& params) {
   kurvo::host::Object* object = find(serial);
   if (!object) return {"no object with id " + std::to_string(serial) + " in the scene", {}};
+  if (object->isGenerated())
+    return {"\"" + object->name() + "\" is made by its array and read-only: edit the array or what it copies", {}};
   if (!params.is_object() || params.empty()) return {"an edit names at least one parameter", {}};
   const auto& descriptions = session_.state().descriptions;
   const auto it = descriptions.find(object->type());
@@ -37,7 +39,9 @@ EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& para
     for (const auto& link : pending) {
       kurvo::host::Object* target = nullptr;
       document_.forEachObject([&](kurvo::host::Object& o) {
-        if (!target && o.name() == link.target) target = &o;
+        if (!target && o.name() == link.target && !o.isGenerated() &&
+            o.role() != kurvo::host::ObjectRole::arrayGeometry)
+          target = &o;
       });
       if (!target) context.fail(link.field, "links to \"" + link.target + "\", but no object has that name");
       links.emplace_back(link, target);
