@@ -37,7 +37,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_EXE_LINKER_FLAGS="$link_flags" -DCMAKE_MODULE_LINKER_FLAGS="$link_flags" \
   -DCMAKE_SHARED_LINKER_FLAGS="$link_flags" \
   -DKURVO_SANITIZE=address,undefined -DKURVO_BUILD_FUZZ=ON -DKURVO_BUILD_TESTS=OFF >/dev/null
-targets="scene description strings tiff obj ply_header mesh_import glb_header gltf_uri"
+targets="scene description strings tiff obj ply_header mesh_import glb_header gltf_uri gltf glb ply stl dae"
 ninja -C "$build" Kurvo2 $(printf "fuzz_%s " $targets)
 
 # verify_asan_link_order=0: the shared runtime is loaded by the fuzzer itself.

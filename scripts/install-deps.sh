@@ -12,6 +12,9 @@ packages=(build-essential cmake ninja-build pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core
   libcpp-httplib-dev chromium
   slurmctld slurmd slurm-client munge)
+# The import library's own test models: real files of every format the tool
+# reads, for the importer tests and the fuzzers' seeds.
+packages+=(assimp-testmodels)
 # kurvo view's page is built with npm (three.js from the lockfile); a node
 # installed another way (with its own npm) is kept.
 if ! command -v npm >/dev/null; then packages+=(nodejs npm); fi

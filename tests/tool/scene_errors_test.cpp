@@ -223,7 +223,7 @@ TEST_F(SceneTest, SceneLimitsHoldAtTheLimitAndRefuseOnePast) {
       {"a scene at its budget", sceneWith(kTwoTriangles), scene6, ""},
       {"a scene past its budget", sceneWith(kTwoTriangles), scene5, "the scene needs at least 6 points; a scene may hold 5"},
       {"1000 frames per second", timed(R"({"fps": 1000})", "[[0, 0]]"), defaults, ""},
-      {"just over 1000 frames per second", timed(R"({"fps": 1000.001})", "[[0, 0]]"), defaults, "time.fps: must be above 0 and at most 1000"},
+      {"just over 1000 frames per second", timed(R"({"fps": 1000.001})", "[[0, 0]]"), defaults, "time.fps: must be from 0.01 to 1000 frames per second"},
       {"a range to 10^8 on both sides", timed(R"({"start": -100000000, "end": 100000000})", "[[0, 0]]"), defaults, ""},
       {"a start one frame further", timed(R"({"start": -100000001, "end": 0})", "[[0, 0]]"), defaults, "time.start: is beyond"},
       {"an end one frame further", timed(R"({"start": 0, "end": 100000001})", "[[0, 0]]"), defaults, "time.end: is beyond"},

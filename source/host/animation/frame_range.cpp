@@ -6,22 +6,24 @@
 namespace kurvo::animation {
 namespace {
 
-// Frame ranges past this would not be rendered in any lifetime; the bound
-// keeps the arithmetic far from overflow.
-constexpr long long kMaxFrame = 100'000'000;
-// More frames than this in one run is surely a typo (a day of film at 24
-// frames per second is two million); refusing it spares a long run and the
-// frame list's memory.
-constexpr long long kMaxFrames = 1'000'000;
-
 bool parseWhole(std::string_view text, long long& value) {
   if (text.empty()) return false;
   const char* end = text.data() + text.size();
   const auto [p, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && p == end && std::llabs(value) <= kMaxFrame;
+  return ec == std::errc() && p == end && std::llabs(value) <= kMaxFrameNumber;
 }
 
 }  // namespace
+
+long long frameCount(long long first, long long last, long long step) {
+  return last < first || step < 1 ? 0 : (last - first) / step + 1;
+}
+
+std::string frameCountProblem(long long first, long long last, long long step) {
+  const long long count = frameCount(first, last, step);
+  if (count <= kMaxFramesPerRun) return {};
+  return "asks for " + std::to_string(count) + " frames; one run takes at most " + std::to_string(kMaxFramesPerRun);
+}
 
 std::vector<double> FrameRange::frames() const {
   std::vector<double> out;
@@ -40,7 +42,13 @@ bool parseFrameRange(const std::string& text, const Timeline& timeline, FrameRan
       problem = "the scene's frame range is not in whole frames; give A:B instead";
       return false;
     }
-    range = {static_cast<long long>(timeline.start), static_cast<long long>(timeline.end), 1};
+    const FrameRange all{static_cast<long long>(timeline.start), static_cast<long long>(timeline.end), 1};
+    if (std::string count = frameCountProblem(all.first, all.last, all.step); !count.empty()) {
+      problem = "\"all\" (the scene's frames " + std::to_string(all.first) + " to " + std::to_string(all.last) +
+                ") " + count + "; give A:B or A:B:STEP";
+      return false;
+    }
+    range = all;
     return true;
   }
   const size_t colon = text.find(':');
@@ -57,7 +65,7 @@ bool parseFrameRange(const std::string& text, const Timeline& timeline, FrameRan
   FrameRange r;
   if (!parseWhole(a, r.first) || !parseWhole(b, r.last) || !parseWhole(s, r.step)) {
     problem = "\"" + text + "\" is not a frame range: expected A:B or A:B:STEP with whole frames within +-" +
-              std::to_string(kMaxFrame);
+              std::to_string(kMaxFrameNumber);
     return false;
   }
   if (r.last < r.first) {
@@ -68,9 +76,8 @@ bool parseFrameRange(const std::string& text, const Timeline& timeline, FrameRan
     problem = "\"" + text + "\": the step must be 1 or more";
     return false;
   }
-  if ((r.last - r.first) / r.step + 1 > kMaxFrames) {
-    problem = "\"" + text + "\" asks for " + std::to_string((r.last - r.first) / r.step + 1) +
-              " frames; one run takes at most " + std::to_string(kMaxFrames);
+  if (std::string count = frameCountProblem(r.first, r.last, r.step); !count.empty()) {
+    problem = "\"" + text + "\" " + count;
     return false;
   }
   range = r;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace CLI {
 class App;
@@ -19,6 +20,9 @@ int& exitStatus();
 
 // The folder `plugins` beside the running executable.
 std::filesystem::path defaultPluginDir();
+// The line for a plug-in folder that holds no plug-in at all (a mistyped
+// --plugins): every command that loads plug-ins refuses to go on without one.
+std::string noPluginFound(const std::filesystem::path& dir);
 
 // --version on the main command.
 void addVersionFlag(CLI::App& app);

@@ -8,10 +8,12 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "atomic_file.h"
 #include "commands.h"
 #include "frame_outputs.h"
+#include "message_text.h"
 #include "progress.h"
 #include "scene_file.h"
 #include "scene_tasks.h"
@@ -29,8 +31,21 @@ struct EvalOptions {
   float scale = 1.0f;
   std::string normals = "smooth";
   std::string frames;
+  bool framesGiven = false;  // --frames '' is a mistake to name, not a still
   std::string shard;
 };
+
+// The files written, by name: one per mesh of a point cache (and its rest
+// mesh), side files, every frame of a sequence (the first and last of a
+// long one).
+void printWritten(const std::vector<std::filesystem::path>& files) {
+  if (files.size() <= 8) {
+    for (const std::filesystem::path& f : files) std::printf("wrote %s\n", printable(f.string()).c_str());
+    return;
+  }
+  std::printf("wrote %zu files: %s ... %s\n", files.size(), printable(files.front().string()).c_str(),
+              printable(files.back().string()).c_str());
+}
 
 // The options that shape an output, as a part records them.
 std::map<std::string, std::string> shapingOptions(const EvalOptions& o) {
@@ -67,7 +82,7 @@ kurvo::media::Status writeShard(SceneRun& run, const animation::FrameRange& rang
 
 int runEval(const EvalOptions& options, const CommonOptions& common) {
   std::string problem;
-  const bool animated = !options.frames.empty();
+  const bool animated = options.framesGiven;
   if (animated ? !isKnownFramesOutput(options.out, problem) : !isKnownOutput(options.out, problem))
     return reportFailure(problem);
   farm::Shard shard;
@@ -101,8 +116,10 @@ int runEval(const EvalOptions& options, const CommonOptions& common) {
   }
   if (auto s = outputs.commit(); !s) return reportFailure(s.message());
   if (!common.quiet) {
-    const bool part = !options.shard.empty() && !isSequenceName(options.out);
-    std::printf("wrote %s\n", part ? farm::partName(options.out, shard).c_str() : options.out.c_str());
+    if (!options.shard.empty() && !isSequenceName(options.out))
+      std::printf("wrote %s\n", printable(farm::partName(options.out, shard).string()).c_str());
+    else
+      printWritten(outputs.written().empty() ? std::vector<std::filesystem::path>{options.out} : outputs.written());
   }
   return 0;
 }
@@ -132,7 +149,8 @@ void addEvalCommand(CLI::App& app, CommonOptions& common) {
                   "(morph targets and node animation), .pc2/.mdd (point caches with rest OBJ), .json (the scene "
                   "with every frame's points) or a sequence named with #### (frames/bent_####.obj); \"all\" "
                   "takes the scene's own range")
-      ->type_name("A:B[:STEP]|all");
+      ->type_name("A:B[:STEP]|all")
+      ->each([options](const std::string&) { options->framesGiven = true; });
   cmd->add_option("--shard", options->shard,
                   "With --frames: evaluate only the K-th of N equal runs of the frames. A sequence writes its own "
                   "files; a single-file output writes OUT.part-K-of-N, which `kurvo merge OUT` joins into the "

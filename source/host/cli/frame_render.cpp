@@ -17,41 +17,68 @@ using kurvo::media::Status;
 
 namespace {
 
-// Points for the camera to frame: all of them, or per mesh only the points
-// farthest along each of the directions below (the axes and the diagonals).
-// Those stand in closely for a frame's outline from any view; the picture's
-// free border takes up what they miss.
-void addFitPoints(const kurvo::scenefile::Preview& preview, bool all, std::vector<Vector>& fit) {
-  static const Vector kDirections[] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1},  {1, 1, -1},
-                                       {1, -1, 1}, {-1, 1, 1}, {1, 1, 0}, {1, -1, 0}, {1, 0, 1},
-                                       {1, 0, -1}, {0, 1, 1}, {0, 1, -1}};
-  const auto extremes = [&](const std::vector<Vector>& points) {
-    if (points.empty()) return;
-    if (all) {
-      fit.insert(fit.end(), points.begin(), points.end());
-      return;
-    }
-    for (const Vector& d : kDirections) {
-      const Vector* low = &points[0];
-      const Vector* high = &points[0];
-      float lowDot = Dot(*low, d), highDot = lowDot;
-      for (const Vector& p : points) {
-        const float t = Dot(p, d);
-        if (t < lowDot) lowDot = t, low = &p;
-        if (t > highDot) highDot = t, high = &p;
+// Points for the camera to frame over a whole range, gathered in one pass:
+// every point of the first frame, and per mesh (and for the lines) the
+// points farthest along each of the directions below (the axes and the
+// diagonals) over all frames. Those stand in closely for the motion's
+// outline from any view; the picture's free border takes up what they miss.
+// The set stays the same size however many frames there are, so fitting
+// the camera to it costs every frame the same.
+class MotionFit {
+ public:
+  void add(const kurvo::scenefile::Preview& preview) {
+    if (!started_) {
+      for (const kurvo::media::Mesh& mesh : preview.meshes) first_.insert(first_.end(), mesh.points.begin(), mesh.points.end());
+      for (const kurvo::media::Line& line : preview.lines) {
+        first_.push_back(line.a);
+        first_.push_back(line.b);
       }
-      fit.push_back(*low);
-      fit.push_back(*high);
+      started_ = true;
+    }
+    if (groups_.size() < preview.meshes.size()) groups_.resize(preview.meshes.size());
+    for (size_t m = 0; m < preview.meshes.size(); ++m)
+      for (const Vector& p : preview.meshes[m].points) groups_[m].add(p);
+    for (const kurvo::media::Line& line : preview.lines) {
+      lines_.add(line.a);
+      lines_.add(line.b);
+    }
+  }
+
+  std::vector<Vector> points() const {
+    std::vector<Vector> fit = first_;
+    for (const Extremes& g : groups_) g.appendTo(fit);
+    lines_.appendTo(fit);
+    return fit;
+  }
+
+ private:
+  static constexpr int kDirections = 13;
+  static constexpr Vector kDirection[kDirections] = {{1, 0, 0}, {0, 1, 0},  {0, 0, 1},  {1, 1, 1},  {1, 1, -1},
+                                                     {1, -1, 1}, {-1, 1, 1}, {1, 1, 0},  {1, -1, 0}, {1, 0, 1},
+                                                     {1, 0, -1}, {0, 1, 1},  {0, 1, -1}};
+  struct Extremes {
+    bool set = false;
+    float low[kDirections] = {}, high[kDirections] = {};
+    Vector lowAt[kDirections], highAt[kDirections];
+    void add(const Vector& p) {
+      for (int d = 0; d < kDirections; ++d) {
+        const float t = Dot(p, kDirection[d]);
+        if (!set || t < low[d]) low[d] = t, lowAt[d] = p;
+        if (!set || t > high[d]) high[d] = t, highAt[d] = p;
+      }
+      set = true;
+    }
+    void appendTo(std::vector<Vector>& fit) const {
+      if (!set) return;
+      fit.insert(fit.end(), lowAt, lowAt + kDirections);
+      fit.insert(fit.end(), highAt, highAt + kDirections);
     }
   };
-  for (const kurvo::media::Mesh& mesh : preview.meshes) extremes(mesh.points);
-  std::vector<Vector> ends;
-  for (const kurvo::media::Line& line : preview.lines) {
-    ends.push_back(line.a);
-    ends.push_back(line.b);
-  }
-  extremes(ends);
-}
+  bool started_ = false;
+  std::vector<Vector> first_;
+  std::vector<Extremes> groups_;  // per mesh, in the preview's order
+  Extremes lines_;
+};
 
 }  // namespace
 
@@ -76,7 +103,7 @@ Status renderFrames(SceneRun& run, const animation::FrameRange& range, const std
   // First pass: where everything goes over the whole range. Every point of
   // the first frame and the extremes of every later one are kept: with the
   // border around the picture, that frames all the motion.
-  std::vector<Vector> fit;
+  MotionFit fit;
   {
     kurvo::media::ProgressBar bar("framing", frames.size(), quiet);
     for (const double frame : frames) {
@@ -85,12 +112,12 @@ Status renderFrames(SceneRun& run, const animation::FrameRange& range, const std
       if (auto s = kurvo::scenefile::checkFiniteResults(document, run.session->state(), run.scene.file); !s)
         return Status::failure(s.message() + " (frame " + std::to_string(static_cast<long long>(frame)) + ")");
       const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(document, nullptr);
-      addFitPoints(preview, fit.empty(), fit);
+      fit.add(preview);
       bar.advance();
     }
     bar.finish();
   }
-  options.fit = std::move(fit);
+  options.fit = fit.points();
 
   const double fps = timeline.fps / static_cast<double>(range.step);
   if (writer) {

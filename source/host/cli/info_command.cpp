@@ -41,6 +41,10 @@ int runInfo(const InfoOptions& options, const CommonOptions& common) {
   std::fflush(stdout);
   for (const std::string& d : session.state().diagnostics()) std::fprintf(stderr, "kurvo: %s\n", printable(d).c_str());
   for (const std::string& e : session.errors()) std::fprintf(stderr, "kurvo: %s\n", printable(e).c_str());
+  if (session.modules().empty() && session.errors().empty()) {
+    std::fprintf(stderr, "kurvo: %s\n", printable(noPluginFound(dir)).c_str());
+    return 1;
+  }
   return session.errors().empty() ? 0 : 1;
 }
 

@@ -29,6 +29,7 @@ struct RenderCommandOptions {
   std::string view = "persp";
   bool flat = false;
   std::string frames;
+  bool framesGiven = false;  // --frames '' is a mistake to name, not a still
   std::string shard;
 };
 
@@ -76,7 +77,7 @@ kurvo::media::Status renderShard(SceneRun& run, const animation::FrameRange& ran
 int runRender(const RenderCommandOptions& options, const CommonOptions& common) {
   std::string ext = std::filesystem::path(options.out).extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const bool animated = !options.frames.empty();
+  const bool animated = options.framesGiven;
   if (!animated && ext != ".png") return reportFailure(options.out + ": the picture is written as PNG; name it .png");
   const bool sequence = isSequenceName(options.out);
   if (animated && ext != ".gif" && ext != ".mp4" && !(sequence && ext == ".png"))
@@ -142,7 +143,8 @@ void addRenderCommand(CLI::App& app, CommonOptions& common) {
   cmd->add_option("--frames", options->frames,
                   "Render frames A to B (every STEP-th) of an animated scene into an animation (.gif or .mp4) at "
                   "the scene's frame rate, one camera for all; \"all\" takes the scene's own range")
-      ->type_name("A:B[:STEP]|all");
+      ->type_name("A:B[:STEP]|all")
+      ->each([options](const std::string&) { options->framesGiven = true; });
   cmd->add_option("--shard", options->shard,
                   "With --frames: render only the K-th of N equal runs of the frames (the camera still frames them "
                   "all) into OUT.part-K-of-N, which `kurvo merge OUT` joins into the animation one run writes")

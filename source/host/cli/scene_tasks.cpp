@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 
 #include "animation/apply_frame.h"
@@ -23,11 +25,21 @@ namespace kurvo::cli {
 using kurvo::media::Status;
 
 void addSceneLimitOptions(CLI::App& command, kurvo::scenefile::GeometryLimits& limits) {
+  // Read as text, so that a mistake is named as it was typed.
   command
-      .add_option("--max-points", limits.maxScenePoints,
-                  "Most points the whole scene may hold, a budget on its memory (about 30 bytes a point)")
-      ->capture_default_str()
-      ->check(CLI::PositiveNumber);
+      .add_option_function<std::string>(
+          "--max-points",
+          [&limits](const std::string& text) {
+            uint64_t n = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+            if (ec != std::errc() || end != text.data() + text.size() || n < 1)
+              throw CLI::ValidationError(optionText("--max-points", text) +
+                                         ": the scene's point budget is a whole number, at least 1");
+            limits.maxScenePoints = n;
+          },
+          "Most points the whole scene may hold, a budget on its memory (about 30 bytes a point)")
+      ->type_name("UINT")
+      ->default_str(std::to_string(limits.maxScenePoints));
   command.add_flag("--allow-outside-resources", limits.allowOutsideResources,
                    "Let mesh files read buffers, images and material libraries outside their own folder");
   addThreadsOption(command);
@@ -61,6 +73,8 @@ Status startSession(const std::string& pluginDir, bool quiet, SceneRun& run) {
   for (const std::string& d : run.session->state().diagnostics())
     std::fprintf(stderr, "kurvo: %s\n", printable(d).c_str());
   if (!run.session->errors().empty()) return Status::failure(run.session->errors().front());
+  // Without one, every plug-in object of a scene would read as an unknown type.
+  if (run.session->modules().empty()) return Status::failure(noPluginFound(dir));
   return Status::success();
 }
 

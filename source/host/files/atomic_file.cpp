@@ -1,5 +1,6 @@
 #include "atomic_file.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +9,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <new>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "path_text.h"
 
@@ -17,43 +22,74 @@ namespace {
 
 // ---- temporaries removed on a fatal signal
 //
-// A signal handler may only call async-signal-safe functions, so the paths
-// live in fixed slots of plain characters rather than in strings.
-constexpr int kSlots = 64;
-constexpr size_t kSlotPathBytes = 4096;
+// A signal handler may only call async-signal-safe functions, so it walks
+// plain memory: blocks of slots, each slot holding a path of plain
+// characters or null. Blocks are added as a command makes more temporaries
+// at once (a sequence of thousands of frames committed together) and are
+// never freed, so the handler never meets freed memory; free slots are
+// reused through a list that only the tracking side (never the handler)
+// touches, under a lock.
+constexpr int kSlotsPerBlock = 256;
 struct Slot {
-  std::atomic<bool> used{false};
-  char path[kSlotPathBytes];
+  std::atomic<char*> path{nullptr};  // what the handler removes
+  char* buffer = nullptr;            // owned; reused for later paths that fit
+  size_t capacity = 0;
 };
-Slot g_slots[kSlots];
+struct SlotBlock {
+  Slot slots[kSlotsPerBlock];
+  SlotBlock* next = nullptr;  // set before the block is published
+};
+std::atomic<SlotBlock*> g_blocks{nullptr};
+std::mutex g_slots_lock;
+std::vector<Slot*> g_free_slots;  // under g_slots_lock
+std::vector<char*> g_retired;     // outgrown buffers, under g_slots_lock
 
-int track(const std::filesystem::path& temp) {
-  const std::string& text = temp.native();
-  if (text.size() >= kSlotPathBytes) return -1;
-  for (int i = 0; i < kSlots; ++i) {
-    bool expected = false;
-    if (!g_slots[i].used.load() && g_slots[i].used.compare_exchange_strong(expected, true)) {
-      // Marked used before the path is complete: clear it first, so the
-      // handler sees either an empty or a whole path.
-      g_slots[i].path[0] = '\0';
-      std::memcpy(g_slots[i].path + 1, text.c_str() + 1, text.size());
-      std::atomic_signal_fence(std::memory_order_seq_cst);
-      g_slots[i].path[0] = text[0];
-      return i;
-    }
+Slot* free_slot() {
+  if (g_free_slots.empty()) {
+    auto* block = new SlotBlock;
+    block->next = g_blocks.load();
+    for (int i = kSlotsPerBlock - 1; i >= 0; --i) g_free_slots.push_back(&block->slots[i]);
+    g_blocks.store(block);
   }
-  return -1;  // more temporaries at once than slots: those are not tracked
+  Slot* slot = g_free_slots.back();
+  g_free_slots.pop_back();
+  return slot;
 }
 
-void untrack(int slot) {
-  if (slot < 0) return;
-  g_slots[slot].path[0] = '\0';
-  g_slots[slot].used.store(false);
+// A handle for untrack(); null when the path could not be tracked (no
+// memory left).
+void* track(const std::filesystem::path& temp) {
+  const std::string& text = temp.native();
+  try {
+    std::lock_guard<std::mutex> lock(g_slots_lock);
+    Slot* slot = free_slot();
+    if (slot->capacity < text.size() + 1) {
+      // A buffer the handler may have seen is left behind rather than freed
+      // under it; paths in one folder have one length, so this is rare.
+      if (slot->buffer) g_retired.push_back(slot->buffer);
+      slot->buffer = new char[text.size() + 1];
+      slot->capacity = text.size() + 1;
+    }
+    std::memcpy(slot->buffer, text.c_str(), text.size() + 1);
+    slot->path.store(slot->buffer);  // published whole
+    return slot;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void untrack(void* handle) {
+  if (!handle) return;
+  auto* slot = static_cast<Slot*>(handle);
+  slot->path.store(nullptr);
+  std::lock_guard<std::mutex> lock(g_slots_lock);
+  g_free_slots.push_back(slot);
 }
 
 void remove_temporaries_and_end(int signal_number) {
-  for (Slot& s : g_slots)
-    if (s.used.load() && s.path[0] != '\0') ::unlink(s.path);
+  for (SlotBlock* block = g_blocks.load(); block; block = block->next)
+    for (Slot& s : block->slots)
+      if (char* path = s.path.load()) ::unlink(path);
   ::signal(signal_number, SIG_DFL);
   ::raise(signal_number);
 }
@@ -82,6 +118,20 @@ std::filesystem::path write_target(const std::filesystem::path& path) {
 }
 
 thread_local OutputBatch* t_batch = nullptr;
+
+// Forces `path` (a file or a folder) to the disk; the error number, or 0.
+// A rename is only as durable as the data it names: without this, a crash
+// soon after a commit can leave the new names with empty files.
+int sync_to_disk(const std::filesystem::path& path, bool directory) {
+  const int fd = ::open(path.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+  if (fd < 0) return errno;
+  int error = ::fsync(fd) == 0 ? 0 : errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  // Folders that cannot be synced (some file systems refuse) lose nothing
+  // already written; files that cannot be synced have failed.
+  if (directory && (error == EINVAL || error == EBADF)) return 0;
+  return error;
+}
 
 std::atomic<RenameCall> g_rename{nullptr};
 
@@ -152,12 +202,18 @@ Status StagedFiles::commit_in_order(const std::vector<size_t>& order) {
         return Status::failure("cannot write " + quoted(e.final_path) + ": " + std::strerror(errno));
     }
   }
+  // Every byte is on the disk before any name changes.
+  for (size_t i : order) {
+    const Entry& e = entries_[i];
+    if (const int error = sync_to_disk(e.temp_path, false); error != 0)
+      return Status::failure("cannot write " + quoted(e.final_path) + ": " + std::strerror(error));
+  }
   // The previous content of each target stays reachable under a hard link
   // until every rename has worked, so a late failure can put it back.
   struct Undo {
     size_t entry;
     std::filesystem::path backup;  // empty: the target did not exist
-    int slot = -1;
+    void* slot = nullptr;
   };
   std::vector<Undo> undo;
   const auto roll_back = [&](size_t renamed) {
@@ -177,7 +233,7 @@ Status StagedFiles::commit_in_order(const std::vector<size_t>& order) {
   };
   for (size_t i : order) {
     const Entry& e = entries_[i];
-    Undo u{i, {}, -1};
+    Undo u{i, {}, nullptr};
     if (::access(e.target.c_str(), F_OK) == 0) {
       u.backup = temporary_in(e.target.parent_path());
       if (::link(e.target.c_str(), u.backup.c_str()) == 0)
@@ -198,6 +254,12 @@ Status StagedFiles::commit_in_order(const std::vector<size_t>& order) {
   }
   // Committed: each backup is now the only name of the old content.
   drop_backups();
+  std::set<std::filesystem::path> folders;
+  for (size_t i : order) {
+    const std::filesystem::path folder = entries_[i].target.parent_path();
+    folders.insert(folder.empty() ? std::filesystem::path(".") : folder);
+  }
+  for (const std::filesystem::path& folder : folders) sync_to_disk(folder, true);  // the new names
   for (Entry& e : entries_) {
     untrack(e.slot);
     e.temp_path.clear();
@@ -232,7 +294,11 @@ Status OutputBatch::commit() {
   std::vector<size_t> order(files_.entries_.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   if (order.empty()) return Status::success();
-  return files_.commit_in_order(order);
+  std::vector<std::filesystem::path> names;
+  for (const StagedFiles::Entry& e : files_.entries_) names.push_back(e.final_path);
+  Status committed = files_.commit_in_order(order);
+  if (committed.ok()) written_ = std::move(names);
+  return committed;
 }
 
 // ---- single files

@@ -7,8 +7,9 @@
 // its material library, a glTF and its buffer): each final path gets its own
 // temporary, all are renamed on commit, and whatever was not committed is
 // removed when the set goes away. A commit is all or nothing: every target is
-// checked first, and when a rename still fails, the files already replaced
-// get their previous content back.
+// checked first, every temporary is synced to the disk before the first
+// rename (and the folders after the last), and when a rename still fails,
+// the files already replaced get their previous content back.
 //
 // A replaced file keeps its permission bits; a target that is a symbolic link
 // is written through the link (the link stays). Temporaries have short names
@@ -58,7 +59,7 @@ class StagedFiles {
     std::filesystem::path final_path;  // as the caller named it, for messages
     std::filesystem::path target;      // where the bytes go: symbolic links followed
     std::filesystem::path temp_path;
-    int slot = -1;  // in the list of temporaries removed on a fatal signal
+    void* slot = nullptr;  // in the list of temporaries removed on a fatal signal
   };
   Status commit_in_order(const std::vector<size_t>& order);
   std::vector<Entry> entries_;
@@ -73,11 +74,15 @@ class OutputBatch {
 
   // Every file handed over so far, in the order handed over.
   Status commit();
+  // The files a successful commit put in place, by the names the writers
+  // gave them (empty for a batch that handed its files on to another).
+  const std::vector<std::filesystem::path>& written() const noexcept { return written_; }
 
  private:
   friend class StagedFiles;
   StagedFiles files_;
   OutputBatch* outer_;
+  std::vector<std::filesystem::path> written_;
 };
 
 // Calls `write` with a temporary path beside `path`; renames it into place
@@ -89,7 +94,8 @@ Status write_file_atomically(const std::filesystem::path& path,
 Status write_bytes_atomically(const std::filesystem::path& path, std::string_view content);
 
 // Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the temporaries that exist
-// at that moment before the process ends as the signal would end it.
+// at that moment (every one, however many a command holds) before the
+// process ends as the signal would end it.
 void remove_temporaries_on_signals();
 
 // Fault injection for tests: every rename of a commit, and of putting old

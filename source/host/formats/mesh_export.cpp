@@ -1,10 +1,10 @@
 #include "mesh_export.h"
 
 #include <assimp/material.h>
+#include <assimp/cexport.h>
 #include <assimp/scene.h>
 
 #include <algorithm>
-#include <assimp/DefaultIOSystem.h>
 #include <assimp/Exporter.hpp>
 #include <cctype>
 #include <cmath>
@@ -39,21 +39,20 @@ const char* format_for(const std::string& extension) {
   return nullptr;
 }
 
-// Sends every file the exporter opens for writing to a staged temporary, so
-// side files (a glTF's .bin, an MTL) are named after the real output inside
-// the main file but appear on disk only on commit.
-class StagingIOSystem : public Assimp::DefaultIOSystem {
- public:
-  explicit StagingIOSystem(StagedFiles& files) : files_(files) {}
-  Assimp::IOStream* Open(const char* file, const char* mode) override {
-    if (std::string(mode).find_first_of("wa") != std::string::npos)
-      return DefaultIOSystem::Open(files_.stage(file).c_str(), mode);
-    return DefaultIOSystem::Open(file, mode);
+// The exporter's own file writing checks no write and no close (a full disk
+// left a truncated file that replaced the old one): it writes to memory,
+// and the bytes go to disk through the checked, staged path. Side files
+// (none for the formats offered here) are named after the main file.
+Status write_export_blobs(const aiExportDataBlob* blob, const std::filesystem::path& file) {
+  OutputBatch batch;  // the main file and its side files together, the main file last
+  for (const aiExportDataBlob* b = blob->next; b; b = b->next) {
+    std::filesystem::path side = file;
+    side.replace_extension(std::string(".") + b->name.C_Str());
+    if (Status s = write_bytes_atomically(side, {static_cast<const char*>(b->data), b->size}); !s.ok()) return s;
   }
-
- private:
-  StagedFiles& files_;
-};
+  if (Status s = write_bytes_atomically(file, {static_cast<const char*>(blob->data), blob->size}); !s.ok()) return s;
+  return batch.commit();
+}
 
 std::unique_ptr<aiMaterial> make_material(const Mesh& mesh, size_t index) {
   auto material = std::make_unique<aiMaterial>();
@@ -164,16 +163,13 @@ Status write_mapped(const std::vector<Mesh>& meshes, const std::filesystem::path
   }
 
   const std::unique_ptr<aiScene> scene = make_scene(meshes);
-  StagedFiles files;  // outlives the exporter, whose IO system refers to it
-  {
-    Assimp::Exporter exporter;
-    exporter.SetIOHandler(new StagingIOSystem(files));  // the exporter owns it
-    if (exporter.Export(scene.get(), format, file.string(), 0) != AI_SUCCESS) {
-      const std::string why = exporter.GetErrorString();
-      return Status::failure("cannot write " + quoted(file) + ": " + (why.empty() ? "the exporter failed" : why));
-    }
+  Assimp::Exporter exporter;
+  const aiExportDataBlob* blob = exporter.ExportToBlob(scene.get(), format, 0);
+  if (!blob) {
+    const std::string why = exporter.GetErrorString();
+    return Status::failure("cannot write " + quoted(file) + ": " + (why.empty() ? "the exporter failed" : why));
   }
-  return files.commit(file);
+  return write_export_blobs(blob, file);
 }
 
 }  // namespace

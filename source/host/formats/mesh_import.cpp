@@ -8,6 +8,8 @@
 #include <assimp/Importer.hpp>
 #include <assimp/config.h>
 #include <cctype>
+#include <exception>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -19,6 +21,8 @@
 #include "obj_reader.h"
 #include "polygon_split.h"
 
+#include "import_formats.h"
+#include "import_limits.h"
 #include "ply_header_check.h"
 
 #include "path_text.h"
@@ -92,6 +96,7 @@ Mesh convert_mesh(const aiScene& scene, unsigned index, const std::optional<aiMa
 Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, const ImportOptions& options) {
   std::string refusal;  // outlives the importer, whose IO system writes it
   Assimp::Importer importer;
+  keep_importers_for(importer, file);
   importer.SetIOHandler(new ConfinedIOSystem(file, options.resources_outside_folder, refusal));
   // Only positions are kept; the other vertex attributes are dropped early.
   importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
@@ -100,9 +105,13 @@ Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, 
   // Validation turns broken index data into an error message instead of a crash.
   const aiScene* scene = importer.ReadFile(
       file.string(), aiProcess_RemoveComponent | aiProcess_ValidateDataStructure);
-  if (!scene || !refusal.empty())
+  if (!scene || !refusal.empty()) {
+    // The library turns a failed allocation into its error text.
+    if (refusal.empty() && std::string(importer.GetErrorString()).find("bad_alloc") != std::string::npos)
+      throw std::bad_alloc();
     return Status::failure("cannot read mesh file " + quoted(file) + ": " +
                            (refusal.empty() ? importer.GetErrorString() : refusal));
+  }
 
   std::vector<std::optional<aiMatrix4x4>> transforms(scene->mNumMeshes);
   if (options.apply_node_transforms && scene->mRootNode)
@@ -125,6 +134,8 @@ Result<std::vector<Mesh>> read_mesh_file(const std::filesystem::path& file, cons
   uint64_t size = 0;
   if (std::string problem = input_file_problem(file, size); !problem.empty())
     return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
+  if (std::string problem = import_format_refusal(file); !problem.empty())
+    return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
   if (lower_extension(file) == ".obj") return read_obj(file, options.resources_outside_folder);
   if (lower_extension(file) == ".glb" || looks_like_glb(file)) {
     if (std::string problem = check_glb_header(file); !problem.empty())
@@ -138,13 +149,28 @@ Result<std::vector<Mesh>> read_mesh_file(const std::filesystem::path& file, cons
     if (std::string problem = check_ply_header(file); !problem.empty())
       return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
   }
+  if (std::string problem = import_limit_problem(file); !problem.empty())
+    return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
   return import_with_assimp(file, options);
+}
+
+// Readers that run out of memory on what a file declares, or throw on what
+// they cannot parse, end in one line naming the file.
+Result<std::vector<Mesh>> read_mesh_file_guarded(const std::filesystem::path& file, const ImportOptions& options) {
+  try {
+    return read_mesh_file(file, options);
+  } catch (const std::bad_alloc&) {
+    return Status::failure("cannot read mesh file " + quoted(file) +
+                           ": it declares more data than there is memory for (a count in it is too large)");
+  } catch (const std::exception& e) {
+    return Status::failure("cannot read mesh file " + quoted(file) + ": " + e.what());
+  }
 }
 
 }  // namespace
 
 Result<std::vector<Mesh>> import_meshes(const std::filesystem::path& file, const ImportOptions& options) {
-  Result<std::vector<Mesh>> meshes = read_mesh_file(file, options);
+  Result<std::vector<Mesh>> meshes = read_mesh_file_guarded(file, options);
   if (!meshes) return meshes;
   if (!options.raw_axes) convert_meshes(meshes.value(), file_frame(file), 1.0f);
   if (options.weld)

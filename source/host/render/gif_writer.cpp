@@ -32,6 +32,8 @@ Status GifAnimationWriter::fail(const std::string& why) {
 }
 
 Status GifAnimationWriter::gif_failure(int code) {
+  // A failed write or close: the system's reason (a full disk, say) says more.
+  if ((code == E_GIF_ERR_WRITE_FAILED || code == E_GIF_ERR_CLOSE_FAILED) && errno != 0) return fail(std::strerror(errno));
   const char* text = GifErrorString(code);
   return fail(text ? text : "GIF error " + std::to_string(code));
 }
@@ -113,6 +115,7 @@ Status GifAnimationWriter::add(const Image& frame) {
   control.TransparentColor = NO_TRANSPARENT_COLOR;
   GifByteType extension[4];
   const size_t extension_size = EGifGCBToExtension(&control, extension);
+  errno = 0;
   const bool written =
       EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(extension_size), extension) != GIF_ERROR &&
       EGifPutImageDesc(gif_, 0, 0, width_, height_, false, map) != GIF_ERROR &&
@@ -127,6 +130,7 @@ Status GifAnimationWriter::finish() {
   if (!status_.ok()) return status_;
   if (frames_ == 0) return fail("no frame to write");
   int error = 0;
+  errno = 0;
   const int closed = EGifCloseFile(gif_, &error);
   gif_ = nullptr;
   if (closed == GIF_ERROR) return gif_failure(error);

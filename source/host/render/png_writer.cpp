@@ -65,9 +65,14 @@ Status write_png(const Image& image, const std::filesystem::path& file) {
     std::FILE* out = std::fopen(temp.c_str(), "wb");
     if (!out) return Status::failure("cannot write " + name + ": " + std::strerror(errno));
     ErrorSink sink;
+    errno = 0;
     const bool encoded = encode(image, out, sink);
+    // libpng reports a failed write as "Write Error": the system's reason
+    // (a full disk, say) says more.
+    const int write_errno = !encoded && std::ferror(out) ? errno : 0;
     const int close_errno = std::fclose(out) == 0 ? 0 : errno;
-    if (!encoded) return Status::failure("cannot write " + name + ": " + sink.message);
+    if (!encoded)
+      return Status::failure("cannot write " + name + ": " + (write_errno ? std::strerror(write_errno) : sink.message));
     if (close_errno != 0) return Status::failure("cannot write " + name + ": " + std::strerror(close_errno));
     return Status::success();
   });

@@ -52,6 +52,15 @@ std::string aboutCount(double n) {
   return text;
 }
 
+// "; it has \"A\", \"B\" ...": the names a mistyped mesh_name could have meant.
+std::string meshNamesText(const std::vector<kurvo::media::Mesh>& meshes) {
+  constexpr size_t kShown = 10;
+  std::string text = meshes.size() == 1 ? "; its one mesh is " : "; its meshes are ";
+  for (size_t i = 0; i < meshes.size() && i < kShown; ++i) text += (i ? ", \"" : "\"") + meshes[i].name + "\"";
+  if (meshes.size() > kShown) text += " and " + std::to_string(meshes.size() - kShown) + " more";
+  return text;
+}
+
 void checkSize(double points, const GeometryLimits& limits, const ReadContext& c, const std::string& f,
                bool charge = true) {
   if (!(points <= static_cast<double>(limits.maxPrimitivePoints)))
@@ -193,21 +202,28 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
   std::string wanted;
   if (entry.contains("mesh_name")) wanted = c.text(entry["mesh_name"], "mesh_name");
   bool found = wanted.empty();
+  // Reserved once for all: growing by each mesh's share made a file of many
+  // small meshes quadratic.
+  size_t totalPoints = 0, totalPolygons = 0;
+  for (const kurvo::media::Mesh& m : imported.value())
+    if (wanted.empty() || m.name == wanted) totalPoints += m.points.size(), totalPolygons += m.polygons.size();
+  polygons.reserve(polygons.size() + totalPolygons);
   for (kurvo::media::Mesh& m : imported.value()) {
     if (!wanted.empty() && m.name != wanted) continue;
     found = true;
     const auto offset = static_cast<int32_t>(points.size());
     // The first mesh hands its points over; each mesh's polygons go as soon
     // as they are converted, so a large file is not held twice.
-    if (points.empty())
+    if (points.empty()) {
       points = std::move(m.points);
-    else
+      points.reserve(totalPoints);
+    } else {
       points.insert(points.end(), m.points.begin(), m.points.end());
-    polygons.reserve(polygons.size() + m.polygons.size());
+    }
     for (const auto& p : m.polygons) polygons.push_back(Polygon{p.a + offset, p.b + offset, p.c + offset, p.d + offset});
     m.polygons = {};
   }
-  if (!found) c.fail("mesh_name", "no mesh named \"" + wanted + "\" in " + file.string());
+  if (!found) c.fail("mesh_name", "no mesh named \"" + wanted + "\" in " + file.string() + meshNamesText(imported.value()));
   source.meshFile = std::filesystem::absolute(file, ec);
   if (ec) source.meshFile = file;
   source.meshName = wanted;
@@ -303,6 +319,30 @@ constexpr PrimitiveRule kPrimitiveRules[] = {
     {host::kTypeHelixPrimitive, host::kPrimTurns, PrimitiveRule::kNotNegative},
     {host::kTypeHelixPrimitive, host::kPrimSubdivision, PrimitiveRule::kPointsPerTurn},
 };
+
+}  // namespace
+
+std::string primitiveValueProblem(int32_t type, int32_t id, double value, bool whole) {
+  for (const PrimitiveRule& rule : kPrimitiveRules) {
+    if (rule.type != type || rule.id != id) continue;
+    switch (rule.kind) {
+      case PrimitiveRule::kPointsPerTurn:
+        if (!whole) return "expected an integer";
+        return value < 3 ? "must be at least 3 (points per turn)" : "";
+      case PrimitiveRule::kPositive: return value > 0.0 ? "" : "must be greater than 0";
+      case PrimitiveRule::kNotNegative: return value >= 0.0 ? "" : "must not be negative";
+      case PrimitiveRule::kAny: return "";
+    }
+  }
+  return "";
+}
+
+void checkHelixPoints(double turns, double subdivision, const GeometryLimits& limits, const ReadContext& c,
+                      const std::string& field) {
+  checkSize(turns * subdivision + 1.0, limits, c, field, false);
+}
+
+namespace {
 
 Json splinePrimitiveJson(const host::Object& object) {
   const host::Container& p = object.parameters();
@@ -521,14 +561,14 @@ void checkSplinePrimitiveParams(host::Object& object, const ReadContext& c, cons
     const bool isReal = std::holds_alternative<float>(d->value);
     if (rule.kind == PrimitiveRule::kPointsPerTurn) {
       if (!isLong) c.fail(f, "expected an integer");
-      if (d->getLong() < 3) c.fail(f, "must be at least 3 (points per turn)");
+      if (std::string problem = primitiveValueProblem(rule.type, rule.id, d->getLong(), true); !problem.empty())
+        c.fail(f, problem);
       continue;
     }
     if (!isLong && !isReal) c.fail(f, "expected a number");
     const float v = d->getReal();
     d->setReal(v);  // a whole number given for a size is a size all the same
-    if (rule.kind == PrimitiveRule::kPositive && !(v > 0.0f)) c.fail(f, "must be greater than 0");
-    if (rule.kind == PrimitiveRule::kNotNegative && !(v >= 0.0f)) c.fail(f, "must not be negative");
+    if (std::string problem = primitiveValueProblem(rule.type, rule.id, v, false); !problem.empty()) c.fail(f, problem);
   }
   if (object.type() == host::kTypeHelixPrimitive)
     checkSize(static_cast<double>(p.getReal(host::kPrimTurns, 2.0f)) * p.getLong(host::kPrimSubdivision, 16) + 1.0,

@@ -68,6 +68,16 @@ void readSplineGeometry(const Json& entry, host::Object& object, const ReadConte
 void checkSplinePrimitiveParams(host::Object& object, const ReadContext& context, const std::string& field,
                                 const GeometryLimits& limits);
 
+// The rule a spline primitive of `type` applies to its size `id`, for
+// `value` (`whole` when given as an integer): empty when it holds or no rule
+// covers the size, else the problem ("must be greater than 0"). Animation
+// keys go through it as well as the values read.
+std::string primitiveValueProblem(int32_t type, int32_t id, double value, bool whole);
+// A helix of `turns` turns and `subdivision` points per turn within the
+// primitive limit (nothing is charged to the scene's budget).
+void checkHelixPoints(double turns, double subdivision, const GeometryLimits& limits, const ReadContext& context,
+                      const std::string& field);
+
 // Writers: add the geometry fields of `object` to `entry`. Mesh paths are
 // written relative to `targetDirectory` where possible. A mesh's points are
 // left to the printer (see prettyJson with point lists).

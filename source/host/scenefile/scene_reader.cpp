@@ -5,6 +5,7 @@
 
 #include "core/host_state.h"
 #include "input_file.h"
+#include "json_keys.h"
 #include "param_json.h"
 #include "scene/array.h"
 #include "scene_array.h"
@@ -12,6 +13,7 @@
 #include "scene/document.h"
 #include "scene_file.h"
 #include "track_json.h"
+#include "track_rules.h"
 
 namespace kurvo::scenefile {
 namespace {
@@ -52,23 +54,8 @@ class Reader {
 
   Scene read(std::string_view text) {
     Json root;
-    // JSON leaves repeated keys to the reader; taking the last would silently
-    // drop a value the user wrote, so a repeated key is refused.
-    std::vector<std::unordered_set<std::string>> keys;
-    std::string repeated;
-    const auto refuseRepeatedKeys = [&](int, Json::parse_event_t event, Json& parsed) {
-      if (event == Json::parse_event_t::object_start) {
-        keys.emplace_back();
-      } else if (event == Json::parse_event_t::object_end) {
-        if (!keys.empty()) keys.pop_back();
-      } else if (event == Json::parse_event_t::key && !keys.empty()) {
-        if (!keys.back().insert(parsed.get<std::string>()).second && repeated.empty())
-          repeated = parsed.get<std::string>();
-      }
-      return true;
-    };
     try {
-      root = Json::parse(text.begin(), text.end(), refuseRepeatedKeys);
+      root = Json::parse(text.begin(), text.end());
     } catch (const Json::parse_error& e) {
       const TextPosition at = positionOf(text, e.byte > 0 ? e.byte - 1 : 0);
       throw SceneError{context_.file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
@@ -77,7 +64,7 @@ class Reader {
       // Numbers beyond the range of a double: the parser gives no position.
       throw SceneError{context_.file + ": malformed JSON: " + parseProblem(e.what())};
     }
-    if (!repeated.empty())
+    if (const std::string repeated = firstRepeatedKey(text); !repeated.empty())
       throw SceneError{context_.file + ": malformed JSON: the key \"" + repeated + "\" appears twice in one object"};
     if (!root.is_object()) context_.fail("", "expected a scene object {\"format\": \"kurvo-scene\", ...}");
     context_.allowOnly(root, "", {"format", "version", "time", "materials", "objects", "frames"});
@@ -225,8 +212,10 @@ class Reader {
       if (it == materials_.end()) context_.fail("material", "no material is named \"" + m + "\"");
       document_.setMaterial(*target, it->second);
     }
-    if (entry.contains("tracks"))
+    if (entry.contains("tracks")) {
       scene_.timeline.objects.push_back(readTracks(entry["tracks"], entry, *object, description(type), context_));
+      checkTrackValues(scene_.timeline.objects.back(), *object, context_, options_.limits);
+    }
 
     ++done_;
     if (options_.progress) options_.progress(done_, total_);

@@ -3,8 +3,10 @@
 #include <charconv>
 #include <cmath>
 #include <sstream>
+#include <unordered_set>
 
 #include "core/data_value.h"
+#include "frame_range.h"
 #include "placement.h"
 #include "scene/node.h"
 #include "scene_geometry.h"
@@ -19,9 +21,11 @@ using animation::Track;
 using animation::Value;
 using animation::ValueKind;
 
-// Beyond this a frame number is surely a mistake; it also keeps frames exact
-// as doubles and far from overflow in the frame loop.
-constexpr double kMaxFrame = 100'000'000.0;
+constexpr double kMaxFrame = static_cast<double>(animation::kMaxFrameNumber);
+// Every writer stores a rate in this range: a GIF's frame delay in
+// hundredths of a second, a video's time base, and the frame times of point
+// caches and glTF in single precision even at the last frame.
+constexpr double kMinFps = 0.01;
 constexpr double kMaxFps = 1000.0;
 
 bool parseId(const std::string& key, int32_t& id) {
@@ -197,8 +201,8 @@ void readTime(const Json& time, animation::Timeline& timeline, const ReadContext
   timeline.present = true;
   if (time.contains("fps")) {
     timeline.fps = context.number(time["fps"], "time.fps");
-    if (!(timeline.fps > 0.0) || timeline.fps > kMaxFps)
-      context.fail("time.fps", "must be above 0 and at most " + std::to_string(static_cast<int>(kMaxFps)));
+    if (!(timeline.fps >= kMinFps) || timeline.fps > kMaxFps)
+      context.fail("time.fps", "must be from 0.01 to 1000 frames per second");
   }
   if (time.contains("start")) timeline.start = context.integer(time["start"], "time.start");
   if (time.contains("end")) timeline.end = context.integer(time["end"], "time.end");
@@ -220,7 +224,7 @@ animation::ObjectAnimation readTracks(const Json& tracks, const Json& entry, hos
   animation::ObjectAnimation animation;
   animation.object = object.serial();
   context.requireArray(tracks, "tracks");
-  std::vector<std::string> animated;  // what the tracks so far drive
+  std::unordered_set<std::string> animated;  // what the tracks so far drive
   for (size_t i = 0; i < tracks.size(); ++i) {
     const Json& track = tracks[i];
     const std::string field = indexed("tracks", i);
@@ -243,9 +247,7 @@ animation::ObjectAnimation readTracks(const Json& tracks, const Json& entry, hos
       target = Target{Channel::points, 0, {}, ValueKind::points};
     }
     const std::string what = describe(target);
-    for (const std::string& a : animated)
-      if (a == what) context.fail(field, "another track already animates " + what);
-    animated.push_back(what);
+    if (!animated.insert(what).second) context.fail(field, "another track already animates " + what);
 
     Track t;
     t.channel = target.channel;

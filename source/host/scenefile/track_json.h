@@ -1,7 +1,7 @@
 // Time and animation tracks in scene files.
 //
 // The scene's "time" block: {"fps": 24, "start": 0, "end": 96} (whole frames,
-// start <= end, fps above 0). An object's "tracks": a list of
+// start <= end, fps from 0.01 to 1000). An object's "tracks": a list of
 //
 //   {"param": "KURVO_OFFSET", "interpolation": "linear", "keys": [[0, 0.0], [48, 250.0]]}
 //   {"placement": "position" | "rotation" | "scale", "keys": [[0, [0, 0, 0]], ...]}
