@@ -257,6 +257,31 @@ TEST(OutputBatch, ARenameFailingAtAnyPointPutsEveryFileBack) {
   EXPECT_EQ(read_file(dir / "a.mtl"), "new mtl");
 }
 
+// On a file system without hard links the old content is kept as a copy,
+// so a late failure still puts every replaced file back.
+TEST(OutputBatch, WithoutHardLinksAFailedCommitStillPutsOldFilesBack) {
+  set_link_for_testing([](const char*, const char*) {
+    errno = EPERM;
+    return -1;
+  });
+  for (int nth = 1; nth <= 4; ++nth) {
+    SCOPED_TRACE("rename " + std::to_string(nth) + " fails");
+    TempDir dir;
+    dir.write("a.mtl", "old mtl");
+    dir.write("c.txt", "old c");
+    {
+      FailingRename faults(nth);
+      OutputBatch batch;
+      write_outputs(dir);
+      ASSERT_FALSE(batch.commit().ok());
+    }
+    EXPECT_EQ(read_file(dir / "a.mtl"), "old mtl");
+    EXPECT_EQ(read_file(dir / "c.txt"), "old c");
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.mtl", "c.txt"})) << "no temporaries, no backups";
+  }
+  set_link_for_testing(nullptr);
+}
+
 TEST(StagedFiles, ThePrimaryFileIsPutInPlaceLast) {
   const std::vector<std::string> names = {"x.bin", "x.gltf", "x.png"};
   for (const std::string& primary : names) {

@@ -134,6 +134,12 @@ int sync_to_disk(const std::filesystem::path& path, bool directory) {
 }
 
 std::atomic<RenameCall> g_rename{nullptr};
+std::atomic<RenameCall> g_link{nullptr};
+
+int link_path(const char* from, const char* to) {
+  const RenameCall call = g_link.load();
+  return call ? call(from, to) : ::link(from, to);
+}
 
 int rename_path(const char* from, const char* to) {
   const RenameCall call = g_rename.load();
@@ -212,14 +218,15 @@ Status StagedFiles::commit_in_order(const std::vector<size_t>& order) {
   // until every rename has worked, so a late failure can put it back.
   struct Undo {
     size_t entry;
-    std::filesystem::path backup;  // empty: the target did not exist
+    bool existed = false;
+    std::filesystem::path backup;  // the previous content, while it existed
     void* slot = nullptr;
   };
   std::vector<Undo> undo;
   const auto roll_back = [&](size_t renamed) {
     for (size_t k = 0; k < renamed; ++k) {
       const Entry& e = entries_[undo[k].entry];
-      if (undo[k].backup.empty())
+      if (!undo[k].existed)
         ::unlink(e.target.c_str());
       else
         rename_path(undo[k].backup.c_str(), e.target.c_str());
@@ -233,13 +240,24 @@ Status StagedFiles::commit_in_order(const std::vector<size_t>& order) {
   };
   for (size_t i : order) {
     const Entry& e = entries_[i];
-    Undo u{i, {}, nullptr};
+    Undo u{i, false, {}, nullptr};
     if (::access(e.target.c_str(), F_OK) == 0) {
+      u.existed = true;
       u.backup = temporary_in(e.target.parent_path());
-      if (::link(e.target.c_str(), u.backup.c_str()) == 0)
-        u.slot = track(u.backup);
-      else
-        u.backup.clear();  // no hard links here: commit without the safety net
+      u.slot = track(u.backup);
+      // Where the file system has no hard links, a copy keeps the old
+      // content instead; without either, nothing is replaced.
+      std::error_code ec;
+      if (link_path(e.target.c_str(), u.backup.c_str()) != 0 &&
+          !std::filesystem::copy_file(e.target, u.backup, ec)) {
+        const std::string reason = ec ? ec.message() : std::string("it could not be kept");
+        ::unlink(u.backup.c_str());
+        u.backup.clear();
+        undo.push_back(std::move(u));
+        drop_backups();
+        return Status::failure("cannot replace " + quoted(e.final_path) + ": its previous content could not be kept (" +
+                               reason + ")");
+      }
     }
     undo.push_back(std::move(u));
   }
@@ -326,6 +344,7 @@ Status write_bytes_atomically(const std::filesystem::path& path, std::string_vie
 }
 
 void set_rename_for_testing(RenameCall call) { g_rename.store(call); }
+void set_link_for_testing(RenameCall call) { g_link.store(call); }
 
 void remove_temporaries_on_signals() {
   struct sigaction action {};

@@ -102,6 +102,9 @@ void remove_temporaries_on_signals();
 // files back after a failed one, goes through `call` (null: the system's).
 using RenameCall = int (*)(const char* from, const char* to);
 void set_rename_for_testing(RenameCall call);
+// The same for the hard link that keeps a replaced file's old content until
+// the commit is through.
+void set_link_for_testing(RenameCall call);
 
 }  // namespace kurvo::media
 
