@@ -41,8 +41,11 @@ struct SlotBlock {
 };
 std::atomic<SlotBlock*> g_blocks{nullptr};
 std::mutex g_slots_lock;
-std::vector<Slot*> g_free_slots;  // under g_slots_lock
-std::vector<char*> g_retired;     // outgrown buffers, under g_slots_lock
+// Both lists live as long as the process: destroyed at exit they would
+// leave retired buffers unreachable (a leak report) and a late signal or
+// a detached writer with lists already torn down.
+std::vector<Slot*>& g_free_slots = *new std::vector<Slot*>;  // under g_slots_lock
+std::vector<char*>& g_retired = *new std::vector<char*>;     // outgrown buffers, under g_slots_lock
 
 Slot* free_slot() {
   if (g_free_slots.empty()) {
