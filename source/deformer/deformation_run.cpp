@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <optional>
 
 #include "deformer/bend_axis.h"
 #include "deformer/kurvo_params.h"
@@ -70,7 +71,7 @@ void MapPoints(const PointMapper& mapper, Vector* points, int32 count, BaseThrea
 
 }  // namespace
 
-void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObject* op,
+void RunDeformation(Random& random, PathTransportCache& transports, BaseObject* mod, BaseDocument* doc, BaseObject* op,
                     const Matrix& opMg, const Matrix& modMg, BaseThread* thread) {
   BaseContainer* bc = mod->GetDataInstance();
   BaseObject* pathObject = bc->GetObjectLink(KURVO_SPLINE, doc);
@@ -175,11 +176,12 @@ void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObje
   mapper.frame.path = &path;
   mapper.frame.rail = rail.spline ? &rail : nullptr;
   mapper.frame.railMatrix = railMg;
-  PathTransport transport;
+  const PathTransport noTransport;
+  std::optional<PathTransportCache::Use> transport;
   if (upMode == KURVO_UP_MODE_FOLLOW) {
     // Without memory for the table the frame is zero, as in a mode without one.
-    if (mappable) transport.Build(path, pathSpline->GetPointCount(), mapper.closed, upVector);
-    mapper.frame.transport = &transport;
+    if (mappable) transport.emplace(transports, pathObject, pathSpline, path, mapper.closed, upVector);
+    mapper.frame.transport = transport ? transport->Get() : &noTransport;
   }
 
   mapper.profile = CurveLookup{profileCurve, 1.0f};

@@ -3,9 +3,11 @@
 // the host's optimize command when asked.
 #pragma once
 
+#include "deformer/path_transport.h"
 #include "kurvo_api.h"
 
-// `random` is the deformer node's generator (one draw per run). `thread` may
+// `random` is the deformer node's generator (one draw per run), `transports`
+// its kept table of up mode 3. `thread` may
 // be null; otherwise it is asked every 64 points whether to stop.
-void RunDeformation(Random& random, BaseObject* mod, BaseDocument* doc, BaseObject* op,
+void RunDeformation(Random& random, PathTransportCache& transports, BaseObject* mod, BaseDocument* doc, BaseObject* op,
                     const Matrix& opMg, const Matrix& modMg, BaseThread* thread);

@@ -40,7 +40,7 @@ BaseObject* Kurvo2::GetVirtualObjects(BaseObject* op, HierarchyHelp* hh) { retur
 
 Bool Kurvo2::ModifyObject(BaseObject* mod, BaseDocument* doc, BaseObject* op, const Matrix& op_mg,
                           const Matrix& mod_mg, Real lod, int32 flags, BaseThread* thread) {
-  RunDeformation(random, mod, doc, op, op_mg, mod_mg, thread);
+  RunDeformation(random, transports, mod, doc, op, op_mg, mod_mg, thread);
   return true;
 }
 

@@ -6,12 +6,13 @@
 // below, none of which is copied or stored.
 #pragma once
 
+#include "deformer/path_transport.h"
 #include "kurvo_api.h"
 
 class Kurvo2 : public ObjectData {
  public:
   Kurvo2() = default;
-  ~Kurvo2() override = default;  // owns nothing outside itself
+  ~Kurvo2() override = default;
 
   // A new node from the layer's allocator, or null when memory is short.
   static NodeData* Alloc();
@@ -33,6 +34,7 @@ class Kurvo2 : public ObjectData {
   // Read-only views for tests and diagnostics.
   const Random& GetRandom() const { return random; }
   int32 GetChildCount() const { return childCount; }
+  const PathTransportCache& GetTransports() const { return transports; }
 
  private:
   Random random;  // seed 100 when constructed; one draw per deformation run
@@ -44,6 +46,10 @@ class Kurvo2 : public ObjectData {
   uint32 pathDirty = 0;
   uint32 railDirty = 0;
   uint32 pathParentsDirty = 0;
+
+  // Up mode 3's table, kept while the path is unchanged; a copy of the node
+  // starts without one.
+  PathTransportCache transports;
 };
 
 // Registers the deformer under ID_VORLADEFORMER. An empty or missing display

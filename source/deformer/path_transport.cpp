@@ -1,6 +1,7 @@
 #include "deformer/path_transport.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "deformer/path_frame.h"
 
@@ -37,8 +38,9 @@ constexpr double kSmallTurnCosine = 0.99875026039496628;  // cos(0.05)
 constexpr int kMaxHalvings = 12;
 
 // The start direction: the up vector square to the start tangent, or, when
-// the two are parallel (or up is zero), the world axis least aligned with
-// the tangent (X before Y before Z on a tie).
+// the two are parallel (or up is zero), the axis least aligned with the
+// tangent (X before Y before Z on a tie). Both are in the path object's
+// coordinates, as the up vector is.
 D3 StartUp(D3 up, D3 t) {
   const D3 square = up - t * Dot(up, t);
   if (Dot(square, square) > 1e-12 * Dot(up, up) && Dot(up, up) > 0) return Unit(square);
@@ -92,7 +94,82 @@ D3 Carry(D3 r, const Sample& a, const Sample& b, const SplineEvaluator& spline, 
   return Dot(squared, squared) > 0 ? squared : r;
 }
 
+
+// The shortest turn that carries unit vector a onto unit vector b, applied to
+// r and made square to b again.
+D3 TurnAcross(D3 r, D3 a, D3 b) {
+  const D3 axis = Cross(a, b);
+  const double sine = std::sqrt(Dot(axis, axis));
+  if (sine > 0) r = Turn(r, axis * (1 / sine), std::atan2(sine, Dot(a, b)));
+  const D3 squared = Square(r, b);
+  return Dot(squared, squared) > 0 ? squared : r;
+}
+
+// A join of two spans counts as a corner when the tangent turns there by more
+// than this (radians, as a cosine): well above what rounding and the small
+// step to either side make of a smooth join.
+constexpr double kCornerCosine = 0.99999999500000000;  // cos(1e-4)
+
+// A span join where the tangent jumps.
+struct Join {
+  Real pos;   // the first position whose tangent is that of the outgoing span
+  D3 in, out;  // unit tangents of the incoming and outgoing span
+};
+
+// The unit tangent at spline parameter t.
+D3 TangentAtNatural(const SplineEvaluator& spline, Real t) {
+  Vector tangent;
+  spline.Tangent(t, tangent);
+  return Unit(FromVector(tangent));
+}
+
+// Whether the tangent at arc-length position u is that of the outgoing span.
+bool PastJoin(const SplineEvaluator& spline, Real u, const Join& join) {
+  const D3 t = TangentAtNatural(spline, spline.UniformToNatural(u));
+  return Dot(t, join.out) > Dot(t, join.in);
+}
+
+// The join between span k - 1 and span k of `spans` (the parameter is shared
+// evenly between the spans), if the tangent jumps there. `from` is a position
+// at or before it. The position is found where the conversion from arc length
+// reaches the join, then moved by a few float steps at most so that it is the
+// first position at which the host answers the outgoing tangent: a point on
+// either side then gets the up direction of its own side.
+bool FindJoin(const SplineEvaluator& spline, int32 k, int32 spans, Real from, Join& join) {
+  const double at = static_cast<double>(k) / spans;
+  const double step = 1e-4 / spans;
+  const Real before = static_cast<Real>(at - step), after = static_cast<Real>(at + step);
+  join.in = TangentAtNatural(spline, before);
+  join.out = TangentAtNatural(spline, after);
+  if (!(Dot(join.in, join.out) < kCornerCosine)) return false;
+  const Real t = static_cast<Real>(at);
+  Real lo = from, hi = 1.0f;  // UniformToNatural(lo) < t <= UniformToNatural(hi), as far as they go
+  if (spline.UniformToNatural(lo) >= t) return false;
+  while (true) {
+    const Real mid = static_cast<Real>(0.5 * (static_cast<double>(lo) + hi));
+    if (!(mid > lo && mid < hi)) break;
+    (spline.UniformToNatural(mid) >= t ? hi : lo) = mid;
+  }
+  constexpr int kMostSteps = 8;
+  Real pos = hi;
+  for (int s = 0; s < kMostSteps && pos < 1.0f && !PastJoin(spline, pos, join); ++s) pos = std::nextafter(pos, 2.0f);
+  for (int s = 0; s < kMostSteps && pos > from; ++s) {
+    const Real earlier = std::nextafter(pos, -1.0f);
+    if (!PastJoin(spline, earlier, join)) break;
+    pos = earlier;
+  }
+  join.pos = pos;
+  return pos > 0.0f && pos < 1.0f;
+}
+
+// Carries r from sample a to sample b (which may lie at the same position).
+D3 CarryTo(D3 r, const Sample& a, const Sample& b, const SplineEvaluator& spline) {
+  if (b.u > a.u) return Carry(r, a, b, spline, 0);
+  return TurnAcross(r, a.t, b.t);
+}
+
 }  // namespace
+
 
 int32 PathTransport::SampleCount(int32 controlPoints) {
   const int64_t wanted = 64 * static_cast<int64_t>(controlPoints > 1 ? controlPoints : 1) + 1;
@@ -100,51 +177,170 @@ int32 PathTransport::SampleCount(int32 controlPoints) {
 }
 
 void PathTransport::Free() {
-  _GeFree(ups_);
+  _GeFree(entries_);
+  _GeFree(corners_);
   count_ = 0;
   last_ = 0;
+  cornerCount_ = 0;
+}
+
+Vector PathTransport::UpNearCorners(Real pos, int32 interval, Real w) const {
+  // Between the interval's start, its corners and its end, blend only
+  // between two values on the same side of every corner.
+  Vector from = entries_[interval].up, to = entries_[interval + 1].up;
+  Real fromW = 0, toW = 1;
+  for (int32 k = entries_[interval].corner; k < cornerCount_ && corners_[k].interval == interval; ++k) {
+    const Corner& c = corners_[k];
+    if (pos < c.pos) {
+      to = c.before;
+      toW = c.within;
+      break;
+    }
+    from = c.after;
+    fromW = c.within;
+  }
+  const Real span = toW - fromW;
+  const Real s = span > 0 ? (w - fromW) / span : 0;
+  return from + (to - from) * (s < 0 ? 0 : (s > 1 ? 1 : s));
 }
 
 bool PathTransport::Build(const PathRecord& path, int32 controlPoints, bool closed, const Vector& up) {
   Free();
   const int32 n = SampleCount(controlPoints);
-  ups_ = static_cast<Vector*>(GeAlloc(sizeof(Vector) * static_cast<size_t>(n)));
+  const int32 spans = closed ? controlPoints : controlPoints - 1;
+  const int32 most = spans > 1 ? spans - 1 : 0;  // joins inside the path
+  entries_ = static_cast<Entry*>(GeAlloc(sizeof(Entry) * static_cast<size_t>(n)));
   D3* tangents = static_cast<D3*>(GeAlloc(sizeof(D3) * static_cast<size_t>(n)));
-  if (!ups_ || !tangents) {
-    _GeFree(ups_);
+  Join* joins = most > 0 ? static_cast<Join*>(GeAlloc(sizeof(Join) * static_cast<size_t>(most))) : nullptr;
+  corners_ = most > 0 ? static_cast<Corner*>(GeAlloc(sizeof(Corner) * static_cast<size_t>(most))) : nullptr;
+  if (!entries_ || !tangents || (most > 0 && (!joins || !corners_))) {
+    Free();
     _GeFree(tangents);
+    _GeFree(joins);
     return false;
   }
   const SplineEvaluator spline(path.spline);
+  int32 joinCount = 0;
+  for (int32 k = 1; k <= most; ++k) {
+    const Real from = joinCount > 0 ? joins[joinCount - 1].pos : 0.0f;
+    if (FindJoin(spline, k, spans, from, joins[joinCount])) ++joinCount;
+  }
+
   const double step = 1.0 / (n - 1);
+  last_ = static_cast<Real>(n - 1);
   D3 r;
   Sample previous{};
+  int32 next = 0;  // the next join to cross
   for (int32 i = 0; i < n; ++i) {
     const Real u = i == n - 1 ? 1.0f : static_cast<Real>(i * step);
+    // The joins up to this sample, each crossed at itself: carried to its
+    // incoming side, then turned onto its outgoing side.
+    for (; i > 0 && next < joinCount && joins[next].pos <= u; ++next) {
+      const Join& j = joins[next];
+      r = CarryTo(r, previous, Sample{j.in, j.pos}, spline);
+      Corner& c = corners_[next];
+      c.pos = j.pos;
+      const Real f = j.pos * last_;
+      c.interval = static_cast<int32>(f);
+      c.within = f - static_cast<Real>(c.interval);
+      // A join exactly on a sample belongs to the interval that ends there;
+      // the sample itself is on the outgoing side.
+      if (c.within == 0 && c.interval > 0) {
+        --c.interval;
+        c.within = 1;
+      }
+      c.before = Vector(static_cast<Real>(r.x), static_cast<Real>(r.y), static_cast<Real>(r.z));
+      r = TurnAcross(r, j.in, j.out);
+      c.after = Vector(static_cast<Real>(r.x), static_cast<Real>(r.y), static_cast<Real>(r.z));
+      previous = Sample{j.out, j.pos};
+    }
     const Sample sample = SampleAt(spline, u);
-    r = i == 0 ? StartUp(FromVector(up), sample.t) : Carry(r, previous, sample, spline, 0);
+    r = i == 0 ? StartUp(FromVector(up), sample.t) : CarryTo(r, previous, sample, spline);
     tangents[i] = sample.t;
     previous = sample;
-    ups_[i] = Vector(static_cast<Real>(r.x), static_cast<Real>(r.y), static_cast<Real>(r.z));
+    entries_[i] = Entry{Vector(static_cast<Real>(r.x), static_cast<Real>(r.y), static_cast<Real>(r.z)), -1};
   }
+  cornerCount_ = next;
+  for (int32 k = cornerCount_ - 1; k >= 0; --k) entries_[corners_[k].interval].corner = k;
+
   if (closed) {
     // Where the transported frame comes back: turned onto the start tangent
     // (the shortest turn, which a corner at the seam may need), then the
     // angle to the start direction about that tangent, spread evenly.
-    const D3 tEnd = tangents[n - 1], tStart = tangents[0];
-    D3 back = FromVector(ups_[n - 1]);
-    const D3 axis = Cross(tEnd, tStart);
-    const double sine = std::sqrt(Dot(axis, axis)), cosine = Dot(tEnd, tStart);
-    if (sine > 0) back = Turn(back, axis * (1 / sine), std::atan2(sine, cosine));
-    const D3 start = FromVector(ups_[0]);
+    const D3 tStart = tangents[0];
+    const D3 back = TurnAcross(FromVector(entries_[n - 1].up), tangents[n - 1], tStart);
+    const D3 start = FromVector(entries_[0].up);
     const double angle = std::atan2(Dot(Cross(back, start), tStart), Dot(back, start));
-    for (int32 i = 1; i < n; ++i) {
-      const D3 turned = Turn(FromVector(ups_[i]), tangents[i], angle * (i * step));
-      ups_[i] = Vector(static_cast<Real>(turned.x), static_cast<Real>(turned.y), static_cast<Real>(turned.z));
+    const auto turned = [&](const Vector& v, D3 t, double u) {
+      const D3 d = Turn(FromVector(v), t, angle * u);
+      return Vector(static_cast<Real>(d.x), static_cast<Real>(d.y), static_cast<Real>(d.z));
+    };
+    for (int32 i = 1; i < n; ++i) entries_[i].up = turned(entries_[i].up, tangents[i], i * step);
+    for (int32 k = 0; k < cornerCount_; ++k) {
+      Corner& c = corners_[k];
+      c.before = turned(c.before, joins[k].in, c.pos);
+      c.after = turned(c.after, joins[k].out, c.pos);
     }
   }
   _GeFree(tangents);
+  _GeFree(joins);
   count_ = n;
-  last_ = static_cast<Real>(n - 1);
   return true;
+}
+
+bool PathTransportCache::Matches(BaseObject* pathObject, uint32 counter, const Vector* points, int32 count,
+                                 bool closed, const Vector& up, Real length) const {
+  if (!valid_ || pathObject != pathObject_ || counter != counter_ || count != pointCount_ || closed != closed_)
+    return false;
+  if (std::memcmp(&up, &up_, sizeof(Vector)) != 0 || std::memcmp(&length, &length_, sizeof(Real)) != 0) return false;
+  return count == 0 || (points && std::memcmp(points, points_, sizeof(Vector) * static_cast<size_t>(count)) == 0);
+}
+
+bool PathTransportCache::Keep(BaseObject* pathObject, uint32 counter, const Vector* points, int32 count, bool closed,
+                              const Vector& up, Real length) {
+  valid_ = false;
+  if (count != pointCount_ || !points_) {
+    _GeFree(points_);
+    pointCount_ = 0;
+    if (count > 0) {
+      points_ = static_cast<Vector*>(GeAlloc(sizeof(Vector) * static_cast<size_t>(count)));
+      if (!points_) return false;
+    }
+  }
+  if (count > 0) {
+    if (!points) return false;
+    std::memcpy(points_, points, sizeof(Vector) * static_cast<size_t>(count));
+  }
+  pointCount_ = count;
+  pathObject_ = pathObject;
+  counter_ = counter;
+  closed_ = closed;
+  up_ = up;
+  length_ = length;
+  valid_ = true;
+  return true;
+}
+
+PathTransportCache::Use::Use(PathTransportCache& cache, BaseObject* pathObject, SplineObject* pathSpline,
+                             const PathRecord& path, bool closed, const Vector& up) {
+  const int32 count = pathSpline->GetPointCount();
+  if (cache.busy_.exchange(true, std::memory_order_acquire)) {
+    // Another run holds the kept table: this one builds its own.
+    cache.builds_.fetch_add(1, std::memory_order_relaxed);
+    own_.Build(path, count, closed, up);
+    return;
+  }
+  held_ = &cache;
+  const uint32 counter = pathObject->GetDirty(KH_DIRTY_DATA);
+  const Vector* points = pathSpline->GetPointR();
+  if (!cache.Matches(pathObject, counter, points, count, closed, up, path.length)) {
+    cache.builds_.fetch_add(1, std::memory_order_relaxed);
+    cache.valid_ = false;
+    if (cache.table_.Build(path, count, closed, up)) cache.Keep(pathObject, counter, points, count, closed, up, path.length);
+  }
+  table_ = &cache.table_;
+}
+
+PathTransportCache::Use::~Use() {
+  if (held_) held_->busy_.store(false, std::memory_order_release);
 }

@@ -246,6 +246,132 @@ TEST_F(DeformationTest, UpModesChooseTheCrossSection) {
   EXPECT_VEC_NEAR(RunOnce()[0], Vector(100, 0, 50), 1e-3f);
 }
 
+// Follow the path (up mode 3), computed here from first principles: along a
+// polyline the carried up direction is constant on each straight span and
+// turns at each corner by the shortest turn that takes the incoming
+// direction onto the outgoing one.
+struct D3 {
+  double x, y, z;
+};
+D3 operator+(D3 a, D3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+D3 operator-(D3 a, D3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+D3 operator*(D3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+double Dot(D3 a, D3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+D3 Cross(D3 a, D3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+D3 Unit(D3 a) { return a * (1 / std::sqrt(Dot(a, a))); }
+Vector ToVector(D3 a) { return Vector(static_cast<float>(a.x), static_cast<float>(a.y), static_cast<float>(a.z)); }
+// Where a point with cross-section offsets (a, b) lands at a path point with
+// tangent t and up direction n.
+D3 Placed(D3 point, D3 t, D3 n, double a, double b) {
+  const D3 x = Unit(Cross(n, t));
+  return point + x * a + Cross(t, x) * b;
+}
+
+class FollowThePathTest : public DeformationTest {
+ protected:
+  // A deformer in up mode 3 on `path`, deforming `points` (in the frame of
+  // the deformer, which sits with its object at the origin).
+  void SetUpFollow(Object* path, std::vector<Vector> points, Vector up) {
+    path_ = path;
+    object_ = MakePointObject(std::move(points));
+    deformer_ = MakeDeformer(object_, path_);
+    Params(deformer_).setLong(1024, 3);
+    Params(deformer_).setVector(1023, {up.x, up.y, up.z});
+    rest_ = object_->points();
+  }
+};
+
+TEST_F(FollowThePathTest, TheFrameTurnsAtEachCornerOfAPolylineAndNowhereElse) {
+  // A polyline of three spans, 150, 182 and 120 long; the second corner
+  // leaves the plane of the first.
+  const std::vector<D3> dirs = {{1, 0, 0}, {std::cos(0.77), std::sin(0.77), 0}, Unit({0.3, 0.6, 0.74})};
+  const std::vector<double> lengths = {150, 182, 120};
+  std::vector<D3> corners = {{0, 0, 0}};
+  for (size_t k = 0; k < dirs.size(); ++k) corners.push_back(corners.back() + dirs[k] * lengths[k]);
+  std::vector<Vector> controls;
+  for (const D3& c : corners) controls.push_back(ToVector(c));
+
+  // The up direction on each span.
+  const D3 up = Unit({0, 1, 1});
+  std::vector<D3> ups = {Unit(up - dirs[0] * Dot(up, dirs[0]))};
+  for (size_t k = 1; k < dirs.size(); ++k) {
+    const D3 axis = Cross(dirs[k - 1], dirs[k]);
+    const double s = std::sqrt(Dot(axis, axis)), c = Dot(dirs[k - 1], dirs[k]);
+    const D3 unit = axis * (1 / s), v = ups.back();
+    ups.push_back(v * c + Cross(unit, v) * s + unit * (Dot(unit, v) * (1 - c)));
+  }
+
+  // Points 30 across the path, just before and just after each corner (where
+  // a frame blended across the corner rolls most), and well inside each span.
+  struct Case {
+    size_t span;
+    double along;  // from the span's start
+  };
+  std::vector<Case> cases = {{0, 60}, {1, 91}, {2, 60}};
+  for (double d : {0.02, 0.1, 0.25}) {
+    cases.push_back({0, lengths[0] - d});
+    cases.push_back({1, d});
+    cases.push_back({1, lengths[1] - d});
+    cases.push_back({2, d});
+  }
+  std::vector<Vector> points;
+  for (const Case& c : cases) {
+    double s = c.along;
+    for (size_t k = 0; k < c.span; ++k) s += lengths[k];
+    points.emplace_back(30.0f, -30.0f, static_cast<float>(s));
+  }
+  SetUpFollow(MakeSpline(controls, 0, false), points, ToVector(up));
+  const std::vector<Vector>& out = RunOnce();
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(testing::Message() << "span " << c.span << " at " << c.along);
+    const D3 expected = Placed(corners[c.span] + dirs[c.span] * c.along, dirs[c.span], ups[c.span], 30, -30);
+    EXPECT_VEC_NEAR(out[i], ToVector(expected), 2e-3f);
+  }
+}
+
+TEST_F(FollowThePathTest, AnUpVectorAlongTheStartFallsBackToTheLeastAlignedAxisXThenYThenZ) {
+  // Straight paths from the origin; the axis each starts from, square to it.
+  struct Case {
+    D3 direction;
+    D3 axis;
+  };
+  const std::vector<Case> cases = {
+      {{0, 0, 1}, {1, 0, 0}},  // X and Y tie: X
+      {{1, 0, 0}, {0, 1, 0}},  // Y and Z tie: Y
+      {{0, 1, 0}, {1, 0, 0}},  // X and Z tie: X
+      {{1, 1, 1}, {1, 0, 0}},  // all three tie: X
+      {{1, 0, 1}, {0, 1, 0}},  // Y least aligned
+      {{0, 1, 1}, {1, 0, 0}},  // X least aligned
+      {{2, 2, 1}, {0, 0, 1}},  // Z least aligned
+      {{-1, 0, -1}, {0, 1, 0}},
+  };
+  for (const Case& c : cases) {
+    for (double upLength : {0.0, 5.0, -3.0}) {  // zero, or parallel either way
+      const D3 t = Unit(c.direction);
+      SCOPED_TRACE(testing::Message() << "direction " << ToVector(t) << " up " << upLength);
+      SetUpFollow(MakeSpline({Vector(0, 0, 0), ToVector(t * 200)}, 0, false), {Vector(7, 10, 100)},
+                  ToVector(t * upLength));
+      const D3 n = Unit(c.axis - t * Dot(c.axis, t));
+      EXPECT_VEC_NEAR(RunOnce()[0], ToVector(Placed(t * 100, t, n, 7, 10)), 1e-3f);
+    }
+  }
+}
+
+TEST_F(FollowThePathTest, TheFallbackAxisIsThePathObjectsOwn) {
+  // Along the path's own X with the up vector along it: the path's own Y is
+  // the least aligned axis (tied with its Z, and first). Turned 45 degrees
+  // about Z, the world's least aligned axis would be Z instead.
+  Object* path = MakeSpline({Vector(0, 0, 0), Vector(200, 0, 0)}, 0, false);
+  const Matrix turned = MatrixRotZ(kPi / 4);
+  doc().setLocalMatrix(path, ToKh(turned));
+  SetUpFollow(path, {Vector(7, 10, 100), Vector(0, 10, 0)}, Vector(1, 0, 0));
+  const std::vector<Vector>& out = RunOnce();
+  const D3 t{1, 0, 0}, n{0, 1, 0};
+  EXPECT_VEC_NEAR(out[0], turned * ToVector(Placed(t * 100, t, n, 7, 10)), 1e-3f);
+  EXPECT_VEC_NEAR(out[1], turned * Vector(0, 10, 0), 1e-3f);
+}
+
 TEST_F(DeformationTest, WithoutAPathNothingMovesAndTheLengthIsKept) {
   Object* o = MakePointObject(Cylinder(5, 0, 50, 3, 4));
   Object* d = MakeDeformer(o, nullptr);

@@ -105,5 +105,93 @@ TEST_F(DeformerTest, CopyTakesTheParametersButStartsWithFreshNodeState) {
   EXPECT_EQ(NodeOf(copy.get()).GetChildCount(), 0);
 }
 
+// Up mode 3's table is kept from run to run while the path stays as it was,
+// and built again when it changes. What a kept table gives is checked against
+// a deformer made afresh for each run (whose table is always new), so a
+// stale table shows as a different result.
+TEST_F(DeformerTest, FollowThePathKeepsItsTableUntilThePathChanges) {
+  Object* path = MakeSpline({Vector(0, 0, 0), Vector(80, 40, 10), Vector(160, -30, 60), Vector(240, 20, 140),
+                             Vector(300, 90, 200)},
+                            1, false);
+  Object* o = MakePointObject(Cylinder(15, -20, 380, 21, 8));
+  Object* d = MakeDeformer(o, path);
+  const std::vector<Vector> rest = o->points();
+  const auto setUp = [](Object* deformer, const Vector& up) {
+    Params(deformer).setLong(1024, 3);
+    Params(deformer).setVector(1023, {up.x, up.y, up.z});
+  };
+  Vector up(0, 0, 1);
+  setUp(d, up);
+  const auto run = [&] {
+    o->points() = rest;
+    o->refreshBox();
+    Modify(d);
+    return o->points();
+  };
+  const auto fresh = [&] {
+    Object* other = MakePointObject(rest);
+    Object* deformer = MakeDeformer(other, path);
+    setUp(deformer, up);
+    Modify(deformer);
+    EXPECT_EQ(NodeOf(deformer).GetTransports().Builds(), 1);
+    return other->points();
+  };
+  const auto builds = [&] { return NodeOf(d).GetTransports().Builds(); };
+
+  EXPECT_EQ(run(), fresh());
+  EXPECT_EQ(builds(), 1);
+  EXPECT_EQ(run(), fresh());
+  EXPECT_EQ(builds(), 1) << "an unchanged path is not built again";
+
+  // Moving the path moves the result, not the table (it is in the path's
+  // own coordinates).
+  doc().setLocalMatrix(path, ToKh(MatrixMove(Vector(10, -5, 3)) * MatrixRotY(0.3f)));
+  EXPECT_EQ(run(), fresh());
+  EXPECT_EQ(builds(), 1);
+
+  // Each of these is an edit of the path (or of what the table starts from).
+  std::vector<Vector> before = run();
+  std::vector<Vector> edited = path->points();
+  edited[2] = Vector(150, -60, 90);
+  doc().setPoints(path, edited);
+  EXPECT_EQ(run(), fresh());
+  EXPECT_EQ(builds(), 2);
+  EXPECT_NE(o->points(), before);
+
+  // Written in place, as an evaluation may, without the counter moving.
+  path->points()[3] = Vector(250, 60, 120);
+  EXPECT_EQ(run(), fresh());
+  EXPECT_EQ(builds(), 3);
+
+  // The counter moves while the points stay: built again all the same.
+  doc().setPoints(path, path->points());
+  EXPECT_EQ(run(), fresh());
+  EXPECT_EQ(builds(), 4);
+
+  up = Vector(0, 1, 0);
+  setUp(d, up);
+  EXPECT_EQ(run(), fresh());
+  EXPECT_EQ(builds(), 5);
+
+  path->parameters().setBool(host::kSplineClosed, true);
+  EXPECT_EQ(run(), fresh());
+  EXPECT_EQ(builds(), 6);
+
+  // Written in place to another shape of exactly the same length.
+  path->parameters().setBool(host::kSplineClosed, false);
+  doc().setPoints(path, {Vector(0, 0, 0), Vector(200, 0, 0), Vector(200, 200, 0)});
+  path->setSplineShape(static_cast<geo::Interpolation>(0), {});
+  EXPECT_EQ(run(), fresh());
+  const int32_t linear = builds();
+  path->points()[2] = Vector(200, 0, 200);
+  EXPECT_EQ(run(), fresh());
+  EXPECT_EQ(builds(), linear + 1);
+
+  // A copy of the deformer starts without a table.
+  std::unique_ptr<Object> copy = d->cloneAlone();
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(NodeOf(copy.get()).GetTransports().Builds(), 0);
+}
+
 }  // namespace
 }  // namespace kurvo::test

@@ -157,7 +157,16 @@ Expected ReferenceDeformation(const Scene &scene) {
       // by about the square of the tangent's turn there.
       const double spans = static_cast<double>(scene.path.points.size() - (closed ? 0 : 1));
       const double du = 1.0 / std::clamp(64 * std::max(spans, 1.0), 1024.0, 65536.0);
-      const double turn = std::acos(std::clamp(Dot(path.Tangent(pos - du), path.Tangent(pos + du)), -1.0, 1.0));
+      // The module samples both sides of every join where the tangent jumps
+      // (a corner), so the turn that counts stops at the nearest corners.
+      double lo = pos - du, hi = pos + du;
+      for (double j : path.Joins()) {
+        if (j <= lo || j >= hi) continue;
+        const double jump = std::acos(std::clamp(Dot(path.Tangent(j - 1e-9), path.Tangent(j + 1e-9)), -1.0, 1.0));
+        if (jump < 2e-4) continue;  // smooth enough to be blended over
+        (j > pos ? hi : lo) = j + (j > pos ? -1e-9 : 1e-9);
+      }
+      const double turn = std::acos(std::clamp(Dot(path.Tangent(lo), path.Tangent(hi)), -1.0, 1.0));
       sampling = 1e-4 + turn * turn / 4;
     } else if (d.upMode == 2 && rail) {
       T = path.Tangent(pos);

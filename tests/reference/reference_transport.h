@@ -15,8 +15,8 @@ namespace kurvo::reference {
 class Transport {
  public:
   // `up` is projected square to the start tangent; parallel (or zero), the
-  // world axis least aligned with the tangent is used (X, then Y, then Z on
-  // a tie). A closed path spreads its closing angle evenly over its length.
+  // axis of the path's own coordinates least aligned with the tangent is used
+  // (X, then Y, then Z on a tie). A closed path spreads its closing angle evenly over its length.
   Transport(const ArcPath& path, bool closed, DVec3 up);
   // The transported up direction at arc-length fraction u (held past the
   // ends), unit and square to the tangent there.
