@@ -81,7 +81,7 @@ for model in "$models/2CylinderEngine-glTF-Binary/2CylinderEngine.glb"; do
   "$kurvo" eval --quiet "$out/$stem-asset.json" -o "$out/$stem.result.glb"
   blender_script gltf_assets_check.py "$out/$stem-assets.log" compare "$out/$stem.source.glb" \
     "$out/$stem.result.glb" || status=1
-  grep "gltf_assets_check" "$out/$stem-assets.log"
+  grep "^gltf_assets_check" "$out/$stem-assets.log"
 done
 
 echo "== Blender plays the tool's animations"
