@@ -284,3 +284,143 @@ TEST(RasterCamera, ViewsLookAlongTheirAxes) {
 }
 
 }  // namespace
+
+// A UV sphere of radius 1 around the origin: quads, triangles at the poles.
+Mesh sphere(int rings, int segments) {
+  Mesh m;
+  m.points.push_back({0, 1, 0});
+  for (int r = 1; r < rings; ++r) {
+    const float t = 3.14159265f * float(r) / float(rings);
+    for (int s = 0; s < segments; ++s) {
+      const float a = 6.2831853f * float(s) / float(segments);
+      m.points.push_back({std::sin(t) * std::cos(a), std::cos(t), std::sin(t) * std::sin(a)});
+    }
+  }
+  m.points.push_back({0, -1, 0});
+  const auto at = [&](int r, int s) { return 1 + (r - 1) * segments + (s % segments); };
+  const int bottom = int(m.points.size()) - 1;
+  for (int s = 0; s < segments; ++s) {
+    m.polygons.push_back(make_triangle(0, at(1, s + 1), at(1, s)));
+    for (int r = 1; r + 1 < rings; ++r) m.polygons.push_back({at(r, s), at(r, s + 1), at(r + 1, s + 1), at(r + 1, s)});
+    m.polygons.push_back(make_triangle(bottom, at(rings - 1, s), at(rings - 1, s + 1)));
+  }
+  return m;
+}
+
+// Against the sphere's true normal at each pixel (orthographic front view:
+// the pixel's x, y on the unit disc give it): smooth shading follows it
+// closely everywhere, faceted shading steps away from it between faces.
+TEST(Raster, SmoothShadingFollowsTheTrueSurfaceNormal) {
+  const Mesh ball = sphere(24, 48);
+  RenderOptions o = small(View::front);
+  o.width = o.height = 200;
+  o.default_colour = Vector(1, 1, 1);
+  const DrawList list{{&ball}, {}, {}};
+  const Camera cam = camera_for(list, o);
+  const Vector light = Normalize(cam.right * -0.4f + cam.up * 0.6f - cam.forward * 0.7f);
+  const auto worst = [&](bool faceted) {
+    o.faceted = faceted;
+    const Image image = render(list, o);
+    ScreenPoint centre, edge;
+    cam.project({0, 0, 0}, centre);
+    cam.project({1, 0, 0}, edge);
+    const float radius = edge.x - centre.x;
+    float error = 0;
+    for (int y = 0; y < image.height; ++y)
+      for (int x = 0; x < image.width; ++x) {
+        const float u = (float(x) + 0.5f - centre.x) / radius, v = (centre.y - float(y) - 0.5f) / radius;
+        if (u * u + v * v > 0.8f) continue;  // the rim is where the polygon outline departs from the circle
+        const Vector normal = cam.right * u + cam.up * v - cam.forward * std::sqrt(1 - u * u - v * v);
+        const float expected = (kAmbientLight + kDiffuseLight * std::fabs(Dot(normal, light))) * 255.0f;
+        error = std::max(error, std::fabs(float(image.pixel(x, y)[0]) - expected));
+      }
+    return error;
+  };
+  const float smooth = worst(false), faceted = worst(true);
+  EXPECT_LT(smooth, 4.0f);
+  EXPECT_GT(faceted, 3 * smooth);
+}
+
+// A hard edge stays hard: the faces of a cube keep one shade each, as they
+// would faceted.
+TEST(Raster, HardEdgesKeepFlatFacesUnderSmoothShading) {
+  Mesh cube;
+  cube.points = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}};
+  cube.polygons = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {3, 7, 6, 2}, {0, 4, 7, 3}, {1, 2, 6, 5}};
+  RenderOptions o = small(View::persp);
+  const Image smooth = render(DrawList{{&cube}, {}, {}}, o);
+  o.faceted = true;
+  const Image faceted = render(DrawList{{&cube}, {}, {}}, o);
+  EXPECT_EQ(smooth.rgb, faceted.rgb);
+}
+
+// The camera frames the meshes; the helpers may leave the picture unless
+// asked to be framed, and --no-helpers draws none of them.
+TEST(Raster, FramingFitsTheMeshesAndHelpersCanBeHidden) {
+  const Mesh small_square = square(0.0f, 0.1f, Vector(0, 1, 0));
+  const Vector yellow(1, 1, 0);
+  const Line path{{-10.0f, 0.0f, -1.0f}, {10.0f, 0.0f, -1.0f}, yellow};
+  const DrawList list{{&small_square}, {path}, {}};
+  RenderOptions o = small(View::front);
+  const auto covered = [](const Image& image, const Rgb& colour) {
+    int n = 0;
+    for (int y = 0; y < image.height; ++y)
+      for (int x = 0; x < image.width; ++x) n += image.pixel(x, y)[1] > 100 && image.pixel(x, y) != colour;
+    return n;
+  };
+  const Image framed = render(list, o);
+  // The square fills the picture's height but for the margin: about 0.88 * 120 rows.
+  EXPECT_GT(covered(framed, to_rgb(yellow)), 90 * 90);
+  EXPECT_EQ(framed.pixel(80, 60)[0], 255);  // the path runs in front through the middle
+  o.frame_helpers = true;
+  EXPECT_LT(covered(render(list, o), to_rgb(yellow)), 100);
+  o.frame_helpers = false;
+  o.helpers = false;
+  const Image meshes_only = render(list, o);
+  EXPECT_EQ(meshes_only.rgb, render(DrawList{{&small_square}, {}, {}}, o).rgb);
+  EXPECT_NE(meshes_only.pixel(80, 60)[0], 255);
+}
+
+// A placed camera is a pinhole at the position: a point at angle (h, v) off
+// the view lands at tan(h), tan(v) of the focal length from the middle,
+// whatever is drawn, with the picture's up as asked and its right as the
+// fixed views have it (up x view: the front view's +X).
+TEST(RasterCamera, PlacedCameraIsAPinholeAtItsPosition) {
+  CameraPlacement placement;
+  placement.position = {3, 4, 5};
+  placement.target = {3, 4, -5};  // looks along -Z
+  placement.up = {1, 0, 0};       // +X is up the picture, so +Y is to the right
+  placement.fov_degrees = 60;
+  ASSERT_EQ(placement_problem(placement), "");
+  const float focal = 0.5f * 120.0f / std::tan(30.0f * 3.14159265f / 180.0f);
+  // A small red square 10 units ahead, 2 up (+X) and 1 to the right (+Y).
+  Mesh marker;
+  const Vector at(3 + 2, 4 + 1, -5);
+  marker.points = {at + Vector(-0.05f, -0.05f, 0), at + Vector(0.05f, -0.05f, 0), at + Vector(0.05f, 0.05f, 0),
+                   at + Vector(-0.05f, 0.05f, 0)};
+  marker.polygons = {{0, 1, 2, 3}};
+  marker.colour = Vector(1, 0, 0);
+  RenderOptions o = small(View::front);
+  o.camera = placement;
+  const Image image = render(DrawList{{&marker}, {}, {}}, o);
+  const int x = int(80.0f + focal * 1.0f / 10.0f), y = int(60.0f - focal * 2.0f / 10.0f);
+  EXPECT_GT(image.pixel(x, y)[0], 100);
+  EXPECT_EQ(image.pixel(80, 60), to_rgb(o.background));
+  EXPECT_EQ(image.pixel(int(80.0f - focal * 0.1f), y), to_rgb(o.background));  // not mirrored
+  // The front view's orientation, from a placed camera looking along +Z.
+  placement = CameraPlacement{{0, 0, -10}, {0, 0, 0}, {0, 1, 0}, 40};
+  const Camera placed = placed_camera(placement, 160, 120);
+  const Camera front = camera_for(DrawList{{&marker}, {}, {}}, small(View::front));
+  EXPECT_NEAR(Dot(placed.right, front.right), 1.0f, 1e-6f);
+  EXPECT_NEAR(Dot(placed.up, front.up), 1.0f, 1e-6f);
+  // Unsound placements are named.
+  CameraPlacement bad = placement;
+  bad.up = {0, 0, 2};
+  EXPECT_NE(placement_problem(bad), "");
+  bad = placement;
+  bad.target = bad.position;
+  EXPECT_NE(placement_problem(bad), "");
+  bad = placement;
+  bad.fov_degrees = 180;
+  EXPECT_NE(placement_problem(bad), "");
+}

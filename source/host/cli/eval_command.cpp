@@ -112,7 +112,8 @@ int runEval(const EvalOptions& options, const CommonOptions& common) {
       return reportFailure(s.message());
   } else {
     if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
-    if (auto s = writeResult(run, options.out, exportOptions); !s) return reportFailure(s.message());
+    // Nothing uses the document after this export: it hands its geometry over.
+    if (auto s = writeFinalResult(run, options.out, exportOptions); !s) return reportFailure(s.message());
   }
   if (auto s = outputs.commit(); !s) return reportFailure(s.message());
   if (!common.quiet) {

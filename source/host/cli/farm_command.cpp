@@ -44,6 +44,9 @@ struct FarmOptions {
   int width = 0, height = 0;
   std::string view = "persp";
   bool flat = false;
+  bool faceted = false, noHelpers = false, frameHelpers = false;
+  std::string cameraPosition, cameraTarget, cameraUp;
+  float fov = 0.0f;
 };
 
 std::string lowerExtension(const std::string& out) {
@@ -63,6 +66,13 @@ std::vector<std::string> renderWords(const FarmOptions& o) {
   if (o.width) w.insert(w.end(), {"--width", std::to_string(o.width)});
   if (o.height) w.insert(w.end(), {"--height", std::to_string(o.height)});
   if (o.flat) w.push_back("--flat");
+  if (o.faceted) w.push_back("--faceted");
+  if (o.noHelpers) w.push_back("--no-helpers");
+  if (o.frameHelpers) w.push_back("--frame-helpers");
+  if (o.fov > 0.0f) w.insert(w.end(), {"--fov", std::to_string(o.fov)});
+  if (!o.cameraPosition.empty()) w.insert(w.end(), {"--camera-position", o.cameraPosition});
+  if (!o.cameraTarget.empty()) w.insert(w.end(), {"--camera-target", o.cameraTarget});
+  if (!o.cameraUp.empty()) w.insert(w.end(), {"--camera-up", o.cameraUp});
   return w;
 }
 
@@ -254,6 +264,13 @@ void addFarmCommand(CLI::App& app, CommonOptions& common) {
       ->check(CLI::IsMember({"front", "top", "side", "persp"}))
       ->capture_default_str();
   cmd->add_flag("--flat", options->flat, "Renders: as for render");
+  cmd->add_flag("--faceted", options->faceted, "Renders: as for render");
+  cmd->add_flag("--no-helpers", options->noHelpers, "Renders: as for render");
+  cmd->add_flag("--frame-helpers", options->frameHelpers, "Renders: as for render");
+  cmd->add_option("--fov", options->fov, "Renders: as for render")->check(CLI::Range(1.0f, 179.0f));
+  cmd->add_option("--camera-position", options->cameraPosition, "Renders: as for render")->type_name("X,Y,Z");
+  cmd->add_option("--camera-target", options->cameraTarget, "Renders: as for render")->type_name("X,Y,Z");
+  cmd->add_option("--camera-up", options->cameraUp, "Renders: as for render")->type_name("X,Y,Z");
   cmd->add_option("--plugins", options->pluginDir, "Plug-in folder the tasks load (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo or progress while checking the scene");
   addSceneLimitOptions(*cmd, options->limits);

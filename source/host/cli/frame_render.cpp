@@ -23,15 +23,16 @@ namespace {
 // diagonals) over all frames. Those stand in closely for the motion's
 // outline from any view; the picture's free border takes up what they miss.
 // The set stays the same size however many frames there are, so fitting
-// the camera to it costs every frame the same.
+// the camera to it costs every frame the same. The lines are framed only as
+// the still picture frames them (raster.h: frames_lines).
 class MotionFit {
  public:
   void add(const kurvo::scenefile::Preview& preview) {
     if (!started_) {
       for (const kurvo::media::Mesh& mesh : preview.meshes) first_.insert(first_.end(), mesh.points.begin(), mesh.points.end());
       for (const kurvo::media::Line& line : preview.lines) {
-        first_.push_back(line.a);
-        first_.push_back(line.b);
+        firstLines_.push_back(line.a);
+        firstLines_.push_back(line.b);
       }
       started_ = true;
     }
@@ -44,10 +45,13 @@ class MotionFit {
     }
   }
 
-  std::vector<Vector> points() const {
+  std::vector<Vector> points(const kurvo::media::RenderOptions& options) const {
     std::vector<Vector> fit = first_;
     for (const Extremes& g : groups_) g.appendTo(fit);
-    lines_.appendTo(fit);
+    if (options.helpers && (options.frame_helpers || fit.empty())) {
+      fit.insert(fit.end(), firstLines_.begin(), firstLines_.end());
+      lines_.appendTo(fit);
+    }
     return fit;
   }
 
@@ -75,7 +79,7 @@ class MotionFit {
     }
   };
   bool started_ = false;
-  std::vector<Vector> first_;
+  std::vector<Vector> first_, firstLines_;
   std::vector<Extremes> groups_;  // per mesh, in the preview's order
   Extremes lines_;
 };
@@ -104,7 +108,7 @@ Status renderFrames(SceneRun& run, const animation::FrameRange& range, const std
   // the first frame and the extremes of every later one are kept: with the
   // border around the picture, that frames all the motion.
   MotionFit fit;
-  {
+  if (!options.camera) {
     kurvo::media::ProgressBar bar("framing", frames.size(), quiet);
     for (const double frame : frames) {
       animation::applyFrame(document, timeline, frame);
@@ -117,7 +121,7 @@ Status renderFrames(SceneRun& run, const animation::FrameRange& range, const std
     }
     bar.finish();
   }
-  options.fit = fit.points();
+  if (!options.camera) options.fit = fit.points(options);
 
   const double fps = timeline.fps / static_cast<double>(range.step);
   if (writer) {
@@ -133,6 +137,10 @@ Status renderFrames(SceneRun& run, const animation::FrameRange& range, const std
   for (const double frame : rendered) {
     animation::applyFrame(document, timeline, frame);
     document.evaluate();
+    // A placed camera skips the framing pass, whose checks come here instead.
+    if (options.camera)
+      if (auto s = kurvo::scenefile::checkFiniteResults(document, run.session->state(), run.scene.file); !s)
+        return Status::failure(s.message() + " (frame " + std::to_string(static_cast<long long>(frame)) + ")");
     const kurvo::host::RenderShading shading(document);
     if (!warned) {
       for (const std::string& w : shading.warnings())

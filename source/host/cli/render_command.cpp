@@ -6,7 +6,10 @@
 #include <CLI/CLI.hpp>
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <filesystem>
 #include <string>
 
@@ -15,6 +18,7 @@
 #include "render_budget.h"
 #include "scene_tasks.h"
 #include "shard_run.h"
+#include "surface_normals.h"
 
 namespace kurvo::cli {
 namespace {
@@ -28,6 +32,11 @@ struct RenderCommandOptions {
   int height = 0;
   std::string view = "persp";
   bool flat = false;
+  bool faceted = false;
+  bool noHelpers = false;
+  bool frameHelpers = false;
+  std::string cameraPosition, cameraTarget, cameraUp;  // "X,Y,Z"; empty: not given
+  float fov = 0.0f;                                     // 0: not given
   std::string frames;
   bool framesGiven = false;  // --frames '' is a mistake to name, not a still
   std::string shard;
@@ -56,6 +65,61 @@ class PartPictures final : public kurvo::media::AnimationWriter {
   size_t bytes_ = 0;
 };
 
+// "X,Y,Z" as three finite numbers.
+bool parseTriple(const std::string& text, Vector& out) {
+  float v[3];
+  const char* at = text.c_str();
+  for (int i = 0; i < 3; ++i) {
+    char* end = nullptr;
+    v[i] = std::strtof(at, &end);
+    if (end == at || !std::isfinite(v[i])) return false;
+    at = end;
+    while (*at == ' ') ++at;
+    if (i < 2) {
+      if (*at != ',') return false;
+      ++at;
+    }
+  }
+  if (*at != '\0') return false;
+  out = Vector(v[0], v[1], v[2]);
+  return true;
+}
+
+// The camera the command line and the scene file place, if any: the scene's
+// "camera" block with each option given replacing its field. An empty
+// message and no camera when neither places one.
+std::string placedCamera(const RenderCommandOptions& options, const std::optional<kurvo::media::CameraPlacement>& scene,
+                         std::optional<kurvo::media::CameraPlacement>& out) {
+  out = scene;
+  const bool position = !options.cameraPosition.empty(), target = !options.cameraTarget.empty(),
+             up = !options.cameraUp.empty();
+  if (!out && !position) {
+    if (target) return "--camera-target: give --camera-position as well (where the camera stands)";
+    if (up) return "--camera-up: give --camera-position and --camera-target as well";
+    return {};
+  }
+  if (!out && !target) return "--camera-position: give --camera-target as well (the point the camera looks at)";
+  kurvo::media::CameraPlacement placement = out.value_or(kurvo::media::CameraPlacement{});
+  if (position && !parseTriple(options.cameraPosition, placement.position))
+    return "--camera-position: expected three numbers X,Y,Z, got \"" + options.cameraPosition + "\"";
+  if (target && !parseTriple(options.cameraTarget, placement.target))
+    return "--camera-target: expected three numbers X,Y,Z, got \"" + options.cameraTarget + "\"";
+  if (up && !parseTriple(options.cameraUp, placement.up))
+    return "--camera-up: expected three numbers X,Y,Z, got \"" + options.cameraUp + "\"";
+  if (options.fov > 0.0f) placement.fov_degrees = options.fov;
+  if (const std::string problem = kurvo::media::placement_problem(placement); !problem.empty())
+    return std::string(scene && !position && !target && !up ? "camera" : "--camera-position/--camera-target") + ": " +
+           problem;
+  out = placement;
+  return {};
+}
+
+std::string tripleText(const Vector& v) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%.9g,%.9g,%.9g", v.x, v.y, v.z);
+  return text;
+}
+
 kurvo::media::Status renderShard(SceneRun& run, const animation::FrameRange& range, const farm::Shard& shard,
                                  const RenderCommandOptions& options, const kurvo::media::RenderOptions& render,
                                  bool quiet) {
@@ -67,7 +131,16 @@ kurvo::media::Status renderShard(SceneRun& run, const animation::FrameRange& ran
                              {{"--width", std::to_string(render.width)},
                               {"--height", std::to_string(render.height)},
                               {"--view", options.view},
-                              {"--flat", options.flat ? "on" : "off"}});
+                              {"--flat", options.flat ? "on" : "off"},
+                              {"--faceted", options.faceted ? "on" : "off"},
+                              {"--no-helpers", options.noHelpers ? "on" : "off"},
+                              {"--frame-helpers", options.frameHelpers ? "on" : "off"},
+                              {"--fov", std::to_string(render.fov_degrees)},
+                              {"--camera", render.camera ? tripleText(render.camera->position) + " " +
+                                                               tripleText(render.camera->target) + " " +
+                                                               tripleText(render.camera->up) + " " +
+                                                               std::to_string(render.camera->fov_degrees)
+                                                         : "framed"}});
   record.shard = shard;
   record.frames = frames.value();
   PartPictures part(farm::partName(options.out, shard), record);
@@ -103,11 +176,19 @@ int runRender(const RenderCommandOptions& options, const CommonOptions& common) 
   render.width = width;
   render.height = height;
   render.flat = options.flat;
+  render.faceted = options.faceted;
+  render.helpers = !options.noHelpers;
+  render.frame_helpers = options.frameHelpers;
+  if (options.fov > 0.0f) render.fov_degrees = options.fov;
+  if (options.frameHelpers && options.noHelpers)
+    return reportFailure("--frame-helpers frames the helpers that --no-helpers hides: give one of them");
   SceneRun run;
   run.limits = options.limits;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
   if (animated) {
     if (auto s = loadOnly(run, options.scene, common.quiet); !s) return reportFailure(s.message());
+    if (std::string problem = placedCamera(options, run.scene.camera, render.camera); !problem.empty())
+      return reportFailure(problem);
     animation::FrameRange range;
     std::string problem;
     if (!animation::parseFrameRange(options.frames, run.scene.timeline, range, problem))
@@ -118,6 +199,8 @@ int runRender(const RenderCommandOptions& options, const CommonOptions& common) 
       return reportFailure(s.message());
   } else {
     if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
+    if (std::string problem = placedCamera(options, run.scene.camera, render.camera); !problem.empty())
+      return reportFailure(problem);
     if (auto s = renderPreview(run, options.out, render); !s) return reportFailure(s.message());
   }
   if (!common.quiet) {
@@ -153,21 +236,40 @@ void addRenderCommand(CLI::App& app, CommonOptions& common) {
       ->check(CLI::IsMember({"front", "top", "side", "persp"}))
       ->capture_default_str();
   cmd->add_flag("--flat", options->flat, "No lighting: every surface in its plain colour");
+  cmd->add_flag("--faceted", options->faceted,
+                "One normal per face (faceted) instead of smooth shading from the surface normals");
+  cmd->add_flag("--no-helpers", options->noHelpers,
+                "Meshes only: no spline paths, deformer arrows or other editor drawing");
+  cmd->add_flag("--frame-helpers", options->frameHelpers,
+                "Frame the helpers (paths, arrows) too; by default the camera frames the meshes");
+  cmd->add_option("--camera-position", options->cameraPosition,
+                  "Place the camera here (with --camera-target) instead of framing a --view; replaces the scene "
+                  "file's camera position")
+      ->type_name("X,Y,Z");
+  cmd->add_option("--camera-target", options->cameraTarget, "The point the placed camera looks at")
+      ->type_name("X,Y,Z");
+  cmd->add_option("--camera-up", options->cameraUp, "The placed camera's up direction (default 0,1,0)")
+      ->type_name("X,Y,Z");
+  cmd->add_option("--fov", options->fov,
+                  "Vertical field of view in degrees of the placed camera or the persp view (default 40)")
+      ->check(CLI::Range(1.0f, 179.0f));
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo, progress or summary");
   addSceneLimitOptions(*cmd, options->limits);
   const kurvo::media::RenderOptions defaults;
-  char footer[640];
+  char footer[768];
   std::snprintf(footer, sizeof footer,
                 "Fixed settings: background (%g, %g, %g); objects without a material in the preview palette; "
                 "light from above left behind the viewer, %g ambient + %g diffuse, two-sided; a free border of "
                 "%g of each side around everything drawn; lines %g pixels wide, %g strength where a surface "
                 "hides them; %d render threads. Views: front looks along +Z, top down along -Y, side along -X, "
-                "persp from the front, right and above.",
+                "persp from the front, right and above. Shading is smooth (hard edges kept beyond %g degrees) "
+                "unless --faceted.",
                 defaults.background.x, defaults.background.y, defaults.background.z, kurvo::media::kAmbientLight,
                 kurvo::media::kDiffuseLight, defaults.margin,
-                defaults.line_width, defaults.hidden_line_strength, defaults.threads);
+                defaults.line_width, defaults.hidden_line_strength, defaults.threads,
+                static_cast<double>(kurvo::media::kCreaseAngleDegrees));
   cmd->footer(footer);
   cmd->callback([options, &common] { exitStatus() = runRender(*options, common); });
 }

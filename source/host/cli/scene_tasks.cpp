@@ -155,8 +155,9 @@ void printWarnings(const SceneRun& run, const kurvo::host::RenderShading& shadin
 }
 }  // namespace
 
-Status writeResult(const SceneRun& run, const std::filesystem::path& out,
-                   const kurvo::media::ExportOptions& exportOptions) {
+namespace {
+Status writeResultOf(const SceneRun& run, const std::filesystem::path& out,
+                     const kurvo::media::ExportOptions& exportOptions, bool takeGeometry) {
   if (auto s = kurvo::scenefile::checkFiniteResults(*run.document, run.session->state(), run.scene.file); !s)
     return s;
   const kurvo::host::RenderShading shading(*run.document);
@@ -167,8 +168,21 @@ Status writeResult(const SceneRun& run, const std::filesystem::path& out,
     return kurvo::scenefile::saveScene(*run.document, run.scene, out, run.session->state(), options);
   }
   const kurvo::media::FileMapping mapping = kurvo::media::file_mapping(out, exportOptions);
-  return kurvo::media::export_mapped_meshes(kurvo::scenefile::worldMeshes(*run.document, &shading, &mapping), out,
-                                            exportOptions);
+  return kurvo::media::export_mapped_meshes(takeGeometry
+                                                ? kurvo::scenefile::takeWorldMeshes(*run.document, &shading, &mapping)
+                                                : kurvo::scenefile::worldMeshes(*run.document, &shading, &mapping),
+                                            out, exportOptions);
+}
+}  // namespace
+
+Status writeResult(const SceneRun& run, const std::filesystem::path& out,
+                   const kurvo::media::ExportOptions& exportOptions) {
+  return writeResultOf(run, out, exportOptions, false);
+}
+
+Status writeFinalResult(SceneRun& run, const std::filesystem::path& out,
+                        const kurvo::media::ExportOptions& exportOptions) {
+  return writeResultOf(run, out, exportOptions, true);
 }
 
 Status renderPreview(SceneRun& run, const std::filesystem::path& out, const kurvo::media::RenderOptions& options) {

@@ -49,6 +49,11 @@ bool isKnownOutput(const std::filesystem::path& out, std::string& problem);
 // Materials whose shader cannot render get a warning line on stderr.
 kurvo::media::Status writeResult(const SceneRun& run, const std::filesystem::path& out,
                                  const kurvo::media::ExportOptions& exportOptions = {});
+// As writeResult, as the run's last use of its document: a mesh export takes
+// the objects' geometry over instead of copying it (takeWorldMeshes), which
+// leaves the document fit only to be destroyed.
+kurvo::media::Status writeFinalResult(SceneRun& run, const std::filesystem::path& out,
+                                      const kurvo::media::ExportOptions& exportOptions = {});
 
 // Renders the preview with the materials' shaders called per pixel (warnings
 // as for writeResult).

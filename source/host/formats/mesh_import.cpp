@@ -30,15 +30,57 @@
 namespace kurvo::media {
 namespace {
 
-// The global transform of the first node (depth first) that uses each mesh.
-void find_mesh_transforms(const aiNode* node, const aiMatrix4x4& parent,
-                          std::vector<std::optional<aiMatrix4x4>>& out) {
+// Every use of a mesh by a node: the mesh and the node's global transform.
+struct MeshUse {
+  unsigned mesh;
+  aiMatrix4x4 transform;
+};
+
+// Depth first, in the order the nodes name their meshes.
+void find_mesh_uses(const aiNode* node, const aiMatrix4x4& parent, unsigned mesh_count, std::vector<MeshUse>& out) {
   const aiMatrix4x4 global = parent * node->mTransformation;
-  for (unsigned i = 0; i < node->mNumMeshes; ++i) {
-    const unsigned m = node->mMeshes[i];
-    if (m < out.size() && !out[m]) out[m] = global;
+  for (unsigned i = 0; i < node->mNumMeshes; ++i)
+    if (node->mMeshes[i] < mesh_count) out.push_back(MeshUse{node->mMeshes[i], global});
+  for (unsigned i = 0; i < node->mNumChildren; ++i) find_mesh_uses(node->mChildren[i], global, mesh_count, out);
+}
+
+// Where each mesh comes back: once per node that uses it, each time moved
+// by that node's transform, in mesh order (a mesh's uses in node order);
+// once as stored when no node uses it, or when transforms are not applied.
+std::vector<std::pair<unsigned, std::optional<aiMatrix4x4>>> mesh_instances(const aiScene& scene, bool transforms) {
+  std::vector<MeshUse> uses;
+  if (transforms && scene.mRootNode) find_mesh_uses(scene.mRootNode, aiMatrix4x4(), scene.mNumMeshes, uses);
+  std::stable_sort(uses.begin(), uses.end(), [](const MeshUse& a, const MeshUse& b) { return a.mesh < b.mesh; });
+  std::vector<std::pair<unsigned, std::optional<aiMatrix4x4>>> out;
+  out.reserve(std::max<size_t>(uses.size(), scene.mNumMeshes));
+  size_t u = 0;
+  for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+    if (u == uses.size() || uses[u].mesh != m) out.emplace_back(m, std::nullopt);
+    for (; u < uses.size() && uses[u].mesh == m; ++u) out.emplace_back(m, uses[u].transform);
   }
-  for (unsigned i = 0; i < node->mNumChildren; ++i) find_mesh_transforms(node->mChildren[i], global, out);
+  return out;
+}
+
+// Leaves out the points no polygon uses, keeping the others in order. A
+// glTF primitive names a range of a shared buffer, and the importer hands
+// every primitive all of it.
+void drop_unused_points(Mesh& mesh) {
+  if (mesh.polygons.empty()) return;  // points only: every one is the mesh
+  constexpr int32_t kUnused = -1;
+  std::vector<int32_t> renumbered(mesh.points.size(), kUnused);
+  for (const Polygon& q : mesh.polygons)
+    for (int32_t c : {q.a, q.b, q.c, q.d}) renumbered[static_cast<size_t>(c)] = 0;
+  int32_t next = 0;
+  for (size_t i = 0; i < mesh.points.size(); ++i)
+    if (renumbered[i] != kUnused) {
+      mesh.points[static_cast<size_t>(next)] = mesh.points[i];
+      renumbered[i] = next++;
+    }
+  if (static_cast<size_t>(next) == mesh.points.size()) return;
+  mesh.points.resize(static_cast<size_t>(next));
+  for (Polygon& q : mesh.polygons)
+    q = Polygon{renumbered[static_cast<size_t>(q.a)], renumbered[static_cast<size_t>(q.b)],
+                renumbered[static_cast<size_t>(q.c)], renumbered[static_cast<size_t>(q.d)]};
 }
 
 // The name of the first node that uses mesh `m`, or empty.
@@ -86,7 +128,14 @@ Mesh convert_mesh(const aiScene& scene, unsigned index, const std::optional<aiMa
   std::vector<int32_t> corners;
   for (unsigned f = 0; f < source.mNumFaces; ++f) {
     const aiFace& face = source.mFaces[f];
-    corners.assign(face.mIndices, face.mIndices + face.mNumIndices);
+    // A corner repeating the one before it (cyclically) adds nothing; a face
+    // left with fewer than three corners has no area and is no surface.
+    corners.clear();
+    for (unsigned k = 0; k < face.mNumIndices; ++k)
+      if (corners.empty() || corners.back() != static_cast<int32_t>(face.mIndices[k]))
+        corners.push_back(static_cast<int32_t>(face.mIndices[k]));
+    while (corners.size() > 1 && corners.back() == corners.front()) corners.pop_back();
+    if (corners.size() < 3 && face.mNumIndices >= 3) continue;
     append_polygon(mesh.points, corners, mesh.polygons);  // points and lines append nothing
   }
   if (source.mMaterialIndex < scene.mNumMaterials) mesh.colour = material_colour(scene.mMaterials[source.mMaterialIndex]);
@@ -113,16 +162,16 @@ Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, 
                            (refusal.empty() ? importer.GetErrorString() : refusal));
   }
 
-  std::vector<std::optional<aiMatrix4x4>> transforms(scene->mNumMeshes);
-  if (options.apply_node_transforms && scene->mRootNode)
-    find_mesh_transforms(scene->mRootNode, aiMatrix4x4(), transforms);
-
+  const std::string extension = lower_extension(file);
+  const bool gltf = extension == ".gltf" || extension == ".glb" || looks_like_glb(file);
   std::vector<Mesh> meshes;
-  meshes.reserve(scene->mNumMeshes);
-  for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
-    Mesh mesh = convert_mesh(*scene, m, transforms[m], file);
+  const auto instances = mesh_instances(*scene, options.apply_node_transforms);
+  meshes.reserve(instances.size());
+  for (const auto& [m, transform] : instances) {
+    Mesh mesh = convert_mesh(*scene, m, transform, file);
     if (std::string problem = check_mesh(mesh); !problem.empty())
       return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
+    if (gltf) drop_unused_points(mesh);
     meshes.push_back(std::move(mesh));
   }
   if (meshes.empty()) return Status::failure("cannot read mesh file " + quoted(file) + ": it holds no mesh");

@@ -9,9 +9,15 @@
 //  - points are kept as the file has them, in its order, none merged (per-
 //    corner formats like STL come back with a point per triangle corner);
 //    welding, on request, joins points at exactly the same place;
-//  - by default each mesh is moved by the scene-node transform of the first
-//    node that uses it, so it lands where the file places it (a mesh used by
-//    several nodes still comes back once); meshes no node uses stay as stored;
+//  - by default a mesh comes back once for every node that uses it, each
+//    time moved by that node's scene transform, so every instance lands
+//    where the file places it (in mesh order, a mesh's instances in the
+//    order of the node tree, depth first); meshes no node uses come back
+//    once as stored; without node transforms every mesh comes back once;
+//  - a glTF primitive keeps only the points its polygons use (primitives
+//    often share one buffer of points; a primitive of points keeps them all);
+//  - a corner repeating the one before it is dropped, and a face left with
+//    fewer than three corners (a degenerate triangle such as 5 5 7) with it;
 //  - triangles and quads are kept, polygons of more corners are cut into
 //    triangles (polygon_split.h); point and line primitives are dropped;
 //  - the colour is the material's base colour, else its diffuse colour; the

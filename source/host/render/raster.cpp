@@ -5,6 +5,8 @@
 #include <limits>
 #include <thread>
 
+#include "surface_normals.h"
+
 namespace kurvo::media {
 namespace {
 
@@ -24,6 +26,15 @@ struct ProjectedMesh {
   const SurfaceShader* shader;  // null: `colour`
   std::vector<ScreenPoint> points;
   std::vector<uint8_t> visible;  // in front of the near plane
+  // Smooth shading: the corners' normals; empty when faceted.
+  VertexLayout normals;
+  bool smooth = false;
+
+  // Unit normal of polygon f's corner k (0..3: a, b, c, d).
+  const Vector& corner_normal(size_t f, int k, int32_t point) const {
+    const uint32_t shared = normals.point_vertex[static_cast<size_t>(point)];
+    return normals.normals[shared != VertexLayout::kPerCorner ? shared : normals.corner_vertex[f * 4 + static_cast<size_t>(k)]];
+  }
 };
 
 // Per pixel, for meshes coloured by a shader: which surface is visible there
@@ -34,6 +45,7 @@ struct SurfaceBuffer {
   std::vector<uint32_t> mesh;
   std::vector<uint32_t> triangle;
   std::vector<Vector> position;
+  std::vector<Vector> normal;  // unit, as drawn (smooth or the face's)
 };
 
 // The rows [y0, y1) of the picture that one thread owns.
@@ -143,6 +155,41 @@ float light_intensity(const Vector& normal, const Vector& light, bool flat) {
 
 Vector face_normal(const Vector& a, const Vector& b, const Vector& c) { return Normalize(Cross(b - a, c - a)); }
 
+// Screen weights made perspective-correct: keys are 1 / depth, so weighting
+// by them gives the weights of the point in world space.
+void correct_weights(bool perspective, const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, float key,
+                     float& wa, float& wb, float& wc) {
+  if (!perspective) return;
+  const float inv = 1.0f / key;
+  wa *= a.key * inv;
+  wb *= b.key * inv;
+  wc *= c.key * inv;
+}
+
+Vector unit_or(const Vector& v, const Vector& fallback) {
+  const float length = Len(v);
+  return length > 0.0f ? v * (1.0f / length) : fallback;
+}
+
+// Normals of a triangle's corners and its face, for a fill.
+struct CornerNormals {
+  Vector a, b, c, face;
+};
+
+void fill_smooth(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, const CornerNormals& n,
+                 const Vector& colour, const Vector& light, Band& band) {
+  fill_triangle(a, b, c, band, [&](size_t i, float key, float wa, float wb, float wc) {
+    correct_weights(band.perspective, a, b, c, key, wa, wb, wc);
+    const Vector normal = unit_or(n.a * wa + n.b * wb + n.c * wc, n.face);
+    const Rgb8 rgb = to_rgb8(colour * light_intensity(normal, light, false));
+    uint8_t* p = &band.image.rgb[i * 3];
+    p[0] = rgb.r;
+    p[1] = rgb.g;
+    p[2] = rgb.b;
+    if (band.surfaces) band.surfaces->mesh[i] = 0;
+  });
+}
+
 void fill_plain(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, Rgb8 colour, Band& band) {
   fill_triangle(a, b, c, band, [&](size_t i, float, float, float, float) {
     uint8_t* p = &band.image.rgb[i * 3];
@@ -155,19 +202,15 @@ void fill_plain(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c
 
 // Records the surface; its colour is asked for once the band knows what is visible.
 void fill_shaded(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, const Vector& pa,
-                 const Vector& pb, const Vector& pc, uint32_t mesh, uint32_t triangle, Band& band) {
+                 const Vector& pb, const Vector& pc, const CornerNormals& n, bool smooth, uint32_t mesh,
+                 uint32_t triangle, Band& band) {
   SurfaceBuffer& s = *band.surfaces;
   fill_triangle(a, b, c, band, [&](size_t i, float key, float wa, float wb, float wc) {
-    if (band.perspective) {
-      // Keys are 1 / depth: weights by them give the perspective-correct point.
-      const float inv = 1.0f / key;
-      wa *= a.key * inv;
-      wb *= b.key * inv;
-      wc *= c.key * inv;
-    }
+    correct_weights(band.perspective, a, b, c, key, wa, wb, wc);
     s.mesh[i] = mesh;
     s.triangle[i] = triangle;
     s.position[i] = pa * wa + pb * wb + pc * wc;
+    s.normal[i] = smooth ? unit_or(n.a * wa + n.b * wb + n.c * wc, n.face) : n.face;
   });
 }
 
@@ -180,16 +223,34 @@ void draw_meshes(const std::vector<ProjectedMesh>& meshes, const Vector& light, 
       const Polygon& q = polygons[k];
       const auto a = static_cast<size_t>(q.a), b = static_cast<size_t>(q.b), c = static_cast<size_t>(q.c),
                  d = static_cast<size_t>(q.d);
-      // Points behind the near plane cannot occur with automatic framing;
+      // Points behind the near plane occur only with a placed camera;
       // polygons touching one are skipped rather than drawn inside out.
       const bool first = pm.visible[a] && pm.visible[b] && pm.visible[c];
       const bool second = !q.is_triangle() && pm.visible[a] && pm.visible[c] && pm.visible[d];
+      // The corners' normals, for the two triangles (a, b, c) and (a, c, d).
+      const auto normals = [&](bool half) {
+        CornerNormals n;
+        n.face = half ? face_normal(world[a], world[c], world[d]) : face_normal(world[a], world[b], world[c]);
+        if (pm.smooth) {
+          n.a = pm.corner_normal(k, 0, q.a);
+          n.b = half ? pm.corner_normal(k, 2, q.c) : pm.corner_normal(k, 1, q.b);
+          n.c = half ? pm.corner_normal(k, 3, q.d) : pm.corner_normal(k, 2, q.c);
+        }
+        return n;
+      };
       if (pm.shader) {
         const auto id = static_cast<uint32_t>(m + 1), tri = static_cast<uint32_t>(k * 2);
         if (first)
-          fill_shaded(pm.points[a], pm.points[b], pm.points[c], world[a], world[b], world[c], id, tri, band);
+          fill_shaded(pm.points[a], pm.points[b], pm.points[c], world[a], world[b], world[c], normals(false),
+                      pm.smooth, id, tri, band);
         if (second)
-          fill_shaded(pm.points[a], pm.points[c], pm.points[d], world[a], world[c], world[d], id, tri + 1, band);
+          fill_shaded(pm.points[a], pm.points[c], pm.points[d], world[a], world[c], world[d], normals(true),
+                      pm.smooth, id, tri + 1, band);
+        continue;
+      }
+      if (pm.smooth && !flat) {
+        if (first) fill_smooth(pm.points[a], pm.points[b], pm.points[c], normals(false), pm.colour, light, band);
+        if (second) fill_smooth(pm.points[a], pm.points[c], pm.points[d], normals(true), pm.colour, light, band);
         continue;
       }
       if (first) {
@@ -212,11 +273,7 @@ void shade_surfaces(const std::vector<ProjectedMesh>& meshes, const Camera& cam,
     for (size_t i = band.index(0, y), end = i + static_cast<size_t>(band.image.width); i < end; ++i) {
       if (s.mesh[i] == 0) continue;
       const ProjectedMesh& pm = meshes[s.mesh[i] - 1];
-      const Polygon& q = pm.mesh->polygons[s.triangle[i] / 2];
-      const std::vector<Vector>& world = pm.mesh->points;
-      const bool second = (s.triangle[i] & 1) != 0;
-      Vector normal = second ? face_normal(world[q.a], world[q.c], world[q.d])
-                             : face_normal(world[q.a], world[q.b], world[q.c]);
+      Vector normal = s.normal[i];
       const Vector towards = cam.perspective ? s.position[i] - cam.eye : cam.forward;
       if (Dot(normal, towards) > 0.0f) normal = -normal;
       const Vector colour = pm.shader->colour(SurfaceSample{s.position[i], normal});
@@ -290,24 +347,49 @@ Bounds draw_list_bounds(const DrawList& list) {
   return b;
 }
 
+bool frames_lines(const DrawList& list, const RenderOptions& options) {
+  if (!options.helpers) return false;
+  if (options.frame_helpers) return true;
+  for (const Mesh* mesh : list.meshes)
+    if (mesh && !mesh->points.empty()) return false;
+  return true;
+}
+
 Camera camera_for(const DrawList& list, const RenderOptions& options) {
+  const bool lines = frames_lines(list, options);
+  std::vector<Vector> drawn;
+  if (options.camera) {
+    // Every point only sets the depth range here: a sample of them does as well.
+    for (const Mesh* mesh : list.meshes)
+      if (mesh)
+        for (size_t i = 0; i < mesh->points.size(); i += 1 + mesh->points.size() / 4096) drawn.push_back(mesh->points[i]);
+    return placed_camera(*options.camera, options.width, options.height, drawn);
+  }
   if (!options.fit.empty()) {
     Bounds b;
     for (const Vector& p : options.fit) b.add(p);
-    return frame_camera(b, options.view, options.width, options.height, options.margin, options.fit);
+    return frame_camera(b, options.view, options.width, options.height, options.margin, options.fit,
+                        options.fov_degrees);
   }
-  std::vector<Vector> drawn;
-  size_t count = list.lines.size() * 2;
+  size_t count = lines ? list.lines.size() * 2 : 0;
   for (const Mesh* mesh : list.meshes)
     if (mesh) count += mesh->points.size();
   drawn.reserve(count);
+  Bounds bounds;
   for (const Mesh* mesh : list.meshes)
-    if (mesh) drawn.insert(drawn.end(), mesh->points.begin(), mesh->points.end());
-  for (const Line& line : list.lines) {
-    drawn.push_back(line.a);
-    drawn.push_back(line.b);
-  }
-  return frame_camera(draw_list_bounds(list), options.view, options.width, options.height, options.margin, drawn);
+    if (mesh) {
+      drawn.insert(drawn.end(), mesh->points.begin(), mesh->points.end());
+      bounds.add(mesh_bounds(*mesh));
+    }
+  if (lines)
+    for (const Line& line : list.lines) {
+      drawn.push_back(line.a);
+      drawn.push_back(line.b);
+      bounds.add(line.a);
+      bounds.add(line.b);
+    }
+  return frame_camera(bounds, options.view, options.width, options.height, options.margin, drawn,
+                      options.fov_degrees);
 }
 
 Image render(const DrawList& list, const RenderOptions& options) {
@@ -323,7 +405,8 @@ Image render(const DrawList& list, const RenderOptions& options) {
     image.rgb[i * 3 + 2] = bg.b;
   }
   std::vector<float> keys(pixels, -std::numeric_limits<float>::infinity());
-  std::vector<uint32_t> line_marks(list.lines.empty() ? 0 : pixels, 0);
+  const bool lines = options.helpers && !list.lines.empty();
+  std::vector<uint32_t> line_marks(lines ? pixels : 0, 0);
 
   const Camera cam = camera_for(list, options);
   // Light from above left, behind the viewer.
@@ -336,7 +419,9 @@ Image render(const DrawList& list, const RenderOptions& options) {
     if (!mesh || !check_mesh(*mesh).empty()) continue;  // a broken mesh is not drawn rather than crash
     const SurfaceShader* shader = m < list.shaders.size() ? list.shaders[m] : nullptr;
     shaded = shaded || shader;
-    ProjectedMesh pm{mesh, mesh->colour.value_or(options.default_colour), shader, {}, {}};
+    ProjectedMesh pm{mesh, mesh->colour.value_or(options.default_colour), shader, {}, {}, {}, false};
+    pm.smooth = !options.faceted && !(options.flat && !shader);
+    if (pm.smooth) pm.normals = layout_by_normals(*mesh, NormalStyle::smooth);
     pm.points.resize(mesh->points.size());
     pm.visible.resize(mesh->points.size());
     for (size_t i = 0; i < mesh->points.size(); ++i) pm.visible[i] = cam.project(mesh->points[i], pm.points[i]);
@@ -348,13 +433,14 @@ Image render(const DrawList& list, const RenderOptions& options) {
     surfaces.mesh.assign(pixels, 0);
     surfaces.triangle.resize(pixels);
     surfaces.position.resize(pixels);
+    surfaces.normal.resize(pixels);
   }
 
   const auto draw_band = [&](int y0, int y1) {
     Band band{image, keys, line_marks, shaded ? &surfaces : nullptr, cam.perspective, y0, y1};
     draw_meshes(meshes, light, options.flat, band);
     if (shaded) shade_surfaces(meshes, cam, light, options.flat, band);
-    for (size_t i = 0; i < list.lines.size(); ++i)
+    for (size_t i = 0; lines && i < list.lines.size(); ++i)
       draw_line(list.lines[i], static_cast<uint32_t>(i + 1), cam, options, band);
   };
   const int threads = std::clamp(options.threads, 1, std::min(8, image.height));

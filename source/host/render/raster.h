@@ -1,15 +1,21 @@
 // A small software rasteriser for preview pictures.
 //
-// Meshes are drawn as flat-shaded filled polygons (quads as two triangles)
-// with a z-buffer: Lambert light from above left of the viewer plus ambient,
-// two-sided, so open surfaces and inverted normals read the same. A mesh with
+// Meshes are drawn as filled polygons (quads as two triangles) with a
+// z-buffer: Lambert light from above left of the viewer plus ambient,
+// two-sided, so open surfaces and inverted normals read the same. Shading is
+// smooth: each pixel takes the normal interpolated between its triangle's
+// corners, whose normals are the mesh's own smooth normals with hard edges
+// kept where faces meet at more than the crease angle (surface_normals.h);
+// faceted shading gives every face its own normal instead. A mesh with
 // a SurfaceShader takes its colour from it per pixel: each band first settles
 // which surface is visible at each of its pixels, then asks the shader once
 // per such pixel, so the shader runs on every render thread. Lines (a
 // deformer's arrow, spline paths) are drawn after the meshes: where a surface
 // hides them they are blended in faintly instead of vanishing, so paths inside
 // or behind a mesh stay visible without looking as if they were in front.
-// The camera frames everything drawn (raster_camera.h).
+// The camera frames the meshes (raster_camera.h): the lines are helpers and
+// may run out of the picture, unless there are no meshes or the options ask
+// for them to be framed too. A camera the options place frames nothing.
 #ifndef KURVO_MEDIA_RASTER_H
 #define KURVO_MEDIA_RASTER_H
 
@@ -43,7 +49,7 @@ struct Line {
 // One point of a surface that a SurfaceShader colours.
 struct SurfaceSample {
   Vector position;  // world space
-  Vector normal;    // unit face normal, facing the viewer
+  Vector normal;    // unit surface normal (smooth or faceted, as drawn), facing the viewer
 };
 
 // Colours a mesh point by point instead of with its one colour. render()
@@ -79,6 +85,12 @@ struct RenderOptions {
   float hidden_line_strength = 0.35f;          // 0: hidden lines vanish, 1: drawn over
   int threads = 2;                             // horizontal bands rendered in parallel
   bool flat = false;                           // no light: every surface in its plain colour
+  bool faceted = false;                        // one normal per face rather than smooth shading
+  bool helpers = true;                         // draw the lines; false: meshes only
+  bool frame_helpers = false;                  // frame the lines too, not only the meshes
+  float fov_degrees = kDefaultFieldOfViewDegrees;  // the persp view's vertical field of view
+  // When given, this camera and no framing.
+  std::optional<CameraPlacement> camera;
   // When given, the camera frames these points instead of what the list
   // draws: the frames of an animation keep one camera.
   std::vector<Vector> fit;
@@ -86,6 +98,10 @@ struct RenderOptions {
 
 // Bounds of every mesh point and line end in the list.
 Bounds draw_list_bounds(const DrawList& list);
+
+// Whether the camera frames the list's lines: when helpers are drawn and
+// either the options ask for it or the list has no mesh point to frame.
+bool frames_lines(const DrawList& list, const RenderOptions& options);
 
 // The camera render() uses for this list and these options.
 Camera camera_for(const DrawList& list, const RenderOptions& options);

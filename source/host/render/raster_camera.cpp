@@ -6,7 +6,9 @@
 namespace kurvo::media {
 namespace {
 
-constexpr float kVerticalFieldOfView = 0.6981317f;  // 40 degrees
+float radians(float degrees) { return degrees * 0.017453292519943295f; }
+
+bool finite(const Vector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 void view_axes(View view, Vector& right, Vector& up, Vector& forward) {
   Vector world_up(0.0f, 1.0f, 0.0f);
@@ -63,7 +65,7 @@ bool Camera::project(const Vector& p, ScreenPoint& out) const {
 }
 
 Camera frame_camera(const Bounds& input, View view, int width, int height, float margin,
-                    std::span<const Vector> points) {
+                    std::span<const Vector> points, float fov_degrees) {
   Camera cam;
   cam.width = std::max(width, 1);
   cam.height = std::max(height, 1);
@@ -117,7 +119,7 @@ Camera frame_camera(const Bounds& input, View view, int width, int height, float
   // perspective); their perspective picture is not symmetric about it, so
   // the aim is then moved to the middle of that picture and the distance
   // found again, which frames it tighter.
-  cam.scale = 0.5f * static_cast<float>(cam.height) / std::tan(0.5f * kVerticalFieldOfView);
+  cam.scale = 0.5f * static_cast<float>(cam.height) / std::tan(0.5f * radians(fov_degrees));
   const float tx = half_w / cam.scale, ty = half_h / cam.scale;
   const auto fit_distance = [&](const Vector& aim) {
     float distance = 0.0f;
@@ -158,6 +160,48 @@ Camera frame_camera(const Bounds& input, View view, int width, int height, float
     farthest = std::max(farthest, cam.depth(c));
   }
   cam.near_distance = 0.5f * nearest;
+  cam.key_tolerance = 2e-3f * (1.0f / nearest - 1.0f / farthest);
+  return cam;
+}
+
+std::string placement_problem(const CameraPlacement& placement) {
+  if (!finite(placement.position)) return "camera position is not a finite point";
+  if (!finite(placement.target)) return "camera target is not a finite point";
+  if (!finite(placement.up)) return "camera up is not a finite direction";
+  if (!(placement.fov_degrees >= 1.0f && placement.fov_degrees <= 179.0f))
+    return "field of view must be between 1 and 179 degrees";
+  const Vector view = placement.target - placement.position;
+  const float distance = Len(view);
+  if (!(distance > 0.0f)) return "camera target is the camera position: the camera looks nowhere";
+  const float up = Len(placement.up);
+  if (!(up > 0.0f)) return "camera up has no length";
+  // Up within about half a degree of the view gives no picture orientation.
+  if (Len(Cross(view * (1.0f / distance), placement.up * (1.0f / up))) < 1e-2f)
+    return "camera up points along the view: give an up that crosses it";
+  return {};
+}
+
+Camera placed_camera(const CameraPlacement& placement, int width, int height, std::span<const Vector> points) {
+  Camera cam;
+  cam.width = std::max(width, 1);
+  cam.height = std::max(height, 1);
+  cam.perspective = true;
+  cam.eye = placement.position;
+  const Vector view = placement.target - placement.position;
+  const float distance = Len(view);
+  cam.forward = view * (1.0f / distance);
+  cam.right = Normalize(Cross(placement.up, cam.forward));
+  cam.up = Cross(cam.forward, cam.right);
+  cam.scale = 0.5f * static_cast<float>(cam.height) / std::tan(0.5f * radians(placement.fov_degrees));
+  cam.near_distance = 1e-3f * distance;
+  // The depth range of what is in front, for the lines' slack.
+  float nearest = distance, farthest = distance;
+  for (const Vector& p : points) {
+    const float d = cam.depth(p);
+    if (!(d > cam.near_distance)) continue;
+    nearest = std::min(nearest, d);
+    farthest = std::max(farthest, d);
+  }
   cam.key_tolerance = 2e-3f * (1.0f / nearest - 1.0f / farthest);
   return cam;
 }

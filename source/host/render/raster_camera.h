@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "mesh.h"
@@ -44,6 +45,9 @@ struct Camera {
   bool project(const Vector& p, ScreenPoint& out) const;
 };
 
+// The vertical field of view of the perspective camera unless one is asked for.
+inline constexpr float kDefaultFieldOfViewDegrees = 40.0f;
+
 // A camera for `view` whose picture of `bounds` leaves `margin` (a fraction of
 // the picture's width and height, at each side) free. Empty or flat bounds are
 // framed as a small box around them.
@@ -52,8 +56,31 @@ struct Camera {
 // picture of those points is fitted instead of the box's eight corners: a
 // curved or diagonal shape fills only part of its box, and fitting the
 // corners left much of the picture empty.
+//
+// `fov_degrees` is the perspective view's vertical field of view; the
+// orthographic views ignore it.
 Camera frame_camera(const Bounds& bounds, View view, int width, int height, float margin,
-                    std::span<const Vector> points = {});
+                    std::span<const Vector> points = {}, float fov_degrees = kDefaultFieldOfViewDegrees);
+
+// A perspective camera the user places: at `position`, looking at `target`,
+// with `up` as the picture's up (tilted to stand square to the view) and a
+// vertical field of view in degrees. Nothing is framed: what lies outside
+// the view is cut off, and polygons reaching behind the camera are left out.
+struct CameraPlacement {
+  Vector position{0.0f, 0.0f, 0.0f};
+  Vector target{0.0f, 0.0f, 0.0f};
+  Vector up{0.0f, 1.0f, 0.0f};
+  float fov_degrees = kDefaultFieldOfViewDegrees;
+};
+
+// What is wrong with a placement (the camera on its target, `up` along the
+// view or of no length, a field of view outside 1..179 degrees, a value not
+// finite), in words that follow a field name; empty when it is sound.
+std::string placement_problem(const CameraPlacement& placement);
+
+// The camera of a sound placement; `points` (what will be drawn) only set
+// the depth range used to keep lines on surfaces visible.
+Camera placed_camera(const CameraPlacement& placement, int width, int height, std::span<const Vector> points = {});
 
 }  // namespace kurvo::media
 

@@ -360,6 +360,18 @@ void Object::setPolygons(std::vector<kurvo::geo::Polygon> polys) {
   markChanged(KH_DIRTY_DATA);
 }
 
+std::vector<Vector> Object::takeGeometry() {
+  std::vector<Vector> taken = std::move(points());
+  points() = {};
+  std::vector<kurvo::geo::Polygon>().swap(polygons_);
+  std::vector<kurvo::geo::Polygon>().swap(restPolygons_);
+  std::vector<Vector>().swap(restPoints_);
+  hasRest_ = false;
+  restPolygonsKept_ = false;
+  markChanged(KH_DIRTY_DATA);
+  return taken;
+}
+
 void Object::setSplineShape(kurvo::geo::Interpolation interpolation, std::vector<int32_t> segments) {
   spline_.segments = std::move(segments);
   parameters().setLong(kSplineInterpolation, static_cast<int32_t>(interpolation));

@@ -235,6 +235,10 @@ class Object final : public Node {
     return polygons_;
   }
   void setPolygons(std::vector<kurvo::geo::Polygon> polys);
+  // Hands over the current points and frees the polygons and the rest
+  // state, for a caller that is this document's last user (a final export
+  // that copies the polygons first): the object is left with no geometry.
+  std::vector<Vector> takeGeometry();
 
   // Spline shape (spline objects). The closed flag lives in parameter 1002.
   kurvo::geo::Spline& spline() noexcept { return spline_; }

@@ -21,6 +21,9 @@
 // evaluated points in object coordinates). Loading ignores
 // "deformed_points", so load, save, load gives the same containers and points.
 //
+// A "camera" block (position, target, optional up and fov in degrees) places
+// the renders' camera; it is read into Scene::camera and written back.
+//
 // Materials (a plain colour, or a shader plug-in with its parameters) are read
 // before the objects, which refer to them by name; saving writes them and the
 // references back, and, when asked, each material's colour as its shader
@@ -30,11 +33,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 #include "json_text.h"
+#include "raster_camera.h"
 #include "result.h"
 #include "scene_geometry.h"
 #include "timeline.h"
@@ -67,6 +72,8 @@ struct Scene {
   // The scene's time and animation tracks ("time" and each object's
   // "tracks"); the document is left at rest: no frame is applied.
   animation::Timeline timeline;
+  // The scene's own camera for renders ("camera"), when it has one.
+  std::optional<kurvo::media::CameraPlacement> camera;
 };
 
 using kurvo::media::Result;

@@ -63,25 +63,18 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
 };
 
 // Calls visit(object, mesh) for every polygon object, in tree order.
+// With `take`, each object hands its points over and frees its polygons and
+// rest state once they are copied (host::Object::takeGeometry).
 template <class Visit>
 void forEachMesh(const host::Document& document, const host::RenderShading* shading,
-                 const kurvo::media::FileMapping* into, Visit&& visit) {
+                 const kurvo::media::FileMapping* into, bool take, Visit&& visit) {
   size_t index = 0;
   document.forEachObject([&](host::Object& o) {
     // An array's source is a template; its copies are the objects.
     if (!o.isPolygon() || o.isArraySource()) return;
     kurvo::media::Mesh mesh;
     mesh.name = o.name();
-    const KhMatrix m = o.globalMatrix();
-    mesh.points.reserve(o.points().size());
-    mesh.polygons.reserve(o.polygons().size());
-    if (into) {
-      for (const Vector& p : o.points()) mesh.points.push_back(into->point(transform(m, p)));
-      for (const auto& p : o.polygons()) mesh.polygons.push_back(into->polygon({p.a, p.b, p.c, p.d}));
-    } else {
-      for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
-      for (const auto& p : o.polygons()) mesh.polygons.push_back({p.a, p.b, p.c, p.d});
-    }
+    // The colour first: a shader answers it for the object as it stands.
     const host::Material* material = document.materialOf(o);
     if (!material)
       mesh.colour = kPalette[index % std::size(kPalette)];
@@ -89,6 +82,22 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
       mesh.colour = material->colour;
     else
       mesh.colour = shading ? *shading->bakedColour(o) : FromKh(host::RenderShading::kFallbackColour);
+    const KhMatrix m = o.globalMatrix();
+    mesh.polygons.reserve(o.polygons().size());
+    if (take) {
+      for (const auto& p : o.polygons())
+        mesh.polygons.push_back(into ? into->polygon({p.a, p.b, p.c, p.d}) : kurvo::media::Polygon{p.a, p.b, p.c, p.d});
+      mesh.points = o.takeGeometry();
+      for (Vector& p : mesh.points) p = into ? into->point(transform(m, p)) : transform(m, p);
+    } else if (into) {
+      mesh.points.reserve(o.points().size());
+      for (const Vector& p : o.points()) mesh.points.push_back(into->point(transform(m, p)));
+      for (const auto& p : o.polygons()) mesh.polygons.push_back(into->polygon({p.a, p.b, p.c, p.d}));
+    } else {
+      mesh.points.reserve(o.points().size());
+      for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
+      for (const auto& p : o.polygons()) mesh.polygons.push_back({p.a, p.b, p.c, p.d});
+    }
     ++index;
     visit(o, material, std::move(mesh));
   });
@@ -99,7 +108,7 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
 std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document, const host::RenderShading* shading,
                                             const kurvo::media::FileMapping* into) {
   std::vector<kurvo::media::Mesh> meshes;
-  forEachMesh(document, shading, into, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, into, false, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
     meshes.push_back(std::move(mesh));
   });
   return meshes;
@@ -113,9 +122,18 @@ kurvo::media::DrawList Preview::drawList() const {
   return list;
 }
 
+std::vector<kurvo::media::Mesh> takeWorldMeshes(host::Document& document, const host::RenderShading* shading,
+                                                const kurvo::media::FileMapping* into) {
+  std::vector<kurvo::media::Mesh> meshes;
+  forEachMesh(document, shading, into, true, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
+    meshes.push_back(std::move(mesh));
+  });
+  return meshes;
+}
+
 Preview buildPreview(host::Document& document, const host::RenderShading* shading) {
   Preview preview;
-  forEachMesh(document, shading, nullptr, [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, nullptr, false, [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
     std::unique_ptr<kurvo::media::SurfaceShader> surface;
     if (shading && material && material->shader)
       surface = std::make_unique<MaterialSurface>(*shading, *material, o, kurvo::media::mesh_bounds(mesh));

@@ -29,6 +29,15 @@ std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document,
                                             const host::RenderShading* shading = nullptr,
                                             const kurvo::media::FileMapping* into = nullptr);
 
+// As worldMeshes(), for a document that is done with: each object's points
+// move into its mesh (changed into world space in place) and its polygons
+// and rest state are freed as they are copied, so an export holds one copy
+// of the geometry rather than two. The document is left without geometry;
+// only destroying it is safe afterwards.
+std::vector<kurvo::media::Mesh> takeWorldMeshes(host::Document& document,
+                                                const host::RenderShading* shading = nullptr,
+                                                const kurvo::media::FileMapping* into = nullptr);
+
 struct Preview {
   std::vector<kurvo::media::Mesh> meshes;
   std::vector<kurvo::media::Line> lines;

@@ -67,7 +67,7 @@ class Reader {
     if (const std::string repeated = firstRepeatedKey(text); !repeated.empty())
       throw SceneError{context_.file + ": malformed JSON: the key \"" + repeated + "\" appears twice in one object"};
     if (!root.is_object()) context_.fail("", "expected a scene object {\"format\": \"kurvo-scene\", ...}");
-    context_.allowOnly(root, "", {"format", "version", "time", "materials", "objects", "frames"});
+    context_.allowOnly(root, "", {"format", "version", "time", "camera", "materials", "objects", "frames"});
     if (!root.contains("format") || !root["format"].is_string() || root["format"] != kFormatName)
       context_.fail("format", std::string("expected \"") + kFormatName + "\"");
     if (!root.contains("version")) context_.fail("version", "missing");
@@ -77,6 +77,7 @@ class Reader {
       context_.fail("version", "the file is version " + std::to_string(version) + "; this kurvo reads versions up to " +
                                    std::to_string(kFormatVersion));
     if (root.contains("time")) readTime(root["time"], scene_.timeline, context_);
+    if (root.contains("camera")) readCamera(root["camera"]);
     // Materials first: objects refer to them by name.
     if (root.contains("materials")) {
       const Json& materials = root["materials"];
@@ -99,6 +100,21 @@ class Reader {
   }
 
  private:
+  void readCamera(const Json& camera) {
+    context_.requireObject(camera, "camera");
+    context_.allowOnly(camera, "camera", {"position", "target", "up", "fov"});
+    if (!camera.contains("position")) context_.fail("camera.position", "missing: where the camera stands");
+    if (!camera.contains("target")) context_.fail("camera.target", "missing: the point the camera looks at");
+    kurvo::media::CameraPlacement placement;
+    placement.position = context_.vector(camera["position"], "camera.position");
+    placement.target = context_.vector(camera["target"], "camera.target");
+    if (camera.contains("up")) placement.up = context_.vector(camera["up"], "camera.up");
+    if (camera.contains("fov")) placement.fov_degrees = context_.number(camera["fov"], "camera.fov");
+    if (const std::string problem = kurvo::media::placement_problem(placement); !problem.empty())
+      context_.fail("camera", problem);
+    scene_.camera = placement;
+  }
+
   static uint64_t countObjects(const Json& list) {
     uint64_t n = 0;
     std::vector<const Json*> todo{&list};

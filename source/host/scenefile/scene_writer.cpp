@@ -32,6 +32,13 @@ class Writer {
     root["format"] = kFormatName;
     root["version"] = kFormatVersion;
     if (scene_.timeline.present) root["time"] = timeJson(scene_.timeline);
+    if (scene_.camera) {
+      const kurvo::media::CameraPlacement& c = *scene_.camera;
+      root["camera"] = Json{{"position", vectorJson(c.position)},
+                            {"target", vectorJson(c.target)},
+                            {"up", vectorJson(c.up)},
+                            {"fov", jsonFloat(c.fov_degrees)}};
+    }
     if (!document_.materials().empty()) root["materials"] = materials();
     root["objects"] = objects(document_.firstObject());
     return root;
