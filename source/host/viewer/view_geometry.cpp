@@ -61,8 +61,8 @@ std::vector<float> pointColours(const Mesh& mesh, const kurvo::media::SurfaceSha
 }  // namespace
 
 std::string ViewSession::geometry(bool all) {
-  const kurvo::host::RenderShading shading(document_);
-  kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(document_, &shading);
+  const kurvo::host::RenderShading shading(*document_);
+  kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*document_, &shading);
   if (preview.meshes.size() != sent_.size()) all = true;
 
   FrameWriter frame;
@@ -102,7 +102,7 @@ std::string ViewSession::geometry(bool all) {
 
 nlohmann::json ViewSession::sceneInfo(int32_t width, int32_t height) {
   nlohmann::json objects = nlohmann::json::array();
-  document_.forEachObject([&](kurvo::host::Object& o) {
+  document_->forEachObject([&](kurvo::host::Object& o) {
     // An array's copies show as its children, read-only; the deformers each
     // copy carries and the array's own geometry are the array's business.
     const kurvo::host::ObjectRole role = o.role();
@@ -117,7 +117,7 @@ nlohmann::json ViewSession::sceneInfo(int32_t width, int32_t height) {
                                      : "object";
     objects.push_back(std::move(entry));
   });
-  const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(document_);
+  const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*document_);
   kurvo::media::RenderOptions options;
   options.width = width;
   options.height = height;

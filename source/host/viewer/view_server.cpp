@@ -249,6 +249,7 @@ void ViewServer::routes() {
     if (!saved) return answerError(res, saved.message());
     answerJson(res, {{"saved", file.string()}});
   });
+  addEditRoutes(s, session_, lock_, watch_);
 }
 
 }  // namespace kurvo::viewer

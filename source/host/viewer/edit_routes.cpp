@@ -1,0 +1,75 @@
+#include "edit_routes.h"
+
+#include <httplib.h>
+
+namespace kurvo::viewer {
+namespace {
+
+void answerJson(httplib::Response& res, const nlohmann::json& body, int status = 200) {
+  res.status = status;
+  res.set_content(body.dump(), "application/json");
+}
+
+void answer(httplib::Response& res, EditAnswer&& a) {
+  if (!a.error.empty()) return answerJson(res, {{"error", a.error}}, 422);
+  res.set_content(std::move(a.geometry), "application/octet-stream");
+}
+
+bool body(const httplib::Request& req, httplib::Response& res, nlohmann::json& out) {
+  out = nlohmann::json::parse(req.body, nullptr, false);
+  if (out.is_discarded() || !out.is_object()) {
+    answerJson(res, {{"error", "the request body is not a JSON object"}}, 400);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void addEditRoutes(httplib::Server& s, ViewSession& session, std::mutex& lock, const WatchCall& watch) {
+  s.Get("/api/time", [&](const httplib::Request&, httplib::Response& res) {
+    std::lock_guard guard(lock);
+    answerJson(res, session.timeState());
+  });
+  s.Post("/api/frame", [&](const httplib::Request& req, httplib::Response& res) {
+    nlohmann::json b;
+    if (!body(req, res, b)) return;
+    if (!b.contains("frame") || !b["frame"].is_number())
+      return answerJson(res, {{"error", "a frame is {\"frame\": F}"}}, 400);
+    std::lock_guard guard(lock);
+    answer(res, session.setFrame(b["frame"].get<double>()));
+  });
+  s.Get("/api/shape", [&](const httplib::Request& req, httplib::Response& res) {
+    uint64_t id = 0;
+    try {
+      id = req.has_param("object") ? std::stoull(req.get_param_value("object")) : 0;
+    } catch (const std::exception&) {
+    }
+    std::lock_guard guard(lock);
+    auto shape = session.objectShape(id);
+    if (!shape) return answerJson(res, {{"error", shape.message()}}, 422);
+    answerJson(res, shape.value());
+  });
+  s.Post("/api/shape", [&](const httplib::Request& req, httplib::Response& res) {
+    nlohmann::json b;
+    if (!body(req, res, b)) return;
+    if (!b.contains("object") || !b["object"].is_number_unsigned())
+      return answerJson(res, {{"error", "a shape edit is {\"object\": id, \"points\" | \"position\"...}"}}, 400);
+    std::lock_guard guard(lock);
+    answer(res, session.setShape(b["object"].get<uint64_t>(), b));
+  });
+  s.Post("/api/undo", [&](const httplib::Request&, httplib::Response& res) {
+    std::lock_guard guard(lock);
+    answer(res, session.undo());
+  });
+  s.Post("/api/redo", [&](const httplib::Request&, httplib::Response& res) {
+    std::lock_guard guard(lock);
+    answer(res, session.redo());
+  });
+  s.Get("/api/watch", [&](const httplib::Request&, httplib::Response& res) {
+    std::lock_guard guard(lock);
+    answerJson(res, watch ? watch() : nlohmann::json{{"version", 0}});
+  });
+}
+
+}  // namespace kurvo::viewer

@@ -1,0 +1,26 @@
+// The calls of `kurvo view` that work on the scene beyond parameter edits:
+// the current frame, dragged points and placements, undo and redo, and the
+// check for a scene changed on disk.
+#pragma once
+
+#include <functional>
+#include <mutex>
+
+#include <nlohmann/json.hpp>
+
+#include "view_session.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace kurvo::viewer {
+
+// Answers {"version": N} (N counts the reloads) or {"version": N, "error": text}
+// for a changed file that no longer loads; reloads when a file changed.
+using WatchCall = std::function<nlohmann::json()>;
+
+// `lock` is held around every call on `session`; `watch` may be empty.
+void addEditRoutes(httplib::Server& server, ViewSession& session, std::mutex& lock, const WatchCall& watch);
+
+}  // namespace kurvo::viewer
