@@ -28,7 +28,9 @@ export async function post(path, body) {
   });
   const type = res.headers.get('Content-Type') || '';
   if (type.startsWith('application/json')) return { ok: res.ok, json: await res.json() };
-  return { ok: res.ok, buffer: await res.arrayBuffer() };
+  // The host's own time for the answer, from edit received to points sent.
+  const timing = /dur=([0-9.]+)/.exec(res.headers.get('Server-Timing') || '');
+  return { ok: res.ok, buffer: await res.arrayBuffer(), hostMs: timing ? Number(timing[1]) : undefined };
 }
 
 // "KVF1", u32 header length, JSON header, then the arrays it refers to.

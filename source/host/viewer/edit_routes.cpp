@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <chrono>
+
 namespace kurvo::viewer {
 namespace {
 
@@ -10,9 +12,23 @@ void answerJson(httplib::Response& res, const nlohmann::json& body, int status =
   res.set_content(body.dump(), "application/json");
 }
 
-void answer(httplib::Response& res, EditAnswer&& a) {
+using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
+void setHostTime(httplib::Response& res, Clock::time_point received) {
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - received).count();
+  res.set_header("Server-Timing", "host;dur=" + std::to_string(ms));
+}
+
+namespace {
+
+// The geometry an edit changed, with the host's time from the request to
+// the answer as Server-Timing.
+void answer(httplib::Response& res, EditAnswer&& a, Clock::time_point received) {
   if (!a.error.empty()) return answerJson(res, {{"error", a.error}}, 422);
   res.set_content(std::move(a.geometry), "application/octet-stream");
+  setHostTime(res, received);
 }
 
 bool body(const httplib::Request& req, httplib::Response& res, nlohmann::json& out) {
@@ -32,12 +48,13 @@ void addEditRoutes(httplib::Server& s, ViewSession& session, std::mutex& lock, c
     answerJson(res, session.timeState());
   });
   s.Post("/api/frame", [&](const httplib::Request& req, httplib::Response& res) {
+    const auto received = Clock::now();
     nlohmann::json b;
     if (!body(req, res, b)) return;
     if (!b.contains("frame") || !b["frame"].is_number())
       return answerJson(res, {{"error", "a frame is {\"frame\": F}"}}, 400);
     std::lock_guard guard(lock);
-    answer(res, session.setFrame(b["frame"].get<double>()));
+    answer(res, session.setFrame(b["frame"].get<double>()), received);
   });
   s.Get("/api/shape", [&](const httplib::Request& req, httplib::Response& res) {
     uint64_t id = 0;
@@ -51,20 +68,23 @@ void addEditRoutes(httplib::Server& s, ViewSession& session, std::mutex& lock, c
     answerJson(res, shape.value());
   });
   s.Post("/api/shape", [&](const httplib::Request& req, httplib::Response& res) {
+    const auto received = Clock::now();
     nlohmann::json b;
     if (!body(req, res, b)) return;
     if (!b.contains("object") || !b["object"].is_number_unsigned())
       return answerJson(res, {{"error", "a shape edit is {\"object\": id, \"points\" | \"position\"...}"}}, 400);
     std::lock_guard guard(lock);
-    answer(res, session.setShape(b["object"].get<uint64_t>(), b));
+    answer(res, session.setShape(b["object"].get<uint64_t>(), b), received);
   });
   s.Post("/api/undo", [&](const httplib::Request&, httplib::Response& res) {
+    const auto received = Clock::now();
     std::lock_guard guard(lock);
-    answer(res, session.undo());
+    answer(res, session.undo(), received);
   });
   s.Post("/api/redo", [&](const httplib::Request&, httplib::Response& res) {
+    const auto received = Clock::now();
     std::lock_guard guard(lock);
-    answer(res, session.redo());
+    answer(res, session.redo(), received);
   });
   s.Get("/api/watch", [&](const httplib::Request&, httplib::Response& res) {
     std::lock_guard guard(lock);

@@ -3,6 +3,7 @@
 // check for a scene changed on disk.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <mutex>
 
@@ -12,6 +13,7 @@
 
 namespace httplib {
 class Server;
+struct Response;
 }
 
 namespace kurvo::viewer {
@@ -21,6 +23,9 @@ namespace kurvo::viewer {
 using WatchCall = std::function<nlohmann::json()>;
 
 // `lock` is held around every call on `session`; `watch` may be empty.
+// Sets the Server-Timing header: the host's part, from `received` to now.
+void setHostTime(httplib::Response& res, std::chrono::steady_clock::time_point received);
+
 void addEditRoutes(httplib::Server& server, ViewSession& session, std::mutex& lock, const WatchCall& watch);
 
 }  // namespace kurvo::viewer
