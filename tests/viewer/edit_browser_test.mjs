@@ -28,7 +28,11 @@ const puppeteer = createRequire(path.join(npmDir, 'package.json'))('puppeteer-co
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kurvo-edit-'));
 const scenePath = path.join(work, 'tube-sliding.json');
-const original = fs.readFileSync(path.join(examples, 'tube-sliding.json'), 'utf8');
+// The example with Rotation left unanimated, so that the panel edits it as a plain value.
+const example = JSON.parse(fs.readFileSync(path.join(examples, 'tube-sliding.json'), 'utf8'));
+const slide = example.objects[1].children[0];
+slide.tracks = slide.tracks.filter((t) => t.param !== 'KURVO_ROTATION');
+const original = JSON.stringify(example, null, 2);
 fs.writeFileSync(scenePath, original);
 
 const failures = [];
@@ -166,11 +170,11 @@ try {
   await check('undo goes back to the exact earlier points across point, parameter and placement edits; redo forward', async () => {
     // A parameter edit in the panel.
     await selectInTree('Slide');
-    const field = 'input[type=number][data-key=KURVO_PROFILE_STRENGTH]';
+    const field = 'input[type=number][data-key=KURVO_ROTATION]';
     await page.waitForSelector(field, { timeout: 20000 });
     const edits = await page.evaluate(() => window.kurvo.edits);
     await page.click(field, { clickCount: 3 });
-    await page.type(field, '0.4');
+    await page.type(field, '40');
     await page.keyboard.press('Tab');
     await page.waitForFunction((n) => window.kurvo.edits > n, { timeout: 20000 }, edits);
     const afterParam = await positions();
