@@ -237,6 +237,8 @@ try {
   failures.push(e.message);
   console.log(`not ok - ${e.stack}`);
 } finally {
+  // The first page stops asking before its viewer goes away.
+  if (browser) for (const p of await browser.pages()) await p.close();
   await stopViewer(viewer);
 }
 
@@ -269,13 +271,14 @@ async function timings(segments) {
             : { object: pathId, points: [[0, 0, 0], [150, 80, 200], [i * 10, 160, 400], [-150, 80, 600], [0, 0, 800]] };
           const answer = await post(k === 'parameter edit' ? '/api/edit' : '/api/shape', body);
           const show = window.kurvo.viewport.showTimed((await import('/app/api.js')).parseFrame(answer.buffer));
-          out.push({ host: answer.hostMs, page: show.apply + show.upload, draw: show.draw });
+          out.push({ host: answer.hostMs, hostCpu: answer.hostCpuMs, apply: show.apply, upload: show.upload, draw: show.draw });
         }
         return out;
       }, kind);
-      lines.push(`${kind}, ${points} points: host ${median(samples.map((s) => s.host)).toFixed(1)} ms, ` +
-        `page (answer to GPU buffers) ${median(samples.map((s) => s.page)).toFixed(1)} ms, ` +
-        `software drawing ${median(samples.map((s) => s.draw)).toFixed(1)} ms (medians of ${samples.length})`);
+      const m = (key) => median(samples.map((s) => s[key])).toFixed(1);
+      lines.push(`${kind}, ${points} points: host ${m('host')} ms (CPU ${m('hostCpu')} ms), ` +
+        `page answer to GPU buffers ${median(samples.map((s) => s.apply + s.upload)).toFixed(1)} ms ` +
+        `(into buffers ${m('apply')}, upload ${m('upload')}), software drawing ${m('draw')} ms (medians of ${samples.length})`);
     }
     await p.close();
     return lines;

@@ -62,10 +62,12 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
   Vector origin_, scale_;
 };
 
-// Calls visit(object, mesh) for every polygon object, in tree order.
+// Calls visit(object, mesh) for every polygon object, in tree order; objects
+// `include` answers false for get a mesh without points and polygons.
 template <class Visit>
 void forEachMesh(const host::Document& document, const host::RenderShading* shading,
-                 const kurvo::media::FileMapping* into, Visit&& visit) {
+                 const kurvo::media::FileMapping* into, Visit&& visit,
+                 const std::function<bool(const host::Object&)>& include = {}) {
   size_t index = 0;
   document.forEachObject([&](host::Object& o) {
     // An array's source is a template; its copies are the objects.
@@ -73,12 +75,15 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
     kurvo::media::Mesh mesh;
     mesh.name = o.name();
     const KhMatrix m = o.globalMatrix();
-    mesh.points.reserve(o.points().size());
-    mesh.polygons.reserve(o.polygons().size());
-    if (into) {
+    if (include && !include(o)) {
+    } else if (into) {
+      mesh.points.reserve(o.points().size());
+      mesh.polygons.reserve(o.polygons().size());
       for (const Vector& p : o.points()) mesh.points.push_back(into->point(transform(m, p)));
       for (const auto& p : o.polygons()) mesh.polygons.push_back(into->polygon({p.a, p.b, p.c, p.d}));
     } else {
+      mesh.points.reserve(o.points().size());
+      mesh.polygons.reserve(o.polygons().size());
       for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
       for (const auto& p : o.polygons()) mesh.polygons.push_back({p.a, p.b, p.c, p.d});
     }
@@ -113,15 +118,21 @@ kurvo::media::DrawList Preview::drawList() const {
   return list;
 }
 
-Preview buildPreview(host::Document& document, const host::RenderShading* shading) {
+Preview buildPreview(host::Document& document, const host::RenderShading* shading,
+                     const std::function<bool(const host::Object&)>& include) {
   Preview preview;
-  forEachMesh(document, shading, nullptr, [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
-    std::unique_ptr<kurvo::media::SurfaceShader> surface;
-    if (shading && material && material->shader)
-      surface = std::make_unique<MaterialSurface>(*shading, *material, o, kurvo::media::mesh_bounds(mesh));
-    preview.meshes.push_back(std::move(mesh));
-    preview.surfaces.push_back(std::move(surface));
-  });
+  forEachMesh(
+      document, shading, nullptr,
+      [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
+        const bool left = include && !include(o);
+        std::unique_ptr<kurvo::media::SurfaceShader> surface;
+        if (!left && shading && material && material->shader)
+          surface = std::make_unique<MaterialSurface>(*shading, *material, o, kurvo::media::mesh_bounds(mesh));
+        preview.meshes.push_back(std::move(mesh));
+        preview.surfaces.push_back(std::move(surface));
+        preview.left.push_back(left);
+      },
+      include);
   document.forEachObject([&](host::Object& o) {
     if (o.isSpline() || o.isPrimitive()) addSplineLines(o, preview.lines);
   });

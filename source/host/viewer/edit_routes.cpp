@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <ctime>
 
 namespace kurvo::viewer {
 namespace {
@@ -16,16 +17,25 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-void setHostTime(httplib::Response& res, Clock::time_point received) {
-  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - received).count();
-  res.set_header("Server-Timing", "host;dur=" + std::to_string(ms));
+double processCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+HostTime::HostTime() : received(std::chrono::steady_clock::now()), cpuMs(processCpuMs()) {}
+
+void setHostTime(httplib::Response& res, const HostTime& since) {
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - since.received).count();
+  res.set_header("Server-Timing",
+                 "host;dur=" + std::to_string(ms) + ", cpu;dur=" + std::to_string(processCpuMs() - since.cpuMs));
 }
 
 namespace {
 
 // The geometry an edit changed, with the host's time from the request to
 // the answer as Server-Timing.
-void answer(httplib::Response& res, EditAnswer&& a, Clock::time_point received) {
+void answer(httplib::Response& res, EditAnswer&& a, const HostTime& received) {
   if (!a.error.empty()) return answerJson(res, {{"error", a.error}}, 422);
   res.set_content(std::move(a.geometry), "application/octet-stream");
   setHostTime(res, received);
@@ -48,7 +58,7 @@ void addEditRoutes(httplib::Server& s, ViewSession& session, std::mutex& lock, c
     answerJson(res, session.timeState());
   });
   s.Post("/api/frame", [&](const httplib::Request& req, httplib::Response& res) {
-    const auto received = Clock::now();
+    const HostTime received;
     nlohmann::json b;
     if (!body(req, res, b)) return;
     if (!b.contains("frame") || !b["frame"].is_number())
@@ -68,7 +78,7 @@ void addEditRoutes(httplib::Server& s, ViewSession& session, std::mutex& lock, c
     answerJson(res, shape.value());
   });
   s.Post("/api/shape", [&](const httplib::Request& req, httplib::Response& res) {
-    const auto received = Clock::now();
+    const HostTime received;
     nlohmann::json b;
     if (!body(req, res, b)) return;
     if (!b.contains("object") || !b["object"].is_number_unsigned())
@@ -77,12 +87,12 @@ void addEditRoutes(httplib::Server& s, ViewSession& session, std::mutex& lock, c
     answer(res, session.setShape(b["object"].get<uint64_t>(), b), received);
   });
   s.Post("/api/undo", [&](const httplib::Request&, httplib::Response& res) {
-    const auto received = Clock::now();
+    const HostTime received;
     std::lock_guard guard(lock);
     answer(res, session.undo(), received);
   });
   s.Post("/api/redo", [&](const httplib::Request&, httplib::Response& res) {
-    const auto received = Clock::now();
+    const HostTime received;
     std::lock_guard guard(lock);
     answer(res, session.redo(), received);
   });

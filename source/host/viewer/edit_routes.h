@@ -23,8 +23,16 @@ namespace kurvo::viewer {
 using WatchCall = std::function<nlohmann::json()>;
 
 // `lock` is held around every call on `session`; `watch` may be empty.
-// Sets the Server-Timing header: the host's part, from `received` to now.
-void setHostTime(httplib::Response& res, std::chrono::steady_clock::time_point received);
+// When a request came: clock time, and the CPU time of the whole process (the
+// task pool's threads included), which a loaded machine stretches less.
+struct HostTime {
+  HostTime();
+  std::chrono::steady_clock::time_point received;
+  double cpuMs;
+};
+// Sets the Server-Timing header: the host's part from `since` to now, as
+// "host" (clock time) and "cpu" (the process's CPU time).
+void setHostTime(httplib::Response& res, const HostTime& since);
 
 void addEditRoutes(httplib::Server& server, ViewSession& session, std::mutex& lock, const WatchCall& watch);
 

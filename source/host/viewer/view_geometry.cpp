@@ -2,6 +2,7 @@
 // where a shader colours them), and the lines the preview draws.
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 
 #include "geometry_frame.h"
 #include "raster.h"
@@ -62,12 +63,29 @@ std::vector<float> pointColours(const Mesh& mesh, const kurvo::media::SurfaceSha
 
 std::string ViewSession::geometry(bool all) {
   const kurvo::host::RenderShading shading(*document_);
-  kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*document_, &shading);
-  if (preview.meshes.size() != sent_.size()) all = true;
+  // After one evaluation since the last answer, only the objects it ran
+  // again can have moved: the others are neither copied nor compared.
+  std::unordered_set<uint64_t> ran;
+  const bool onlyRan = !all && !sent_.empty() && document_->evaluationCount() == sentAtEvaluation_ + 1;
+  if (onlyRan) ran.insert(document_->lastRuns().begin(), document_->lastRuns().end());
+  kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(
+      *document_, &shading,
+      onlyRan ? std::function<bool(const kurvo::host::Object&)>(
+                    [&ran](const kurvo::host::Object& o) { return ran.count(o.serial()) != 0; })
+              : std::function<bool(const kurvo::host::Object&)>());
+  sentAtEvaluation_ = document_->evaluationCount();
+  if (preview.meshes.size() != sent_.size()) {
+    if (onlyRan) {
+      sent_.clear();  // objects came or went: everything again
+      return geometry(true);
+    }
+    all = true;
+  }
 
   FrameWriter frame;
   nlohmann::json meshes = nlohmann::json::array();
   for (size_t i = 0; i < preview.meshes.size(); ++i) {
+    if (preview.left[i]) continue;
     const Mesh& mesh = preview.meshes[i];
     const bool newTopology = all || !sameTopology(mesh, sent_[i]);
     if (!newTopology && samePoints(mesh, sent_[i])) continue;
@@ -96,7 +114,12 @@ std::string ViewSession::geometry(bool all) {
   nlohmann::json header = {{"full", all}, {"meshCount", preview.meshes.size()}, {"meshes", std::move(meshes)}};
   header["lines"] = {{"positions", frame.addFloats(ends.data(), ends.size())},
                      {"colors", frame.addFloats(colours.data(), colours.size())}};
-  sent_ = std::move(preview.meshes);
+  if (onlyRan) {
+    for (size_t i = 0; i < preview.meshes.size(); ++i)
+      if (!preview.left[i]) sent_[i] = std::move(preview.meshes[i]);
+  } else {
+    sent_ = std::move(preview.meshes);
+  }
   return frame.finish(header);
 }
 

@@ -179,7 +179,7 @@ void ViewServer::routes() {
     res.set_content(session_.geometry(true), kBinary);
   });
   s.Post("/api/edit", [this](const httplib::Request& req, httplib::Response& res) {
-    const auto received = std::chrono::steady_clock::now();
+    const HostTime received;
     nlohmann::ordered_json body;
     if (!jsonBody(req, res, body)) return;
     if (!body.contains("object") || !body["object"].is_number_unsigned() || !body.contains("params"))

@@ -108,6 +108,7 @@ class ViewSession {
   std::unique_ptr<kurvo::panel::AttributePanel> panel_;
   uint64_t panelSerial_ = 0;
   double frame_ = 0.0;
+  int64_t sentAtEvaluation_ = -1;  // the document's evaluation count at the last answer
   EditHistory history_;
 };
 
