@@ -112,7 +112,8 @@ EditAnswer ViewSession::setShape(uint64_t serial, const nlohmann::json& shape) {
   const std::string where = scene_.file.string() + ": " + object->name() + ": ";
   EditStep step;
   step.object = serial;
-  if (shape.contains("gesture") && shape["gesture"].is_number_unsigned()) step.gesture = shape["gesture"].get<uint64_t>();
+  if (shape.contains("gesture") && shape["gesture"].is_number_integer() && shape["gesture"].get<int64_t>() > 0)
+    step.gesture = shape["gesture"].get<uint64_t>();
 
   if (shape.contains("points")) {
     if (!object->isSpline()) return {where + "only a spline's points are set here", {}};
