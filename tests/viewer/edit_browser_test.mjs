@@ -163,6 +163,7 @@ try {
     const editedPath = path.join(work, 'moved-point.json');
     fs.writeFileSync(editedPath, JSON.stringify(file));
     dragged = await positions();
+    await page.screenshot({ path: path.join(outDir, 'viewer-edit-page.png') });
     const worst = worstDifference(evalPoints(editedPath, frame), dragged);
     assert.ok(worst < 0.01, `largest difference ${worst}`);
   });
@@ -242,7 +243,7 @@ try {
   await stopViewer(viewer);
 }
 
-// The times of a parameter edit and of a dragged path point on a tube of
+// The times of a parameter edit (Rotation) and of a dragged path point on a tube of
 // `segments` x 100 points: the host's part (Server-Timing), the page's part
 // from the answer into the GPU buffers, and the software drawing apart.
 async function timings(segments) {
@@ -267,10 +268,12 @@ async function timings(segments) {
         const slide = scene.objects.find((o) => o.name === 'Slide').id;
         const pathId = scene.objects.find((o) => o.name === 'Path').id;
         for (let i = 1; i <= 8; ++i) {
-          const body = k === 'parameter edit' ? { object: slide, params: { KURVO_PROFILE_STRENGTH: 0.5 + i * 0.05 } }
+          const body = k === 'parameter edit' ? { object: slide, params: { KURVO_ROTATION: i * 0.1 } }
             : { object: pathId, points: [[0, 0, 0], [150, 80, 200], [i * 10, 160, 400], [-150, 80, 600], [0, 0, 800]] };
           const answer = await post(k === 'parameter edit' ? '/api/edit' : '/api/shape', body);
-          const show = window.kurvo.viewport.showTimed((await import('/app/api.js')).parseFrame(answer.buffer));
+          const frame = (await import('/app/api.js')).parseFrame(answer.buffer);
+          if (frame.header.meshes.length !== 1) throw new Error(`${k} ${i}: the moved tube was not sent`);
+          const show = window.kurvo.viewport.showTimed(frame);
           out.push({ host: answer.hostMs, hostCpu: answer.hostCpuMs, apply: show.apply, upload: show.upload, draw: show.draw });
         }
         return out;
