@@ -157,10 +157,16 @@ void ViewSession::recordParameters(uint64_t serial, const kurvo::host::Container
   history_.record(std::move(step));
 }
 
+// Animated values follow the current frame, whatever an undo gave back.
+void ViewSession::showCurrentFrame() {
+  if (scene_.timeline.animated()) animation::applyFrame(*document_, scene_.timeline, frame_);
+}
+
 EditAnswer ViewSession::undo() {
   const EditStep* step = history_.undo();
   if (!step) return {"nothing to undo", {}};
   if (kurvo::host::Object* object = find(step->object)) restore(*object, step->before);
+  showCurrentFrame();
   document_->evaluate();
   return {{}, geometry(false)};
 }
@@ -169,6 +175,7 @@ EditAnswer ViewSession::redo() {
   const EditStep* step = history_.redo();
   if (!step) return {"nothing to redo", {}};
   if (kurvo::host::Object* object = find(step->object)) restore(*object, step->after);
+  showCurrentFrame();
   document_->evaluate();
   return {{}, geometry(false)};
 }

@@ -99,6 +99,7 @@ class ViewSession {
  private:
   kurvo::host::Object* find(uint64_t serial) const;
   void closePanel();
+  void showCurrentFrame();
 
   kurvo::host::HostSession& session_;
   kurvo::host::Document* document_;
