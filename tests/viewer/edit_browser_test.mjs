@@ -152,6 +152,7 @@ try {
     await dragGizmo(-120, -60);
     const sent = (await page.evaluate(() => window.kurvo.shapeEditsSent)) - sentBefore;
     assert.ok(sent >= 1 && sent <= 10, `${sent} edits for 10 moves`);
+    assert.equal(await page.evaluate(() => window.kurvo.mostMovesOnTheirWay), 1, 'one move on its way at a time');
     const shape = await hostShape('Path');
     const moved = shape.spline.points[2];
     const file = JSON.parse(original);

@@ -210,6 +210,19 @@ export class Handles {
     return this.pump;
   }
 
+  // One move to the host; counts how many are on their way at once
+  // (window.kurvo.mostMovesOnTheirWay), which coalescing keeps at one.
+  async post(body) {
+    const k = window.kurvo;
+    k.movesOnTheirWay = (k.movesOnTheirWay || 0) + 1;
+    k.mostMovesOnTheirWay = Math.max(k.mostMovesOnTheirWay || 0, k.movesOnTheirWay);
+    try {
+      return await post('/api/shape', body);
+    } finally {
+      k.movesOnTheirWay -= 1;
+    }
+  }
+
   async run() {
     this.busy = true;
     try {
@@ -217,8 +230,8 @@ export class Handles {
         const body = this.latest;
         this.latest = null;
         const started = performance.now();
-        const answer = await post('/api/shape', body);
         window.kurvo.shapeEditsSent += 1;
+        const answer = await this.post(body);
         if (!answer.ok) {
           this.say(answer.json ? answer.json.error : 'the host refused the move', true);
           continue;
