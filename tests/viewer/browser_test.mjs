@@ -114,7 +114,7 @@ try {
     fs.writeFileSync(path.join(outDir, 'viewer-canvas.png'), shot);
     await page.screenshot({ path: path.join(outDir, 'viewer-page.png') });
     const hostPng = path.join(work, 'host.png');
-    execFileSync(tool, ['render', scenePath, '-o', hostPng, '--width', String(size.width), '--height', String(size.height), '--quiet']);
+    execFileSync(tool, ['render', scenePath, '-o', hostPng, '--width', String(size.width), '--height', String(size.height), '--frame-helpers', '--quiet']);
     const result = compare(await pixelsOf(page, shot), await pixelsOf(page, fs.readFileSync(hostPng)), size.width, size.height,
       [0.17 * 255, 0.18 * 255, 0.2 * 255]);
     console.log(`  picture agreement: overlap ${result.overlap.toFixed(3)}, colour difference ${result.colourDifference.toFixed(3)}`);

@@ -28,7 +28,10 @@ export async function post(path, body) {
   });
   const type = res.headers.get('Content-Type') || '';
   if (type.startsWith('application/json')) return { ok: res.ok, json: await res.json() };
-  return { ok: res.ok, buffer: await res.arrayBuffer() };
+  // The host's own time for the answer, from edit received to points sent.
+  const timing = res.headers.get('Server-Timing') || '';
+  const ms = (name) => { const m = new RegExp(`${name};dur=([0-9.]+)`).exec(timing); return m ? Number(m[1]) : undefined; };
+  return { ok: res.ok, buffer: await res.arrayBuffer(), hostMs: ms('host'), hostCpuMs: ms('cpu') };
 }
 
 // "KVF1", u32 header length, JSON header, then the arrays it refers to.

@@ -121,6 +121,10 @@ Document& HostSession::newDocument() {
   return *documents_.back();
 }
 
+void HostSession::closeDocument(Document& document) {
+  std::erase_if(documents_, [&](const std::unique_ptr<Document>& d) { return d.get() == &document; });
+}
+
 Dialog* HostSession::createCustomGui(int32_t id, const Container* settings) {
   const RegisteredPlugin* p = state_->registry.find(KH_PLUGINTYPE_CUSTOMGUI, id);
   if (!p) return nullptr;

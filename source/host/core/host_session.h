@@ -82,6 +82,8 @@ class HostSession {
 
   // A new empty document owned by the session.
   Document& newDocument();
+  // Frees a document of the session (a reloaded scene's old one).
+  void closeDocument(Document& document);
 
   // A custom GUI element of the registered GUI `id` for `settings`: the
   // module's dialog, or null. Freed with freeCustomGui (or at shut-down).

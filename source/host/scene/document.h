@@ -79,6 +79,9 @@ class Document {
   // objects before an evaluation.
   void generate();
   int64_t evaluationCount() const noexcept { return evaluations_; }
+  // The point objects the last evaluation ran again (their deformers, or
+  // none): every one whose points or placement may have changed in it.
+  const std::vector<uint64_t>& lastRuns() const noexcept { return lastRuns_; }
   bool evaluating() const noexcept { return evaluating_; }
   // The thread handle that modify_object receives.
   BreakThread& thread() noexcept { return thread_; }
@@ -123,6 +126,7 @@ class Document {
   std::vector<std::unique_ptr<Material>> materials_;
   std::unordered_map<uint64_t, Material*> assignedMaterials_;
   BreakThread thread_;
+  std::vector<uint64_t> lastRuns_;
   int64_t evaluations_ = 0;
   bool evaluating_ = false;
 };

@@ -97,6 +97,8 @@ void Document::evaluate() {
   for (Object* o = first_; o; o = o->nextObject()) evaluateBranch(*o, false, first, runs);
   runInStages(runs);
   returnArrayReadOuts(*this);
+  lastRuns_.clear();
+  for (const Object* o : runs) lastRuns_.push_back(o->serial());
 
   forEachObject([](Object& o) { o.markEvaluated(); });
   ++evaluations_;

@@ -64,10 +64,12 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
 
 // Calls visit(object, mesh) for every polygon object, in tree order.
 // With `take`, each object hands its points over and frees its polygons and
-// rest state once they are copied (host::Object::takeGeometry).
+// rest state once they are copied (host::Object::takeGeometry). Objects
+// `include` answers false for get a mesh without points and polygons.
 template <class Visit>
 void forEachMesh(const host::Document& document, const host::RenderShading* shading,
-                 const kurvo::media::FileMapping* into, bool take, Visit&& visit) {
+                 const kurvo::media::FileMapping* into, bool take, Visit&& visit,
+                 const std::function<bool(const host::Object&)>& include = {}) {
   size_t index = 0;
   document.forEachObject([&](host::Object& o) {
     // An array's source is a template; its copies are the objects.
@@ -83,18 +85,21 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
     else
       mesh.colour = shading ? *shading->bakedColour(o) : FromKh(host::RenderShading::kFallbackColour);
     const KhMatrix m = o.globalMatrix();
-    mesh.polygons.reserve(o.polygons().size());
-    if (take) {
+    if (include && !include(o)) {
+    } else if (take) {
+      mesh.polygons.reserve(o.polygons().size());
       for (const auto& p : o.polygons())
         mesh.polygons.push_back(into ? into->polygon({p.a, p.b, p.c, p.d}) : kurvo::media::Polygon{p.a, p.b, p.c, p.d});
       mesh.points = o.takeGeometry();
       for (Vector& p : mesh.points) p = into ? into->point(transform(m, p)) : transform(m, p);
     } else if (into) {
       mesh.points.reserve(o.points().size());
+      mesh.polygons.reserve(o.polygons().size());
       for (const Vector& p : o.points()) mesh.points.push_back(into->point(transform(m, p)));
       for (const auto& p : o.polygons()) mesh.polygons.push_back(into->polygon({p.a, p.b, p.c, p.d}));
     } else {
       mesh.points.reserve(o.points().size());
+      mesh.polygons.reserve(o.polygons().size());
       for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
       for (const auto& p : o.polygons()) mesh.polygons.push_back({p.a, p.b, p.c, p.d});
     }
@@ -131,15 +136,21 @@ std::vector<kurvo::media::Mesh> takeWorldMeshes(host::Document& document, const 
   return meshes;
 }
 
-Preview buildPreview(host::Document& document, const host::RenderShading* shading) {
+Preview buildPreview(host::Document& document, const host::RenderShading* shading,
+                     const std::function<bool(const host::Object&)>& include) {
   Preview preview;
-  forEachMesh(document, shading, nullptr, false, [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
-    std::unique_ptr<kurvo::media::SurfaceShader> surface;
-    if (shading && material && material->shader)
-      surface = std::make_unique<MaterialSurface>(*shading, *material, o, kurvo::media::mesh_bounds(mesh));
-    preview.meshes.push_back(std::move(mesh));
-    preview.surfaces.push_back(std::move(surface));
-  });
+  forEachMesh(
+      document, shading, nullptr, false,
+      [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
+        const bool left = include && !include(o);
+        std::unique_ptr<kurvo::media::SurfaceShader> surface;
+        if (!left && shading && material && material->shader)
+          surface = std::make_unique<MaterialSurface>(*shading, *material, o, kurvo::media::mesh_bounds(mesh));
+        preview.meshes.push_back(std::move(mesh));
+        preview.surfaces.push_back(std::move(surface));
+        preview.left.push_back(left);
+      },
+      include);
   document.forEachObject([&](host::Object& o) {
     if (o.isSpline() || o.isPrimitive()) addSplineLines(o, preview.lines);
   });

@@ -3,6 +3,7 @@
 // lines: every spline as a polyline and every object's editor drawing.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,7 @@
 
 namespace kurvo::host {
 class Document;
+class Object;
 class RenderShading;
 }
 
@@ -43,6 +45,8 @@ struct Preview {
   std::vector<kurvo::media::Line> lines;
   // Per mesh: what colours it pixel by pixel (null: its own colour).
   std::vector<std::unique_ptr<kurvo::media::SurfaceShader>> surfaces;
+  // Per mesh: left empty (no points, no polygons) as `include` asked.
+  std::vector<bool> left;
   kurvo::media::DrawList drawList() const;
 };
 
@@ -52,6 +56,9 @@ struct Preview {
 // must outlive the rendering of the preview; the shader sees the object in
 // the sample's render context and, as texture coordinate, the point's place
 // in the object's bounding box (0..1 on each axis).
-Preview buildPreview(host::Document& document, const host::RenderShading* shading = nullptr);
+// With `include`, the meshes of the polygon objects it answers false for are
+// left empty (their places in `meshes` kept), sparing the copy of their points.
+Preview buildPreview(host::Document& document, const host::RenderShading* shading = nullptr,
+                     const std::function<bool(const host::Object&)>& include = {});
 
 }  // namespace kurvo::scenefile

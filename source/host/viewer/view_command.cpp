@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "cli/scene_tasks.h"
 #include "core/executable_path.h"
+#include "scene_watch.h"
 #include "view_server.h"
 
 namespace kurvo::cli {
@@ -70,13 +71,42 @@ int runView(const ViewOptions& options, const CommonOptions& common) {
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
   if (auto s = loadAndEvaluate(run, options.scene, true); !s) return reportFailure(s.message());
 
+  std::unique_ptr<kurvo::viewer::SceneWatch> watch;
   kurvo::viewer::ViewSession session(*run.session, *run.document, run.scene,
-                                     [&run](const std::filesystem::path& out) -> kurvo::media::Status {
+                                     [&run, &watch](const std::filesystem::path& out) -> kurvo::media::Status {
                                        std::string problem;
                                        if (!isKnownOutput(out, problem)) return kurvo::media::Status::failure(problem);
-                                       return writeResult(run, out);
+                                       kurvo::media::Status written = writeResult(run, out);
+                                       // The viewer's own save is no outside change to load again.
+                                       if (written && watch) watch->acknowledge();
+                                       return written;
                                      });
+  watch = std::make_unique<kurvo::viewer::SceneWatch>(
+      [&run] {
+        std::vector<std::filesystem::path> files{run.scene.file};
+        for (const auto& [serial, source] : run.scene.sources)
+          if (!source.meshFile.empty()) files.push_back(source.meshFile);
+        return files;
+      },
+      [&run, &session]() -> kurvo::media::Status {
+        // Loaded into a document of its own: one that fails leaves the shown scene alone.
+        kurvo::host::Document& fresh = run.session->newDocument();
+        kurvo::scenefile::LoadOptions load;
+        load.limits = run.limits;
+        auto loaded = kurvo::scenefile::loadScene(run.scene.file, fresh, run.session->state(), load);
+        if (!loaded) {
+          run.session->closeDocument(fresh);
+          return loaded.status();
+        }
+        kurvo::host::Document* old = run.document;
+        run.scene = std::move(loaded.value());
+        run.document = &fresh;
+        session.replaceDocument(fresh);
+        run.session->closeDocument(*old);
+        return kurvo::media::Status::success();
+      });
   kurvo::viewer::ViewServer server(session, assets);
+  server.setWatch([&watch] { return watch->poll(); });
   // Signals are taken from before the address is printed (whoever reads it
   // may stop the tool at once) and the server's workers, started by run(),
   // inherit the blocked mask.

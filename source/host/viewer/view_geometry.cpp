@@ -2,6 +2,7 @@
 // where a shader colours them), and the lines the preview draws.
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 
 #include "geometry_frame.h"
 #include "raster.h"
@@ -61,13 +62,30 @@ std::vector<float> pointColours(const Mesh& mesh, const kurvo::media::SurfaceSha
 }  // namespace
 
 std::string ViewSession::geometry(bool all) {
-  const kurvo::host::RenderShading shading(document_);
-  kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(document_, &shading);
-  if (preview.meshes.size() != sent_.size()) all = true;
+  const kurvo::host::RenderShading shading(*document_);
+  // After one evaluation since the last answer, only the objects it ran
+  // again can have moved: the others are neither copied nor compared.
+  std::unordered_set<uint64_t> ran;
+  const bool onlyRan = !all && !sent_.empty() && document_->evaluationCount() == sentAtEvaluation_ + 1;
+  if (onlyRan) ran.insert(document_->lastRuns().begin(), document_->lastRuns().end());
+  kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(
+      *document_, &shading,
+      onlyRan ? std::function<bool(const kurvo::host::Object&)>(
+                    [&ran](const kurvo::host::Object& o) { return ran.count(o.serial()) != 0; })
+              : std::function<bool(const kurvo::host::Object&)>());
+  sentAtEvaluation_ = document_->evaluationCount();
+  if (preview.meshes.size() != sent_.size()) {
+    if (onlyRan) {
+      sent_.clear();  // objects came or went: everything again
+      return geometry(true);
+    }
+    all = true;
+  }
 
   FrameWriter frame;
   nlohmann::json meshes = nlohmann::json::array();
   for (size_t i = 0; i < preview.meshes.size(); ++i) {
+    if (preview.left[i]) continue;
     const Mesh& mesh = preview.meshes[i];
     const bool newTopology = all || !sameTopology(mesh, sent_[i]);
     if (!newTopology && samePoints(mesh, sent_[i])) continue;
@@ -96,13 +114,18 @@ std::string ViewSession::geometry(bool all) {
   nlohmann::json header = {{"full", all}, {"meshCount", preview.meshes.size()}, {"meshes", std::move(meshes)}};
   header["lines"] = {{"positions", frame.addFloats(ends.data(), ends.size())},
                      {"colors", frame.addFloats(colours.data(), colours.size())}};
-  sent_ = std::move(preview.meshes);
+  if (onlyRan) {
+    for (size_t i = 0; i < preview.meshes.size(); ++i)
+      if (!preview.left[i]) sent_[i] = std::move(preview.meshes[i]);
+  } else {
+    sent_ = std::move(preview.meshes);
+  }
   return frame.finish(header);
 }
 
 nlohmann::json ViewSession::sceneInfo(int32_t width, int32_t height) {
   nlohmann::json objects = nlohmann::json::array();
-  document_.forEachObject([&](kurvo::host::Object& o) {
+  document_->forEachObject([&](kurvo::host::Object& o) {
     // An array's copies show as its children, read-only; the deformers each
     // copy carries and the array's own geometry are the array's business.
     const kurvo::host::ObjectRole role = o.role();
@@ -117,10 +140,12 @@ nlohmann::json ViewSession::sceneInfo(int32_t width, int32_t height) {
                                      : "object";
     objects.push_back(std::move(entry));
   });
-  const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(document_);
+  const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*document_);
   kurvo::media::RenderOptions options;
   options.width = width;
   options.height = height;
+  // The viewer is where paths are edited: its first view shows them whole.
+  options.frame_helpers = true;
   const kurvo::media::Camera c = kurvo::media::camera_for(preview.drawList(), options);
   auto vec = [](const Vector& v) { return nlohmann::json::array({v.x, v.y, v.z}); };
   nlohmann::json camera = {{"width", c.width},   {"height", c.height},   {"perspective", c.perspective},

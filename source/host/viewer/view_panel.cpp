@@ -57,10 +57,10 @@ nlohmann::json ViewSession::panelRows() {
   const auto it = descriptions.find(object->type());
   const kurvo::host::Description* description = it == descriptions.end() ? nullptr : &it->second;
   const nlohmann::ordered_json values =
-      kurvo::scenefile::writeParams(object->parameters(), description, document_, [](int32_t) { return false; });
+      kurvo::scenefile::writeParams(object->parameters(), description, *document_, [](int32_t) { return false; });
 
   nlohmann::json links = nlohmann::json::array();
-  document_.forEachObject([&](kurvo::host::Object& o) {
+  document_->forEachObject([&](kurvo::host::Object& o) {
     if (!o.isGenerated() && o.role() != kurvo::host::ObjectRole::arrayGeometry) links.push_back(o.name());
   });
 

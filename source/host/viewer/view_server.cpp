@@ -179,6 +179,7 @@ void ViewServer::routes() {
     res.set_content(session_.geometry(true), kBinary);
   });
   s.Post("/api/edit", [this](const httplib::Request& req, httplib::Response& res) {
+    const HostTime received;
     nlohmann::ordered_json body;
     if (!jsonBody(req, res, body)) return;
     if (!body.contains("object") || !body["object"].is_number_unsigned() || !body.contains("params"))
@@ -187,6 +188,7 @@ void ViewServer::routes() {
     EditAnswer answer = session_.edit(body["object"].get<uint64_t>(), body["params"]);
     if (!answer.error.empty()) return answerError(res, answer.error);
     res.set_content(std::move(answer.geometry), kBinary);
+    setHostTime(res, received);
   });
   s.Get("/api/panel", [this](const httplib::Request& req, httplib::Response& res) {
     std::lock_guard guard(lock_);
@@ -249,6 +251,7 @@ void ViewServer::routes() {
     if (!saved) return answerError(res, saved.message());
     answerJson(res, {{"saved", file.string()}});
   });
+  addEditRoutes(s, session_, lock_, watch_);
 }
 
 }  // namespace kurvo::viewer

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "edit_routes.h"
 #include "result.h"
 #include "view_session.h"
 
@@ -35,6 +36,8 @@ class ViewServer {
   // Serves until stop() (from any thread).
   void run();
   void stop();
+  // What the page's check for a changed scene file calls (under the scene's lock).
+  void setWatch(WatchCall watch) { watch_ = std::move(watch); }
 
  private:
   void routes();
@@ -47,6 +50,7 @@ class ViewServer {
   std::string token_;
   int port_ = 0;
   std::atomic<bool> stopRequested_{false};
+  WatchCall watch_;
 };
 
 }  // namespace kurvo::viewer

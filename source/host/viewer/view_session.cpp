@@ -7,12 +7,13 @@ namespace kurvo::viewer {
 
 ViewSession::ViewSession(kurvo::host::HostSession& session, kurvo::host::Document& document,
                          const kurvo::scenefile::Scene& scene, SceneWriter writer)
-    : session_(session), document_(document), scene_(scene), writer_(std::move(writer)) {}
+    : session_(session), document_(&document), scene_(scene), writer_(std::move(writer)),
+      frame_(scene.timeline.start) {}
 
 ViewSession::~ViewSession() { closePanel(); }
 
 kurvo::host::Object* ViewSession::find(uint64_t serial) const {
-  kurvo::host::Node* node = document_.findLive(serial);
+  kurvo::host::Node* node = document_->findLive(serial);
   return node && node->isObject() ? static_cast<kurvo::host::Object*>(node) : nullptr;
 }
 
@@ -38,7 +39,7 @@ EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& para
     kurvo::scenefile::readParams(params, *object, description, context, "params", pending);
     for (const auto& link : pending) {
       kurvo::host::Object* target = nullptr;
-      document_.forEachObject([&](kurvo::host::Object& o) {
+      document_->forEachObject([&](kurvo::host::Object& o) {
         if (!target && o.name() == link.target && !o.isGenerated() &&
             o.role() != kurvo::host::ObjectRole::arrayGeometry)
           target = &o;
@@ -54,7 +55,8 @@ EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& para
     link.container->setLink(link.id, target->serial());
     link.owner->parameters().touched();
   }
-  document_.evaluate();
+  recordParameters(serial, before);
+  document_->evaluate();
   return {{}, geometry(false)};
 }
 

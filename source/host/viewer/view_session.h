@@ -17,6 +17,7 @@
 
 #include "attribute_panel.h"
 #include "core/host_session.h"
+#include "edit_history.h"
 #include "mesh.h"
 #include "result.h"
 #include "scene/document.h"
@@ -70,17 +71,46 @@ class ViewSession {
   kurvo::media::Status save(const std::filesystem::path& target);
   const std::filesystem::path& sceneFile() const noexcept { return scene_.file; }
 
+  // Working on the scene (view_edits.cpp). The current frame, the scene's
+  // time and whether there are edits to undo or redo.
+  nlohmann::json timeState() const;
+  double frame() const noexcept { return frame_; }
+  // Shows a whole frame of the scene's time, evaluated as `kurvo eval
+  // --frames` evaluates it; answers the changed geometry.
+  EditAnswer setFrame(double frame);
+  // The placement of `serial` (local to its parent, and the parent's global
+  // matrix) and, for a spline, its points and Bezier tangents.
+  kurvo::media::Result<nlohmann::json> objectShape(uint64_t serial);
+  // Sets a spline's points (and tangents) from {"points": [[x,y,z]...],
+  // "tangents_in": [...], "tangents_out": [...]}, or an object's placement
+  // from {"position", "rotation", "scale"}, as a user's edit.
+  EditAnswer setShape(uint64_t serial, const nlohmann::json& shape);
+  // Takes back the last edit, or makes the last undone one again.
+  EditAnswer undo();
+  // Records a parameter edit of `serial` (its parameters were `before`) for undo.
+  void recordParameters(uint64_t serial, const kurvo::host::Container& before);
+  EditAnswer redo();
+  // Loads `document` (with `scene`, already moved into place by the caller)
+  // in place of the current one: the history is dropped, the current frame
+  // kept when the new time holds it. The old document is the caller's to free
+  // once this answers.
+  void replaceDocument(kurvo::host::Document& document);
+
  private:
   kurvo::host::Object* find(uint64_t serial) const;
   void closePanel();
+  void showCurrentFrame();
 
   kurvo::host::HostSession& session_;
-  kurvo::host::Document& document_;
+  kurvo::host::Document* document_;
   const kurvo::scenefile::Scene& scene_;
   SceneWriter writer_;
   std::vector<kurvo::media::Mesh> sent_;  // meshes as the page has them
   std::unique_ptr<kurvo::panel::AttributePanel> panel_;
   uint64_t panelSerial_ = 0;
+  double frame_ = 0.0;
+  int64_t sentAtEvaluation_ = -1;  // the document's evaluation count at the last answer
+  EditHistory history_;
 };
 
 }  // namespace kurvo::viewer

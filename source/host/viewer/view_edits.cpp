@@ -1,0 +1,195 @@
+// Working on the scene in `kurvo view`: the current frame of its time, a
+// spline's points and an object's placement set by dragging, and undo/redo
+// of every edit.
+#include <cmath>
+
+#include "animation/apply_frame.h"
+#include "animation/placement_parts.h"
+#include "view_session.h"
+
+namespace kurvo::viewer {
+namespace {
+
+nlohmann::json vec(const KhVector& v) { return nlohmann::json::array({v.x, v.y, v.z}); }
+nlohmann::json vec(const Vector& v) { return nlohmann::json::array({v.x, v.y, v.z}); }
+nlohmann::json matrix(const KhMatrix& m) { return {{"off", vec(m.off)}, {"v1", vec(m.v1)}, {"v2", vec(m.v2)}, {"v3", vec(m.v3)}}; }
+
+nlohmann::json vectors(const std::vector<Vector>& list) {
+  nlohmann::json out = nlohmann::json::array();
+  for (const Vector& v : list) out.push_back(vec(v));
+  return out;
+}
+
+// Three finite numbers; else a message naming `field`.
+bool readVector(const nlohmann::json& value, Vector& out) {
+  if (!value.is_array() || value.size() != 3) return false;
+  float xyz[3];
+  for (int i = 0; i < 3; ++i) {
+    if (!value[i].is_number()) return false;
+    const double d = value[i].get<double>();
+    if (!std::isfinite(d) || std::abs(d) > 1e30) return false;
+    xyz[i] = static_cast<float>(d);
+  }
+  out = Vector(xyz[0], xyz[1], xyz[2]);
+  return true;
+}
+
+std::string readVectors(const nlohmann::json& shape, const char* field, size_t count, std::vector<Vector>& out) {
+  const nlohmann::json& list = shape[field];
+  if (!list.is_array() || list.size() != count)
+    return std::string("\"") + field + "\" is a list of " + std::to_string(count) + " points [x, y, z]";
+  out.resize(count);
+  for (size_t i = 0; i < count; ++i)
+    if (!readVector(list[i], out[i]))
+      return std::string("\"") + field + "\"[" + std::to_string(i) + "] is not three finite numbers";
+  return {};
+}
+
+ObjectState::Shape shapeOf(const kurvo::host::Object& o) {
+  return {o.spline().points, o.spline().tangentsIn, o.spline().tangentsOut};
+}
+
+void restore(kurvo::host::Object& o, const ObjectState& state) {
+  if (state.parameters) {
+    o.parameters() = *state.parameters;
+    o.parameters().touched();
+  }
+  if (state.shape) {
+    o.spline().tangentsIn = state.shape->tangentsIn;
+    o.spline().tangentsOut = state.shape->tangentsOut;
+    o.setPoints(state.shape->points);
+  }
+  if (state.placement) o.setLocalMatrix(*state.placement);
+}
+
+}  // namespace
+
+nlohmann::json ViewSession::timeState() const {
+  const auto& t = scene_.timeline;
+  return {{"present", t.present || t.animated()}, {"fps", t.fps},        {"start", t.start},
+          {"end", t.end},                        {"frame", frame_},     {"undo", history_.undoCount()},
+          {"redo", history_.redoCount()}};
+}
+
+EditAnswer ViewSession::setFrame(double frame) {
+  const auto& t = scene_.timeline;
+  if (!std::isfinite(frame) || frame != std::floor(frame) || frame < t.start || frame > t.end)
+    return {scene_.file.string() + ": frame " + nlohmann::json(frame).dump() + " is not a whole frame of the scene's time (" + std::to_string(static_cast<long long>(t.start)) + " to " +
+                std::to_string(static_cast<long long>(t.end)) + ")",
+            {}};
+  frame_ = frame;
+  if (t.animated()) animation::applyFrame(*document_, t, frame);
+  document_->evaluate();
+  return {{}, geometry(false)};
+}
+
+kurvo::media::Result<nlohmann::json> ViewSession::objectShape(uint64_t serial) {
+  kurvo::host::Object* object = find(serial);
+  if (!object) return kurvo::media::Status::failure("no object with id " + std::to_string(serial) + " in the scene");
+  const KhMatrix identity{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  nlohmann::json out = {{"object", serial},
+                        {"name", object->name()},
+                        {"local", matrix(object->localMatrix())},
+                        {"parent", matrix(object->parent() ? object->parent()->globalMatrix() : identity)},
+                        {"editable", !object->isGenerated()}};
+  if (object->isSpline()) {
+    const auto& s = object->spline();
+    out["spline"] = {{"points", vectors(s.points)},
+                     {"tangents_in", vectors(s.tangentsIn)},
+                     {"tangents_out", vectors(s.tangentsOut)},
+                     {"bezier", s.interpolation == kurvo::geo::Interpolation::Bezier},
+                     {"closed", s.closed}};
+  }
+  return out;
+}
+
+EditAnswer ViewSession::setShape(uint64_t serial, const nlohmann::json& shape) {
+  kurvo::host::Object* object = find(serial);
+  if (!object) return {"no object with id " + std::to_string(serial) + " in the scene", {}};
+  if (object->isGenerated())
+    return {"\"" + object->name() + "\" is made by its array and read-only: edit the array or what it copies", {}};
+  if (!shape.is_object()) return {"a shape edit is {\"points\": ...} or {\"position\", \"rotation\", \"scale\"}", {}};
+  const std::string where = scene_.file.string() + ": " + object->name() + ": ";
+  EditStep step;
+  step.object = serial;
+  if (shape.contains("gesture") && shape["gesture"].is_number_integer() && shape["gesture"].get<int64_t>() > 0)
+    step.gesture = shape["gesture"].get<uint64_t>();
+
+  if (shape.contains("points")) {
+    if (!object->isSpline()) return {where + "only a spline's points are set here", {}};
+    const size_t n = object->spline().points.size();
+    ObjectState::Shape next = shapeOf(*object);
+    if (auto e = readVectors(shape, "points", n, next.points); !e.empty()) return {where + e, {}};
+    for (const char* field : {"tangents_in", "tangents_out"}) {
+      if (!shape.contains(field)) continue;
+      auto& list = field[9] == 'i' ? next.tangentsIn : next.tangentsOut;
+      if (auto e = readVectors(shape, field, n, list); !e.empty()) return {where + e, {}};
+    }
+    // Tangents are both given or both left empty.
+    if (next.tangentsIn.empty() != next.tangentsOut.empty())
+      (next.tangentsIn.empty() ? next.tangentsIn : next.tangentsOut).assign(n, Vector(0.0f, 0.0f, 0.0f));
+    step.before.shape = shapeOf(*object);
+    step.after.shape = std::move(next);
+  }
+  if (shape.contains("position") || shape.contains("rotation") || shape.contains("scale")) {
+    Vector parts[3] = {Vector(0.0f, 0.0f, 0.0f), Vector(0.0f, 0.0f, 0.0f), Vector(1.0f, 1.0f, 1.0f)};
+    const char* names[3] = {"position", "rotation", "scale"};
+    for (int i = 0; i < 3; ++i)
+      if (!shape.contains(names[i]) || !readVector(shape[names[i]], parts[i]))
+        return {where + "a placement edit gives \"position\", \"rotation\" (degrees) and \"scale\", each [x, y, z]", {}};
+    step.before.placement = object->localMatrix();
+    step.after.placement = kurvo::animation::composePlacement(parts[0], parts[1], parts[2]);
+  }
+  if (!step.after.shape && !step.after.placement) return {where + "the edit names no points and no placement", {}};
+  restore(*object, step.after);
+  history_.record(std::move(step));
+  document_->evaluate();
+  return {{}, geometry(false)};
+}
+
+void ViewSession::recordParameters(uint64_t serial, const kurvo::host::Container& before) {
+  kurvo::host::Object* object = find(serial);
+  if (!object) return;
+  EditStep step;
+  step.object = serial;
+  step.before.parameters = before;
+  step.after.parameters = object->parameters();
+  history_.record(std::move(step));
+}
+
+// Animated values follow the current frame, whatever an undo gave back.
+void ViewSession::showCurrentFrame() {
+  if (scene_.timeline.animated()) animation::applyFrame(*document_, scene_.timeline, frame_);
+}
+
+EditAnswer ViewSession::undo() {
+  const EditStep* step = history_.undo();
+  if (!step) return {"nothing to undo", {}};
+  if (kurvo::host::Object* object = find(step->object)) restore(*object, step->before);
+  showCurrentFrame();
+  document_->evaluate();
+  return {{}, geometry(false)};
+}
+
+EditAnswer ViewSession::redo() {
+  const EditStep* step = history_.redo();
+  if (!step) return {"nothing to redo", {}};
+  if (kurvo::host::Object* object = find(step->object)) restore(*object, step->after);
+  showCurrentFrame();
+  document_->evaluate();
+  return {{}, geometry(false)};
+}
+
+void ViewSession::replaceDocument(kurvo::host::Document& document) {
+  closePanel();
+  history_.clear();
+  sent_.clear();
+  document_ = &document;
+  const auto& t = scene_.timeline;
+  if (frame_ < t.start || frame_ > t.end) frame_ = t.start;
+  if (t.animated()) animation::applyFrame(*document_, t, frame_);
+  document_->generate();
+  document_->evaluate();
+}
+
+}  // namespace kurvo::viewer
