@@ -5,6 +5,12 @@
 #   file IN OUT      - imports the OBJ, bends it along the path with the Curve
 #                      modifier, applies it and exports an OBJ; prints the
 #                      seconds of each step.
+#   spindle OUT LEVEL - writes the OBJ of a mesh in the order a modelling
+#                      tool leaves it: Blender's icosphere of LEVEL
+#                      subdivisions (10 * 4^(LEVEL-1) + 2 points; each level
+#                      appends its new points after the old ones), stretched
+#                      into a spindle of radius 5 along the path's 400 units
+#                      (written along -Z, as kurvo writes its tube). Not timed.
 # Output lines start with "blender_job " so the driver can find them among
 # Blender's own messages.
 import math
@@ -106,12 +112,26 @@ def file_to_file(source, target):
     print(f"blender_job file {len(tube.data.vertices)} {t1 - t0:.6f} {t2 - t1:.6f} {t3 - t2:.6f} {t3 - t0:.6f}")
 
 
+def spindle(target, level):
+    clear()
+    bpy.ops.mesh.primitive_ico_sphere_add(subdivisions=level, radius=1.0)
+    obj = bpy.context.active_object
+    obj.scale = (5.0, 5.0, 200.0)
+    obj.location = (0.0, 0.0, -200.0)
+    bpy.ops.object.transform_apply(location=True, rotation=True, scale=True)
+    bpy.ops.wm.obj_export(filepath=target, export_selected_objects=True, export_materials=False,
+                          export_normals=False, export_uv=False, forward_axis="Y", up_axis="Z")
+    print(f"blender_job spindle {len(obj.data.vertices)}")
+
+
 def main():
     args = sys.argv[sys.argv.index("--") + 1:]
     if args[0] == "deform":
         deform(int(args[1]), int(args[2]))
     elif args[0] == "file":
         file_to_file(args[1], args[2])
+    elif args[0] == "spindle":
+        spindle(args[1], int(args[2]))
     else:
         raise SystemExit(f"unknown job {args[0]}")
 

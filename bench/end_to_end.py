@@ -9,7 +9,10 @@ rings along a 400-unit axis, bent by one deformer along an 8-point cubic path
   points     - OBJ to OBJ and primitive to OBJ at 10^4 .. 10^7 points
   objects    - 1, 10, 100, 1,000 deformed tubes of 1,000 points each, to OBJ
   blender    - the side-by-side table: the deformation alone at 10^4 .. 10^6
-               points and OBJ file to OBJ file at 10^6, kurvo beside Blender
+               points (rings and scattered), and OBJ file to OBJ file, whole
+               processes on both sides, on the 10^6-point tube and on a mesh
+               in a modelling tool's order (Blender's subdivided icosphere),
+               kurvo beside Blender
 
 Wall time is the median of --rounds runs; peak memory (max RSS) comes from
 /usr/bin/time. The deformation alone on kurvo's side is the benchmark
@@ -142,7 +145,12 @@ def table_objects(run, counts):
         print(f"| {k:,} | {k * 1000:,} | {wall:.3f} | {cpu:.3f} | {peak:.0f} | {cpu / k * 1e3:.2f} |")
 
 
-def blender(args, *job):
+def blender(args, *job, rounds=1):
+    """The job's output fields and the median wall seconds of `rounds` whole
+    Blender processes. Blender's allocator is told to keep the pages it
+    frees (MALLOC_CONF): handing them back to the system and faulting them
+    in again slows it by a factor that depends on the machine, not on the
+    work, so a fair peer measurement turns that off."""
     command = ["blender", "--background", "--factory-startup", "--python-exit-code", "1", "--python",
                os.path.join(ROOT, "bench", "blender_jobs.py"), "--"] + [str(j) for j in job]
     # Blender's embedded Python finds its library through the first python3 on
@@ -150,20 +158,25 @@ def blender(args, *job):
     # hide the system's numpy from it.
     env = {k: v for k, v in os.environ.items() if not k.startswith("PYENV")}
     env["PATH"] = ":".join(p for p in env.get("PATH", "").split(":") if ".pyenv" not in p)
-    start = time.perf_counter()
-    done = subprocess.run(command, capture_output=True, text=True, env=env)
-    wall = time.perf_counter() - start
-    lines = [l for l in done.stdout.splitlines() if l.startswith("blender_job ")]
-    if done.returncode != 0 or not lines:
-        sys.exit("Blender failed:\n" + (done.stdout + done.stderr)[-2000:])
-    return lines[-1].split()[2:], wall
+    env["MALLOC_CONF"] = "dirty_decay_ms:-1,muzzy_decay_ms:-1"
+    walls, fields = [], None
+    for _ in range(rounds):
+        start = time.perf_counter()
+        done = subprocess.run(command, capture_output=True, text=True, env=env)
+        walls.append(time.perf_counter() - start)
+        lines = [l for l in done.stdout.splitlines() if l.startswith("blender_job ")]
+        if done.returncode != 0 or not lines:
+            sys.exit("Blender failed:\n" + (done.stdout + done.stderr)[-2000:])
+        fields = lines[-1].split()[2:]
+    return fields, statistics.median(walls)
 
 
-def kurvo_deform_seconds(bench, n):
-    """Seconds per ModifyObject run of the benchmark, or None without it."""
+def kurvo_deform_seconds(bench, n, scattered=False):
+    """Seconds per ModifyObject run of the benchmark (the tube's points ring
+    after ring, or scattered in a random order), or None without it."""
     if not bench or not os.path.exists(bench):
         return None
-    pattern = f"ModifyObject/points:{n}/cubic:1/controls:8/up:0/shaped:0(/scattered:0)?$"
+    pattern = f"ModifyObject/points:{n}/cubic:1/controls:8/up:0/shaped:0/scattered:{int(scattered)}$"
     out = os.path.join(tempfile.gettempdir(), f"kurvo-bench-{os.getpid()}.json")
     subprocess.run([bench, f"--benchmark_filter={pattern}", "--benchmark_min_time=0.2", f"--benchmark_out={out}",
                     "--benchmark_out_format=json"], capture_output=True, text=True, check=True)
@@ -174,26 +187,35 @@ def kurvo_deform_seconds(bench, n):
 
 
 def table_blender(run, args):
-    print("\nDeformation alone (ms per run; kurvo: BM_ModifyObject CPU time, "
-          "Blender: re-evaluating the Curve modifier, wall)\n")
-    print("| points | kurvo ms | Blender ms | Blender / kurvo |\n|---:|---:|---:|---:|")
+    print("\nDeformation alone (ms per run; kurvo: BM_ModifyObject CPU time, the points ring after ring and "
+          "scattered; Blender: re-evaluating the Curve modifier on the ring-ordered tube, wall)\n")
+    print("| points | kurvo ms (rings) | kurvo ms (scattered) | Blender ms | Blender / kurvo (scattered) |\n"
+          "|---:|---:|---:|---:|---:|")
     for n in (10**4, 10**5, 10**6):
         (count, seconds), _ = blender(args, "deform", n, 5)
-        ours = kurvo_deform_seconds(args.bench, n)
-        ratio = f"{float(seconds) / ours:.0f}" if ours else "-"
-        print(f"| {int(count):,} | {ours * 1e3:.2f} | {float(seconds) * 1e3:.2f} | {ratio} |" if ours else
-              f"| {int(count):,} | - | {float(seconds) * 1e3:.2f} | - |")
+        rings = kurvo_deform_seconds(args.bench, n)
+        scattered = kurvo_deform_seconds(args.bench, n, scattered=True)
+        cell = lambda v: f"{v * 1e3:.2f}" if v else "-"
+        ratio = f"{float(seconds) / scattered:.1f}" if scattered else "-"
+        print(f"| {int(count):,} | {cell(rings)} | {cell(scattered)} | {float(seconds) * 1e3:.2f} | {ratio} |")
+
+    # File to file: whole processes on both sides, each the median wall time
+    # of --rounds runs, on the ring-ordered tube and on a mesh in a modelling
+    # tool's own order (Blender's subdivided icosphere, made once, not timed).
     n = 10**6
-    source = run.rest_obj(n)
-    scene = write_scene(run.folder, "side.json", [tube("Tube", n, os.path.basename(source))])
-    wall, cpu, peak = run.eval(scene, "side.obj")
-    (count, read, bend_s, write, total), blender_wall = blender(args, "file", source,
-                                                                os.path.join(run.folder, "blender.obj"))
-    print("\nOBJ file to OBJ file, 10^6 points (seconds)\n")
-    print("| | read | bend | write | in-process total | wall (whole program) |\n|---|---:|---:|---:|---:|---:|")
-    print(f"| Blender | {float(read):.2f} | {float(bend_s):.2f} | {float(write):.2f} | {float(total):.2f} | "
-          f"{blender_wall:.2f} |")
-    print(f"| kurvo | | | | | {wall:.2f} (CPU {cpu:.2f}) |")
+    spindle = os.path.join(run.folder, "spindle.obj")
+    (points,), _ = blender(args, "spindle", spindle, args.spindle_level)
+    print("\nOBJ file to OBJ file (seconds; wall: the whole program, median of "
+          f"{run.rounds}; in-process: Blender's own timers)\n")
+    print("| mesh | points | Blender read | bend | write | in-process total | Blender wall | kurvo wall | kurvo CPU |"
+          " Blender / kurvo (wall) |\n|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for label, source in [("tube, rings", run.rest_obj(n)), ("icosphere, subdivided", spindle)]:
+        scene = write_scene(run.folder, "side.json", [tube("Tube", n, os.path.basename(source))])
+        wall, cpu, _ = run.eval(scene, "side.obj")
+        (count, read, bend_s, write, total), blender_wall = blender(
+            args, "file", source, os.path.join(run.folder, "blender.obj"), rounds=run.rounds)
+        print(f"| {label} | {int(count):,} | {float(read):.2f} | {float(bend_s):.2f} | {float(write):.2f} | "
+              f"{float(total):.2f} | {blender_wall:.2f} | {wall:.2f} | {cpu:.2f} | {blender_wall / wall:.1f} |")
 
 
 def main():
@@ -205,6 +227,8 @@ def main():
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--blender", action="store_true", help="also the side-by-side table with Blender")
     parser.add_argument("--install-blender", action="store_true", help="install Blender when missing (not in CI)")
+    parser.add_argument("--spindle-level", type=int, default=9,
+                        help="subdivisions of the icosphere of the real-order mesh (9: 655,362 points)")
     parser.add_argument("--bench", default=os.path.join(ROOT, "build-perf", "bin", "kurvo_bench"))
     args = parser.parse_args()
     if args.install_blender:

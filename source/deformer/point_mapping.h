@@ -9,12 +9,14 @@
 // and reads no container.
 //
 // A block is mapped in stages, each a loop over the block's points: the
-// positions, the look-ups of each curve in turn, the arc-length conversions,
-// the path points, the tangents and up directions, and last the arithmetic
-// that places each point. Every
-// point still gets exactly the calls and values it would get on its own (the
-// host's evaluations depend only on their arguments); running one kind of
-// call for many points in a row lets the processor overlap their work.
+// positions, the look-ups of each curve in turn, the path points and
+// tangents (asked of the host for the whole block in one call where the host
+// answers many positions at once), the up directions, and last the
+// arithmetic that places each point. Every point still gets exactly the
+// values it would get on its own (the host's evaluations depend only on
+// their arguments, and its batched answers have the bits of its
+// per-position ones); running one kind of work for many points in a row
+// lets the processor overlap it.
 #pragma once
 
 #include <cmath>
@@ -95,7 +97,6 @@ struct PointMapper {
     alignas(16) Real a[kBlock], b[kBlock];  // offsets across the path
     alignas(16) Real profileAt[kBlock];     // position on the profile curve
     alignas(16) Real pos[kBlock];           // position on the path
-    alignas(16) Real natural[kBlock];       // the spline's own parameter at pos (on the path only)
     alignas(16) Real s[kBlock];             // scale
     alignas(16) Real c[kBlock], sn[kBlock]; // cosine and sine of the roll
     alignas(16) Real px[kBlock], py[kBlock], pz[kBlock];  // P
@@ -185,54 +186,104 @@ struct PointMapper {
     }
   }
 
-  // Path point, tangent and up direction of every point of a block: one
-  // arc-length conversion per point serves both the point and the tangent.
-  void LookUpPath(Block& block, int32 count) const {
-    const PathRecord& path = *frame.path;
-    const SplineEvaluator spline(path.spline);
-    for (int32 i = 0; i < count; ++i)
-      if (!Same(block, i) && OnPath(block.pos[i])) block.natural[i] = spline.UniformToNatural(block.pos[i]);
-    Vector p;
-    for (int32 i = 0; i < count; ++i) {
-      if (!Same(block, i)) {
-        if (OnPath(block.pos[i]))
-          spline.Point(block.natural[i], p);
-        else
-          p = PointAt(path, block.pos[i]);
-      }
-      block.px[i] = p.x, block.py[i] = p.y, block.pz[i] = p.z;
+  // Points of `rec` at n positions pos[k], on the path or past its ends, as
+  // PointAt gives them, into x, y, z; and the tangents as TangentAt gives
+  // them into tx, ty, tz unless tx is null. The positions on the path go to
+  // the host together (SplineEvaluator::UniformPoints), the others follow
+  // the straight extensions.
+  static void PathPoints(const PathRecord& rec, const Real* pos, int32 n, Real* x, Real* y, Real* z, Real* tx,
+                         Real* ty, Real* tz) {
+    alignas(16) Real u[kBlock];
+    alignas(16) Real hx[kBlock], hy[kBlock], hz[kBlock], htx[kBlock], hty[kBlock], htz[kBlock];
+    int32 on = 0;
+    for (int32 k = 0; k < n; ++k) {
+      u[on] = pos[k];
+      on += OnPath(pos[k]) ? 1 : 0;
     }
+    const SplineEvaluator spline(rec.spline);
+    spline.UniformPoints(u, on, hx, hy, hz, tx ? htx : nullptr, hty, htz);
+    if (on == n) {
+      std::memcpy(x, hx, sizeof(Real) * size_t(n));
+      std::memcpy(y, hy, sizeof(Real) * size_t(n));
+      std::memcpy(z, hz, sizeof(Real) * size_t(n));
+      if (!tx) return;
+      std::memcpy(tx, htx, sizeof(Real) * size_t(n));
+      std::memcpy(ty, hty, sizeof(Real) * size_t(n));
+      std::memcpy(tz, htz, sizeof(Real) * size_t(n));
+      return;
+    }
+    for (int32 k = 0, h = 0; k < n; ++k) {
+      if (OnPath(pos[k])) {
+        x[k] = hx[h], y[k] = hy[h], z[k] = hz[h];
+        if (tx) tx[k] = htx[h], ty[k] = hty[h], tz[k] = htz[h];
+        ++h;
+        continue;
+      }
+      const Vector p = PointAt(rec, pos[k]);
+      x[k] = p.x, y[k] = p.y, z[k] = p.z;
+      if (!tx) continue;
+      const Vector t = TangentAt(rec, pos[k]);
+      tx[k] = t.x, ty[k] = t.y, tz[k] = t.z;
+    }
+  }
+
+  // Path point, tangent and up direction of every point of a block. Only
+  // the first point of each run at one path position is looked up; the run
+  // copies its values.
+  void LookUpPath(Block& block, int32 count) const {
+    // The runs' positions, side by side.
+    alignas(16) Real pos[kBlock];
+    int32 runs = 0;
+    for (int32 i = 0; i < count; ++i) {
+      pos[runs] = block.pos[i];
+      runs += Same(block, i) ? 0 : 1;
+    }
+    alignas(16) Real px[kBlock], py[kBlock], pz[kBlock], tx[kBlock], ty[kBlock], tz[kBlock];
+    alignas(16) Real ux[kBlock], uy[kBlock], uz[kBlock];
+    PathPoints(*frame.path, pos, runs, px, py, pz, needsTangent ? tx : nullptr, ty, tz);
     if (!needsTangent) {
       // Without a frame both axes are zero: a zero tangent gives exactly that.
-      for (int32 i = 0; i < count; ++i) {
-        block.tx[i] = block.ty[i] = block.tz[i] = 0;
-        block.ux[i] = block.uy[i] = block.uz[i] = 0;
-      }
-      return;
-    }
-    Vector t;
-    for (int32 i = 0; i < count; ++i) {
-      if (!Same(block, i)) {
-        if (OnPath(block.pos[i]))
-          spline.Tangent(block.natural[i], t);
-        else
-          t = TangentAt(path, block.pos[i]);
-      }
-      block.tx[i] = t.x, block.ty[i] = t.y, block.tz[i] = t.z;
-    }
-    if (frame.upMode == KURVO_UP_MODE_VECTOR) {
+      for (int32 k = 0; k < runs; ++k) tx[k] = ty[k] = tz[k] = ux[k] = uy[k] = uz[k] = 0;
+    } else if (frame.upMode == KURVO_UP_MODE_VECTOR) {
       // The up vector is the same for every position.
-      for (int32 i = 0; i < count; ++i) {
-        block.ux[i] = frame.upNormal.x;
-        block.uy[i] = frame.upNormal.y;
-        block.uz[i] = frame.upNormal.z;
+      for (int32 k = 0; k < runs; ++k) ux[k] = frame.upNormal.x, uy[k] = frame.upNormal.y, uz[k] = frame.upNormal.z;
+    } else if (frame.upMode == KURVO_UP_MODE_PATH) {
+      // Cross(A, C) of the path points just ahead (UpDirection): the offsets
+      // are added in double precision, then rounded to the evaluated float.
+      alignas(16) Real ahead[2][kBlock] = {};  // (cleared: the compiler cannot see that runs >= 1)
+      alignas(16) Real ax[kBlock], ay[kBlock], az[kBlock], cx[kBlock], cy[kBlock], cz[kBlock];
+      for (int32 k = 0; k < runs; ++k) {
+        ahead[0][k] = static_cast<Real>(static_cast<double>(pos[k]) + 0.0001);
+        ahead[1][k] = static_cast<Real>(static_cast<double>(pos[k]) + 0.0002);
       }
-      return;
+      PathPoints(*frame.path, ahead[0], runs, ax, ay, az, nullptr, nullptr, nullptr);
+      PathPoints(*frame.path, ahead[1], runs, cx, cy, cz, nullptr, nullptr, nullptr);
+      for (int32 k = 0; k < runs; ++k) {
+        const Vector u = Normalize(Cross(Vector(ax[k], ay[k], az[k]), Vector(cx[k], cy[k], cz[k])));
+        ux[k] = u.x, uy[k] = u.y, uz[k] = u.z;
+      }
+    } else if (frame.upMode == KURVO_UP_MODE_RAIL) {
+      // The rail point in world space, less the path point in path space
+      // (UpDirection).
+      alignas(16) Real rx[kBlock], ry[kBlock], rz[kBlock];
+      PathPoints(*frame.rail, pos, runs, rx, ry, rz, nullptr, nullptr, nullptr);
+      for (int32 k = 0; k < runs; ++k) {
+        const Vector railPoint = frame.railMatrix * Vector(rx[k], ry[k], rz[k]);
+        const Vector u = Normalize(railPoint - Vector(px[k], py[k], pz[k]));
+        ux[k] = u.x, uy[k] = u.y, uz[k] = u.z;
+      }
+    } else {
+      for (int32 k = 0; k < runs; ++k) {
+        const Vector u = UpDirection(pos[k], Vector(px[k], py[k], pz[k]), frame);
+        ux[k] = u.x, uy[k] = u.y, uz[k] = u.z;
+      }
     }
-    Vector u;
-    for (int32 i = 0; i < count; ++i) {
-      if (!Same(block, i)) u = UpDirection(block.pos[i], Vector(block.px[i], block.py[i], block.pz[i]), frame);
-      block.ux[i] = u.x, block.uy[i] = u.y, block.uz[i] = u.z;
+    // Each run's values over the run.
+    for (int32 i = 0, k = -1; i < count; ++i) {
+      k += Same(block, i) ? 0 : 1;
+      block.px[i] = px[k], block.py[i] = py[k], block.pz[i] = pz[k];
+      block.tx[i] = tx[k], block.ty[i] = ty[k], block.tz[i] = tz[k];
+      block.ux[i] = ux[k], block.uy[i] = uy[k], block.uz[i] = uz[k];
     }
   }
 

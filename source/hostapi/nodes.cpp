@@ -120,8 +120,33 @@ Vector SplineObject::GetSplineTangent(Real t, int32 segment, const Vector* point
   return v;
 }
 
+namespace {
+// The batch entry of the host's spline batch family, or null when the host
+// has no such family (or one without the entry).
+decltype(KhSplineBatchFamily::uniform_points) BatchEntry() {
+  const KhSplineBatchFamily* f = t_HostOS->spline_batch;
+  if (!f || !f->version || f->version() < 1) return nullptr;
+  return f->uniform_points;
+}
+}  // namespace
+
+void SplineEvaluator::UniformPoints(const Real* u, int32 count, Real* px, Real* py, Real* pz, Real* tx, Real* ty,
+                                    Real* tz) const {
+  if (batch_) return batch_(spline_, count, u, px, py, pz, tx, ty, tz);
+  for (int32 i = 0; i < count; ++i) {
+    const Real t = UniformToNatural(u[i]);
+    Vector v;
+    Point(t, v);
+    px[i] = v.x, py[i] = v.y, pz[i] = v.z;
+    if (!tx) continue;
+    Tangent(t, v);
+    tx[i] = v.x, ty[i] = v.y, tz[i] = v.z;
+  }
+}
+
 SplineEvaluator::SplineEvaluator(SplineObject* spline)
-    : spline_(spline->KhObj()),
+    : batch_(BatchEntry()),
+      spline_(spline->KhObj()),
       toNatural_(Object().uniform_to_natural),
       point_(Object().spline_point),
       tangent_(Object().spline_tangent) {}

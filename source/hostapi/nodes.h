@@ -127,8 +127,17 @@ class SplineEvaluator {
   Real UniformToNatural(Real u) const { return toNatural_(spline_, u); }
   void Point(Real t, Vector& out) const { point_(spline_, t, 0, nullptr, reinterpret_cast<KhVector*>(&out)); }
   void Tangent(Real t, Vector& out) const { tangent_(spline_, t, 0, nullptr, reinterpret_cast<KhVector*>(&out)); }
+  // For each of `count` fractions u[i]: the point Point(UniformToNatural(u[i]))
+  // into px, py, pz and, when tx is not null, the tangent there into tx, ty,
+  // tz. One call for all of them when the host answers many positions at once
+  // (its spline batch family), else three per position; the bits are the
+  // same either way. The arrays must not overlap.
+  void UniformPoints(const Real* u, int32 count, Real* px, Real* py, Real* pz, Real* tx, Real* ty, Real* tz) const;
+  // True when the host answers many positions in one call.
+  bool Batched() const { return batch_ != nullptr; }
 
  private:
+  decltype(KhSplineBatchFamily::uniform_points) batch_;
   KhObject* spline_;
   decltype(KhObjectFamily::uniform_to_natural) toNatural_;
   decltype(KhObjectFamily::spline_point) point_;

@@ -2,6 +2,7 @@
 // the optimize command.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "core/data_value.h"
@@ -248,6 +249,66 @@ TEST_F(SceneTest, SplineEntriesAndArcLength) {
   EXPECT_EQ(obj().get_real_spline(h(null)), nullptr);
   obj().spline_point(h(null), 0.5f, 0, nullptr, &p);
   EXPECT_EQ(p.x + p.y + p.z, 0.0f);
+}
+
+// The batch family answers many fractions at once with exactly the bits of
+// the per-position entries (uniform_to_natural, then spline_point and
+// spline_tangent), whatever the interpolation, inside and outside [0, 1],
+// at span ends and at stationary points (a Bezier spline without tangents
+// stops at its ends), with the length table prepared, with it
+// outdated by an edit, and without one.
+TEST_F(SceneTest, BatchedSplinePositionsHaveThePerPositionBits) {
+  const KhSplineBatchFamily* batch = table().spline_batch;
+  ASSERT_NE(batch, nullptr);
+  ASSERT_GE(batch->version(), 1);
+  std::mt19937 rng(8128u);
+  std::uniform_real_distribution<float> coordinate(-200.0f, 200.0f), fraction(-0.2f, 1.2f);
+  constexpr int32_t kCount = 150;  // more than one of the host's blocks
+  for (int setting = 0; setting < 12; ++setting) {
+    SCOPED_TRACE(setting);
+    Object* s = doc->createObject(KH_TYPE_SPLINE);
+    std::vector<Vector> points(3 + setting % 5 * 3);
+    for (Vector& v : points) v = Vector(coordinate(rng), coordinate(rng), coordinate(rng));
+    const auto count = static_cast<int32_t>(points.size());
+    doc->setPoints(s, points);
+    s->setSplineShape(static_cast<geo::Interpolation>(setting % 3), {count});
+    KhObject* sp = h(s);
+    const int state = setting / 3;  // 0, 1: table in use; 2: outdated by an edit; 3: none
+    if (state < 3) {
+      ASSERT_EQ(obj().init_length(sp, 0, nullptr), 1);
+    }
+    if (state == 2) doc->setPoints(s, std::vector<Vector>(points.rbegin(), points.rend()));
+
+    std::vector<float> u(kCount);
+    for (int32_t i = 0; i < kCount; ++i) u[i] = fraction(rng);
+    // Ends, span ends (a Bezier spline's stationary points), not-a-number.
+    const float special[] = {0.0f, 1.0f, -0.0f, std::nanf(""), 0.5f, 1.0f / 3.0f, 2.0f / 3.0f, 1e-9f,
+                             0.99999994f};
+    for (size_t k = 0; k < std::size(special); ++k) u[k * 7] = special[k];
+    std::vector<float> px(kCount), py(kCount), pz(kCount), tx(kCount), ty(kCount), tz(kCount);
+    std::vector<float> qx(kCount), qy(kCount), qz(kCount);
+    batch->uniform_points(sp, kCount, u.data(), px.data(), py.data(), pz.data(), tx.data(), ty.data(), tz.data());
+    batch->uniform_points(sp, kCount, u.data(), qx.data(), qy.data(), qz.data(), nullptr, nullptr, nullptr);
+    for (int32_t i = 0; i < kCount; ++i) {
+      const float t = obj().uniform_to_natural(sp, u[i]);
+      KhVector p, tangent;
+      obj().spline_point(sp, t, 0, nullptr, &p);
+      obj().spline_tangent(sp, t, 0, nullptr, &tangent);
+      const KhVector gotPoint{px[i], py[i], pz[i]}, gotTangent{tx[i], ty[i], tz[i]}, pointAlone{qx[i], qy[i], qz[i]};
+      EXPECT_EQ(std::memcmp(&gotPoint, &p, sizeof p), 0) << i << " u " << u[i];
+      EXPECT_EQ(std::memcmp(&gotTangent, &tangent, sizeof tangent), 0) << i << " u " << u[i];
+      EXPECT_EQ(std::memcmp(&pointAlone, &p, sizeof p), 0) << i << " u " << u[i];
+    }
+    if (state < 3) obj().free_length(sp);
+  }
+  // Nothing to do, and no spline: nothing written.
+  float x = 7.0f;
+  const float u = 0.5f;
+  batch->uniform_points(nullptr, 1, &u, &x, &x, &x, nullptr, nullptr, nullptr);
+  Object* null = doc->createObject(KH_TYPE_NULL);
+  batch->uniform_points(h(null), 1, &u, &x, &x, &x, nullptr, nullptr, nullptr);
+  batch->uniform_points(h(null), 0, &u, &x, &x, &x, nullptr, nullptr, nullptr);
+  EXPECT_EQ(x, 7.0f);
 }
 
 // Several runs may hold one path's length table at once: the first builds it,

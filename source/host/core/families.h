@@ -21,6 +21,7 @@ const KhDrawFamily* drawFamily() noexcept;
 const KhDataFamily* dataFamily() noexcept;
 const KhNodeMemberFamily* nodeMemberFamily() noexcept;
 const KhTaskFamily* taskFamily() noexcept;
+const KhSplineBatchFamily* splineBatchFamily() noexcept;
 
 // A table with every family above and `version`.
 KhHostTable makeHostTable(int32_t version) noexcept;

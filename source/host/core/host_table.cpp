@@ -20,6 +20,7 @@ static_assert(KH_TABLE_POSITION(draw) == 28);
 static_assert(KH_TABLE_POSITION(data) == 38);
 static_assert(KH_TABLE_POSITION(node_member) == 39);
 static_assert(KH_TABLE_POSITION(task) == 40);
+static_assert(KH_TABLE_POSITION(spline_batch) == 41);
 
 namespace kurvo::host {
 
@@ -41,6 +42,7 @@ KhHostTable makeHostTable(int32_t version) noexcept {
   t.data = dataFamily();
   t.node_member = nodeMemberFamily();
   t.task = taskFamily();
+  t.spline_batch = splineBatchFamily();
   return t;
 }
 

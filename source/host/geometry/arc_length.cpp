@@ -200,9 +200,19 @@ float ArcLengthTable::UniformToNatural(float u) const {
 
   const float x = u * length_;
   const int32_t k = std::min(static_cast<int32_t>(u * bucketScale_), lastBucket_);
-  // Largest interval i whose start is at or before x: halve the bucket's
-  // range while it is long (near cusps), then step; the bucket bounds were
-  // rounded while building, so the steps may also leave the range.
+  const int32_t i = FindInterval(x, k);
+  const float* cumulative = cumulative_.data();
+  const Interval& iv = intervals_[i];
+  const float sigma = Clamp01((x - cumulative[i]) * iv.inverseLength);
+  const float f = Clamp01(((iv.c3 * sigma + iv.c2) * sigma + iv.c1) * sigma);
+  return static_cast<float>(iv.start + iv.width * f);
+}
+
+// The largest interval i whose start is at or before x (lengths only grow
+// along the table, so there is exactly one): halve bucket k's range while it
+// is long (near cusps), then step; the bucket bounds were rounded while
+// building, so the steps may also leave the range.
+int32_t ArcLengthTable::FindInterval(float x, int32_t k) const {
   const float* cumulative = cumulative_.data();
   int32_t lo = bucketFirst_[k], hi = bucketFirst_[k + 1];
   while (hi - lo > 4) {
@@ -212,11 +222,52 @@ float ArcLengthTable::UniformToNatural(float u) const {
   int32_t i = lo;
   while (i > 0 && cumulative[i] > x) --i;
   while (i < lastBucket_ && cumulative[i + 1] <= x) ++i;
+  return i;
+}
 
-  const Interval& iv = intervals_[i];
-  const float sigma = Clamp01((x - cumulative[i]) * iv.inverseLength);
-  const float f = Clamp01(((iv.c3 * sigma + iv.c2) * sigma + iv.c1) * sigma);
-  return static_cast<float>(iv.start + iv.width * f);
+void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t count) const {
+  if (!searchable_) {
+    for (int32_t j = 0; j < count; ++j) out[j] = UniformToNatural(u[j]);
+    return;
+  }
+  const float* cumulative = cumulative_.data();
+  const int32_t* bucketFirst = bucketFirst_.data();
+  const int32_t last = lastBucket_;
+  alignas(16) float x[kManyBlock], start[kManyBlock], inverse[kManyBlock];
+  alignas(16) float c1[kManyBlock], c2[kManyBlock], c3[kManyBlock];
+  alignas(16) double from[kManyBlock], width[kManyBlock];
+  for (int32_t j = 0; j < count; ++j) {
+    // Fractions outside (0, 1) get their answer below; any inside value
+    // keeps the search in range meanwhile.
+    const float uj = u[j];
+    const float inside = uj > 0.0f && uj < 1.0f ? uj : 0.0f;
+    const float xj = inside * length_;
+    const int32_t k = std::min(static_cast<int32_t>(inside * bucketScale_), last);
+    // Mostly the answer is the interval holding the bucket's start or one of
+    // the next two: step without branches, then check, and search the
+    // careful way only when the check fails.
+    int32_t i = bucketFirst[k];
+    i += (i < last) & (cumulative[i + 1] <= xj);
+    i += (i < last) & (cumulative[i + 1] <= xj);
+    const bool found = cumulative[i] <= xj && (i == last || cumulative[i + 1] > xj);
+    if (!found) [[unlikely]]
+      i = FindInterval(xj, k);
+    const Interval& iv = intervals_[i];
+    x[j] = xj;
+    start[j] = cumulative[i];
+    inverse[j] = iv.inverseLength;
+    c1[j] = iv.c1, c2[j] = iv.c2, c3[j] = iv.c3;
+    from[j] = iv.start, width[j] = iv.width;
+  }
+  for (int32_t j = 0; j < count; ++j) {
+    const float sigma = Clamp01((x[j] - start[j]) * inverse[j]);
+    const float f = Clamp01(((c3[j] * sigma + c2[j]) * sigma + c1[j]) * sigma);
+    out[j] = static_cast<float>(from[j] + width[j] * f);
+  }
+  for (int32_t j = 0; j < count; ++j) {
+    const float uj = u[j];
+    out[j] = !(uj > 0.0f) ? 0.0f : uj >= 1.0f ? 1.0f : out[j];
+  }
 }
 
 }  // namespace kurvo::geo

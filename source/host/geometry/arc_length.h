@@ -81,8 +81,16 @@ class ArcLengthTable {
   // Segment parameter at fraction u of the length; u is clamped to [0, 1]
   // (NaN counts as 0). A table that is empty or of length 0 answers u itself.
   float UniformToNatural(float u) const;
+  // UniformToNatural of u[i] into out[i] for i < count, to the bit, for many
+  // fractions at once: the interval search takes no branch that depends on
+  // where a fraction lies (points in no order then cost no mispredictions),
+  // and the interval cubics run as plain loops over the block. count <=
+  // kManyBlock.
+  static constexpr int32_t kManyBlock = 64;
+  void UniformToNaturalMany(const float* u, float* out, int32_t count) const;
 
  private:
+  int32_t FindInterval(float x, int32_t bucket) const;
   struct Refiner;
   void TakeIntoUse();
 

@@ -52,6 +52,18 @@ class SpanTable {
     return true;
   }
 
+  // Point and Tangent for t[i], i < count (at most kManyBlock), side by
+  // side: the points into px, py, pz and, when tx is not null, the unit
+  // tangents into tx, ty, tz, each to the bit what Point and Tangent give.
+  // declined[i] is set where Tangent declines (that tangent is then
+  // meaningless: the caller asks the careful way) and cleared elsewhere;
+  // untouched without tangents. The span
+  // look-ups gather the coefficients, the polynomials run as plain loops
+  // over the block, several points per instruction.
+  static constexpr int32_t kManyBlock = 64;
+  void EvaluateMany(const float* t, int32_t count, float* px, float* py, float* pz, float* tx, float* ty, float* tz,
+                    bool* declined) const;
+
   // Derivative along span `span`'s own parameter, not normalised.
   Vector SpanDerivative(int32_t span, float local) const { return Derivative(spans_[span], local); }
 

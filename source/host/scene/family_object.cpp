@@ -1,10 +1,12 @@
-// Scene objects (family 18), threads (20) and editor drawing (28).
+// Scene objects (family 18), many spline positions at once (41), threads (20)
+// and editor drawing (28).
 //
 // The spline entries (spline_point, spline_tangent, uniform_to_natural,
 // get_length) run once or more per deformed point: they only read the
 // object's spline and its arc-length table, and neither allocate nor lock.
 // While a length table is in use (init_length to free_length), point and
 // tangent come from the table's flat per-span polynomials.
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -168,6 +170,51 @@ void KH_CALL splineTangent(KhObject* sp, float t, int32_t segment, const KhVecto
   if (!spans->Tangent(t, tangent)) return stationaryTangent(o, t, out);
   *out = ToKh(tangent);
 }
+// Family 41: many fractions of one spline at once. On a prepared table the
+// block goes through the table's conversion and the flat evaluator side by
+// side; points whose tangent the evaluator declines take the careful road one
+// by one, as the per-position entry does. Without a prepared table every
+// fraction takes the per-position roads.
+int32_t KH_CALL splineBatchVersion() { return KH_SPLINE_BATCH_VERSION; }
+
+void KH_CALL uniformPoints(KhObject* sp, int32_t count, const float* u, float* px, float* py, float* pz, float* tx,
+                           float* ty, float* tz) {
+  Object* o = splineFrom(sp);
+  if (!o || count <= 0 || !u || !px || !py || !pz) return;
+  const bool tangents = tx && ty && tz;
+  const kurvo::geo::ArcLengthTable& table = o->arcLength();
+  const kurvo::geo::SpanTable* spans = preparedSpans(*o, 0, nullptr);
+  if (!spans) {
+    for (int32_t i = 0; i < count; ++i) {
+      const float t = table.UniformToNatural(u[i]);
+      KhVector v;
+      livePoint(o, t, 0, nullptr, &v);
+      px[i] = v.x, py[i] = v.y, pz[i] = v.z;
+      if (!tangents) continue;
+      liveTangent(o, t, 0, nullptr, &v);
+      tx[i] = v.x, ty[i] = v.y, tz[i] = v.z;
+    }
+    return;
+  }
+  constexpr int32_t kBlock = kurvo::geo::SpanTable::kManyBlock;
+  static_assert(kBlock <= kurvo::geo::ArcLengthTable::kManyBlock);
+  alignas(16) float natural[kBlock];
+  bool declined[kBlock];
+  for (int32_t first = 0; first < count; first += kBlock) {
+    const int32_t n = std::min(kBlock, count - first);
+    table.UniformToNaturalMany(u + first, natural, n);
+    spans->EvaluateMany(natural, n, px + first, py + first, pz + first, tangents ? tx + first : nullptr,
+                        ty + first, tz + first, declined);
+    if (!tangents) continue;
+    for (int32_t i = 0; i < n; ++i) {
+      if (!declined[i]) continue;
+      KhVector v;
+      stationaryTangent(o, natural[i], &v);
+      tx[first + i] = v.x, ty[first + i] = v.y, tz[first + i] = v.z;
+    }
+  }
+}
+
 // An unchanged segment keeps its table from the previous build (see
 // ArcLengthTable), so a run over a path that did not move costs a comparison.
 //
@@ -284,6 +331,16 @@ const KhObjectFamily* objectFamily() noexcept {
     f.compare_dependence_list = compareDependenceList;
     f.touch_dependence_list = touchDependenceList;
     f.get_hierarchy_clone = getHierarchyClone;
+    return f;
+  }();
+  return &family;
+}
+
+const KhSplineBatchFamily* splineBatchFamily() noexcept {
+  static const KhSplineBatchFamily family = [] {
+    KhSplineBatchFamily f{};
+    f.version = splineBatchVersion;
+    f.uniform_points = uniformPoints;
     return f;
   }();
   return &family;

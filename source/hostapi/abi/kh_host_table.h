@@ -16,6 +16,7 @@
 #include "kh_object.h"
 #include "kh_plugin.h"
 #include "kh_resource.h"
+#include "kh_spline_batch.h"
 #include "kh_string.h"
 #include "kh_task.h"
 #include "kh_types.h"
@@ -55,7 +56,8 @@ typedef struct KhHostTable {
   const KhDataFamily* data;              /* 38 */
   const KhNodeMemberFamily* node_member; /* 39 */
   const KhTaskFamily* task;              /* 40: null on a host without a pool */
-  const void* reserved41_47[7];          /* 41..47: room for later families */
+  const KhSplineBatchFamily* spline_batch; /* 41: null on a host without it */
+  const void* reserved42_47[6];          /* 42..47: room for later families */
 } KhHostTable;
 
 /* Position n (from 1) of a family pointer in the table. */

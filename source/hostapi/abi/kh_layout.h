@@ -76,6 +76,7 @@ KH_OFFSET(KhHostTable, draw, 112, 224);
 KH_OFFSET(KhHostTable, data, 152, 304);
 KH_OFFSET(KhHostTable, node_member, 156, 312);
 KH_OFFSET(KhHostTable, task, 160, 320);
+KH_OFFSET(KhHostTable, spline_batch, 164, 328);
 
 /* The families. */
 KH_FAMILY(KhGeneralFamily, 11);
@@ -93,6 +94,7 @@ KH_FAMILY(KhDrawFamily, 2);
 KH_FAMILY(KhDataFamily, 18);
 KH_FAMILY(KhNodeMemberFamily, 11);
 KH_FAMILY(KhTaskFamily, 2);
+KH_FAMILY(KhSplineBatchFamily, 2);
 
 /* Registration records. */
 KH_SIZE(KhNodePlugin, 92, 184);
