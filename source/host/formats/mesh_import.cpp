@@ -82,12 +82,13 @@ Mesh convert_mesh(const aiScene& scene, unsigned index, const std::optional<aiMa
     const aiVector3D p = transform ? *transform * source.mVertices[i] : source.mVertices[i];
     mesh.points.emplace_back(p.x, p.y, p.z);
   }
-  mesh.polygons.reserve(source.mNumFaces);
+  mesh.reserve_faces(source.mNumFaces, 3 * size_t(source.mNumFaces));
   std::vector<int32_t> corners;
   for (unsigned f = 0; f < source.mNumFaces; ++f) {
     const aiFace& face = source.mFaces[f];
+    if (face.mNumIndices < 3) continue;  // points and lines
     corners.assign(face.mIndices, face.mIndices + face.mNumIndices);
-    append_polygon(mesh.points, corners, mesh.polygons);  // points and lines append nothing
+    mesh.add_face(corners);
   }
   if (source.mMaterialIndex < scene.mNumMaterials) mesh.colour = material_colour(scene.mMaterials[source.mMaterialIndex]);
   return mesh;

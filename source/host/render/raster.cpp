@@ -24,6 +24,7 @@ struct ProjectedMesh {
   const SurfaceShader* shader;  // null: `colour`
   std::vector<ScreenPoint> points;
   std::vector<uint8_t> visible;  // in front of the near plane
+  std::vector<Polygon> polygons;  // the mesh's quads and triangles
 };
 
 // Per pixel, for meshes coloured by a shader: which surface is visible there
@@ -175,7 +176,7 @@ void draw_meshes(const std::vector<ProjectedMesh>& meshes, const Vector& light, 
   for (size_t m = 0; m < meshes.size(); ++m) {
     const ProjectedMesh& pm = meshes[m];
     const std::vector<Vector>& world = pm.mesh->points;
-    const auto& polygons = pm.mesh->polygons;
+    const auto& polygons = pm.polygons;
     for (size_t k = 0; k < polygons.size(); ++k) {
       const Polygon& q = polygons[k];
       const auto a = static_cast<size_t>(q.a), b = static_cast<size_t>(q.b), c = static_cast<size_t>(q.c),
@@ -212,7 +213,7 @@ void shade_surfaces(const std::vector<ProjectedMesh>& meshes, const Camera& cam,
     for (size_t i = band.index(0, y), end = i + static_cast<size_t>(band.image.width); i < end; ++i) {
       if (s.mesh[i] == 0) continue;
       const ProjectedMesh& pm = meshes[s.mesh[i] - 1];
-      const Polygon& q = pm.mesh->polygons[s.triangle[i] / 2];
+      const Polygon& q = pm.polygons[s.triangle[i] / 2];
       const std::vector<Vector>& world = pm.mesh->points;
       const bool second = (s.triangle[i] & 1) != 0;
       Vector normal = second ? face_normal(world[q.a], world[q.c], world[q.d])
@@ -336,7 +337,7 @@ Image render(const DrawList& list, const RenderOptions& options) {
     if (!mesh || !check_mesh(*mesh).empty()) continue;  // a broken mesh is not drawn rather than crash
     const SurfaceShader* shader = m < list.shaders.size() ? list.shaders[m] : nullptr;
     shaded = shaded || shader;
-    ProjectedMesh pm{mesh, mesh->colour.value_or(options.default_colour), shader, {}, {}};
+    ProjectedMesh pm{mesh, mesh->colour.value_or(options.default_colour), shader, {}, {}, mesh_polygons(*mesh)};
     pm.points.resize(mesh->points.size());
     pm.visible.resize(mesh->points.size());
     for (size_t i = 0; i < mesh->points.size(); ++i) pm.visible[i] = cam.project(mesh->points[i], pm.points[i]);

@@ -74,13 +74,13 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
     mesh.name = o.name();
     const KhMatrix m = o.globalMatrix();
     mesh.points.reserve(o.points().size());
-    mesh.polygons.reserve(o.polygons().size());
+    mesh.reserve_faces(o.polygons().size(), 4 * o.polygons().size());
     if (into) {
       for (const Vector& p : o.points()) mesh.points.push_back(into->point(transform(m, p)));
-      for (const auto& p : o.polygons()) mesh.polygons.push_back(into->polygon({p.a, p.b, p.c, p.d}));
+      for (const auto& p : o.polygons()) mesh.add_polygon(into->polygon({p.a, p.b, p.c, p.d}));
     } else {
       for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
-      for (const auto& p : o.polygons()) mesh.polygons.push_back({p.a, p.b, p.c, p.d});
+      for (const auto& p : o.polygons()) mesh.add_polygon({p.a, p.b, p.c, p.d});
     }
     const host::Material* material = document.materialOf(o);
     if (!material)
