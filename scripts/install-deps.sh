@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config binutils
   libtiff-dev nlohmann-json3-dev libcli11-dev libassimp-dev libpng-dev libgif-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core
+  libglu1-mesa-dev libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core
   libcpp-httplib-dev chromium
   slurmctld slurmd slurm-client munge)
 # The import library's own test models: real files of every format the tool

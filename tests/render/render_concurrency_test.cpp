@@ -56,7 +56,7 @@ class LeftRight final : public kurvo::media::SurfaceShader {
 kurvo::media::Mesh quad(float z, float half) {
   kurvo::media::Mesh m;
   m.points = {{-half, -half, z}, {half, -half, z}, {half, half, z}, {-half, half, z}};
-  m.polygons = {{0, 1, 2, 3}};
+  set_polygons(m, {{0, 1, 2, 3}});
   m.colour = Vector(0, 0, 1);
   return m;
 }

@@ -309,7 +309,7 @@ TEST(StagedFiles, ThePrimaryFileIsPutInPlaceLast) {
   Mesh mesh;
   mesh.name = "Tri";
   mesh.points = {Vector(0, 0, 0), Vector(1, 0, 0), Vector(0, 1, 0)};
-  mesh.polygons = {make_triangle(0, 1, 2)};
+  set_polygons(mesh, {make_triangle(0, 1, 2)});
   mesh.colour = Vector(1, 0, 0);
   FailingRename log(0);
   OutputBatch batch;

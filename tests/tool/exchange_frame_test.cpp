@@ -26,7 +26,7 @@ Mesh marker(const std::string& name, const Vector& centre, float half) {
   m.name = name;
   for (int i = 0; i < 8; ++i)
     m.points.push_back(centre + Vector(i & 1 ? half : -half, i & 2 ? half : -half, i & 4 ? half : -half));
-  m.polygons = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+  set_polygons(m, {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}});
   return m;
 }
 
@@ -123,7 +123,7 @@ TEST_P(ExchangeFrame, OwnFilesReadBackInTheScenesFrame) {
   EXPECT_EQ(mesh_bounds(mesh).max, mesh_bounds(written).max);
   // Winding as the scene had it: outwards by the host's rule.
   const Vector centre(3, -4, 5);
-  for (const Polygon& q : mesh.polygons) {
+  for (const Polygon& q : mesh_polygons(mesh)) {
     const Vector& a = mesh.points[q.a];
     const Vector n = Cross(mesh.points[q.b] - a, mesh.points[q.c] - a);
     EXPECT_GT(Dot(n, a - centre), 0.0f);

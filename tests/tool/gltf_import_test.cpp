@@ -142,7 +142,7 @@ TEST(GltfImport, EveryNodeInstanceArrivesPlacedWithOnlyTheUsedPoints) {
   ASSERT_TRUE(imported.ok()) << imported.message();
   const std::vector<Mesh>& meshes = imported.value();
   size_t triangles = 0;
-  for (const Mesh& mesh : meshes) triangles += mesh.polygons.size();
+  for (const Mesh& mesh : meshes) triangles += mesh.face_count();
   EXPECT_EQ(triangles, expected.triangles);
 
   // Each primitive's instances, matched by name and then each to the
@@ -194,7 +194,7 @@ TEST(GltfImport, PrimitivesSharingABufferKeepOnlyTheirOwnPoints) {
   ASSERT_TRUE(imported.ok()) << imported.message();
   std::vector<std::vector<Point>> got;
   for (const Mesh& mesh : imported.value()) {
-    ASSERT_EQ(mesh.polygons.size(), 1u);
+    ASSERT_EQ(mesh.face_count(), 1u);
     auto& points = got.emplace_back();
     for (const auto& v : mesh.points) points.push_back({v.x, v.y, v.z});
   }

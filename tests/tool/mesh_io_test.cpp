@@ -21,8 +21,8 @@ Mesh sample_box() {
   Mesh m;
   m.name = "Bent_Box";
   m.points = {{1, 1, 1}, {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {0.5f, 1.5f, 0.5f}};
-  m.polygons = {{4, 3, 2, 1}, {5, 6, 0, 7}, {1, 2, 6, 5}, {2, 3, 0, 6}, {1, 5, 7, 4},
-                make_triangle(3, 4, 8), make_triangle(4, 7, 8), make_triangle(7, 0, 8), make_triangle(0, 3, 8)};
+  set_polygons(m, {{4, 3, 2, 1}, {5, 6, 0, 7}, {1, 2, 6, 5}, {2, 3, 0, 6}, {1, 5, 7, 4},
+                   make_triangle(3, 4, 8), make_triangle(4, 7, 8), make_triangle(7, 0, 8), make_triangle(0, 3, 8)});
   m.colour = Vector(0.25f, 0.5f, 0.75f);
   return m;
 }
@@ -31,14 +31,14 @@ Mesh sample_triangle(const std::string& name, float x) {
   Mesh m;
   m.name = name;
   m.points = {{x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0}};
-  m.polygons = {make_triangle(0, 1, 2)};
+  set_polygons(m, {make_triangle(0, 1, 2)});
   return m;
 }
 
 // Triangles as sets of corner positions, for formats that cut quads.
 std::multiset<std::vector<float>> triangle_positions(const Mesh& m) {
   std::vector<Polygon> tris;
-  for (const Polygon& q : m.polygons) {
+  for (const Polygon& q : mesh_polygons(m)) {
     tris.push_back(make_triangle(q.a, q.b, q.c));
     if (!q.is_triangle()) tris.push_back(make_triangle(q.a, q.c, q.d));
   }
@@ -60,10 +60,11 @@ void expect_same_points(const Mesh& expected, const Mesh& actual) {
 }
 
 void expect_same_polygons(const Mesh& expected, const Mesh& actual) {
-  ASSERT_EQ(expected.polygons.size(), actual.polygons.size());
-  for (size_t i = 0; i < expected.polygons.size(); ++i) {
-    const Polygon& e = expected.polygons[i];
-    const Polygon& a = actual.polygons[i];
+  const std::vector<Polygon> expected_polygons = mesh_polygons(expected), actual_polygons = mesh_polygons(actual);
+  ASSERT_EQ(expected_polygons.size(), actual_polygons.size());
+  for (size_t i = 0; i < expected_polygons.size(); ++i) {
+    const Polygon& e = expected_polygons[i];
+    const Polygon& a = actual_polygons[i];
     EXPECT_TRUE(e.a == a.a && e.b == a.b && e.c == a.c && e.d == a.d) << "polygon " << i;
   }
 }
@@ -97,7 +98,7 @@ TEST_P(MeshRoundTrip, KeepsPointsPolygonsNamesAndColours) {
     ASSERT_EQ(meshes.size(), 1u);
     EXPECT_EQ(meshes[0].points.size(), written[0].points.size() + written[1].points.size());
     for (size_t i = 0; i < written[0].points.size(); ++i) EXPECT_EQ(meshes[0].points[i], written[0].points[i]);
-    EXPECT_EQ(meshes[0].polygons.size(), written[0].polygons.size() + written[1].polygons.size());
+    EXPECT_EQ(meshes[0].face_count(), written[0].face_count() + written[1].face_count());
     return;
   }
   ASSERT_EQ(meshes.size(), written.size());
@@ -169,7 +170,7 @@ TEST(MeshExport, UnknownExtensionListsTheSupportedOnes) {
 TEST(MeshExport, RejectsBrokenMeshesAndMissingDirectoriesWithoutWriting) {
   TempDir dir;
   Mesh broken = sample_triangle("broken one", 0);
-  broken.polygons.push_back(make_triangle(0, 1, 3));
+  broken.add_polygon(make_triangle(0, 1, 3));
   Status s = export_meshes({broken}, dir / "b.glb");
   ASSERT_FALSE(s.ok());
   EXPECT_NE(s.message().find("broken one"), std::string::npos) << s.message();
@@ -195,27 +196,29 @@ TEST(MeshImport, PointsStayAsTheFileHasThemUnlessWelded) {
   TempDir dir;
   Mesh cube = sample_box();
   cube.points.pop_back();
-  cube.polygons.resize(5);
-  cube.polygons.push_back({4, 7, 0, 3});
+  std::vector<Polygon> sides = mesh_polygons(cube);
+  sides.resize(5);
+  set_polygons(cube, sides);
+  cube.add_polygon({4, 7, 0, 3});
   // STL stores every triangle's corners on their own.
   ASSERT_TRUE(export_meshes({cube}, dir / "cube.stl").ok());
   auto read = import_meshes(dir / "cube.stl");
   ASSERT_TRUE(read.ok()) << read.message();
   EXPECT_EQ(read.value()[0].points.size(), 36u);
-  EXPECT_EQ(read.value()[0].polygons.size(), 12u);
+  EXPECT_EQ(read.value()[0].face_count(), 12u);
   ImportOptions weld;
   weld.weld = true;
   read = import_meshes(dir / "cube.stl", weld);
   ASSERT_TRUE(read.ok()) << read.message();
   EXPECT_EQ(read.value()[0].points.size(), 8u);
-  EXPECT_EQ(read.value()[0].polygons.size(), 12u);
+  EXPECT_EQ(read.value()[0].face_count(), 12u);
 
   // Coincident points the file keeps apart (a seam) stay apart; welding
   // joins them and renumbers the polygons in first-use order.
   Mesh seam;
   seam.name = "seam";
   seam.points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, 0, 0}, {2, 0, 0}, {1, 1, 0}};
-  seam.polygons = {make_triangle(0, 1, 2), make_triangle(3, 4, 5)};
+  set_polygons(seam, {make_triangle(0, 1, 2), make_triangle(3, 4, 5)});
   for (const char* ext : {".ply", ".obj", ".glb"}) {
     SCOPED_TRACE(ext);
     const auto file = dir / (std::string("seam") + ext);
@@ -257,8 +260,8 @@ TEST(MeshImport, ObjReaderLinesAcrossReadBlocks) {
   ASSERT_EQ(mesh.points.size(), static_cast<size_t>(count));
   for (int i = 0; i < count; ++i)
     ASSERT_EQ(mesh.points[i], Vector(static_cast<float>(i) + 0.5f, static_cast<float>(-i), 0.25f)) << "point " << i;
-  ASSERT_EQ(mesh.polygons.size(), 1u);
-  EXPECT_EQ(mesh.polygons[0].c, count - 1);
+  ASSERT_EQ(mesh.face_count(), 1u);
+  EXPECT_EQ(mesh.face(0)[2], count - 1);
 
   // A mistake far into the file names its line: every line before it counted.
   dir.write("bad.obj", text.substr(0, text.rfind('f')) + "v 1 2\n");
@@ -283,8 +286,8 @@ TEST(MeshImport, ObjReaderFollowsCommonSyntax) {
   ASSERT_EQ(meshes.size(), 2u);
   EXPECT_EQ(meshes[0].name, "first");
   EXPECT_EQ(meshes[0].points.size(), 4u);
-  ASSERT_EQ(meshes[0].polygons.size(), 1u);
-  EXPECT_FALSE(meshes[0].polygons[0].is_triangle());
+  ASSERT_EQ(meshes[0].face_count(), 1u);
+  EXPECT_EQ(meshes[0].face_size(0), 4u);
   ASSERT_TRUE(meshes[0].colour.has_value());
   EXPECT_EQ(*meshes[0].colour, Vector(1, 0, 0));
   EXPECT_EQ(meshes[1].name, "second");
@@ -301,11 +304,15 @@ TEST(MeshImport, ConcavePolygonsAreCutInsideTheirOutline) {
     if (reversed) std::reverse(corners.begin(), corners.end());
     std::vector<Polygon> out;
     ASSERT_TRUE(append_polygon(points, corners, out));
-    ASSERT_EQ(out.size(), 4u);
+    ASSERT_EQ(out.size(), 4u);  // n - 2: no point added
     float area = 0.0f;
     for (const Polygon& t : out) {
       const Vector n = Cross(points[t.b] - points[t.a], points[t.c] - points[t.a]);
-      EXPECT_EQ(n.z > 0, !reversed) << "winding kept";
+      // A sliver along three corners on one line has no winding but keeps
+      // the cut watertight once the points move.
+      if (n.z != 0) {
+        EXPECT_EQ(n.z > 0, !reversed) << "winding kept";
+      }
       area += 0.5f * std::fabs(n.z);
     }
     EXPECT_FLOAT_EQ(area, 3.0f);  // the L's area: no triangle outside it

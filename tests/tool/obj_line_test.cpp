@@ -142,8 +142,8 @@ TEST(ObjLines, FaceLinesReadAsTheTokenReadingDid) {
       EXPECT_EQ(read.message(), want.message()) << "f" << body;
       continue;
     }
-    const auto& got = read.value().front().polygons;
-    const auto& plainPolygons = want.value().front().polygons;
+    const auto got = mesh_polygons(read.value().front());
+    const auto plainPolygons = mesh_polygons(want.value().front());
     ASSERT_EQ(got.size(), plainPolygons.size()) << "f" << body;
     for (size_t i = 0; i < got.size(); ++i)
       EXPECT_EQ(std::memcmp(&got[i], &plainPolygons[i], sizeof got[i]), 0) << "f" << body;

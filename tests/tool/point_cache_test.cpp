@@ -204,7 +204,7 @@ TEST(PointCache, MddKeepsUnevenTimesAndOneMeshTakesTheFileName) {
 
 TEST(PointCache, MeshNamesBecomeSafeUniqueFileNames) {
   FrameSeries series;
-  for (const char* name : {"Box", "box", "", "a:b*c?", "Box"}) series.meshes.push_back(AnimatedMesh{name, {}, {}, {}, {}});
+  for (const char* name : {"Box", "box", "", "a:b*c?", "Box"}) series.meshes.push_back(AnimatedMesh{name, {}, {}, {}, {}, {}});
   std::vector<std::string> names;
   for (const auto& p : point_cache_names(series, "out/take.mdd")) names.push_back(p.string());
   EXPECT_EQ(names, (std::vector<std::string>{"out/take_Box.mdd", "out/take_box_2.mdd", "out/take_mesh2.mdd",
@@ -212,7 +212,7 @@ TEST(PointCache, MeshNamesBecomeSafeUniqueFileNames) {
   // A name keeps 64 bytes of itself, cut before a character it would split.
   series.meshes.clear();
   for (const std::string& name : {std::string(64, 'm'), std::string(65, 'n'), std::string(63, 'u') + "\xC3\xA9"})
-    series.meshes.push_back(AnimatedMesh{name, {}, {}, {}, {}});
+    series.meshes.push_back(AnimatedMesh{name, {}, {}, {}, {}, {}});
   names.clear();
   for (const auto& p : point_cache_names(series, "take.pc2")) names.push_back(p.string());
   EXPECT_EQ(names, (std::vector<std::string>{"take_" + std::string(64, 'm') + ".pc2",

@@ -19,7 +19,7 @@ Mesh square(float z, float half = 1.0f, std::optional<Vector> colour = std::null
   Mesh m;
   m.name = "square";
   m.points = {{-half, -half, z}, {half, -half, z}, {half, half, z}, {-half, half, z}};
-  m.polygons = {{0, 1, 2, 3}};
+  set_polygons(m, {{0, 1, 2, 3}});
   m.colour = colour;
   return m;
 }
@@ -35,7 +35,7 @@ RenderOptions small(View view) {
 TEST(Raster, TriangleIsDrawnWhereItIsAndBackgroundElsewhere) {
   Mesh tri;
   tri.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-  tri.polygons = {make_triangle(0, 1, 2)};
+  set_polygons(tri, {make_triangle(0, 1, 2)});
   for (View view : {View::front, View::persp}) {
     SCOPED_TRACE(view_name(view));
     const RenderOptions o = small(view);
@@ -67,7 +67,7 @@ TEST(Raster, NearerSurfaceWinsWhateverTheDrawingOrder) {
 TEST(Raster, ShadingIsTwoSidedAndUsesTheMeshColour) {
   Mesh front = square(0.0f, 1.0f, Vector(0, 1, 0));
   Mesh back = front;
-  back.polygons = {{3, 2, 1, 0}};
+  set_polygons(back, {{3, 2, 1, 0}});
   const Rgb a = render(DrawList{{&front}, {}, {}}, small(View::front)).pixel(80, 60);
   const Rgb b = render(DrawList{{&back}, {}, {}}, small(View::front)).pixel(80, 60);
   EXPECT_EQ(a, b);
@@ -106,7 +106,7 @@ TEST(Raster, BandsGiveTheSamePictureAsOneThread) {
   for (int i = 0; i <= 64; ++i) {
     const float a = float(i) / 64.0f * 6.2831853f;
     fan.points.push_back({std::cos(a), std::sin(a), 0.3f * std::sin(3 * a)});
-    if (i > 0) fan.polygons.push_back(make_triangle(0, i, i + 1));
+    if (i > 0) fan.add_polygon(make_triangle(0, i, i + 1));
   }
   const DrawList list{{&fan}, {Line{{-1, -1, 0}, {1, 1, 0}, Vector(1, 0, 0)}}, {}};
   RenderOptions one = small(View::persp), three = one;
@@ -132,10 +132,10 @@ Mesh sphere(const Vector& centre, float radius, int rings, int segments) {
   const auto ring = [&](int r, int s) { return 1 + (r - 1) * segments + (s % segments); };
   const int south = int(m.points.size()) - 1;
   for (int s = 0; s < segments; ++s) {
-    m.polygons.push_back(make_triangle(0, ring(1, s + 1), ring(1, s)));
+    m.add_polygon(make_triangle(0, ring(1, s + 1), ring(1, s)));
     for (int r = 1; r + 1 < rings; ++r)
-      m.polygons.push_back({ring(r, s), ring(r, s + 1), ring(r + 1, s + 1), ring(r + 1, s)});
-    m.polygons.push_back(make_triangle(south, ring(rings - 1, s), ring(rings - 1, s + 1)));
+      m.add_polygon({ring(r, s), ring(r, s + 1), ring(r + 1, s + 1), ring(r + 1, s)});
+    m.add_polygon(make_triangle(south, ring(rings - 1, s), ring(rings - 1, s + 1)));
   }
   return m;
 }
@@ -165,15 +165,15 @@ TEST(Raster, ClosedMeshesHaveNoHolesInTheirSilhouette) {
   box.points = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}};
   const int faces[6][4] = {{0, 1, 2, 3}, {5, 4, 7, 6}, {4, 0, 3, 7}, {1, 5, 6, 2}, {3, 2, 6, 7}, {4, 5, 1, 0}};
   for (const auto& f : faces) {
-    box.polygons.push_back(make_triangle(f[0], f[1], f[2]));
-    box.polygons.push_back(make_triangle(f[0], f[2], f[3]));
+    box.add_polygon(make_triangle(f[0], f[1], f[2]));
+    box.add_polygon(make_triangle(f[0], f[2], f[3]));
   }
   Mesh row;  // ten such cubes in a row along X, seen end-on from the side
   row.name = "row";
   for (int k = 0; k < 10; ++k) {
     const auto base = static_cast<int32_t>(row.points.size());
     for (const Vector& p : box.points) row.points.push_back(p * 50.0f + Vector(-675.0f + 150.0f * float(k), 0, 0));
-    for (const Polygon& q : box.polygons) row.polygons.push_back({q.a + base, q.b + base, q.c + base, q.d + base});
+    for (const Polygon& q : mesh_polygons(box)) row.add_polygon({q.a + base, q.b + base, q.c + base, q.d + base});
   }
   const std::vector<View> all = {View::front, View::side, View::top, View::persp};
   const std::vector<std::pair<const Mesh*, std::vector<View>>> cases = {
@@ -300,9 +300,9 @@ Mesh sphere(int rings, int segments) {
   const auto at = [&](int r, int s) { return 1 + (r - 1) * segments + (s % segments); };
   const int bottom = int(m.points.size()) - 1;
   for (int s = 0; s < segments; ++s) {
-    m.polygons.push_back(make_triangle(0, at(1, s + 1), at(1, s)));
-    for (int r = 1; r + 1 < rings; ++r) m.polygons.push_back({at(r, s), at(r, s + 1), at(r + 1, s + 1), at(r + 1, s)});
-    m.polygons.push_back(make_triangle(bottom, at(rings - 1, s), at(rings - 1, s + 1)));
+    m.add_polygon(make_triangle(0, at(1, s + 1), at(1, s)));
+    for (int r = 1; r + 1 < rings; ++r) m.add_polygon({at(r, s), at(r, s + 1), at(r + 1, s + 1), at(r + 1, s)});
+    m.add_polygon(make_triangle(bottom, at(rings - 1, s), at(rings - 1, s + 1)));
   }
   return m;
 }
@@ -346,7 +346,7 @@ TEST(Raster, SmoothShadingFollowsTheTrueSurfaceNormal) {
 TEST(Raster, HardEdgesKeepFlatFacesUnderSmoothShading) {
   Mesh cube;
   cube.points = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}};
-  cube.polygons = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {3, 7, 6, 2}, {0, 4, 7, 3}, {1, 2, 6, 5}};
+  set_polygons(cube, {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {3, 7, 6, 2}, {0, 4, 7, 3}, {1, 2, 6, 5}});
   RenderOptions o = small(View::persp);
   const Image smooth = render(DrawList{{&cube}, {}, {}}, o);
   o.faceted = true;
@@ -398,7 +398,7 @@ TEST(RasterCamera, PlacedCameraIsAPinholeAtItsPosition) {
   const Vector at(3 + 2, 4 + 1, -5);
   marker.points = {at + Vector(-0.05f, -0.05f, 0), at + Vector(0.05f, -0.05f, 0), at + Vector(0.05f, 0.05f, 0),
                    at + Vector(-0.05f, 0.05f, 0)};
-  marker.polygons = {{0, 1, 2, 3}};
+  set_polygons(marker, {{0, 1, 2, 3}});
   marker.colour = Vector(1, 0, 0);
   RenderOptions o = small(View::front);
   o.camera = placement;

@@ -43,12 +43,13 @@ std::vector<int32_t> corner_points(const Polygon& q) {
 }
 
 NormalSplit reference_split(const Mesh& m, NormalStyle style) {
+  const std::vector<Polygon> polygons = mesh_polygons(m);
   const float crease = std::cos(kCreaseAngleDegrees * kPi / 180.0f);
   const auto corner_normal = [&](size_t f, int32_t point) {
-    const Vector own = reference_unit(reference_area_normal(m, m.polygons[f]));
+    const Vector own = reference_unit(reference_area_normal(m, polygons[f]));
     if (style == NormalStyle::flat) return own;
     Vector sum(0.0f, 0.0f, 0.0f);
-    for (const Polygon& g : m.polygons)
+    for (const Polygon& g : polygons)
       for (int32_t p : corner_points(g))
         if (p == point && Dot(reference_unit(reference_area_normal(m, g)), own) >= crease)
           sum = sum + reference_area_normal(m, g);
@@ -67,8 +68,8 @@ NormalSplit reference_split(const Mesh& m, NormalStyle style) {
     made[size_t(point)].push_back(uint32_t(out.normals.size() - 1));
     return uint32_t(out.normals.size() - 1);
   };
-  for (size_t f = 0; f < m.polygons.size(); ++f) {
-    const Polygon& q = m.polygons[f];
+  for (size_t f = 0; f < polygons.size(); ++f) {
+    const Polygon& q = polygons[f];
     const uint32_t a = vertex(f, q.a), b = vertex(f, q.b), c = vertex(f, q.c);
     out.triangles.insert(out.triangles.end(), {a, b, c});
     if (q.c != q.d) out.triangles.insert(out.triangles.end(), {a, c, vertex(f, q.d)});
@@ -95,7 +96,8 @@ void expect_as_reference(const Mesh& m) {
     for (size_t v = 0; v < got.normals.size(); ++v)
       ASSERT_TRUE(same_bits(got.normals[v], want.normals[v]))
           << "vertex " << v << ": " << got.normals[v] << " vs " << want.normals[v];
-    LayoutNormals layout(m.polygons, m.points.size(), got, style);
+    const std::vector<Polygon> polygons = mesh_polygons(m);
+    LayoutNormals layout(polygons, m.points.size(), got, style);
     std::vector<Vector> again;
     layout.compute(m.points, again);
     for (size_t v = 0; v < again.size(); ++v)
@@ -114,10 +116,10 @@ Mesh rolling_grid(int n) {
   for (int j = 0; j < n; ++j)
     for (int i = 0; i < n; ++i) {
       if (i == 0) {
-        m.polygons.push_back(make_triangle(at(i, j), at(i, j + 1), at(i + 1, j + 1)));
-        m.polygons.push_back(make_triangle(at(i, j), at(i + 1, j + 1), at(i + 1, j)));
+        m.add_polygon(make_triangle(at(i, j), at(i, j + 1), at(i + 1, j + 1)));
+        m.add_polygon(make_triangle(at(i, j), at(i + 1, j + 1), at(i + 1, j)));
       } else {
-        m.polygons.push_back({at(i, j), at(i, j + 1), at(i + 1, j + 1), at(i + 1, j)});
+        m.add_polygon({at(i, j), at(i, j + 1), at(i + 1, j + 1), at(i + 1, j)});
       }
     }
   return m;
@@ -133,11 +135,11 @@ Mesh capped_cylinder(int segments) {
     }
   for (int s = 0; s < segments; ++s) {
     const int n = (s + 1) % segments;
-    m.polygons.push_back({s, n, segments + n, segments + s});
+    m.add_polygon({s, n, segments + n, segments + s});
   }
   for (int s = 1; s + 1 < segments; ++s) {
-    m.polygons.push_back(make_triangle(0, s + 1, s));
-    m.polygons.push_back(make_triangle(segments, segments + s, segments + s + 1));
+    m.add_polygon(make_triangle(0, s + 1, s));
+    m.add_polygon(make_triangle(segments, segments + s, segments + s + 1));
   }
   return m;
 }
@@ -159,7 +161,7 @@ Mesh leaning_fan(const std::vector<float>& tilts) {
     const auto base = int32_t(m.points.size());
     m.points.push_back(side * -1.0f + ahead);
     m.points.push_back(side + ahead);
-    m.polygons.push_back(make_triangle(0, base, base + 1));
+    m.add_polygon(make_triangle(0, base, base + 1));
   }
   return m;
 }
@@ -173,7 +175,7 @@ Mesh cone(int segments, float height) {
     const float a = 2.0f * kPi * float(s) / float(segments);
     m.points.push_back({std::cos(a), std::sin(a), 0});
   }
-  for (int s = 0; s < segments; ++s) m.polygons.push_back(make_triangle(0, 1 + s, 1 + (s + 1) % segments));
+  for (int s = 0; s < segments; ++s) m.add_polygon(make_triangle(0, 1 + s, 1 + (s + 1) % segments));
   return m;
 }
 
@@ -211,18 +213,18 @@ TEST(SplitByNormals, DegenerateFacesUnusedPointsSplitNgonsAndExtremeScalesAgreeW
   Mesh m = rolling_grid(4);
   const auto n = int32_t(m.points.size());
   m.points.push_back({100, 100, 100});                  // unused
-  m.polygons.push_back(make_triangle(0, 1, 2));         // collinear: zero area
-  m.polygons.push_back(make_triangle(3, 3, 3));         // one point thrice
-  m.polygons.push_back({5, 6, 5, 11});                  // a quad through one point twice
-  m.polygons.push_back({7, 8, 13, 12});                 // a second face over existing ones
+  m.add_polygon(make_triangle(0, 1, 2));         // collinear: zero area
+  m.add_polygon(make_triangle(3, 3, 3));         // one point thrice
+  m.add_polygon({5, 6, 5, 11});                  // a quad through one point twice
+  m.add_polygon({7, 8, 13, 12});                 // a second face over existing ones
   m.points.push_back({2, 5, 2});
   m.points.push_back({2, 5, 2});                        // coincident points
-  m.polygons.push_back(make_triangle(n + 1, n + 2, 0));
+  m.add_polygon(make_triangle(n + 1, n + 2, 0));
   // An L-shaped outline cut by the polygon splitter, and a pentagon.
   const int32_t l[] = {0, 1, 2, 7, 6, 11, 10, 5};
-  ASSERT_TRUE(append_polygon(m.points, l, m.polygons));
+  m.add_face(l);
   const int32_t five[] = {13, 14, 19, 23, 17};
-  ASSERT_TRUE(append_polygon(m.points, five, m.polygons));
+  m.add_face(five);
   {
     SCOPED_TRACE("degenerate, unused, n-gons");
     expect_as_reference(m);
@@ -248,7 +250,7 @@ TEST(SplitByNormals, RandomMeshesAgreeWithThePerCornerRule) {
     std::uniform_int_distribution<int32_t> point(0, int32_t(m.points.size()) - 1);
     for (int extra = 0; extra < round % 5; ++extra) {
       const int32_t a = point(random), b = point(random), c = point(random), d = point(random);
-      m.polygons.push_back(extra % 2 == 0 ? make_triangle(a, b, c) : Polygon{a, b, c, d});
+      m.add_polygon(extra % 2 == 0 ? make_triangle(a, b, c) : Polygon{a, b, c, d});
     }
     m.points.push_back({coordinate(random), coordinate(random), coordinate(random)});  // unused
     expect_as_reference(m);

@@ -252,6 +252,7 @@ void addRenderCommand(CLI::App& app, CommonOptions& common) {
       ->type_name("X,Y,Z");
   cmd->add_option("--fov", options->fov,
                   "Vertical field of view in degrees of the placed camera or the persp view (default 40)")
+      ->type_name("DEG")
       ->check(CLI::Range(1.0f, 179.0f));
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
@@ -262,7 +263,7 @@ void addRenderCommand(CLI::App& app, CommonOptions& common) {
   std::snprintf(footer, sizeof footer,
                 "Fixed settings: background (%g, %g, %g); objects without a material in the preview palette; "
                 "light from above left behind the viewer, %g ambient + %g diffuse, two-sided; a free border of "
-                "%g of each side around everything drawn; lines %g pixels wide, %g strength where a surface "
+                "%g of each side around what is framed (the meshes); lines %g pixels wide, %g strength where a surface "
                 "hides them; %d render threads. Views: front looks along +Z, top down along -Y, side along -X, "
                 "persp from the front, right and above. Shading is smooth (hard edges kept beyond %g degrees) "
                 "unless --faceted.",

@@ -24,7 +24,8 @@ Polygon reversed(const Polygon& q) {
 void convert_meshes(std::vector<Mesh>& meshes, FileFrame frame, float scale) {
   for (Mesh& mesh : meshes) {
     for (Vector& p : mesh.points) p = to_file_frame(p, frame) * scale;
-    for (Polygon& q : mesh.polygons) q = reversed(q);
+    for (Vector& n : mesh.corner_normals) n = to_file_frame(n, frame);
+    reverse_faces(mesh);
   }
 }
 

@@ -37,7 +37,8 @@ inline Vector from_file_frame(const Vector& p, FileFrame frame) { return to_file
 Polygon reversed(const Polygon& q);
 
 // Moves every point between the host and the file frame, multiplies it by
-// `scale` and reverses every polygon's winding.
+// `scale` and reverses every face's winding (authored normals turn with the
+// points, unscaled).
 void convert_meshes(std::vector<Mesh>& meshes, FileFrame frame, float scale);
 
 // The way into one file a point or polygon at a time: the file's frame times

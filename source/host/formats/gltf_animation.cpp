@@ -142,13 +142,17 @@ class AnimatedWriter {
   // it deforms; none when a point does not fit a float.
   std::optional<Json> mesh_for(const ObjectFrames& frames, const AnimatedMesh& mesh, const std::string& name,
                                int node_index) {
-    Mesh base{name, {}, frames.polygons(), mesh.colour};
+    std::vector<Polygon> polygons = frames.polygons();
+    Mesh base;
+    base.name = name;
+    base.colour = mesh.colour;
+    for (const Polygon& q : polygons) base.add_polygon(q);
     if (!frames.points_at(0, base.points)) return std::nullopt;
 
     // The layout: which point each vertex copies, and the triangles.
     std::optional<NormalSplit> split;
     std::vector<uint32_t> source_point;
-    if (base.polygons.empty()) {
+    if (polygons.empty()) {
       source_point.resize(base.points.size());
       for (size_t i = 0; i < source_point.size(); ++i) source_point[i] = static_cast<uint32_t>(i);
     } else {
@@ -189,7 +193,7 @@ class AnimatedWriter {
     gltf_mesh["weights"] = Json(std::vector<int>(series_.samples() - 1, 0));
     gltf_mesh["extras"] = {{"targetNames", std::move(names)}};
     add_channel(node_index, "weights", weight_keys());
-    morphs_.push_back(Morph{frames, std::move(base.polygons), base.points.size(), std::move(split),
+    morphs_.push_back(Morph{frames, std::move(polygons), base.points.size(), std::move(split),
                             std::move(source_point), std::move(base_positions)});
     return gltf_mesh;
   }

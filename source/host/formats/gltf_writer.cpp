@@ -20,6 +20,7 @@ constexpr int kPoints = 0, kTriangles = 4;
 // polygons. Made while writing, they never sit in a buffer of their own.
 struct StreamedMesh {
   const Mesh* mesh;
+  std::vector<Polygon> polygons;  // the mesh's quads and triangles
   VertexLayout layout;  // empty for a mesh of points
 };
 
@@ -35,7 +36,7 @@ void write_arrays(const std::vector<StreamedMesh>& meshes, const std::function<v
   std::vector<uint32_t> triangles;
   for (const StreamedMesh& m : meshes) {
     const std::vector<Vector>& points = m.mesh->points;
-    if (m.mesh->polygons.empty()) {
+    if (m.polygons.empty()) {
       out(bytes_of(points.data(), points.size()));
       continue;
     }
@@ -49,7 +50,7 @@ void write_arrays(const std::vector<StreamedMesh>& meshes, const std::function<v
       out(bytes_of(chunk.data(), chunk.size()));
     }
     out(bytes_of(m.layout.normals.data(), m.layout.normals.size()));
-    const std::vector<Polygon>& polygons = m.mesh->polygons;
+    const std::vector<Polygon>& polygons = m.polygons;
     for (size_t begin = 0; begin < polygons.size(); begin += kChunk) {
       triangles.clear();
       for (size_t f = begin; f < std::min(polygons.size(), begin + kChunk); ++f)
@@ -62,19 +63,20 @@ void write_arrays(const std::vector<StreamedMesh>& meshes, const std::function<v
 Json primitive_for(StreamedMesh& streamed, NormalStyle normals, int material, BufferBuilder& buffer) {
   const Mesh& mesh = *streamed.mesh;
   Bounds bounds;
-  if (mesh.polygons.empty()) {
+  streamed.polygons = mesh_polygons(mesh);
+  if (streamed.polygons.empty()) {
     for (const Vector& p : mesh.points) bounds.add(p);
     return Json{{"attributes", Json{{"POSITION", buffer.reserve_vectors(mesh.points.size(), bounds)}}},
                 {"material", material},
                 {"mode", kPoints}};
   }
-  streamed.layout = layout_by_normals(mesh, normals);
+  streamed.layout = layout_by_normals(mesh.points, streamed.polygons, normals);
   const VertexLayout& layout = streamed.layout;
   for (uint32_t p : layout.source_point) bounds.add(mesh.points[p]);
   const int position = buffer.reserve_vectors(layout.source_point.size(), bounds);
   const int normal = buffer.reserve_vectors(layout.normals.size(), std::nullopt);
   return Json{{"attributes", Json{{"POSITION", position}, {"NORMAL", normal}}},
-              {"indices", buffer.reserve_indices(VertexLayout::triangle_indices(mesh.polygons))},
+              {"indices", buffer.reserve_indices(VertexLayout::triangle_indices(streamed.polygons))},
               {"material", material},
               {"mode", kTriangles}};
 }
@@ -97,7 +99,7 @@ Status write_gltf(const std::vector<Mesh>& meshes, const std::filesystem::path& 
     if (!mesh.points.empty()) {  // glTF has no empty primitive
       const int material = static_cast<int>(materials.size());
       materials.push_back(gltf::material_for(mesh.colour, name));
-      streamed.push_back(StreamedMesh{&mesh, {}});
+      streamed.push_back(StreamedMesh{&mesh, {}, {}});
       Json primitives = Json::array({primitive_for(streamed.back(), normals, material, buffer)});
       gltf_meshes.push_back(Json{{"name", name}, {"primitives", std::move(primitives)}});
       node["mesh"] = gltf_meshes.size() - 1;

@@ -72,7 +72,15 @@ std::unique_ptr<aiMaterial> make_material(const Mesh& mesh, size_t index) {
   return material;
 }
 
-std::unique_ptr<aiMesh> make_mesh(const Mesh& mesh, size_t index) {
+void set_face(aiFace& face, std::initializer_list<unsigned> indices) {
+  face.mNumIndices = static_cast<unsigned>(indices.size());
+  face.mIndices = new unsigned[indices.size()];
+  std::copy(indices.begin(), indices.end(), face.mIndices);
+}
+
+// The mesh's faces as they are, or (for formats of triangles only) as the
+// triangles of its quads and of its larger faces cut by our triangulator.
+std::unique_ptr<aiMesh> make_mesh(const Mesh& mesh, size_t index, bool triangles_only) {
   auto out = std::make_unique<aiMesh>();
   out->mName = aiString(mesh.name.empty() ? "mesh" + std::to_string(index) : mesh.name);
   out->mMaterialIndex = static_cast<unsigned>(index);
@@ -80,24 +88,36 @@ std::unique_ptr<aiMesh> make_mesh(const Mesh& mesh, size_t index) {
   out->mVertices = new aiVector3D[mesh.points.size()];
   for (size_t i = 0; i < mesh.points.size(); ++i)
     out->mVertices[i] = aiVector3D(mesh.points[i].x, mesh.points[i].y, mesh.points[i].z);
-  out->mNumFaces = static_cast<unsigned>(mesh.polygons.size());
-  out->mFaces = new aiFace[mesh.polygons.size()];
-  for (size_t i = 0; i < mesh.polygons.size(); ++i) {
-    const Polygon& q = mesh.polygons[i];
-    aiFace& face = out->mFaces[i];
-    face.mNumIndices = q.is_triangle() ? 3 : 4;
-    face.mIndices = new unsigned[face.mNumIndices];
-    face.mIndices[0] = static_cast<unsigned>(q.a);
-    face.mIndices[1] = static_cast<unsigned>(q.b);
-    face.mIndices[2] = static_cast<unsigned>(q.c);
-    if (face.mNumIndices == 4) face.mIndices[3] = static_cast<unsigned>(q.d);
-    out->mPrimitiveTypes |= q.is_triangle() ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
+  if (triangles_only) {
+    const std::vector<Polygon> polygons = mesh_polygons(mesh);
+    size_t count = 0;
+    for (const Polygon& q : polygons) count += q.is_triangle() ? 1 : 2;
+    out->mNumFaces = static_cast<unsigned>(count);
+    out->mFaces = new aiFace[count];
+    size_t k = 0;
+    const auto u = [](int32_t i) { return static_cast<unsigned>(i); };
+    for (const Polygon& q : polygons) {
+      set_face(out->mFaces[k++], {u(q.a), u(q.b), u(q.c)});
+      if (!q.is_triangle()) set_face(out->mFaces[k++], {u(q.a), u(q.c), u(q.d)});
+    }
+    out->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+    return out;
+  }
+  out->mNumFaces = static_cast<unsigned>(mesh.face_count());
+  out->mFaces = new aiFace[mesh.face_count()];
+  for (size_t f = 0; f < mesh.face_count(); ++f) {
+    const std::span<const int32_t> corners = mesh.face(f);
+    aiFace& face = out->mFaces[f];
+    face.mNumIndices = static_cast<unsigned>(corners.size());
+    face.mIndices = new unsigned[corners.size()];
+    for (size_t k = 0; k < corners.size(); ++k) face.mIndices[k] = static_cast<unsigned>(corners[k]);
+    out->mPrimitiveTypes |= corners.size() == 3 ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
   }
   return out;
 }
 
 // One node per mesh under the root, named after it.
-std::unique_ptr<aiScene> make_scene(const std::vector<Mesh>& meshes) {
+std::unique_ptr<aiScene> make_scene(const std::vector<Mesh>& meshes, bool triangles_only) {
   auto scene = std::make_unique<aiScene>();
   const size_t n = meshes.size();
   scene->mRootNode = new aiNode("kurvo");
@@ -107,7 +127,7 @@ std::unique_ptr<aiScene> make_scene(const std::vector<Mesh>& meshes) {
   scene->mRootNode->mNumChildren = static_cast<unsigned>(n);
   scene->mRootNode->mChildren = new aiNode*[n];
   for (size_t i = 0; i < n; ++i) {
-    scene->mMeshes[i] = make_mesh(meshes[i], i).release();
+    scene->mMeshes[i] = make_mesh(meshes[i], i, triangles_only).release();
     scene->mMaterials[i] = make_material(meshes[i], i).release();
     aiNode* node = new aiNode(scene->mMeshes[i]->mName.C_Str());
     node->mParent = scene->mRootNode;
@@ -156,13 +176,13 @@ Status write_mapped(const std::vector<Mesh>& meshes, const std::filesystem::path
     return write_gltf(meshes, file, format == "glb2" ? GltfContainer::binary : GltfContainer::text, options.normals);
   // Assimp's writers fail without a word on a mesh they cannot hold.
   for (const Mesh& mesh : meshes) {
-    if (mesh.points.empty() || mesh.polygons.empty())
+    if (mesh.points.empty() || mesh.face_count() == 0)
       return Status::failure("cannot write " + quoted(file) + ": object \"" + mesh.name + "\" has no " +
                              (mesh.points.empty() ? "points" : "polygons") + ", and " + extension +
                              " files hold only meshes with polygons (write .obj, or leave the object out)");
   }
 
-  const std::unique_ptr<aiScene> scene = make_scene(meshes);
+  const std::unique_ptr<aiScene> scene = make_scene(meshes, format == "stl" || format == "stlb");
   Assimp::Exporter exporter;
   const aiExportDataBlob* blob = exporter.ExportToBlob(scene.get(), format, 0);
   if (!blob) {
@@ -191,7 +211,9 @@ Status export_meshes(std::vector<Mesh> meshes, const std::filesystem::path& file
   const FileMapping mapping = file_mapping(file, options);
   for (Mesh& mesh : meshes) {
     for (Vector& p : mesh.points) p = mapping.point(p);
-    for (Polygon& q : mesh.polygons) q = mapping.polygon(q);
+    if (!mapping.raw_axes) reverse_faces(mesh);
+    if (!mapping.raw_axes)
+      for (Vector& n : mesh.corner_normals) n = to_file_frame(n, mapping.frame);
   }
   return write_mapped(meshes, file, options);
 }

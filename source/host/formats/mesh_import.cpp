@@ -65,22 +65,22 @@ std::vector<std::pair<unsigned, std::optional<aiMatrix4x4>>> mesh_instances(cons
 // glTF primitive names a range of a shared buffer, and the importer hands
 // every primitive all of it.
 void drop_unused_points(Mesh& mesh) {
-  if (mesh.polygons.empty()) return;  // points only: every one is the mesh
+  if (mesh.face_count() == 0) return;  // points only: every one is the mesh
   constexpr int32_t kUnused = -1;
   std::vector<int32_t> renumbered(mesh.points.size(), kUnused);
-  for (const Polygon& q : mesh.polygons)
-    for (int32_t c : {q.a, q.b, q.c, q.d}) renumbered[static_cast<size_t>(c)] = 0;
+  for (int32_t c : mesh.corners) renumbered[static_cast<size_t>(c)] = 0;
   int32_t next = 0;
+  const bool colours = mesh.point_colours.size() == mesh.points.size();
   for (size_t i = 0; i < mesh.points.size(); ++i)
     if (renumbered[i] != kUnused) {
       mesh.points[static_cast<size_t>(next)] = mesh.points[i];
+      if (colours) mesh.point_colours[static_cast<size_t>(next)] = mesh.point_colours[i];
       renumbered[i] = next++;
     }
   if (static_cast<size_t>(next) == mesh.points.size()) return;
   mesh.points.resize(static_cast<size_t>(next));
-  for (Polygon& q : mesh.polygons)
-    q = Polygon{renumbered[static_cast<size_t>(q.a)], renumbered[static_cast<size_t>(q.b)],
-                renumbered[static_cast<size_t>(q.c)], renumbered[static_cast<size_t>(q.d)]};
+  if (colours) mesh.point_colours.resize(static_cast<size_t>(next));
+  for (int32_t& c : mesh.corners) c = renumbered[static_cast<size_t>(c)];
 }
 
 // The name of the first node that uses mesh `m`, or empty.
@@ -124,19 +124,20 @@ Mesh convert_mesh(const aiScene& scene, unsigned index, const std::optional<aiMa
     const aiVector3D p = transform ? *transform * source.mVertices[i] : source.mVertices[i];
     mesh.points.emplace_back(p.x, p.y, p.z);
   }
-  mesh.polygons.reserve(source.mNumFaces);
+  mesh.reserve_faces(source.mNumFaces, 3 * size_t(source.mNumFaces));
   std::vector<int32_t> corners;
   for (unsigned f = 0; f < source.mNumFaces; ++f) {
     const aiFace& face = source.mFaces[f];
     // A corner repeating the one before it (cyclically) adds nothing; a face
-    // left with fewer than three corners has no area and is no surface.
+    // left with fewer than three corners has no area and is no surface
+    // (points and lines are none either).
     corners.clear();
     for (unsigned k = 0; k < face.mNumIndices; ++k)
       if (corners.empty() || corners.back() != static_cast<int32_t>(face.mIndices[k]))
         corners.push_back(static_cast<int32_t>(face.mIndices[k]));
     while (corners.size() > 1 && corners.back() == corners.front()) corners.pop_back();
-    if (corners.size() < 3 && face.mNumIndices >= 3) continue;
-    append_polygon(mesh.points, corners, mesh.polygons);  // points and lines append nothing
+    if (corners.size() < 3) continue;
+    mesh.add_face(corners);
   }
   if (source.mMaterialIndex < scene.mNumMaterials) mesh.colour = material_colour(scene.mMaterials[source.mMaterialIndex]);
   return mesh;

@@ -268,7 +268,7 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
     }
     std::vector<int32_t> corners;
     size_t at = 0;
-    mesh.polygons.reserve(p.sizes.size());
+    mesh.reserve_faces(p.sizes.size(), p.corners.size());
     for (uint32_t n : p.sizes) {
       // A single mesh is numbered as the file is: its corners are used where they lie.
       std::span<const int32_t> polygon(p.corners.data() + at, n);
@@ -278,7 +278,7 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
         polygon = corners;
       }
       at += n;
-      append_polygon(mesh.points, polygon, mesh.polygons);
+      if (n >= 3) mesh.add_face(polygon);
     }
     for (int32_t g : used) local[g] = -1;
     if (auto it = colours.find(p.material); it != colours.end()) mesh.colour = it->second;

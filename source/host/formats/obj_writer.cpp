@@ -81,16 +81,11 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
       obj.append(p.z);
       obj.append('\n');
     }
-    for (const Polygon& q : mesh.polygons) {
-      obj.append("f ");
-      obj.append(base + static_cast<uint64_t>(q.a));
-      obj.append(' ');
-      obj.append(base + static_cast<uint64_t>(q.b));
-      obj.append(' ');
-      obj.append(base + static_cast<uint64_t>(q.c));
-      if (!q.is_triangle()) {
+    for (size_t f = 0; f < mesh.face_count(); ++f) {
+      obj.append("f");
+      for (int32_t c : mesh.face(f)) {
         obj.append(' ');
-        obj.append(base + static_cast<uint64_t>(q.d));
+        obj.append(base + static_cast<uint64_t>(c));
       }
       obj.append('\n');
     }

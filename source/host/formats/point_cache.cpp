@@ -192,10 +192,11 @@ Status write_point_caches(const FrameSeries& series, const std::filesystem::path
   const std::vector<std::filesystem::path> names = point_cache_names(series, file);
   for (size_t m = 0; m < series.meshes.size(); ++m) {
     const AnimatedMesh& animated = series.meshes[m];
-    Mesh rest;
+    Mesh rest = animated.surface;
     rest.name = animated.name;
     rest.points = world_points(animated, 0);
-    rest.polygons = animated.polygons;
+    if (rest.face_count() == 0)
+      for (const Polygon& q : animated.polygons) rest.add_polygon(q);
     rest.colour = animated.colour;
     std::filesystem::path obj = names[m];
     obj.replace_extension(".obj");

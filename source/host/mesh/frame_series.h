@@ -27,6 +27,10 @@ namespace kurvo::media {
 
 struct AnimatedMesh {
   std::string name;
+  // The faces and every attribute of the first sample (points left empty),
+  // for writers that keep them; `polygons` are its quads and triangles
+  // (mesh_polygons()).
+  Mesh surface;
   std::vector<Polygon> polygons;
   std::optional<Vector> colour;  // as Mesh::colour, taken at the first sample
   // One entry per sample, parallel to FrameSeries::frames.

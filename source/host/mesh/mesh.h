@@ -1,13 +1,31 @@
-// Mesh: the plain polygon mesh that the tool reads, writes and draws.
+// Mesh: the polygon mesh that the tool reads, writes and draws.
 //
 // Points are in one coordinate system (the importer's or the caller's world).
-// A polygon is a quad of point indices; a triangle repeats its third corner
-// (c == d). Winding is kept as the source gave it.
+// Faces have any number of corners (three or more) and are kept as the file
+// gave them: an n-gon stays one face. Face f's corners are
+// corners[face_start[f]] .. corners[face_start[f + 1] - 1], each the index of
+// a point, in the source's winding.
+//
+// What rides along (each list is either empty, "the file has none", or has
+// exactly one entry per corner, point or face):
+//  - per corner: UV sets (as many as the file has) and authored normals;
+//  - per point: a colour;
+//  - per face: a material (an index into `materials`), a smoothing group
+//    (0 flat; faces of one group > 0 share normals at the points they have in
+//    common) and a group (an index into `group_names`).
+// The deformer moves points and nothing else: every attribute is carried
+// through a bend untouched, corner for corner.
+//
+// The quads and triangles a module sees (the host's own polygon list) are
+// derived: faces of three and four corners as they are, larger ones cut into
+// triangles in their own plane (triangulate.h).
 #ifndef KURVO_MEDIA_MESH_H
 #define KURVO_MEDIA_MESH_H
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,6 +33,8 @@
 
 namespace kurvo::media {
 
+// A quad or triangle of point indices; a triangle repeats its third corner
+// (c == d).
 struct Polygon {
   int32_t a, b, c, d;
   bool is_triangle() const { return c == d; }
@@ -22,13 +42,103 @@ struct Polygon {
 
 inline Polygon make_triangle(int32_t a, int32_t b, int32_t c) { return Polygon{a, b, c, c}; }
 
+struct Uv {
+  float u = 0.0f, v = 0.0f;
+  bool operator==(const Uv&) const = default;
+};
+
+struct UvSet {
+  std::string name;     // as the file names it ("UVMap"), or empty
+  std::vector<Uv> uvs;  // one per corner; v grows upwards as in OBJ and glTF's flipped t
+};
+
+struct Material {
+  std::string name;
+  Vector base_colour{0.8f, 0.8f, 0.8f};  // red, green, blue in 0..1 (linear)
+  float opacity = 1.0f;
+  // The base colour texture as the file names it, made absolute by the
+  // reader (empty: none). Writers name it relative to their output.
+  std::string base_colour_texture;
+  std::optional<float> metallic, roughness;  // where the format has them
+};
+
 struct Mesh {
   std::string name;
   std::vector<Vector> points;
-  std::vector<Polygon> polygons;
-  // Base colour, red/green/blue in 0..1; none: the reader or viewer picks one.
+
+  std::vector<int32_t> corners;         // point index per corner
+  std::vector<uint32_t> face_start{0};  // face count + 1 entries, the first 0
+
+  std::vector<UvSet> uv_sets;            // each per corner
+  std::vector<Vector> corner_normals;    // per corner, authored by the file
+  std::vector<Vector> point_colours;     // per point, red/green/blue in 0..1
+
+  std::vector<Material> materials;
+  std::vector<uint32_t> face_material;      // per face, index into materials
+  std::vector<uint32_t> face_smooth_group;  // per face: 0 flat, else a group
+  std::vector<std::string> group_names;
+  std::vector<uint32_t> face_group;         // per face, index into group_names
+
+  // One base colour for the whole mesh (none: the reader or viewer picks
+  // one); a material's own colour wins where faces have materials.
   std::optional<Vector> colour;
+
+  size_t face_count() const { return face_start.size() - 1; }
+  uint32_t face_size(size_t f) const { return face_start[f + 1] - face_start[f]; }
+  std::span<const int32_t> face(size_t f) const {
+    return {corners.data() + face_start[f], face_size(f)};
+  }
+  void add_face(std::span<const int32_t> points_of_face) {
+    corners.insert(corners.end(), points_of_face.begin(), points_of_face.end());
+    face_start.push_back(static_cast<uint32_t>(corners.size()));
+  }
+  void add_face(std::initializer_list<int32_t> points_of_face) {
+    add_face(std::span<const int32_t>(points_of_face.begin(), points_of_face.size()));
+  }
+  // A quad, or a triangle when c == d.
+  void add_polygon(const Polygon& p) {
+    if (p.is_triangle())
+      add_face({p.a, p.b, p.c});
+    else
+      add_face({p.a, p.b, p.c, p.d});
+  }
+  void reserve_faces(size_t faces, size_t corner_count) {
+    face_start.reserve(faces + 1);
+    corners.reserve(corner_count);
+  }
+  // Drops faces and every per-corner and per-face list (points stay).
+  void clear_faces();
 };
+
+// Replaces the mesh's faces by the given quads and triangles.
+inline void set_polygons(Mesh& mesh, const std::vector<Polygon>& polygons) {
+  mesh.clear_faces();
+  mesh.reserve_faces(polygons.size(), 4 * polygons.size());
+  for (const Polygon& p : polygons) mesh.add_polygon(p);
+}
+
+// Reverses every face's winding, the first corner staying first (a, b, c, d
+// becomes a, d, c, b), its UVs and normals going with their corners.
+void reverse_faces(Mesh& mesh);
+
+// The host's polygons of a mesh: quads and triangles, with for each polygon
+// the face it comes from and the corners (indices into Mesh::corners) of its
+// a, b, c, d.
+struct DerivedPolygons {
+  std::vector<Polygon> polygons;
+  std::vector<uint32_t> face;     // per polygon
+  std::vector<uint32_t> corners;  // four per polygon (a triangle repeats c)
+};
+
+// Faces of three and four corners as they are, larger ones as triangles
+// whose areas add up to the face's (triangulate.h). A face that cannot be
+// cut (all its corners on one line) gives no polygon.
+DerivedPolygons derive_polygons(const Mesh& mesh);
+// The same, polygons only.
+std::vector<Polygon> mesh_polygons(const Mesh& mesh);
+// Faces of up to four corners only: every face is one polygon (no face is
+// larger than four corners).
+bool faces_are_polygons(const Mesh& mesh);
 
 // Axis-aligned bounds; empty until a point is added.
 struct Bounds {
@@ -56,8 +166,10 @@ struct Bounds {
 // Bounds of all the mesh's points.
 Bounds mesh_bounds(const Mesh& mesh);
 
-// First problem found (index out of range, non-finite point) as a message
-// naming the mesh, or an empty string for a sound mesh.
+// First problem found (index out of range, non-finite point, a face of fewer
+// than three corners, an attribute list of the wrong length, a material or
+// group index out of range) as a message naming the mesh, or an empty string
+// for a sound mesh.
 std::string check_mesh(const Mesh& mesh);
 
 }  // namespace kurvo::media

@@ -35,10 +35,15 @@ size_t weld_points(Mesh& mesh) {
   for (size_t i = 0; i < mesh.points.size(); ++i) {
     const Vector& p = mesh.points[i];
     const auto [it, inserted] = first.emplace(PlaceKey{p.x, p.y, p.z}, static_cast<int32_t>(kept.size()));
-    if (inserted) kept.push_back(p);
+    if (inserted) {
+      kept.push_back(p);
+      // The first point at a place gives the joined point its colour.
+      if (!mesh.point_colours.empty()) mesh.point_colours[kept.size() - 1] = mesh.point_colours[i];
+    }
     remap[i] = it->second;
   }
-  for (Polygon& q : mesh.polygons) q = Polygon{remap[q.a], remap[q.b], remap[q.c], remap[q.d]};
+  for (int32_t& c : mesh.corners) c = remap[c];
+  if (!mesh.point_colours.empty()) mesh.point_colours.resize(kept.size());
   const size_t removed = mesh.points.size() - kept.size();
   mesh.points = std::move(kept);
   return removed;

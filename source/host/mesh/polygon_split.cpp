@@ -1,58 +1,103 @@
 #include "polygon_split.h"
 
+#include <GL/glu.h>
+
 #include <cmath>
+#include <memory>
 
 namespace kurvo::media {
 namespace {
 
-struct Point2 {
-  double x, y;
+struct Tessellation {
+  std::vector<uint32_t> triangles;  // positions within the face
+  bool failed = false;
 };
 
-double cross2(const Point2& o, const Point2& a, const Point2& b) {
-  return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+// Each vertex handed to GLU carries its position within the face; GLU hands
+// it back per triangle corner. Position 0 must not be a null pointer.
+void* tag_of(size_t position) { return reinterpret_cast<void*>(position + 1); }
+uint32_t position_of(void* tag) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(tag) - 1); }
+
+extern "C" {
+static void GLAPIENTRY on_begin(GLenum, void*) {}
+static void GLAPIENTRY on_edge_flag(GLboolean, void*) {}  // asks GLU for triangles only
+static void GLAPIENTRY on_vertex(void* vertex, void* data) {
+  static_cast<Tessellation*>(data)->triangles.push_back(position_of(vertex));
+}
+static void GLAPIENTRY on_combine(GLdouble[3], void* neighbours[4], GLfloat weights[4], void** out, void*) {
+  size_t best = 0;
+  for (size_t i = 1; i < 4; ++i)
+    if (neighbours[i] && weights[i] > weights[best]) best = i;
+  *out = neighbours[best];
+}
+static void GLAPIENTRY on_error(GLenum, void* data) { static_cast<Tessellation*>(data)->failed = true; }
 }
 
-bool inside_triangle(const Point2& p, const Point2& a, const Point2& b, const Point2& c) {
-  return cross2(a, b, p) >= 0.0 && cross2(b, c, p) >= 0.0 && cross2(c, a, p) >= 0.0;
-}
+struct TessDeleter {
+  void operator()(GLUtesselator* t) const { gluDeleteTess(t); }
+};
 
-// The corners seen along the polygon's Newell normal, turned so that the
-// outline runs counter-clockwise.
-std::vector<Point2> project_to_plane(const std::vector<Vector>& points, std::span<const int32_t> corners) {
-  double nx = 0.0, ny = 0.0, nz = 0.0;
+}  // namespace
+
+bool triangulate_face(const std::vector<Vector>& points, std::span<const int32_t> corners,
+                      std::vector<uint32_t>& out) {
   const size_t n = corners.size();
+  if (n < 3) return false;
+  double normal[3] = {0.0, 0.0, 0.0};
   for (size_t i = 0; i < n; ++i) {
     const Vector& a = points[corners[i]];
     const Vector& b = points[corners[(i + 1) % n]];
-    nx += (double(a.y) - b.y) * (double(a.z) + b.z);
-    ny += (double(a.z) - b.z) * (double(a.x) + b.x);
-    nz += (double(a.x) - b.x) * (double(a.y) + b.y);
+    normal[0] += (double(a.y) - b.y) * (double(a.z) + b.z);
+    normal[1] += (double(a.z) - b.z) * (double(a.x) + b.x);
+    normal[2] += (double(a.x) - b.x) * (double(a.y) + b.y);
   }
-  // Drop the dominant axis; the sign of that component keeps the outline
-  // counter-clockwise in the remaining two.
-  std::vector<Point2> flat(n);
-  const double ax = std::fabs(nx), ay = std::fabs(ny), az = std::fabs(nz);
+  const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+  if (!(length > 0.0)) return false;
+  if (n == 3) {
+    out.insert(out.end(), {0u, 1u, 2u});
+    return true;
+  }
+  std::unique_ptr<GLUtesselator, TessDeleter> tess(gluNewTess());
+  if (!tess) return false;
+  Tessellation result;
+  result.triangles.reserve(3 * (n - 2));
+  gluTessCallback(tess.get(), GLU_TESS_BEGIN_DATA, reinterpret_cast<_GLUfuncptr>(&on_begin));
+  gluTessCallback(tess.get(), GLU_TESS_EDGE_FLAG_DATA, reinterpret_cast<_GLUfuncptr>(&on_edge_flag));
+  gluTessCallback(tess.get(), GLU_TESS_VERTEX_DATA, reinterpret_cast<_GLUfuncptr>(&on_vertex));
+  gluTessCallback(tess.get(), GLU_TESS_COMBINE_DATA, reinterpret_cast<_GLUfuncptr>(&on_combine));
+  gluTessCallback(tess.get(), GLU_TESS_ERROR_DATA, reinterpret_cast<_GLUfuncptr>(&on_error));
+  gluTessProperty(tess.get(), GLU_TESS_WINDING_RULE, GLU_TESS_WINDING_ODD);
+  gluTessNormal(tess.get(), normal[0] / length, normal[1] / length, normal[2] / length);
+  std::vector<GLdouble> coords(3 * n);
+  gluTessBeginPolygon(tess.get(), &result);
+  gluTessBeginContour(tess.get());
   for (size_t i = 0; i < n; ++i) {
     const Vector& p = points[corners[i]];
-    if (az >= ax && az >= ay)
-      flat[i] = nz >= 0.0 ? Point2{p.x, p.y} : Point2{p.y, p.x};
-    else if (ax >= ay)
-      flat[i] = nx >= 0.0 ? Point2{p.y, p.z} : Point2{p.z, p.y};
-    else
-      flat[i] = ny >= 0.0 ? Point2{p.z, p.x} : Point2{p.x, p.z};
+    coords[3 * i] = p.x, coords[3 * i + 1] = p.y, coords[3 * i + 2] = p.z;
+    gluTessVertex(tess.get(), &coords[3 * i], tag_of(i));
   }
-  return flat;
+  gluTessEndContour(tess.get());
+  gluTessEndPolygon(tess.get());
+  if (result.failed || result.triangles.size() % 3 != 0 || result.triangles.empty()) return false;
+  // A triangle that the stand-in for a crossing made degenerate adds nothing;
+  // each other one turns the way the face does (the tessellator's own
+  // orientation depends on the winding rule).
+  for (size_t t = 0; t < result.triangles.size(); t += 3) {
+    const uint32_t a = result.triangles[t], b = result.triangles[t + 1], c = result.triangles[t + 2];
+    if (a == b || b == c || a == c) continue;
+    const Vector& pa = points[corners[a]];
+    const Vector& pb = points[corners[b]];
+    const Vector& pc = points[corners[c]];
+    const double ux = double(pb.x) - pa.x, uy = double(pb.y) - pa.y, uz = double(pb.z) - pa.z;
+    const double vx = double(pc.x) - pa.x, vy = double(pc.y) - pa.y, vz = double(pc.z) - pa.z;
+    const double along = (uy * vz - uz * vy) * normal[0] + (uz * vx - ux * vz) * normal[1] + (ux * vy - uy * vx) * normal[2];
+    if (along < 0.0)
+      out.insert(out.end(), {a, c, b});
+    else
+      out.insert(out.end(), {a, b, c});
+  }
+  return true;
 }
-
-// Ear clipping costs O(n^2) or more; beyond this many corners a fan is used.
-constexpr size_t kMaxEarClipCorners = 512;
-
-void fan(std::span<const int32_t> ring, std::vector<Polygon>& out) {
-  for (size_t i = 1; i + 1 < ring.size(); ++i) out.push_back(make_triangle(ring[0], ring[i], ring[i + 1]));
-}
-
-}  // namespace
 
 bool append_polygon(const std::vector<Vector>& points, std::span<const int32_t> corners,
                     std::vector<Polygon>& out) {
@@ -66,41 +111,10 @@ bool append_polygon(const std::vector<Vector>& points, std::span<const int32_t> 
     out.push_back(Polygon{corners[0], corners[1], corners[2], corners[3]});
     return true;
   }
-  if (n > kMaxEarClipCorners) {
-    fan(corners, out);
-    return true;
-  }
-
-  const std::vector<Point2> flat = project_to_plane(points, corners);
-  std::vector<size_t> ring(n);  // positions into corners/flat still in the outline
-  for (size_t i = 0; i < n; ++i) ring[i] = i;
-
-  size_t misses = 0;  // consecutive corners that were no ear
-  size_t i = 0;
-  while (ring.size() > 3 && misses < ring.size()) {
-    const size_t m = ring.size();
-    const size_t ip = ring[(i + m - 1) % m], ic = ring[i % m], in = ring[(i + 1) % m];
-    bool ear = cross2(flat[ip], flat[ic], flat[in]) > 0.0;
-    for (size_t k = 0; ear && k < m; ++k) {
-      const size_t q = ring[k];
-      if (q == ip || q == ic || q == in) continue;
-      if (inside_triangle(flat[q], flat[ip], flat[ic], flat[in])) ear = false;
-    }
-    if (ear) {
-      out.push_back(make_triangle(corners[ip], corners[ic], corners[in]));
-      ring.erase(ring.begin() + static_cast<std::ptrdiff_t>(i % m));
-      misses = 0;
-      if (i >= ring.size()) i = 0;
-    } else {
-      ++misses;
-      i = (i + 1) % m;
-    }
-  }
-  // What is left (a triangle, or a degenerate rest without ears) as a fan.
-  std::vector<int32_t> rest;
-  rest.reserve(ring.size());
-  for (size_t k : ring) rest.push_back(corners[k]);
-  fan(rest, out);
+  std::vector<uint32_t> triangles;
+  if (!triangulate_face(points, corners, triangles)) return false;
+  for (size_t t = 0; t < triangles.size(); t += 3)
+    out.push_back(make_triangle(corners[triangles[t]], corners[triangles[t + 1]], corners[triangles[t + 2]]));
   return true;
 }
 

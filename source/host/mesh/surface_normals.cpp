@@ -184,21 +184,26 @@ Vector creased_corner_normal(const CreasedFaces& c, const Vector& own_unit, size
 }  // namespace
 
 VertexLayout layout_by_normals(const Mesh& mesh, NormalStyle style) {
+  return layout_by_normals(mesh.points, mesh_polygons(mesh), style);
+}
+
+VertexLayout layout_by_normals(const std::vector<Vector>& points, const std::vector<Polygon>& polygons,
+                               NormalStyle style) {
   VertexLayout out;
   const bool smooth = style == NormalStyle::smooth;
-  const PointNormals shared = smooth ? smooth_point_normals(mesh.points, mesh.polygons) : PointNormals{};
-  const CreasedFaces around = shared.any_creased ? creased_faces(mesh.points, mesh.polygons, shared) : CreasedFaces{};
-  if (!smooth || shared.any_creased) out.corner_vertex.assign(mesh.polygons.size() * 4, VertexLayout::kPerCorner);
+  const PointNormals shared = smooth ? smooth_point_normals(points, polygons) : PointNormals{};
+  const CreasedFaces around = shared.any_creased ? creased_faces(points, polygons, shared) : CreasedFaces{};
+  if (!smooth || shared.any_creased) out.corner_vertex.assign(polygons.size() * 4, VertexLayout::kPerCorner);
 
   // Per point, the output vertices made for it so far (usually one), as a
   // list in the order they were made: the first per point, then a link per
   // vertex. Flat arrays: a list object per point costs an allocation each.
   // Points whose corners share one normal need no links.
   constexpr uint32_t kNone = UINT32_MAX;
-  std::vector<uint32_t> first_made(mesh.points.size(), kNone);
+  std::vector<uint32_t> first_made(points.size(), kNone);
   std::vector<uint32_t> next_made;
-  out.normals.reserve(mesh.points.size());
-  out.source_point.reserve(mesh.points.size());
+  out.normals.reserve(points.size());
+  out.source_point.reserve(points.size());
   const auto make_vertex = [&](int32_t point, const Vector& normal) {
     out.source_point.push_back(static_cast<uint32_t>(point));
     out.normals.push_back(normal);
@@ -218,12 +223,12 @@ VertexLayout layout_by_normals(const Mesh& mesh, NormalStyle style) {
     return v;
   };
 
-  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
-    const Polygon& q = mesh.polygons[f];
+  for (size_t f = 0; f < polygons.size(); ++f) {
+    const Polygon& q = polygons[f];
     // The face's own unit normal, made only when a corner needs it.
     std::optional<Vector> own;
     const auto own_unit = [&] {
-      if (!own) own = unit_or_up(area_normal(mesh.points, q));
+      if (!own) own = unit_or_up(area_normal(points, q));
       return *own;
     };
     const int32_t c[4] = {q.a, q.b, q.c, q.d};
@@ -239,7 +244,7 @@ VertexLayout layout_by_normals(const Mesh& mesh, NormalStyle style) {
     }
   }
   // Only shared points keep their vertex here; the others have theirs per corner.
-  for (size_t p = 0; p < mesh.points.size(); ++p)
+  for (size_t p = 0; p < points.size(); ++p)
     if (!smooth || shared.kind[p] != PointKind::shared) first_made[p] = VertexLayout::kPerCorner;
   out.point_vertex = std::move(first_made);
   return out;
@@ -264,10 +269,11 @@ void VertexLayout::append_triangles(const std::vector<Polygon>& polygons, size_t
 }
 
 NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style) {
-  VertexLayout layout = layout_by_normals(mesh, style);
+  const std::vector<Polygon> polygons = mesh_polygons(mesh);
+  VertexLayout layout = layout_by_normals(mesh.points, polygons, style);
   NormalSplit out;
-  out.triangles.reserve(VertexLayout::triangle_indices(mesh.polygons));
-  for (size_t f = 0; f < mesh.polygons.size(); ++f) layout.append_triangles(mesh.polygons, f, out.triangles);
+  out.triangles.reserve(VertexLayout::triangle_indices(polygons));
+  for (size_t f = 0; f < polygons.size(); ++f) layout.append_triangles(polygons, f, out.triangles);
   out.source_point = std::move(layout.source_point);
   out.normals = std::move(layout.normals);
   return out;

@@ -28,7 +28,7 @@ struct NormalSplit {
 };
 
 // Triangles (quads cut along a-c) and per-vertex normals of the mesh's
-// polygons, with the winding the mesh gives. Unused points are left out.
+// polygons (mesh_polygons()), with the winding the mesh gives. Unused points are left out.
 NormalSplit split_by_normals(const Mesh& mesh, NormalStyle style);
 
 // The same vertices without the triangle list (at three or six indices a
@@ -51,6 +51,9 @@ struct VertexLayout {
 };
 
 VertexLayout layout_by_normals(const Mesh& mesh, NormalStyle style);
+// For the given quads and triangles of the points (mesh_polygons()).
+VertexLayout layout_by_normals(const std::vector<Vector>& points, const std::vector<Polygon>& polygons,
+                               NormalStyle style);
 
 // The normals of a layout made by split_by_normals, for new positions of the
 // same polygons' points (the later frames of an animation, whose vertices

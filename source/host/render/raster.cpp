@@ -26,6 +26,7 @@ struct ProjectedMesh {
   const SurfaceShader* shader;  // null: `colour`
   std::vector<ScreenPoint> points;
   std::vector<uint8_t> visible;  // in front of the near plane
+  std::vector<Polygon> polygons;  // the mesh's quads and triangles
   // Smooth shading: the corners' normals; empty when faceted.
   VertexLayout normals;
   bool smooth = false;
@@ -218,7 +219,7 @@ void draw_meshes(const std::vector<ProjectedMesh>& meshes, const Vector& light, 
   for (size_t m = 0; m < meshes.size(); ++m) {
     const ProjectedMesh& pm = meshes[m];
     const std::vector<Vector>& world = pm.mesh->points;
-    const auto& polygons = pm.mesh->polygons;
+    const auto& polygons = pm.polygons;
     for (size_t k = 0; k < polygons.size(); ++k) {
       const Polygon& q = polygons[k];
       const auto a = static_cast<size_t>(q.a), b = static_cast<size_t>(q.b), c = static_cast<size_t>(q.c),
@@ -419,9 +420,10 @@ Image render(const DrawList& list, const RenderOptions& options) {
     if (!mesh || !check_mesh(*mesh).empty()) continue;  // a broken mesh is not drawn rather than crash
     const SurfaceShader* shader = m < list.shaders.size() ? list.shaders[m] : nullptr;
     shaded = shaded || shader;
-    ProjectedMesh pm{mesh, mesh->colour.value_or(options.default_colour), shader, {}, {}, {}, false};
+    ProjectedMesh pm{mesh, mesh->colour.value_or(options.default_colour), shader, {}, {}, mesh_polygons(*mesh), {},
+                     false};
     pm.smooth = !options.faceted && !(options.flat && !shader);
-    if (pm.smooth) pm.normals = layout_by_normals(*mesh, NormalStyle::smooth);
+    if (pm.smooth) pm.normals = layout_by_normals(mesh->points, pm.polygons, NormalStyle::smooth);
     pm.points.resize(mesh->points.size());
     pm.visible.resize(mesh->points.size());
     for (size_t i = 0; i < mesh->points.size(); ++i) pm.visible[i] = cam.project(mesh->points[i], pm.points[i]);

@@ -33,8 +33,10 @@ kurvo::media::Status appendSample(const host::Document& document, const host::Re
     for (kurvo::media::Mesh& mesh : worldMeshes(document, shading)) {
       kurvo::media::AnimatedMesh animated;
       animated.name = std::move(mesh.name);
-      animated.polygons = std::move(mesh.polygons);
+      animated.polygons = kurvo::media::mesh_polygons(mesh);
       animated.colour = mesh.colour;
+      mesh.points = {};
+      animated.surface = std::move(mesh);
       series.meshes.push_back(std::move(animated));
     }
   }

@@ -206,12 +206,17 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
   // small meshes quadratic.
   size_t totalPoints = 0, totalPolygons = 0;
   for (const kurvo::media::Mesh& m : imported.value())
-    if (wanted.empty() || m.name == wanted) totalPoints += m.points.size(), totalPolygons += m.polygons.size();
+    if (wanted.empty() || m.name == wanted) totalPoints += m.points.size(), totalPolygons += m.face_count();
   polygons.reserve(polygons.size() + totalPolygons);
   for (kurvo::media::Mesh& m : imported.value()) {
     if (!wanted.empty() && m.name != wanted) continue;
     found = true;
     const auto offset = static_cast<int32_t>(points.size());
+    // The quads and triangles the module sees; larger faces are cut in
+    // their own plane.
+    for (const auto& p : kurvo::media::mesh_polygons(m))
+      polygons.push_back(Polygon{p.a + offset, p.b + offset, p.c + offset, p.d + offset});
+    m.clear_faces();
     // The first mesh hands its points over; each mesh's polygons go as soon
     // as they are converted, so a large file is not held twice.
     if (points.empty()) {
@@ -220,8 +225,6 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
     } else {
       points.insert(points.end(), m.points.begin(), m.points.end());
     }
-    for (const auto& p : m.polygons) polygons.push_back(Polygon{p.a + offset, p.b + offset, p.c + offset, p.d + offset});
-    m.polygons = {};
   }
   if (!found) c.fail("mesh_name", "no mesh named \"" + wanted + "\" in " + file.string() + meshNamesText(imported.value()));
   source.meshFile = std::filesystem::absolute(file, ec);

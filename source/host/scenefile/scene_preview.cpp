@@ -87,21 +87,21 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
     const KhMatrix m = o.globalMatrix();
     if (include && !include(o)) {
     } else if (take) {
-      mesh.polygons.reserve(o.polygons().size());
+      mesh.reserve_faces(o.polygons().size(), 4 * o.polygons().size());
       for (const auto& p : o.polygons())
-        mesh.polygons.push_back(into ? into->polygon({p.a, p.b, p.c, p.d}) : kurvo::media::Polygon{p.a, p.b, p.c, p.d});
+        mesh.add_polygon(into ? into->polygon({p.a, p.b, p.c, p.d}) : kurvo::media::Polygon{p.a, p.b, p.c, p.d});
       mesh.points = o.takeGeometry();
       for (Vector& p : mesh.points) p = into ? into->point(transform(m, p)) : transform(m, p);
     } else if (into) {
       mesh.points.reserve(o.points().size());
-      mesh.polygons.reserve(o.polygons().size());
+      mesh.reserve_faces(o.polygons().size(), 4 * o.polygons().size());
       for (const Vector& p : o.points()) mesh.points.push_back(into->point(transform(m, p)));
-      for (const auto& p : o.polygons()) mesh.polygons.push_back(into->polygon({p.a, p.b, p.c, p.d}));
+      for (const auto& p : o.polygons()) mesh.add_polygon(into->polygon({p.a, p.b, p.c, p.d}));
     } else {
       mesh.points.reserve(o.points().size());
-      mesh.polygons.reserve(o.polygons().size());
+      mesh.reserve_faces(o.polygons().size(), 4 * o.polygons().size());
       for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
-      for (const auto& p : o.polygons()) mesh.polygons.push_back({p.a, p.b, p.c, p.d});
+      for (const auto& p : o.polygons()) mesh.add_polygon({p.a, p.b, p.c, p.d});
     }
     ++index;
     visit(o, material, std::move(mesh));

@@ -22,16 +22,15 @@ bool samePoints(const Mesh& a, const Mesh& b) {
 }
 
 bool sameTopology(const Mesh& a, const Mesh& b) {
-  return a.points.size() == b.points.size() && a.polygons.size() == b.polygons.size() &&
-         (a.polygons.empty() ||
-          std::memcmp(a.polygons.data(), b.polygons.data(), a.polygons.size() * sizeof(a.polygons[0])) == 0);
+  return a.points.size() == b.points.size() && a.face_start == b.face_start && a.corners == b.corners;
 }
 
 std::vector<uint32_t> triangles(const Mesh& mesh) {
   std::vector<uint32_t> out;
-  out.reserve(mesh.polygons.size() * 6);
+  const std::vector<kurvo::media::Polygon> polygons = kurvo::media::mesh_polygons(mesh);
+  out.reserve(polygons.size() * 6);
   const auto n = static_cast<int32_t>(mesh.points.size());
-  for (const auto& p : mesh.polygons) {
+  for (const auto& p : polygons) {
     if (p.a < 0 || p.b < 0 || p.c < 0 || p.d < 0 || p.a >= n || p.b >= n || p.c >= n || p.d >= n) continue;
     out.insert(out.end(), {uint32_t(p.a), uint32_t(p.b), uint32_t(p.c)});
     if (!p.is_triangle()) out.insert(out.end(), {uint32_t(p.a), uint32_t(p.c), uint32_t(p.d)});
@@ -43,7 +42,7 @@ std::vector<uint32_t> triangles(const Mesh& mesh) {
 std::vector<float> pointColours(const Mesh& mesh, const kurvo::media::SurfaceShader& shader) {
   std::vector<Vector> normals(mesh.points.size(), Vector(0.0f, 0.0f, 0.0f));
   const auto n = static_cast<int32_t>(mesh.points.size());
-  for (const auto& p : mesh.polygons) {
+  for (const auto& p : kurvo::media::mesh_polygons(mesh)) {
     if (p.a < 0 || p.b < 0 || p.c < 0 || p.d < 0 || p.a >= n || p.b >= n || p.c >= n || p.d >= n) continue;
     const Vector face = Cross(mesh.points[p.b] - mesh.points[p.a], mesh.points[p.c] - mesh.points[p.a]);
     for (int32_t i : {p.a, p.b, p.c, p.d}) normals[i] += face;
