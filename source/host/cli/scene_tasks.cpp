@@ -167,7 +167,7 @@ Status writeResult(const SceneRun& run, const std::filesystem::path& out,
     return kurvo::scenefile::saveScene(*run.document, run.scene, out, run.session->state(), options);
   }
   const kurvo::media::FileMapping mapping = kurvo::media::file_mapping(out, exportOptions);
-  return kurvo::media::export_mapped_meshes(kurvo::scenefile::worldMeshes(*run.document, &shading, &mapping), out,
+  return kurvo::media::export_mapped_meshes(kurvo::scenefile::worldMeshes(*run.document, &shading, &mapping, &run.scene.sources), out,
                                             exportOptions);
 }
 

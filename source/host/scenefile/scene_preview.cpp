@@ -65,20 +65,31 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
 // Calls visit(object, mesh) for every polygon object, in tree order.
 template <class Visit>
 void forEachMesh(const host::Document& document, const host::RenderShading* shading,
-                 const kurvo::media::FileMapping* into, Visit&& visit) {
+                 const kurvo::media::FileMapping* into, const std::unordered_map<uint64_t, GeometrySource>* sources,
+                 Visit&& visit) {
   size_t index = 0;
   document.forEachObject([&](host::Object& o) {
     // An array's source is a template; its copies are the objects.
     if (!o.isPolygon() || o.isArraySource()) return;
+    const kurvo::media::Mesh* surface = nullptr;
+    if (sources)
+      if (auto found = sources->find(o.serial()); found != sources->end())
+        surface = surfaceFor(found->second, o.polygons());
     kurvo::media::Mesh mesh;
+    if (surface) mesh = *surface;
     mesh.name = o.name();
     const KhMatrix m = o.globalMatrix();
     mesh.points.reserve(o.points().size());
-    mesh.reserve_faces(o.polygons().size(), 4 * o.polygons().size());
-    if (into) {
+    if (surface) {
+      // The file's faces and attributes; only the points are the object's.
+      for (const Vector& p : o.points()) mesh.points.push_back(into ? into->point(transform(m, p)) : transform(m, p));
+      if (into && !into->raw_axes) reverse_faces(mesh);
+    } else if (into) {
+      mesh.reserve_faces(o.polygons().size(), 4 * o.polygons().size());
       for (const Vector& p : o.points()) mesh.points.push_back(into->point(transform(m, p)));
       for (const auto& p : o.polygons()) mesh.add_polygon(into->polygon({p.a, p.b, p.c, p.d}));
     } else {
+      mesh.reserve_faces(o.polygons().size(), 4 * o.polygons().size());
       for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
       for (const auto& p : o.polygons()) mesh.add_polygon({p.a, p.b, p.c, p.d});
     }
@@ -97,9 +108,10 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
 }  // namespace
 
 std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document, const host::RenderShading* shading,
-                                            const kurvo::media::FileMapping* into) {
+                                            const kurvo::media::FileMapping* into,
+                                            const std::unordered_map<uint64_t, GeometrySource>* sources) {
   std::vector<kurvo::media::Mesh> meshes;
-  forEachMesh(document, shading, into, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, into, sources, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
     meshes.push_back(std::move(mesh));
   });
   return meshes;
@@ -115,7 +127,7 @@ kurvo::media::DrawList Preview::drawList() const {
 
 Preview buildPreview(host::Document& document, const host::RenderShading* shading) {
   Preview preview;
-  forEachMesh(document, shading, nullptr, [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, nullptr, nullptr, [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
     std::unique_ptr<kurvo::media::SurfaceShader> surface;
     if (shading && material && material->shader)
       surface = std::make_unique<MaterialSurface>(*shading, *material, o, kurvo::media::mesh_bounds(mesh));
