@@ -147,3 +147,21 @@ TEST(RealAssets, ConcaveNgonsStayWholeInObjAndTheirTrianglesCoverExactlyTheirAre
   }
   EXPECT_NEAR(triangleArea, polygonArea, 1e-4 * polygonArea);
 }
+
+TEST(RealAssets, WusonPlyFromAnOldBlenderLoadsWithItsUvs) {
+  if (!std::filesystem::exists(kModels / "PLY/Wuson.ply")) GTEST_SKIP() << "Debian's assimp-testmodels is not installed";
+  TempDir dir;
+  dir.write("s.json", bendScene(kModels / "PLY/Wuson.ply", true));
+  const ToolRun run = runKurvo(dir, "eval", "s.json -o bent.obj");
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::set<std::pair<float, float>> sourceUvs, bentUvs;
+  std::map<std::string, std::string> textures;
+  const std::multiset<Face> source = facesOf(kModels / "PLY/Wuson.ply", sourceUvs, textures);
+  const std::multiset<Face> bent = facesOf(dir / "bent.obj", bentUvs, textures);
+  EXPECT_GT(sourceUvs.size(), 1000u);
+  EXPECT_EQ(bentUvs, sourceUvs);
+  std::multiset<std::vector<std::pair<float, float>>> sourceCorners, bentCorners;
+  for (const Face& f : source) sourceCorners.insert(f.uvs);
+  for (const Face& f : bent) bentCorners.insert(f.uvs);
+  EXPECT_TRUE(bentCorners == sourceCorners) << "a face lost its corners' UVs";
+}
