@@ -185,11 +185,11 @@ void appendSurface(kurvo::media::Mesh& joined, const kurvo::media::Mesh& m, int3
   const size_t corners = joined.corners.size(), faces = joined.face_count();
   const auto points = static_cast<size_t>(offset);
   if (first) joined.name = m.name;
-  for (size_t f = 0; f < m.face_count(); ++f) {
-    joined.corners.reserve(joined.corners.size() + m.face_size(f));
-    for (int32_t p : m.face(f)) joined.corners.push_back(p + offset);
-    joined.face_start.push_back(static_cast<uint32_t>(joined.corners.size()));
-  }
+  joined.corners.reserve(corners + m.corners.size());
+  joined.face_start.reserve(faces + 1 + m.face_count());
+  for (int32_t p : m.corners) joined.corners.push_back(p + offset);
+  for (size_t f = 1; f < m.face_start.size(); ++f)
+    joined.face_start.push_back(static_cast<uint32_t>(corners + m.face_start[f]));
   for (size_t s = 0; s < std::max(joined.uv_sets.size(), m.uv_sets.size()); ++s) {
     if (s >= joined.uv_sets.size()) joined.uv_sets.push_back({m.uv_sets[s].name, std::vector<kurvo::media::Uv>(corners)});
     auto& uvs = joined.uv_sets[s].uvs;
