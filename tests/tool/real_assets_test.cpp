@@ -165,3 +165,63 @@ TEST(RealAssets, WusonPlyFromAnOldBlenderLoadsWithItsUvs) {
   for (const Face& f : bent) bentCorners.insert(f.uvs);
   EXPECT_TRUE(bentCorners == sourceCorners) << "a face lost its corners' UVs";
 }
+
+// A mesh in metres into a scene of centimetres: the file's points are scaled
+// as read, the deformer under the object is not, so the bend is the same as
+// for the same mesh written at 100 times the size.
+TEST(RealAssets, MeshScaleScalesTheFilesPointsAndNotTheObjectsChildren) {
+  if (!haveModels()) GTEST_SKIP() << "Debian's assimp-testmodels is not installed";
+  TempDir dir;
+  const std::filesystem::path box = kModels / "OBJ/box.obj";
+  std::string scaled = bendScene(box, true);
+  scaled.insert(scaled.find("\"children\""), "\"mesh_scale\": 100, ");
+  dir.write("scaled.json", scaled);
+  ASSERT_EQ(runKurvo(dir, "eval", "scaled.json --raw-axes -o scaled.obj").status, 0);
+  // The same box at 100 times its size: the import library reads it, the
+  // test scales it and writes it plainly.
+  Assimp::Importer importer;
+  const aiScene* in = importer.ReadFile(box.string(), aiProcess_JoinIdenticalVertices);
+  ASSERT_TRUE(in);
+  std::string big;
+  unsigned base = 1;
+  for (unsigned m = 0; m < in->mNumMeshes; ++m) {
+    const aiMesh& mesh = *in->mMeshes[m];
+    for (unsigned v = 0; v < mesh.mNumVertices; ++v)
+      big += "v " + std::to_string(mesh.mVertices[v].x * 100) + " " + std::to_string(mesh.mVertices[v].y * 100) + " " +
+             std::to_string(mesh.mVertices[v].z * 100) + "\n";
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+      big += "f";
+      for (unsigned k = 0; k < mesh.mFaces[f].mNumIndices; ++k) big += " " + std::to_string(base + mesh.mFaces[f].mIndices[k]);
+      big += "\n";
+    }
+    base += mesh.mNumVertices;
+  }
+  dir.write("big.obj", big);
+  dir.write("big.json", bendScene(dir / "big.obj", true));
+  ASSERT_EQ(runKurvo(dir, "eval", "big.json --raw-axes -o big.obj.out.obj").status, 0);
+  Assimp::Importer a, b;
+  const aiScene* sa = a.ReadFile((dir / "scaled.obj").string(), aiProcess_JoinIdenticalVertices);
+  const aiScene* sb = b.ReadFile((dir / "big.obj.out.obj").string(), aiProcess_JoinIdenticalVertices);
+  ASSERT_TRUE(sa && sb);
+  std::multiset<std::tuple<long, long, long>> pa, pb;
+  for (unsigned m = 0; m < sa->mNumMeshes; ++m)
+    for (unsigned v = 0; v < sa->mMeshes[m]->mNumVertices; ++v) {
+      const aiVector3D p = sa->mMeshes[m]->mVertices[v];
+      pa.insert({std::lround(p.x * 100), std::lround(p.y * 100), std::lround(p.z * 100)});
+    }
+  for (unsigned m = 0; m < sb->mNumMeshes; ++m)
+    for (unsigned v = 0; v < sb->mMeshes[m]->mNumVertices; ++v) {
+      const aiVector3D p = sb->mMeshes[m]->mVertices[v];
+      pb.insert({std::lround(p.x * 100), std::lround(p.y * 100), std::lround(p.z * 100)});
+    }
+  EXPECT_FALSE(pa.empty());
+  EXPECT_TRUE(pa == pb) << "the scaled file bends as the file at that size does";
+
+  std::string bad = bendScene(box, false);
+  bad.insert(bad.rfind('}', bad.size() - 3), ", \"mesh_scale\": 0");
+  dir.write("bad.json", bad);
+  const ToolRun refused = runKurvo(dir, "eval", "bad.json -o bad.obj");
+  EXPECT_NE(refused.status, 0);
+  EXPECT_NE(refused.err.find("mesh_scale"), std::string::npos) << refused.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "bad.obj"));
+}
