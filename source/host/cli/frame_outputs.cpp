@@ -128,7 +128,7 @@ Status writeFrames(SceneRun& run, const animation::FrameRange& range, const std:
       case Kind::pointCache:
         // Colours are baked once, at the first frame, as a still export bakes them.
         if (!shading) shading = std::make_unique<kurvo::host::RenderShading>(document);
-        if (auto s = kurvo::scenefile::appendSample(document, shading.get(), frame, series); !s)
+        if (auto s = kurvo::scenefile::appendSample(document, shading.get(), frame, series, &run.scene.sources); !s)
           return Status::failure(run.scene.file.string() + ": " + s.message());
         break;
       case Kind::json:

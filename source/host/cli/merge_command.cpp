@@ -74,7 +74,7 @@ Status seriesFrame(SceneRun& run, const farm::PartOrigin& origin, const std::fil
   if (auto s = kurvo::scenefile::checkFiniteResults(*run.document, run.session->state(), run.scene.file); !s) return s;
   series.fps = run.scene.timeline.fps;
   const kurvo::host::RenderShading shading(*run.document);
-  if (auto s = kurvo::scenefile::appendSample(*run.document, &shading, first, series); !s)
+  if (auto s = kurvo::scenefile::appendSample(*run.document, &shading, first, series, &run.scene.sources); !s)
     return Status::failure(run.scene.file.string() + ": " + s.message());
   return Status::success();
 }

@@ -169,8 +169,8 @@ Status writeResultOf(const SceneRun& run, const std::filesystem::path& out,
   }
   const kurvo::media::FileMapping mapping = kurvo::media::file_mapping(out, exportOptions);
   return kurvo::media::export_mapped_meshes(takeGeometry
-                                                ? kurvo::scenefile::takeWorldMeshes(*run.document, &shading, &mapping)
-                                                : kurvo::scenefile::worldMeshes(*run.document, &shading, &mapping),
+                                                ? kurvo::scenefile::takeWorldMeshes(*run.document, &shading, &mapping, &run.scene.sources)
+                                                : kurvo::scenefile::worldMeshes(*run.document, &shading, &mapping, &run.scene.sources),
                                             out, exportOptions);
 }
 }  // namespace

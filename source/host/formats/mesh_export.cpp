@@ -171,7 +171,7 @@ Status write_mapped(const std::vector<Mesh>& meshes, const std::filesystem::path
   if (Status s = check_meshes(meshes, file); !s.ok()) return s;  // a scale may overflow a coordinate
   const std::string extension = lower_extension(file);
   const std::string format = *format_for(extension) ? format_for(extension) : "obj";
-  if (format == "obj") return write_obj(meshes, file);
+  if (format == "obj") return write_obj(meshes, file, options.normals);
   if (format == "gltf2" || format == "glb2")
     return write_gltf(meshes, file, format == "glb2" ? GltfContainer::binary : GltfContainer::text, options.normals);
   // Assimp's writers fail without a word on a mesh they cannot hold.

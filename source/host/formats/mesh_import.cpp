@@ -140,6 +140,54 @@ Mesh convert_mesh(const aiScene& scene, unsigned index, const std::optional<aiMa
     mesh.add_face(corners);
   }
   if (source.mMaterialIndex < scene.mNumMaterials) mesh.colour = material_colour(scene.mMaterials[source.mMaterialIndex]);
+  // What the importer gives per vertex: UVs and normals go to the corners
+  // that use the vertex, colours stay with the point.
+  for (unsigned set = 0; set < AI_MAX_NUMBER_OF_TEXTURECOORDS && source.HasTextureCoords(set); ++set) {
+    UvSet uvs;
+    uvs.name = source.mTextureCoordsNames && source.mTextureCoordsNames[set] ? source.mTextureCoordsNames[set]->C_Str() : "";
+    uvs.uvs.reserve(mesh.corners.size());
+    for (int32_t p : mesh.corners) uvs.uvs.push_back(Uv{source.mTextureCoords[set][p].x, source.mTextureCoords[set][p].y});
+    mesh.uv_sets.push_back(std::move(uvs));
+  }
+  if (source.HasNormals()) {
+    mesh.corner_normals.reserve(mesh.corners.size());
+    for (int32_t p : mesh.corners) {
+      aiVector3D n = source.mNormals[p];
+      if (transform) n = aiMatrix3x3(*transform) * n;  // directions only; a uniform scale keeps them
+      mesh.corner_normals.emplace_back(n.x, n.y, n.z);
+    }
+  }
+  if (source.HasVertexColors(0)) {
+    mesh.point_colours.reserve(source.mNumVertices);
+    for (unsigned i = 0; i < source.mNumVertices; ++i) {
+      const aiColor4D& c = source.mColors[0][i];
+      mesh.point_colours.emplace_back(std::clamp(c.r, 0.0f, 1.0f), std::clamp(c.g, 0.0f, 1.0f), std::clamp(c.b, 0.0f, 1.0f));
+    }
+  }
+  if (source.mMaterialIndex < scene.mNumMaterials) {
+    const aiMaterial& m = *scene.mMaterials[source.mMaterialIndex];
+    aiString name, texture;
+    m.Get(AI_MATKEY_NAME, name);
+    // The importer's stand-in material for files without one is left out.
+    if (std::string(name.C_Str()) != AI_DEFAULT_MATERIAL_NAME) {
+      Material material;
+      material.name = name.C_Str();
+      if (mesh.colour) material.base_colour = *mesh.colour;
+      float value = 0.0f;
+      if (m.Get(AI_MATKEY_METALLIC_FACTOR, value) == AI_SUCCESS) material.metallic = value;
+      if (m.Get(AI_MATKEY_ROUGHNESS_FACTOR, value) == AI_SUCCESS) material.roughness = value;
+      if (m.Get(AI_MATKEY_OPACITY, value) == AI_SUCCESS) material.opacity = std::clamp(value, 0.0f, 1.0f);
+      if ((m.GetTexture(aiTextureType_BASE_COLOR, 0, &texture) == AI_SUCCESS ||
+           m.GetTexture(aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS) &&
+          texture.length > 0 && texture.C_Str()[0] != '*') {  // "*0": embedded, not a file
+        std::string t = texture.C_Str();
+        std::replace(t.begin(), t.end(), '\\', '/');
+        material.base_colour_texture = (file.parent_path() / t).lexically_normal().string();
+      }
+      mesh.materials.push_back(std::move(material));
+      mesh.face_material.assign(mesh.face_count(), 0);
+    }
+  }
   return mesh;
 }
 
@@ -148,9 +196,8 @@ Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, 
   Assimp::Importer importer;
   keep_importers_for(importer, file);
   importer.SetIOHandler(new ConfinedIOSystem(file, options.resources_outside_folder, refusal));
-  // Only positions are kept; the other vertex attributes are dropped early.
-  importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
-                                                         aiComponent_COLORS | aiComponent_TEXCOORDS |
+  // Positions, UVs, normals and colours are kept; the rest is dropped early.
+  importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_TANGENTS_AND_BITANGENTS |
                                                          aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS);
   // Validation turns broken index data into an error message instead of a crash.
   const aiScene* scene = importer.ReadFile(

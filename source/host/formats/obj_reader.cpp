@@ -128,10 +128,12 @@ void for_each_line(std::string_view text, Fn&& fn) {
   reader.finish();
 }
 
-// Kd colours of the materials in one MTL file. A missing library only loses
-// the colours; one that cannot be read safely is an error.
+// The materials of one MTL file: diffuse colour (Kd), opacity (d, or Tr as
+// its complement), the diffuse texture (map_Kd, its path taken relative to
+// the library and made absolute) and the PBR extension's Pm and Pr. A missing
+// library only loses the materials; one that cannot be read safely is an error.
 std::string read_material_library(const std::filesystem::path& obj, const std::string& name,
-                                  bool outside_allowed, std::map<std::string, Vector>& colours) {
+                                  bool outside_allowed, std::map<std::string, Material>& materials) {
   const std::filesystem::path file = obj.parent_path() / name;
   const std::string prefix = "cannot read mesh file " + quoted(obj) + ": material library " + quoted(std::filesystem::path(name)) + ": ";
   if (!outside_allowed && !is_inside_folder(file, obj.parent_path().empty() ? std::filesystem::path(".") : obj.parent_path()))
@@ -142,16 +144,54 @@ std::string read_material_library(const std::filesystem::path& obj, const std::s
   auto read = read_input_file(file);
   if (!read) return prefix + read.message();
   const std::string& text = read.value();
-  std::string current;
+  Material* current = nullptr;
+  const auto number = [](std::string_view rest, float& out) { return parse_float(next_token(rest), out); };
   for_each_line(text, [&](std::string_view keyword, std::string_view rest, size_t) {
     if (keyword == "newmtl") {
-      current = std::string(rest);
-    } else if (keyword == "Kd" && !current.empty()) {
+      current = &materials[std::string(rest)];
+      current->name = std::string(rest);
+      return;
+    }
+    if (!current) return;
+    float v = 0.0f;
+    if (keyword == "Kd") {
       float c[3];
-      for (float& v : c)
-        if (!parse_float(next_token(rest), v)) return;
-      colours[current] = Vector(std::clamp(c[0], 0.0f, 1.0f), std::clamp(c[1], 0.0f, 1.0f),
-                                std::clamp(c[2], 0.0f, 1.0f));
+      for (float& x : c)
+        if (!parse_float(next_token(rest), x)) return;
+      current->base_colour = Vector(std::clamp(c[0], 0.0f, 1.0f), std::clamp(c[1], 0.0f, 1.0f),
+                                    std::clamp(c[2], 0.0f, 1.0f));
+    } else if (keyword == "d" && number(rest, v)) {
+      current->opacity = std::clamp(v, 0.0f, 1.0f);
+    } else if (keyword == "Tr" && number(rest, v)) {
+      current->opacity = 1.0f - std::clamp(v, 0.0f, 1.0f);
+    } else if (keyword == "Pm" && number(rest, v)) {
+      current->metallic = std::clamp(v, 0.0f, 1.0f);
+    } else if (keyword == "Pr" && number(rest, v)) {
+      current->roughness = std::clamp(v, 0.0f, 1.0f);
+    } else if (keyword == "map_Kd") {
+      // Options (-bm 1, -s 1 1 1, ...) come before the file name, which may
+      // hold spaces: the name is what follows the last option.
+      std::string_view texture = rest;
+      while (!texture.empty() && texture.front() == '-') {
+        std::string_view probe = texture;
+        const std::string_view option = next_token(probe);
+        const int values = option == "-s" || option == "-o" || option == "-t" ? 3 : option == "-mm" ? 2 : 1;
+        for (int i = 0; i < values; ++i) {
+          std::string_view before = probe;
+          float ignored = 0.0f;
+          if (!parse_float(next_token(probe), ignored) && option != "-blendu" && option != "-blendv" &&
+              option != "-clamp" && option != "-imfchan" && option != "-type") {
+            probe = before;
+            break;
+          }
+        }
+        texture = trimmed(probe);
+      }
+      // Files written on Windows name ".\\wood.jpg": a backslash separates folders.
+      std::string name(texture);
+      std::replace(name.begin(), name.end(), '\\', '/');
+      if (!name.empty())
+        current->base_colour_texture = (file.parent_path() / std::filesystem::path(name)).lexically_normal().string();
     }
   });
   return {};
@@ -159,17 +199,42 @@ std::string read_material_library(const std::filesystem::path& obj, const std::s
 
 struct PendingMesh {
   std::string name;
-  std::string material;
   std::vector<int32_t> corners;  // global point indices, polygon after polygon
+  std::vector<int32_t> uvs;      // per corner, global "vt" index or -1
+  std::vector<int32_t> normals;  // per corner, global "vn" index or -1
   std::vector<uint32_t> sizes;   // corner count of each polygon
+  std::vector<uint32_t> material;      // per polygon, index into the file's material names
+  std::vector<uint32_t> smooth_group;  // per polygon
+  bool any_uv = false, any_normal = false;
 };
+
+constexpr uint32_t kNoMaterial = UINT32_MAX;
+
+// One index of a corner token, resolved against the `count` entries read so
+// far; false for 0, a malformed number or one out of range.
+bool resolve_index(const char*& at, const char* end, size_t count, int32_t& out) {
+  long long index = 0;
+  const auto [stop, ec] = std::from_chars(at, end, index);
+  if (ec != std::errc() || index == 0) return false;
+  at = stop;
+  // Negative indices count back from the entries read so far.
+  const long long resolved = index > 0 ? index - 1 : static_cast<long long>(count) + index;
+  if (resolved < 0 || resolved > INT32_MAX) return false;
+  out = static_cast<int32_t>(resolved);
+  return true;
+}
 
 }  // namespace
 
 Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resources_outside_folder) {
 
-  std::vector<Vector> points;
+  std::vector<Vector> points, colours, normals;
+  std::vector<Uv> uvs;
   std::vector<PendingMesh> pending(1);
+  std::vector<std::string> material_names;
+  std::map<std::string, uint32_t> material_index;
+  uint32_t material = kNoMaterial, smooth_group = 0;
+  bool any_smoothing = false;
   std::vector<std::string> libraries;
   std::set<std::string> named;  // a library named many times is read once
   std::string error;
@@ -186,35 +251,78 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
         if (!next_float(rest, v)) return fail("a point needs three numbers");
       }
       points.emplace_back(c[0], c[1], c[2]);
+      // A colour may follow the point (three more numbers, 0..1).
+      float rgb[3];
+      std::string_view more = rest;
+      if (next_float(more, rgb[0]) && next_float(more, rgb[1]) && next_float(more, rgb[2])) {
+        if (colours.size() + 1 < points.size()) colours.resize(points.size() - 1, Vector(1.0f, 1.0f, 1.0f));
+        colours.emplace_back(std::clamp(rgb[0], 0.0f, 1.0f), std::clamp(rgb[1], 0.0f, 1.0f),
+                             std::clamp(rgb[2], 0.0f, 1.0f));
+      }
+    } else if (keyword == "vt") {
+      Uv uv;
+      if (!next_float(rest, uv.u)) return fail("a texture coordinate needs a number");
+      if (!next_float(rest, uv.v)) uv.v = 0.0f;
+      uvs.push_back(uv);
+    } else if (keyword == "vn") {
+      float c[3];
+      for (float& v : c)
+        if (!next_float(rest, v)) return fail("a normal needs three numbers");
+      normals.emplace_back(c[0], c[1], c[2]);
     } else if (keyword == "f") {
       PendingMesh& mesh = pending.back();
       uint32_t count = 0;
-      // Each corner is a token "p", "p/t", "p//n" or "p/t/n"; only p is read.
+      // Each corner is a token "p", "p/t", "p//n" or "p/t/n".
       const char* at = rest.data();
       const char* const end = at + rest.size();
       for (;;) {
         while (at < end && is_space(*at)) ++at;
         if (at == end) break;
         const char* const token = at;
-        long long index = 0;
-        const auto [stop, ec] = std::from_chars(token, end, index);
-        at = stop;
-        while (at < end && !is_space(*at)) ++at;
-        if (ec != std::errc() || !(stop == at || *stop == '/') || index == 0)
-          return fail("bad point index '" + std::string(token, at) + "'");
-        // Negative indices count back from the points read so far.
-        const long long resolved = index > 0 ? index - 1 : static_cast<long long>(points.size()) + index;
-        if (resolved < 0 || resolved > INT32_MAX) return fail("point index " + std::to_string(index) + " out of range");
-        mesh.corners.push_back(static_cast<int32_t>(resolved));
+        const auto bad = [&](const char* what) {
+          while (at < end && !is_space(*at)) ++at;
+          return fail(std::string("bad ") + what + " index '" + std::string(token, at) + "'");
+        };
+        int32_t point = 0, uv = -1, normal = -1;
+        if (!resolve_index(at, end, points.size(), point)) return bad("point");
+        if (at < end && *at == '/') {
+          ++at;
+          if (at < end && *at != '/' && !is_space(*at) && !resolve_index(at, end, uvs.size(), uv))
+            return bad("texture coordinate");
+          if (at < end && *at == '/') {
+            ++at;
+            if (!resolve_index(at, end, normals.size(), normal)) return bad("normal");
+          }
+        }
+        if (at < end && !is_space(*at)) return bad("point");
+        mesh.corners.push_back(point);
+        mesh.uvs.push_back(uv);
+        mesh.normals.push_back(normal);
+        mesh.any_uv = mesh.any_uv || uv >= 0;
+        mesh.any_normal = mesh.any_normal || normal >= 0;
         ++count;
       }
       mesh.sizes.push_back(count);
+      mesh.material.push_back(material);
+      mesh.smooth_group.push_back(smooth_group);
     } else if (keyword == "o" || keyword == "g") {
       split = true;
       if (!pending.back().sizes.empty()) pending.emplace_back();
       pending.back().name = std::string(rest);
+      // A new object starts without a material; groups within one keep it.
+      if (keyword == "o") material = kNoMaterial;
     } else if (keyword == "usemtl") {
-      if (pending.back().material.empty()) pending.back().material = std::string(rest);
+      const std::string name(rest);
+      auto [it, added] = material_index.emplace(name, static_cast<uint32_t>(material_names.size()));
+      if (added) material_names.push_back(name);
+      material = it->second;
+    } else if (keyword == "s") {
+      any_smoothing = true;
+      const std::string_view value = next_token(rest);
+      uint32_t group = 0;
+      if (value == "on") group = 1;
+      else if (value != "off") std::from_chars(value.data(), value.data() + value.size(), group);
+      smooth_group = group;
     } else if (keyword == "mtllib") {
       for (std::string_view name = next_token(rest); !name.empty(); name = next_token(rest))
         if (named.emplace(name).second) libraries.emplace_back(name);
@@ -229,9 +337,10 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
   if (error.empty()) reader.finish();
   if (!error.empty()) return Status::failure(error);
 
-  std::map<std::string, Vector> colours;
+  if (!colours.empty()) colours.resize(points.size(), Vector(1.0f, 1.0f, 1.0f));
+  std::map<std::string, Material> library_materials;
   for (const std::string& library : libraries) {
-    if (std::string problem = read_material_library(file, library, resources_outside_folder, colours);
+    if (std::string problem = read_material_library(file, library, resources_outside_folder, library_materials);
         !problem.empty())
       return Status::failure(problem);
   }
@@ -259,30 +368,67 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
       std::sort(used.begin(), used.end());
       used.erase(std::unique(used.begin(), used.end()), used.end());
       mesh.points.reserve(used.size());
+      if (!colours.empty()) mesh.point_colours.reserve(used.size());
       for (int32_t g : used) {
         local[g] = static_cast<int32_t>(mesh.points.size());
         mesh.points.push_back(points[g]);
+        if (!colours.empty()) mesh.point_colours.push_back(colours[g]);
       }
     } else {
       mesh.points = std::move(points);  // the only mesh: every point, in the file's numbering
+      mesh.point_colours = std::move(colours);
     }
-    std::vector<int32_t> corners;
-    size_t at = 0;
+    for (int32_t t : p.uvs)
+      if (t >= static_cast<int64_t>(uvs.size()))
+        return Status::failure("cannot read mesh file " + quoted(file) + ": mesh '" + mesh.name +
+                               "' uses texture coordinate " + std::to_string(int64_t(t) + 1) + " but the file has " +
+                               std::to_string(uvs.size()));
+    for (int32_t n : p.normals)
+      if (n >= static_cast<int64_t>(normals.size()))
+        return Status::failure("cannot read mesh file " + quoted(file) + ": mesh '" + mesh.name + "' uses normal " +
+                               std::to_string(int64_t(n) + 1) + " but the file has " +
+                               std::to_string(normals.size()));
+    // Faces of fewer than three corners (lines written as faces) are left out
+    // with their corners.
     mesh.reserve_faces(p.sizes.size(), p.corners.size());
-    for (uint32_t n : p.sizes) {
-      // A single mesh is numbered as the file is: its corners are used where they lie.
-      std::span<const int32_t> polygon(p.corners.data() + at, n);
-      if (!all_points) {
-        corners.clear();
-        for (int32_t g : polygon) corners.push_back(local[g]);
-        polygon = corners;
-      }
+    std::vector<Uv> corner_uvs;
+    if (p.any_uv) corner_uvs.reserve(p.corners.size());
+    if (p.any_normal) mesh.corner_normals.reserve(p.corners.size());
+    std::map<uint32_t, uint32_t> local_material;
+    const bool any_material = std::any_of(p.material.begin(), p.material.end(), [](uint32_t m) { return m != kNoMaterial; });
+    size_t at = 0;
+    std::vector<int32_t> face;
+    for (size_t f = 0; f < p.sizes.size(); ++f) {
+      const uint32_t n = p.sizes[f];
+      const size_t first = at;
       at += n;
-      if (n >= 3) mesh.add_face(polygon);
+      if (n < 3) continue;
+      face.clear();
+      for (size_t k = first; k < at; ++k) face.push_back(all_points ? p.corners[k] : local[p.corners[k]]);
+      mesh.add_face(face);
+      for (size_t k = first; k < at; ++k) {
+        if (p.any_uv) corner_uvs.push_back(p.uvs[k] >= 0 ? uvs[p.uvs[k]] : Uv{});
+        if (p.any_normal) mesh.corner_normals.push_back(p.normals[k] >= 0 ? normals[p.normals[k]] : Vector(0.0f, 0.0f, 0.0f));
+      }
+      if (any_material) {
+        const uint32_t m = p.material[f];
+        auto [it, added] = local_material.emplace(m, static_cast<uint32_t>(mesh.materials.size()));
+        if (added) {
+          Material made;
+          if (m != kNoMaterial) {
+            made.name = material_names[m];
+            if (auto found = library_materials.find(made.name); found != library_materials.end()) made = found->second;
+          }
+          mesh.materials.push_back(std::move(made));
+        }
+        mesh.face_material.push_back(it->second);
+      }
+      if (any_smoothing) mesh.face_smooth_group.push_back(p.smooth_group[f]);
     }
+    if (p.any_uv) mesh.uv_sets.push_back(UvSet{"UVMap", std::move(corner_uvs)});
     for (int32_t g : used) local[g] = -1;
-    if (auto it = colours.find(p.material); it != colours.end()) mesh.colour = it->second;
-
+    if (!mesh.materials.empty() && library_materials.count(mesh.materials.front().name))
+      mesh.colour = mesh.materials.front().base_colour;
     if (std::string problem = check_mesh(mesh); !problem.empty())
       return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
     meshes.push_back(std::move(mesh));

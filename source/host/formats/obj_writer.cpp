@@ -1,9 +1,11 @@
 #include "obj_writer.h"
 
 #include <charconv>
+#include <map>
 #include <string>
 
 #include "atomic_file.h"
+#include "normal_renewal.h"
 #include "path_text.h"
 #include "text_sink.h"
 
@@ -43,56 +45,196 @@ std::string object_name(const Mesh& mesh, size_t index) {
   return line_safe(mesh.name.empty() ? "mesh" + std::to_string(index) : mesh.name);
 }
 
+// The texture path as the MTL beside `file` names it: relative to the
+// output's folder where it can be, forward slashes.
+std::string texture_reference(const std::string& texture, const std::filesystem::path& file) {
+  std::error_code ec;
+  const std::filesystem::path target = std::filesystem::weakly_canonical(texture, ec);
+  std::filesystem::path folder = std::filesystem::absolute(file, ec).parent_path();
+  folder = std::filesystem::weakly_canonical(folder, ec);
+  std::filesystem::path relative = target.lexically_relative(folder);
+  if (relative.empty()) relative = target;
+  return relative.generic_string();
+}
+
+std::string word_safe(std::string name) {
+  name = line_safe(std::move(name));
+  for (char& c : name)
+    if (c == ' ' || c == '\t') c = '_';
+  return name.empty() ? "material" : name;
+}
+
+void append_colour(std::string& out, const char* keyword, const Vector& c) {
+  out += keyword;
+  for (float v : {c.x, c.y, c.z}) {
+    out += ' ';
+    append_float(out, v);
+  }
+  out += '\n';
+}
+
 }  // namespace
 
-Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& file) {
-  bool coloured = false;
-  for (const Mesh& m : meshes) coloured = coloured || m.colour.has_value();
+Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& file, NormalStyle style) {
+  bool library_needed = false;
+  for (const Mesh& m : meshes) library_needed = library_needed || m.colour.has_value() || !m.materials.empty();
   std::filesystem::path library = file;
   library.replace_extension(".mtl");
+  // Every texture must be there before anything is written.
+  for (const Mesh& m : meshes)
+    for (const Material& material : m.materials) {
+      std::error_code ec;
+      if (!material.base_colour_texture.empty() && !std::filesystem::is_regular_file(material.base_colour_texture, ec))
+        return Status::failure("cannot write " + quoted(file) + ": material \"" + material.name +
+                               "\" has the texture (map_Kd) " + quoted(std::filesystem::path(material.base_colour_texture)) +
+                               ", which does not exist");
+    }
 
   StagedFiles files;
   TextSink obj(files.stage(file), file);
   std::string mtl = "# written by kurvo\n";
   obj.append("# written by kurvo\n");
-  if (coloured) obj.append("mtllib " + library.filename().string() + "\n");
+  if (library_needed) obj.append("mtllib " + library.filename().string() + "\n");
 
-  uint64_t base = 1;  // OBJ indices are global and start at 1
+  std::map<std::string, const Material*> written;  // by name: one definition each
+  uint64_t base = 1, uv_base = 1, normal_base = 1;  // OBJ indices are global and start at 1
   for (size_t i = 0; i < meshes.size(); ++i) {
     const Mesh& mesh = meshes[i];
     obj.append("o " + object_name(mesh, i) + "\n");
-    if (mesh.colour) {
+    std::vector<std::string> names;  // per material of the mesh, as written
+    for (const Material& material : mesh.materials) {
+      std::string name = word_safe(material.name);
+      // The same name for a different material gets a suffix.
+      for (int n = 2;; ++n) {
+        auto found = written.find(name);
+        if (found == written.end()) break;
+        const Material& other = *found->second;
+        if (other.base_colour == material.base_colour && other.base_colour_texture == material.base_colour_texture &&
+            other.opacity == material.opacity && other.metallic == material.metallic &&
+            other.roughness == material.roughness)
+          break;
+        name = word_safe(material.name) + "." + std::to_string(n);
+      }
+      if (written.emplace(name, &material).second) {
+        mtl += "newmtl " + name + "\n";
+        append_colour(mtl, "Kd", material.base_colour);
+        if (material.opacity < 1.0f) {
+          mtl += "d ";
+          append_float(mtl, material.opacity);
+          mtl += '\n';
+        }
+        if (material.metallic) {
+          mtl += "Pm ";
+          append_float(mtl, *material.metallic);
+          mtl += '\n';
+        }
+        if (material.roughness) {
+          mtl += "Pr ";
+          append_float(mtl, *material.roughness);
+          mtl += '\n';
+        }
+        if (!material.base_colour_texture.empty())
+          mtl += "map_Kd " + texture_reference(material.base_colour_texture, file) + "\n";
+      }
+      names.push_back(name);
+    }
+    if (mesh.materials.empty() && mesh.colour) {
       const std::string material = material_name(mesh, i);
       obj.append("usemtl " + material + "\n");
-      mtl += "newmtl " + material + "\nKd ";
-      append_float(mtl, mesh.colour->x);
-      mtl += ' ';
-      append_float(mtl, mesh.colour->y);
-      mtl += ' ';
-      append_float(mtl, mesh.colour->z);
-      mtl += "\n";
+      mtl += "newmtl " + material + "\n";
+      append_colour(mtl, "Kd", *mesh.colour);
     }
-    for (const Vector& p : mesh.points) {
+    const bool coloured = mesh.point_colours.size() == mesh.points.size();
+    for (size_t p = 0; p < mesh.points.size(); ++p) {
+      const Vector& v = mesh.points[p];
       obj.append("v ");
-      obj.append(p.x);
+      obj.append(v.x);
       obj.append(' ');
-      obj.append(p.y);
+      obj.append(v.y);
       obj.append(' ');
-      obj.append(p.z);
+      obj.append(v.z);
+      if (coloured) {
+        for (float c : {mesh.point_colours[p].x, mesh.point_colours[p].y, mesh.point_colours[p].z}) {
+          obj.append(' ');
+          obj.append(c);
+        }
+      }
       obj.append('\n');
     }
+    // UVs and normals shared where the corners of a point agree.
+    const bool textured = !mesh.uv_sets.empty();
+    IndexedValues<Uv> uvs;
+    if (textured) uvs = shared_per_point(mesh, mesh.uv_sets.front().uvs);
+    for (const Uv& uv : uvs.values) {
+      obj.append("vt ");
+      obj.append(uv.u);
+      obj.append(' ');
+      obj.append(uv.v);
+      obj.append('\n');
+    }
+    IndexedNormals normals;
+    const bool with_normals = mesh.face_count() > 0;
+    if (with_normals) {
+      if (style == NormalStyle::flat) {
+        Mesh flat;  // faces only: every face its own smoothing group 0
+        flat.points = mesh.points;
+        flat.corners = mesh.corners;
+        flat.face_start = mesh.face_start;
+        flat.face_smooth_group.assign(mesh.face_count(), 0);
+        normals = renew_normals(flat);
+      } else {
+        normals = renew_normals(mesh);
+      }
+    }
+    for (const Vector& n : normals.normals) {
+      obj.append("vn ");
+      obj.append(n.x);
+      obj.append(' ');
+      obj.append(n.y);
+      obj.append(' ');
+      obj.append(n.z);
+      obj.append('\n');
+    }
+    const bool grouped = !mesh.face_smooth_group.empty();
+    uint32_t last_material = UINT32_MAX, last_group = UINT32_MAX, last_named = UINT32_MAX;
+    const bool named_groups = mesh.face_group.size() == mesh.face_count() && mesh.group_names.size() > 1;
     for (size_t f = 0; f < mesh.face_count(); ++f) {
+      if (named_groups && mesh.face_group[f] != last_named) {
+        last_named = mesh.face_group[f];
+        obj.append("g " + line_safe(mesh.group_names[last_named]) + "\n");
+      }
+      if (!mesh.face_material.empty() && mesh.face_material[f] != last_material) {
+        last_material = mesh.face_material[f];
+        obj.append("usemtl " + names[last_material] + "\n");
+      }
+      if (grouped && mesh.face_smooth_group[f] != last_group) {
+        last_group = mesh.face_smooth_group[f];
+        obj.append("s ");
+        if (last_group == 0)
+          obj.append("off");
+        else
+          obj.append(uint64_t{last_group});
+        obj.append('\n');
+      }
       obj.append("f");
-      for (int32_t c : mesh.face(f)) {
+      for (uint32_t c = mesh.face_start[f]; c < mesh.face_start[f + 1]; ++c) {
         obj.append(' ');
-        obj.append(base + static_cast<uint64_t>(c));
+        obj.append(base + static_cast<uint64_t>(mesh.corners[c]));
+        if (textured || with_normals) obj.append('/');
+        if (textured) obj.append(uv_base + uvs.corner[c]);
+        if (with_normals) {
+          obj.append('/');
+          obj.append(normal_base + normals.corner[c]);
+        }
       }
       obj.append('\n');
     }
     base += mesh.points.size();
+    uv_base += uvs.values.size();
+    normal_base += normals.normals.size();
   }
   if (Status s = obj.finish(); !s.ok()) return s;
-  if (coloured) {
+  if (library_needed) {
     TextSink side(files.stage(library), library);
     side.append(mtl);
     if (Status s = side.finish(); !s.ok()) return s;

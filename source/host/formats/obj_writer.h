@@ -6,16 +6,24 @@
 #include <vector>
 
 #include "mesh.h"
+#include "surface_normals.h"
 #include "result.h"
 
 namespace kurvo::media {
 
 // Writes one "o" object per mesh, its points as "v" lines in order (shortest
-// text that reads back to the same float), its polygons as 3- or 4-corner
-// faces. When any mesh has a colour, a material library "<stem>.mtl" beside
-// the file carries one material per coloured mesh (Kd = the colour). Both files
-// are written atomically (atomic_file.h). Meshes are assumed sound (check_mesh).
-Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& file);
+// text that reads back to the same float, followed by the point's colour
+// where the mesh has colours), its first UV set as "vt", normals made again
+// from the points (normal_renewal.h; with `flat`, each face its own) as "vn",
+// its faces as they are, n-gons included, with "usemtl" at each change of
+// material and "s" at each change of smoothing group. A material library
+// "<stem>.mtl" beside the file carries the materials (Kd, d, Pm, Pr, map_Kd
+// relative to the output's folder), or one per mesh that has only a colour.
+// A texture that does not exist is an error before anything is written. Both
+// files are written atomically (atomic_file.h). Meshes are assumed sound
+// (check_mesh).
+Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& file,
+                 NormalStyle style = NormalStyle::smooth);
 
 }  // namespace kurvo::media
 

@@ -132,7 +132,18 @@ std::string check_ply_header(const std::filesystem::path& file) {
     }
     bool known = false;
     for (std::string_view k : kKeywords) known = known || keyword == k;
-    if (!known) return "header line " + std::to_string(number) + " (\"" + line + "\") is not a PLY header line";
+    // Older writers put a free line of text in the header (an early
+    // Blender: "Created by Blender3D 247 ..."); the import library reads it
+    // as a comment, and so does this check, as long as it is plain text.
+    if (!known) {
+      const bool text_line = std::all_of(line.begin(), line.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 0x20 && u < 0x7f;
+      });
+      if (!text_line)
+        return "header line " + std::to_string(number) + " (\"" + line + "\") is not a PLY header line";
+      continue;
+    }
     if (keyword == "property") {
       if (std::string problem = property_problem(words); !problem.empty())
         return "header line " + std::to_string(number) + " has " + problem;

@@ -36,7 +36,7 @@ namespace kurvo::scenefile {
 
 // The fields an array entry may have besides those of every object.
 inline constexpr const char* kArrayFields[] = {"count", "fit", "path", "spacing", "spacing_mode", "offset", "axis",
-                                               "points", "polygons", "mesh", "mesh_name", "mesh_axes", "mesh_weld",
+                                               "points", "polygons", "mesh", "mesh_name", "mesh_axes", "mesh_weld", "mesh_scale",
                                                "primitive", "material"};
 
 // True when the entry gives the array geometry of its own.

@@ -27,10 +27,11 @@ Json frameNumber(double frame) {
 }  // namespace
 
 kurvo::media::Status appendSample(const host::Document& document, const host::RenderShading* shading, double frame,
-                                  kurvo::media::FrameSeries& series) {
+                                  kurvo::media::FrameSeries& series,
+                                  const std::unordered_map<uint64_t, GeometrySource>* sources) {
   const bool first = series.frames.empty();
   if (first) {
-    for (kurvo::media::Mesh& mesh : worldMeshes(document, shading)) {
+    for (kurvo::media::Mesh& mesh : worldMeshes(document, shading, nullptr, sources)) {
       kurvo::media::AnimatedMesh animated;
       animated.name = std::move(mesh.name);
       animated.polygons = kurvo::media::mesh_polygons(mesh);

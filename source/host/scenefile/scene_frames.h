@@ -4,8 +4,12 @@
 #pragma once
 
 #include "frame_series.h"
+#include <cstdint>
+#include <unordered_map>
+
 #include "json_text.h"
 #include "result.h"
+#include "scene_geometry.h"
 #include "timeline.h"
 
 namespace kurvo::host {
@@ -20,8 +24,11 @@ namespace kurvo::scenefile {
 // first sample fixes the meshes: their names, polygons and colours (as
 // `shading` bakes them, as for a still export). A later sample whose objects
 // or point counts differ fails with a message naming the object and frames.
+// With `sources`, the first sample keeps the faces and attributes of
+// objects read from mesh files (worldMeshes()).
 kurvo::media::Status appendSample(const host::Document& document, const host::RenderShading* shading, double frame,
-                                  kurvo::media::FrameSeries& series);
+                                  kurvo::media::FrameSeries& series,
+                                  const std::unordered_map<uint64_t, GeometrySource>* sources = nullptr);
 
 // One entry of a scene file's "frames", appended to `out` as JSON text
 // indented for its place in the file: {"frame": F, "objects": {NAME:

@@ -175,6 +175,64 @@ kurvo::geo::Mesh makeMeshPrimitive(const Json& block, const ReadContext& c, cons
 
 // ---- mesh files
 
+// Appends mesh `m`'s faces and attributes (its points numbered from
+// `offset`) to `joined`. An attribute only some meshes have is filled in for
+// the others: UV (0, 0), no authored normal, white, a default material,
+// smoothing group 1.
+void appendSurface(kurvo::media::Mesh& joined, const kurvo::media::Mesh& m, int32_t offset) {
+  using kurvo::media::Material;
+  const bool first = joined.face_count() == 0 && joined.corners.empty() && joined.name.empty();
+  const size_t corners = joined.corners.size(), faces = joined.face_count();
+  const auto points = static_cast<size_t>(offset);
+  if (first) joined.name = m.name;
+  joined.corners.reserve(corners + m.corners.size());
+  joined.face_start.reserve(faces + 1 + m.face_count());
+  for (int32_t p : m.corners) joined.corners.push_back(p + offset);
+  for (size_t f = 1; f < m.face_start.size(); ++f)
+    joined.face_start.push_back(static_cast<uint32_t>(corners + m.face_start[f]));
+  for (size_t s = 0; s < std::max(joined.uv_sets.size(), m.uv_sets.size()); ++s) {
+    if (s >= joined.uv_sets.size()) joined.uv_sets.push_back({m.uv_sets[s].name, std::vector<kurvo::media::Uv>(corners)});
+    auto& uvs = joined.uv_sets[s].uvs;
+    if (s < m.uv_sets.size()) uvs.insert(uvs.end(), m.uv_sets[s].uvs.begin(), m.uv_sets[s].uvs.end());
+    else uvs.resize(joined.corners.size());
+  }
+  if (!m.corner_normals.empty() || !joined.corner_normals.empty()) {
+    joined.corner_normals.resize(corners, Vector(0.0f, 0.0f, 0.0f));
+    if (m.corner_normals.empty()) joined.corner_normals.resize(joined.corners.size(), Vector(0.0f, 0.0f, 0.0f));
+    else joined.corner_normals.insert(joined.corner_normals.end(), m.corner_normals.begin(), m.corner_normals.end());
+  }
+  if (!m.point_colours.empty() || !joined.point_colours.empty()) {
+    joined.point_colours.resize(points, Vector(1.0f, 1.0f, 1.0f));
+    if (m.point_colours.empty()) joined.point_colours.resize(points + m.points.size(), Vector(1.0f, 1.0f, 1.0f));
+    else joined.point_colours.insert(joined.point_colours.end(), m.point_colours.begin(), m.point_colours.end());
+  }
+  if (!m.face_material.empty() || !joined.face_material.empty()) {
+    if (joined.face_material.empty() && faces) {
+      joined.materials.push_back(Material{});
+      joined.face_material.assign(faces, static_cast<uint32_t>(joined.materials.size() - 1));
+    }
+    const auto base = static_cast<uint32_t>(joined.materials.size());
+    if (m.face_material.empty()) {
+      Material plain;
+      if (m.colour) plain.base_colour = *m.colour;
+      joined.materials.push_back(plain);
+      joined.face_material.resize(joined.face_count(), base);
+    } else {
+      joined.materials.insert(joined.materials.end(), m.materials.begin(), m.materials.end());
+      for (uint32_t k : m.face_material) joined.face_material.push_back(base + k);
+    }
+  }
+  if (!m.face_smooth_group.empty() || !joined.face_smooth_group.empty()) {
+    joined.face_smooth_group.resize(faces, 1);
+    if (m.face_smooth_group.empty()) joined.face_smooth_group.resize(joined.face_count(), 1);
+    else joined.face_smooth_group.insert(joined.face_smooth_group.end(), m.face_smooth_group.begin(), m.face_smooth_group.end());
+  }
+  if (!joined.colour && m.colour) joined.colour = m.colour;
+  // Each mesh of the file becomes a group named after it.
+  joined.group_names.push_back(m.name);
+  joined.face_group.resize(joined.face_count(), static_cast<uint32_t>(joined.group_names.size() - 1));
+}
+
 void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Polygon>& polygons,
                   GeometrySource& source, const ReadContext& c, const std::filesystem::path& base,
                   const GeometryLimits& limits) {
@@ -196,12 +254,26 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
     options.raw_axes = axes == "raw";
   }
   if (entry.contains("mesh_weld")) options.weld = c.boolean(entry["mesh_weld"], "mesh_weld");
+  float scale = 1.0f;
+  if (entry.contains("mesh_scale")) {
+    scale = c.number(entry["mesh_scale"], "mesh_scale");
+    if (!(scale > 0.0f) || !std::isfinite(scale)) c.fail("mesh_scale", "expected a number greater than 0");
+  }
   auto imported = kurvo::media::import_meshes(file, options);
   if (!imported) c.fail("mesh", imported.message());
+  // The file's points in scene units, before anything else sees them.
+  if (scale != 1.0f)
+    for (kurvo::media::Mesh& m : imported.value())
+      for (Vector& p : m.points) {
+        p = p * scale;
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+          c.fail("mesh_scale", "makes a point of " + file.string() + " too large for a float");
+      }
   for (const kurvo::media::Mesh& m : imported.value()) c.chargePoints(static_cast<double>(m.points.size()), "mesh");
   std::string wanted;
   if (entry.contains("mesh_name")) wanted = c.text(entry["mesh_name"], "mesh_name");
   bool found = wanted.empty();
+  kurvo::media::Mesh surface;  // faces and attributes of the meshes taken, joined
   // Reserved once for all: growing by each mesh's share made a file of many
   // small meshes quadratic.
   size_t totalPoints = 0, totalPolygons = 0;
@@ -216,6 +288,7 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
     // their own plane.
     for (const auto& p : kurvo::media::mesh_polygons(m))
       polygons.push_back(Polygon{p.a + offset, p.b + offset, p.c + offset, p.d + offset});
+    appendSurface(surface, m, offset);
     m.clear_faces();
     // The first mesh hands its points over; each mesh's polygons go as soon
     // as they are converted, so a large file is not held twice.
@@ -232,6 +305,8 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
   source.meshName = wanted;
   source.meshRawAxes = options.raw_axes;
   source.meshWeld = options.weld;
+  source.meshScale = scale;
+  source.surface = std::make_shared<const kurvo::media::Mesh>(std::move(surface));
 }
 
 // ---- spline primitives
@@ -407,6 +482,11 @@ uint64_t fingerprintOf(const std::vector<Vector>& points, const std::vector<Poly
   return h;
 }
 
+const kurvo::media::Mesh* surfaceFor(const GeometrySource& source, const std::vector<Polygon>& polygons) {
+  if (!source.surface || source.polygonHash != fingerprintOf({}, polygons)) return nullptr;
+  return source.surface.get();
+}
+
 Json pointsJson(const std::vector<Vector>& points) {
   Json out = Json::array();
   for (const Vector& p : points) out.push_back(Json::array({jsonFloat(p.x), jsonFloat(p.y), jsonFloat(p.z)}));
@@ -438,6 +518,7 @@ std::optional<GeometrySource> readPolygonGeometry(const Json& entry, host::Objec
     source->primitive = entry["primitive"];
   }
   if (source) source->fingerprint = fingerprintOf(points, polygons);
+  if (source && source->surface) source->polygonHash = fingerprintOf({}, polygons);
   object.setPoints(std::move(points));
   object.setPolygons(std::move(polygons));
   return source;
@@ -523,6 +604,7 @@ void writePolygonGeometry(const host::Object& object, const GeometrySource* sour
     if (!source->meshName.empty()) entry["mesh_name"] = source->meshName;
     if (source->meshRawAxes) entry["mesh_axes"] = "raw";
     if (source->meshWeld) entry["mesh_weld"] = true;
+    if (source->meshScale != 1.0f) entry["mesh_scale"] = jsonFloat(source->meshScale);
     return;
   }
   entry["points"] = deferredPointList(points, pointLists);

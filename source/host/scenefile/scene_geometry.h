@@ -9,11 +9,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "json_text.h"
+#include "mesh.h"
 #include "mesh_optimize.h"
 #include "read_context.h"
 #include "vector.h"
@@ -30,7 +32,14 @@ struct GeometrySource {
   std::string meshName;            // "mesh_name" as read, or empty
   bool meshRawAxes = false;        // "mesh_axes": "raw"
   bool meshWeld = false;           // "mesh_weld": true
+  float meshScale = 1.0f;          // "mesh_scale"
   uint64_t fingerprint = 0;        // of the points and polygons the source gave
+  // A mesh file's faces and attributes (UVs, normals, colours, materials,
+  // smoothing) without its points, for writers that carry them; it fits the
+  // object while its polygons hash to polygonHash (the deformer moves points
+  // only, so a bend keeps it).
+  std::shared_ptr<const kurvo::media::Mesh> surface;
+  uint64_t polygonHash = 0;
 };
 
 struct GeometryLimits {
@@ -45,6 +54,9 @@ struct GeometryLimits {
 };
 
 uint64_t fingerprintOf(const std::vector<Vector>& points, const std::vector<kurvo::geo::Polygon>& polygons);
+
+// The source's surface when it still fits the object's polygons, else null.
+const kurvo::media::Mesh* surfaceFor(const GeometrySource& source, const std::vector<kurvo::geo::Polygon>& polygons);
 
 // Polygon objects: "points" and "polygons", or "mesh" (and "mesh_name"), or
 // "primitive". Answers the source for the last two.

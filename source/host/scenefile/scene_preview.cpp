@@ -68,13 +68,19 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
 // `include` answers false for get a mesh without points and polygons.
 template <class Visit>
 void forEachMesh(const host::Document& document, const host::RenderShading* shading,
-                 const kurvo::media::FileMapping* into, bool take, Visit&& visit,
+                 const kurvo::media::FileMapping* into, bool take,
+                 const std::unordered_map<uint64_t, GeometrySource>* sources, Visit&& visit,
                  const std::function<bool(const host::Object&)>& include = {}) {
   size_t index = 0;
   document.forEachObject([&](host::Object& o) {
     // An array's source is a template; its copies are the objects.
     if (!o.isPolygon() || o.isArraySource()) return;
+    const kurvo::media::Mesh* surface = nullptr;
+    if (sources)
+      if (auto found = sources->find(o.serial()); found != sources->end())
+        surface = surfaceFor(found->second, o.polygons());
     kurvo::media::Mesh mesh;
+    if (surface) mesh = *surface;
     mesh.name = o.name();
     // The colour first: a shader answers it for the object as it stands.
     const host::Material* material = document.materialOf(o);
@@ -86,6 +92,17 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
       mesh.colour = shading ? *shading->bakedColour(o) : FromKh(host::RenderShading::kFallbackColour);
     const KhMatrix m = o.globalMatrix();
     if (include && !include(o)) {
+    } else if (surface) {
+      // The file's faces and attributes; only the points are the object's.
+      if (take) {
+        mesh.points = o.takeGeometry();
+        for (Vector& p : mesh.points) p = into ? into->point(transform(m, p)) : transform(m, p);
+      } else {
+        mesh.points.clear();
+        mesh.points.reserve(o.points().size());
+        for (const Vector& p : o.points()) mesh.points.push_back(into ? into->point(transform(m, p)) : transform(m, p));
+      }
+      if (into && !into->raw_axes) reverse_faces(mesh);
     } else if (take) {
       mesh.reserve_faces(o.polygons().size(), 4 * o.polygons().size());
       for (const auto& p : o.polygons())
@@ -111,9 +128,10 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
 }  // namespace
 
 std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document, const host::RenderShading* shading,
-                                            const kurvo::media::FileMapping* into) {
+                                            const kurvo::media::FileMapping* into,
+                                            const std::unordered_map<uint64_t, GeometrySource>* sources) {
   std::vector<kurvo::media::Mesh> meshes;
-  forEachMesh(document, shading, into, false, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, into, false, sources, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
     meshes.push_back(std::move(mesh));
   });
   return meshes;
@@ -128,9 +146,10 @@ kurvo::media::DrawList Preview::drawList() const {
 }
 
 std::vector<kurvo::media::Mesh> takeWorldMeshes(host::Document& document, const host::RenderShading* shading,
-                                                const kurvo::media::FileMapping* into) {
+                                                const kurvo::media::FileMapping* into,
+                                                const std::unordered_map<uint64_t, GeometrySource>* sources) {
   std::vector<kurvo::media::Mesh> meshes;
-  forEachMesh(document, shading, into, true, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, into, true, sources, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
     meshes.push_back(std::move(mesh));
   });
   return meshes;
@@ -140,7 +159,7 @@ Preview buildPreview(host::Document& document, const host::RenderShading* shadin
                      const std::function<bool(const host::Object&)>& include) {
   Preview preview;
   forEachMesh(
-      document, shading, nullptr, false,
+      document, shading, nullptr, false, nullptr,
       [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
         const bool left = include && !include(o);
         std::unique_ptr<kurvo::media::SurfaceShader> surface;

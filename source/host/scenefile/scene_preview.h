@@ -3,13 +3,16 @@
 // lines: every spline as a polyline and every object's editor drawing.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "axis_convention.h"
 #include "mesh.h"
 #include "raster.h"
+#include "scene_geometry.h"
 
 namespace kurvo::host {
 class Document;
@@ -27,9 +30,14 @@ namespace kurvo::scenefile {
 // small palette so neighbouring objects read apart. With `into`, points and
 // polygons go on into a file's frame as they are made (an export's
 // media::file_mapping), sparing the export a pass of its own over them.
+// With `sources` (a loaded scene's, by object serial), an object read from a
+// mesh file whose polygons are still those the file gave comes out with the
+// file's own faces (n-gons whole) and their UVs, normals, colours, materials
+// and smoothing, only its points moved.
 std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document,
                                             const host::RenderShading* shading = nullptr,
-                                            const kurvo::media::FileMapping* into = nullptr);
+                                            const kurvo::media::FileMapping* into = nullptr,
+                                            const std::unordered_map<uint64_t, GeometrySource>* sources = nullptr);
 
 // As worldMeshes(), for a document that is done with: each object's points
 // move into its mesh (changed into world space in place) and its polygons
@@ -38,7 +46,8 @@ std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document,
 // only destroying it is safe afterwards.
 std::vector<kurvo::media::Mesh> takeWorldMeshes(host::Document& document,
                                                 const host::RenderShading* shading = nullptr,
-                                                const kurvo::media::FileMapping* into = nullptr);
+                                                const kurvo::media::FileMapping* into = nullptr,
+                                                const std::unordered_map<uint64_t, GeometrySource>* sources = nullptr);
 
 struct Preview {
   std::vector<kurvo::media::Mesh> meshes;

@@ -172,7 +172,7 @@ class Reader {
     if (polygon)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "deformed_points", "points", "polygons", "mesh", "mesh_name",
-                                     "mesh_axes", "mesh_weld", "primitive", "material", "baked_color", "tracks"});
+                                     "mesh_axes", "mesh_weld", "mesh_scale", "primitive", "material", "baked_color", "tracks"});
     else if (spline)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "deformed_points", "points", "interpolation", "closed",
@@ -180,7 +180,7 @@ class Reader {
     else if (array)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "matrix", "position", "rotation", "scale",
                                      "tracks", "count", "fit", "path", "spacing", "spacing_mode", "offset", "axis",
-                                     "points", "polygons", "mesh", "mesh_name", "mesh_axes", "mesh_weld", "primitive",
+                                     "points", "polygons", "mesh", "mesh_name", "mesh_axes", "mesh_weld", "mesh_scale", "primitive",
                                      "material"});
     else
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",

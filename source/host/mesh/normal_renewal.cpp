@@ -1,0 +1,142 @@
+#include "normal_renewal.h"
+
+#include <cmath>
+
+#include "surface_normals.h"
+
+namespace kurvo::media {
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+// Authored normals closer than this (cosine, about two degrees) mark corners
+// of one smooth region.
+constexpr float kSameAuthored = 0.9994f;
+
+Vector unit_or(const Vector& v, const Vector& fallback) {
+  const double length = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z);
+  if (!(length > 0.0) || !std::isfinite(length)) return fallback;
+  return Vector(float(v.x / length), float(v.y / length), float(v.z / length));
+}
+
+// Per point, the corners at it (CSR).
+struct CornersAround {
+  std::vector<uint32_t> start, corners;
+};
+
+CornersAround corners_around(const Mesh& mesh) {
+  CornersAround out;
+  out.start.assign(mesh.points.size() + 1, 0);
+  for (int32_t p : mesh.corners) ++out.start[size_t(p) + 1];
+  for (size_t i = 1; i < out.start.size(); ++i) out.start[i] += out.start[i - 1];
+  out.corners.resize(mesh.corners.size());
+  std::vector<uint32_t> fill(out.start.begin(), out.start.end() - 1);
+  for (size_t c = 0; c < mesh.corners.size(); ++c) out.corners[fill[size_t(mesh.corners[c])]++] = uint32_t(c);
+  return out;
+}
+
+// Which face each corner belongs to.
+std::vector<uint32_t> face_of_corners(const Mesh& mesh) {
+  std::vector<uint32_t> out(mesh.corners.size());
+  for (size_t f = 0; f < mesh.face_count(); ++f)
+    for (uint32_t c = mesh.face_start[f]; c < mesh.face_start[f + 1]; ++c) out[c] = uint32_t(f);
+  return out;
+}
+
+template <class T, class Same>
+void add_shared(std::vector<T>& values, std::vector<uint32_t>& made_at_point, const T& value, Same&& same,
+                uint32_t& index) {
+  for (uint32_t v : made_at_point)
+    if (same(values[v], value)) {
+      index = v;
+      return;
+    }
+  index = uint32_t(values.size());
+  values.push_back(value);
+  made_at_point.push_back(index);
+}
+
+}  // namespace
+
+Vector face_area_normal(const Mesh& mesh, size_t f) {
+  const std::span<const int32_t> c = mesh.face(f);
+  double n[3] = {0.0, 0.0, 0.0};
+  for (size_t i = 0; i < c.size(); ++i) {
+    const Vector& a = mesh.points[c[i]];
+    const Vector& b = mesh.points[c[(i + 1) % c.size()]];
+    n[0] += (double(a.y) - b.y) * (double(a.z) + b.z);
+    n[1] += (double(a.z) - b.z) * (double(a.x) + b.x);
+    n[2] += (double(a.x) - b.x) * (double(a.y) + b.y);
+  }
+  // Newell's sum is twice the area vector, along a x b for a face a, b, c.
+  return Vector(float(0.5 * n[0]), float(0.5 * n[1]), float(0.5 * n[2]));
+}
+
+IndexedNormals renew_normals(const Mesh& mesh) {
+  const size_t faces = mesh.face_count();
+  std::vector<Vector> area(faces), unit(faces);
+  for (size_t f = 0; f < faces; ++f) {
+    area[f] = face_area_normal(mesh, f);
+    unit[f] = unit_or(area[f], Vector(0.0f, 1.0f, 0.0f));
+  }
+  const CornersAround around = corners_around(mesh);
+  const std::vector<uint32_t> face_of = face_of_corners(mesh);
+  const bool groups = !mesh.face_smooth_group.empty();
+  const bool authored = !groups && mesh.corner_normals.size() == mesh.corners.size();
+  const float crease = std::cos(kCreaseAngleDegrees * kPi / 180.0f);
+  const auto together = [&](uint32_t c, uint32_t other) {
+    const uint32_t f = face_of[c], g = face_of[other];
+    if (f == g) return true;
+    if (groups) return mesh.face_smooth_group[f] != 0 && mesh.face_smooth_group[f] == mesh.face_smooth_group[g];
+    if (authored) {
+      const Vector& a = mesh.corner_normals[c];
+      const Vector& b = mesh.corner_normals[other];
+      const float la = Len(a), lb = Len(b);
+      return la > 0.0f && lb > 0.0f && Dot(a, b) >= kSameAuthored * la * lb;
+    }
+    return Dot(unit[f], unit[g]) >= crease;
+  };
+
+  IndexedNormals out;
+  out.corner.resize(mesh.corners.size());
+  out.normals.reserve(mesh.points.size());
+  std::vector<uint32_t> made;
+  const auto same = [](const Vector& a, const Vector& b) {
+    return std::fabs(a.x - b.x) <= 1e-6f && std::fabs(a.y - b.y) <= 1e-6f && std::fabs(a.z - b.z) <= 1e-6f;
+  };
+  for (size_t p = 0; p < mesh.points.size(); ++p) {
+    made.clear();
+    for (uint32_t k = around.start[p]; k < around.start[p + 1]; ++k) {
+      const uint32_t c = around.corners[k];
+      Vector sum(0.0f, 0.0f, 0.0f);
+      // Each face counts once, however many of its corners lie on the point.
+      for (uint32_t j = around.start[p]; j < around.start[p + 1]; ++j) {
+        const uint32_t other = around.corners[j];
+        bool first_of_face = true;
+        for (uint32_t i = around.start[p]; i < j; ++i)
+          if (face_of[around.corners[i]] == face_of[other]) first_of_face = false;
+        if (first_of_face && together(c, other)) sum += area[face_of[other]];
+      }
+      add_shared(out.normals, made, unit_or(sum, unit[face_of[c]]), same, out.corner[c]);
+    }
+  }
+  return out;
+}
+
+IndexedValues<Uv> shared_per_point(const Mesh& mesh, const std::vector<Uv>& per_corner) {
+  IndexedValues<Uv> out;
+  out.corner.resize(per_corner.size());
+  out.values.reserve(mesh.points.size());
+  const CornersAround around = corners_around(mesh);
+  std::vector<uint32_t> made;
+  const auto same = [](const Uv& a, const Uv& b) { return a == b; };
+  for (size_t p = 0; p < mesh.points.size(); ++p) {
+    made.clear();
+    for (uint32_t k = around.start[p]; k < around.start[p + 1]; ++k) {
+      const uint32_t c = around.corners[k];
+      add_shared(out.values, made, per_corner[c], same, out.corner[c]);
+    }
+  }
+  return out;
+}
+
+}  // namespace kurvo::media
