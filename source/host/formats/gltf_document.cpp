@@ -133,6 +133,22 @@ int BufferBuilder::reserve_indices(size_t count) {
                        {"type", "SCALAR"}});
 }
 
+int BufferBuilder::reserve_floats(size_t count, int components) {
+  static const char* const kType[] = {"SCALAR", "VEC2", "VEC3", "VEC4"};
+  const int width = std::clamp(components, 1, 4);
+  return add_accessor({{"bufferView", reserve_view(count * 4 * static_cast<size_t>(width), kArrayBuffer)},
+                       {"componentType", kFloat},
+                       {"count", count},
+                       {"type", kType[width - 1]}});
+}
+
+int BufferBuilder::add_image(const std::string& bytes) {
+  const size_t offset = append(bytes.data(), bytes.size());
+  const int view = add_view(offset, bytes.size(), std::nullopt);
+  pad_to_four(bytes_, '\0');  // what follows stays aligned for its floats
+  return view;
+}
+
 int BufferBuilder::reserve_view(size_t length, int target) {
   reserved_views_.push_back(add_view(reserved_, length, target));
   reserved_ += length;
@@ -191,6 +207,17 @@ int BufferBuilder::add_accessor(Json accessor) {
   Json& accessors = root_["accessors"];
   accessors.push_back(std::move(accessor));
   return static_cast<int>(accessors.size() - 1);
+}
+
+std::string uri_of_path(const std::string& path) {
+  std::string out;
+  size_t start = 0;
+  while (true) {
+    const size_t slash = path.find('/', start);
+    if (slash == std::string::npos) return out + uri_of(path.substr(start));
+    out += uri_of(path.substr(start, slash - start)) + "/";
+    start = slash + 1;
+  }
 }
 
 Json material_for(const std::optional<Vector>& colour, const std::string& name) {

@@ -50,6 +50,12 @@ class BufferBuilder {
   int reserve_vectors(size_t count, const std::optional<Bounds>& bounds);
   // 32-bit vertex indices whose bytes the caller's StreamedTail makes later.
   int reserve_indices(size_t count);
+  // Floats, `components` (2 to 4) a value, whose bytes the caller's
+  // StreamedTail makes later (texture coordinates, colours).
+  int reserve_floats(size_t count, int components);
+  // An image's bytes kept in the buffer (a .glb's embedded texture): the
+  // index of its view.
+  int add_image(const std::string& bytes);
   size_t reserved_bytes() const { return reserved_; }
   // Once everything is added: the reserved views start after the kept bytes.
   void place_reserved();
@@ -77,6 +83,9 @@ struct StreamedTail {
   size_t size = 0;
   std::function<void(const std::function<void(std::string_view)>& out)> write;
 };
+
+// A relative path as a URI reference: each part escaped, '/' between them.
+std::string uri_of_path(const std::string& path);
 
 // A material of its own per mesh: the colour, clamped into 0..1, as base
 // colour on a plain dielectric surface.

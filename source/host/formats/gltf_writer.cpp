@@ -1,11 +1,15 @@
 #include "gltf_writer.h"
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <string>
 #include <string_view>
 
 #include "gltf_document.h"
+#include "path_text.h"
 
 namespace kurvo::media {
 namespace {
@@ -14,14 +18,37 @@ using gltf::BufferBuilder;
 using gltf::Json;
 
 constexpr int kPoints = 0, kTriangles = 4;
+constexpr uint32_t kNone = UINT32_MAX;
 
 // A mesh whose arrays go into the file after the document, in the order its
-// accessors were reserved: positions, then normals and indices if it has
-// polygons. Made while writing, they never sit in a buffer of their own.
+// accessors were reserved: positions; for polygons then normals, each UV set
+// and the point colours, and one index list per material. Made while
+// writing, they never sit in a buffer of their own.
 struct StreamedMesh {
-  const Mesh* mesh;
-  std::vector<Polygon> polygons;  // the mesh's quads and triangles
-  VertexLayout layout;  // empty for a mesh of points
+  const Mesh* mesh = nullptr;
+  DerivedPolygons derived;  // the quads and triangles, with their faces and corners
+  VertexLayout layout;      // vertices split where normals differ
+  // With UV sets, vertices are split further where UVs differ: per output
+  // vertex the layout vertex it refines and a mesh corner whose UVs it
+  // takes; per polygon corner (four a polygon) its output vertex. Empty
+  // without UV sets: the layout's vertices are the output's.
+  std::vector<uint32_t> refines, uv_corner, polygon_vertex;
+  // Polygons in the order of their materials' primitives, and where each
+  // primitive's run starts (one more entry than primitives).
+  std::vector<uint32_t> order;
+  std::vector<size_t> run_start;
+
+  size_t vertex_count() const { return refines.empty() ? layout.source_point.size() : refines.size(); }
+  uint32_t point_of(size_t v) const { return layout.source_point[refines.empty() ? v : refines[v]]; }
+  uint32_t layout_vertex_at(size_t polygon, size_t k) const {
+    const Polygon& q = derived.polygons[polygon];
+    const int32_t c[4] = {q.a, q.b, q.c, q.d};
+    const uint32_t shared = layout.point_vertex[static_cast<size_t>(c[k])];
+    return shared != VertexLayout::kPerCorner ? shared : layout.corner_vertex[polygon * 4 + k];
+  }
+  uint32_t vertex_at(size_t polygon, size_t k) const {
+    return polygon_vertex.empty() ? layout_vertex_at(polygon, k) : polygon_vertex[polygon * 4 + k];
+  }
 };
 
 template <class T>
@@ -29,56 +56,273 @@ std::string_view bytes_of(const T* data, size_t count) {
   return {reinterpret_cast<const char*>(data), count * sizeof(T)};
 }
 
+// Splits the layout's vertices where corners of one vertex carry other UVs.
+void split_by_uvs(StreamedMesh& m) {
+  const Mesh& mesh = *m.mesh;
+  if (mesh.uv_sets.empty()) return;
+  const size_t polygons = m.derived.polygons.size();
+  // Per layout vertex the first output vertex made for it, then a link per
+  // output vertex to the next one made for the same layout vertex.
+  std::vector<uint32_t> first(m.layout.source_point.size(), kNone), next;
+  m.polygon_vertex.resize(polygons * 4);
+  const auto same_uvs = [&](uint32_t a, uint32_t b) {
+    for (const UvSet& set : mesh.uv_sets)
+      if (!(set.uvs[a] == set.uvs[b])) return false;
+    return true;
+  };
+  for (size_t p = 0; p < polygons; ++p) {
+    const size_t corners = m.derived.polygons[p].is_triangle() ? 3 : 4;
+    for (size_t k = 0; k < corners; ++k) {
+      const uint32_t lv = m.layout_vertex_at(p, k);
+      const uint32_t corner = m.derived.corners[p * 4 + k];
+      uint32_t v = first[lv], last = kNone;
+      while (v != kNone && !same_uvs(m.uv_corner[v], corner)) last = v, v = next[v];
+      if (v == kNone) {
+        v = static_cast<uint32_t>(m.refines.size());
+        m.refines.push_back(lv);
+        m.uv_corner.push_back(corner);
+        next.push_back(kNone);
+        (last == kNone ? first[lv] : next[last]) = v;
+      }
+      m.polygon_vertex[p * 4 + k] = v;
+    }
+    if (corners == 3) m.polygon_vertex[p * 4 + 3] = m.polygon_vertex[p * 4 + 2];
+  }
+}
+
+// The polygons grouped by material, each group in polygon order.
+void order_by_material(StreamedMesh& m, size_t materials) {
+  const Mesh& mesh = *m.mesh;
+  const size_t polygons = m.derived.polygons.size();
+  const auto material_of = [&](size_t p) -> size_t {
+    return mesh.face_material.empty() ? 0 : mesh.face_material[m.derived.face[p]];
+  };
+  std::vector<size_t> count(std::max<size_t>(materials, 1) + 1, 0);
+  for (size_t p = 0; p < polygons; ++p) ++count[material_of(p) + 1];
+  for (size_t i = 1; i < count.size(); ++i) count[i] += count[i - 1];
+  m.run_start = count;
+  m.order.resize(polygons);
+  for (size_t p = 0; p < polygons; ++p) m.order[count[material_of(p)]++] = static_cast<uint32_t>(p);
+}
+
 void write_arrays(const std::vector<StreamedMesh>& meshes, const std::function<void(std::string_view)>& out) {
   static_assert(sizeof(Vector) == 12, "Vectors are written as three packed floats");
   constexpr size_t kChunk = size_t(1) << 15;
   std::vector<Vector> chunk;
+  std::vector<float> pairs;
   std::vector<uint32_t> triangles;
   for (const StreamedMesh& m : meshes) {
-    const std::vector<Vector>& points = m.mesh->points;
-    if (m.polygons.empty()) {
+    const Mesh& mesh = *m.mesh;
+    const std::vector<Vector>& points = mesh.points;
+    if (m.derived.polygons.empty()) {
       out(bytes_of(points.data(), points.size()));
       continue;
     }
-    // Positions and triangles made a chunk at a time: a vertex copies its
-    // point, a polygon's corners name their vertices.
-    const std::vector<uint32_t>& source = m.layout.source_point;
-    for (size_t begin = 0; begin < source.size(); begin += kChunk) {
-      const size_t end = std::min(source.size(), begin + kChunk);
-      chunk.resize(end - begin);
-      for (size_t v = begin; v < end; ++v) chunk[v - begin] = points[source[v]];
-      out(bytes_of(chunk.data(), chunk.size()));
-    }
-    out(bytes_of(m.layout.normals.data(), m.layout.normals.size()));
-    const std::vector<Polygon>& polygons = m.polygons;
-    for (size_t begin = 0; begin < polygons.size(); begin += kChunk) {
-      triangles.clear();
-      for (size_t f = begin; f < std::min(polygons.size(), begin + kChunk); ++f)
-        m.layout.append_triangles(polygons, f, triangles);
-      out(bytes_of(triangles.data(), triangles.size()));
+    const size_t vertices = m.vertex_count();
+    // Each per-vertex array a chunk at a time.
+    const auto vectors = [&](const auto& value_of) {
+      for (size_t begin = 0; begin < vertices; begin += kChunk) {
+        const size_t end = std::min(vertices, begin + kChunk);
+        chunk.resize(end - begin);
+        for (size_t v = begin; v < end; ++v) chunk[v - begin] = value_of(v);
+        out(bytes_of(chunk.data(), chunk.size()));
+      }
+    };
+    vectors([&](size_t v) { return points[m.point_of(v)]; });
+    if (m.refines.empty())
+      out(bytes_of(m.layout.normals.data(), m.layout.normals.size()));
+    else
+      vectors([&](size_t v) { return m.layout.normals[m.refines[v]]; });
+    for (const UvSet& set : mesh.uv_sets)
+      for (size_t begin = 0; begin < vertices; begin += kChunk) {
+        const size_t end = std::min(vertices, begin + kChunk);
+        pairs.clear();
+        // glTF's t runs down the picture.
+        for (size_t v = begin; v < end; ++v) {
+          const Uv& uv = set.uvs[m.uv_corner[v]];
+          pairs.push_back(uv.u);
+          pairs.push_back(1.0f - uv.v);
+        }
+        out(bytes_of(pairs.data(), pairs.size()));
+      }
+    if (!mesh.point_colours.empty()) vectors([&](size_t v) {
+        const Vector& c = mesh.point_colours[m.point_of(v)];
+        return Vector(std::clamp(c.x, 0.0f, 1.0f), std::clamp(c.y, 0.0f, 1.0f), std::clamp(c.z, 0.0f, 1.0f));
+      });
+    for (size_t r = 0; r + 1 < m.run_start.size(); ++r) {
+      for (size_t begin = m.run_start[r]; begin < m.run_start[r + 1]; begin += kChunk) {
+        triangles.clear();
+        for (size_t i = begin; i < std::min(m.run_start[r + 1], begin + kChunk); ++i) {
+          const size_t p = m.order[i];
+          const uint32_t a = m.vertex_at(p, 0), c = m.vertex_at(p, 2);
+          triangles.insert(triangles.end(), {a, m.vertex_at(p, 1), c});
+          if (!m.derived.polygons[p].is_triangle()) triangles.insert(triangles.end(), {a, c, m.vertex_at(p, 3)});
+        }
+        out(bytes_of(triangles.data(), triangles.size()));
+      }
     }
   }
 }
 
-Json primitive_for(StreamedMesh& streamed, NormalStyle normals, int material, BufferBuilder& buffer) {
+bool starts_with(const std::string& bytes, std::string_view magic) { return bytes.compare(0, magic.size(), magic) == 0; }
+
+std::string base64(const std::string& bytes) {
+  static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    const size_t n = std::min<size_t>(3, bytes.size() - i);
+    uint32_t word = 0;
+    for (size_t k = 0; k < 3; ++k) word = word << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    for (size_t k = 0; k < 4; ++k) out += k <= n ? digits[(word >> (18 - 6 * k)) & 63] : '=';
+  }
+  return out;
+}
+
+// The textures of the file: one image each, shared by the materials that
+// name the same file or carry the same embedded image. A .glb embeds every
+// image; a .gltf names an image file where it lies, relative to itself, and
+// carries an image that came embedded as a data URI (no file of its own is
+// made beside the output).
+class Images {
+ public:
+  Images(const std::filesystem::path& file, GltfContainer container) : file_(file), container_(container) {}
+
+  // The texture index of the material's image, or a failure naming it.
+  Result<int> texture(const Material& material, const std::string& name, BufferBuilder& buffer) {
+    const bool embedded = material.base_colour_texture.empty();
+    const std::string key = embedded ? "\n" + std::to_string(reinterpret_cast<uintptr_t>(material.base_colour_image.get()))
+                                     : material.base_colour_texture;
+    if (auto known = index_.find(key); known != index_.end()) return known->second;
+    const std::filesystem::path path = material.base_colour_texture;
+    const auto refuse = [&](const std::string& why) {
+      return Status::failure("cannot write " + quoted(file_) + ": material \"" + name + "\": its texture " +
+                             (embedded ? std::string("(embedded)") : quoted(path)) + " " + why);
+    };
+    std::string bytes;
+    if (embedded) {
+      bytes = *material.base_colour_image;
+    } else {
+      std::ifstream in(path, std::ios::binary);
+      bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      if (!in.good() && !in.eof()) return refuse("cannot be read");
+    }
+    if (bytes.empty()) return refuse("is missing or empty");
+    const char* mime = starts_with(bytes, "\x89PNG\r\n\x1a\n") ? "image/png"
+                       : starts_with(bytes, "\xff\xd8\xff") ? "image/jpeg"
+                                                            : nullptr;
+    if (!mime) return refuse("is neither PNG nor JPEG, the images glTF holds (convert it, or write .obj)");
+    Json image;
+    if (container_ == GltfContainer::binary) {
+      image = {{"bufferView", buffer.add_image(bytes)}, {"mimeType", mime}};
+    } else if (embedded) {
+      image = {{"uri", std::string("data:") + mime + ";base64," + base64(bytes)}, {"mimeType", mime}};
+    } else {
+      std::error_code ec;
+      const std::filesystem::path folder = std::filesystem::absolute(file_, ec).parent_path();
+      std::filesystem::path relative = std::filesystem::relative(path, folder, ec);
+      if (ec || relative.empty()) relative = path;
+      image = {{"uri", gltf::uri_of_path(relative.generic_string())}, {"mimeType", mime}};
+    }
+    images_.push_back(std::move(image));
+    textures_.push_back(Json{{"source", images_.size() - 1}});
+    const int index = static_cast<int>(textures_.size() - 1);
+    index_.emplace(key, index);
+    return index;
+  }
+
+  void put(Json& root) {
+    if (images_.empty()) return;
+    root["images"] = std::move(images_);
+    root["textures"] = std::move(textures_);
+  }
+
+ private:
+  std::filesystem::path file_;
+  GltfContainer container_;
+  std::map<std::string, int> index_;
+  Json images_ = Json::array(), textures_ = Json::array();
+};
+
+}  // namespace
+
+namespace {
+
+// The glTF material of `material`; its texture only where the primitive has
+// the UVs it is read with.
+Result<Json> material_json(const Material& material, const std::string& name, bool has_uvs, Images& images,
+                           BufferBuilder& buffer) {
+  const auto unit = [](float v) { return gltf::shortest(v > 0.0f ? std::min(v, 1.0f) : 0.0f); };
+  const float opacity = material.opacity > 0.0f ? std::min(material.opacity, 1.0f) : 0.0f;
+  // A plain dielectric unless the file said otherwise: glTF's default of a
+  // fully metallic surface renders nearly black in most viewers.
+  Json pbr = {{"baseColorFactor",
+               {unit(material.base_colour.x), unit(material.base_colour.y), unit(material.base_colour.z), unit(opacity)}},
+              {"metallicFactor", unit(material.metallic.value_or(0.0f))},
+              {"roughnessFactor", unit(material.roughness.value_or(0.7f))}};
+  if (has_uvs && (!material.base_colour_texture.empty() || material.base_colour_image)) {
+    auto texture = images.texture(material, name, buffer);
+    if (!texture) return texture.status();
+    pbr["baseColorTexture"] = Json{{"index", texture.value()}};
+  }
+  Json out = {{"name", name}, {"pbrMetallicRoughness", std::move(pbr)}};
+  if (opacity < 1.0f) out["alphaMode"] = "BLEND";
+  return out;
+}
+
+// The mesh's primitives: one per material its faces use (one for all when
+// it has no materials), sharing one set of vertices.
+Result<Json> primitives_for(StreamedMesh& streamed, NormalStyle normals, const std::string& name, Json& materials,
+                            Images& images, BufferBuilder& buffer) {
   const Mesh& mesh = *streamed.mesh;
   Bounds bounds;
-  streamed.polygons = mesh_polygons(mesh);
-  if (streamed.polygons.empty()) {
+  const bool need_corners = !mesh.uv_sets.empty() || !mesh.face_material.empty() || !faces_are_polygons(mesh);
+  if (need_corners)
+    streamed.derived = derive_polygons(mesh);
+  else
+    streamed.derived.polygons = mesh_polygons(mesh);
+  if (streamed.derived.polygons.empty()) {
     for (const Vector& p : mesh.points) bounds.add(p);
-    return Json{{"attributes", Json{{"POSITION", buffer.reserve_vectors(mesh.points.size(), bounds)}}},
-                {"material", material},
-                {"mode", kPoints}};
+    materials.push_back(gltf::material_for(mesh.colour, name));
+    return Json::array({Json{{"attributes", Json{{"POSITION", buffer.reserve_vectors(mesh.points.size(), bounds)}}},
+                             {"material", materials.size() - 1},
+                             {"mode", kPoints}}});
   }
-  streamed.layout = layout_by_normals(mesh.points, streamed.polygons, normals);
-  const VertexLayout& layout = streamed.layout;
-  for (uint32_t p : layout.source_point) bounds.add(mesh.points[p]);
-  const int position = buffer.reserve_vectors(layout.source_point.size(), bounds);
-  const int normal = buffer.reserve_vectors(layout.normals.size(), std::nullopt);
-  return Json{{"attributes", Json{{"POSITION", position}, {"NORMAL", normal}}},
-              {"indices", buffer.reserve_indices(VertexLayout::triangle_indices(streamed.polygons))},
-              {"material", material},
-              {"mode", kTriangles}};
+  streamed.layout = layout_by_normals(mesh.points, streamed.derived.polygons, normals);
+  split_by_uvs(streamed);
+  const size_t used_materials = mesh.face_material.empty() ? 1 : mesh.materials.size();
+  order_by_material(streamed, used_materials);
+  const size_t vertices = streamed.vertex_count();
+  for (size_t v = 0; v < vertices; ++v) bounds.add(mesh.points[streamed.point_of(v)]);
+  Json attributes = {{"POSITION", buffer.reserve_vectors(vertices, bounds)},
+                     {"NORMAL", buffer.reserve_vectors(vertices, std::nullopt)}};
+  for (size_t s = 0; s < mesh.uv_sets.size(); ++s)
+    attributes["TEXCOORD_" + std::to_string(s)] = buffer.reserve_floats(vertices, 2);
+  if (!mesh.point_colours.empty()) attributes["COLOR_0"] = buffer.reserve_floats(vertices, 3);
+  Json primitives = Json::array();
+  for (size_t r = 0; r < used_materials; ++r) {
+    size_t indices = 0;
+    for (size_t i = streamed.run_start[r]; i < streamed.run_start[r + 1]; ++i)
+      indices += streamed.derived.polygons[streamed.order[i]].is_triangle() ? 3 : 6;
+    if (indices == 0) continue;  // a material no face uses: no primitive (its run writes nothing)
+    const int accessor = buffer.reserve_indices(indices);
+    Json material;
+    if (mesh.materials.empty()) {
+      material = gltf::material_for(mesh.colour, name);
+    } else {
+      const Material& source = mesh.materials[r];
+      auto made = material_json(source, source.name.empty() ? name + "." + std::to_string(r) : source.name,
+                                !mesh.uv_sets.empty(), images, buffer);
+      if (!made) return made.status();
+      material = std::move(made.value());
+    }
+    materials.push_back(std::move(material));
+    primitives.push_back(Json{{"attributes", attributes},
+                              {"indices", accessor},
+                              {"material", materials.size() - 1},
+                              {"mode", kTriangles}});
+  }
+  return primitives;
 }
 
 }  // namespace
@@ -90,6 +334,7 @@ Status write_gltf(const std::vector<Mesh>& meshes, const std::filesystem::path& 
   root["scene"] = 0;
   Json nodes = Json::array(), gltf_meshes = Json::array(), materials = Json::array();
   BufferBuilder buffer(root);
+  Images images(file, container);
   std::vector<StreamedMesh> streamed;
   streamed.reserve(meshes.size());
   for (size_t i = 0; i < meshes.size(); ++i) {
@@ -97,11 +342,10 @@ Status write_gltf(const std::vector<Mesh>& meshes, const std::filesystem::path& 
     const std::string name = mesh.name.empty() ? "mesh" + std::to_string(i) : mesh.name;
     Json node = {{"name", name}};
     if (!mesh.points.empty()) {  // glTF has no empty primitive
-      const int material = static_cast<int>(materials.size());
-      materials.push_back(gltf::material_for(mesh.colour, name));
-      streamed.push_back(StreamedMesh{&mesh, {}, {}});
-      Json primitives = Json::array({primitive_for(streamed.back(), normals, material, buffer)});
-      gltf_meshes.push_back(Json{{"name", name}, {"primitives", std::move(primitives)}});
+      streamed.emplace_back().mesh = &mesh;
+      auto primitives = primitives_for(streamed.back(), normals, name, materials, images, buffer);
+      if (!primitives) return primitives.status();
+      gltf_meshes.push_back(Json{{"name", name}, {"primitives", std::move(primitives.value())}});
       node["mesh"] = gltf_meshes.size() - 1;
     }
     nodes.push_back(std::move(node));
@@ -114,6 +358,7 @@ Status write_gltf(const std::vector<Mesh>& meshes, const std::filesystem::path& 
     root["meshes"] = std::move(gltf_meshes);
     root["materials"] = std::move(materials);
   }
+  images.put(root);
   buffer.place_reserved();
   const gltf::StreamedTail arrays{buffer.reserved_bytes(),
                                   [&](const std::function<void(std::string_view)>& out) { write_arrays(streamed, out); }};

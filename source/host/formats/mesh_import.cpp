@@ -9,6 +9,7 @@
 #include <assimp/config.h>
 #include <cctype>
 #include <exception>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -111,6 +112,106 @@ std::optional<Vector> material_colour(const aiMaterial* material) {
   return Vector(std::clamp(c.x, 0.0f, 1.0f), std::clamp(c.y, 0.0f, 1.0f), std::clamp(c.z, 0.0f, 1.0f));
 }
 
+// "%XX" turned back into the byte it stands for; anything else as it is.
+std::string percent_decoded(const std::string& uri) {
+  std::string out;
+  const auto hex = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  for (size_t i = 0; i < uri.size(); ++i) {
+    if (uri[i] == '%' && i + 2 < uri.size() && hex(uri[i + 1]) >= 0 && hex(uri[i + 2]) >= 0) {
+      out += static_cast<char>(hex(uri[i + 1]) * 16 + hex(uri[i + 2]));
+      i += 2;
+    } else {
+      out += uri[i];
+    }
+  }
+  return out;
+}
+
+// A material as the model keeps it: name, base colour (and opacity), metallic
+// and roughness where the file has them, and the base colour texture: the
+// file beside the mesh file, or the image the file embeds.
+std::optional<Material> convert_material(const aiScene& scene, const aiMaterial& source,
+                                         const std::filesystem::path& file) {
+  aiString name;
+  if (source.Get(AI_MATKEY_NAME, name) == AI_SUCCESS && std::string(name.C_Str()) == AI_DEFAULT_MATERIAL_NAME)
+    return std::nullopt;
+  Material out;
+  out.name = name.C_Str();
+  aiColor4D base;
+  aiColor3D diffuse;
+  if (source.Get(AI_MATKEY_BASE_COLOR, base) == AI_SUCCESS) {
+    out.base_colour = Vector(base.r, base.g, base.b);
+    out.opacity = base.a;
+  } else if (source.Get(AI_MATKEY_COLOR_DIFFUSE, diffuse) == AI_SUCCESS) {
+    out.base_colour = Vector(diffuse.r, diffuse.g, diffuse.b);
+  }
+  float value = 0.0f;
+  if (source.Get(AI_MATKEY_METALLIC_FACTOR, value) == AI_SUCCESS) out.metallic = value;
+  if (source.Get(AI_MATKEY_ROUGHNESS_FACTOR, value) == AI_SUCCESS) out.roughness = value;
+  aiString texture;
+  if (source.GetTexture(aiTextureType_BASE_COLOR, 0, &texture) != AI_SUCCESS &&
+      source.GetTexture(aiTextureType_DIFFUSE, 0, &texture) != AI_SUCCESS)
+    return out;
+  if (const aiTexture* embedded = scene.GetEmbeddedTexture(texture.C_Str())) {
+    if (embedded->mHeight == 0)  // compressed (PNG, JPEG): mWidth bytes
+      out.base_colour_image = std::make_shared<const std::string>(reinterpret_cast<const char*>(embedded->pcData),
+                                                                  embedded->mWidth);
+    return out;
+  }
+  // A glTF names its images by URI: "%20" is a space.
+  const std::string extension = lower_extension(file);
+  const std::string name_of_file =
+      extension == ".gltf" || extension == ".glb" ? percent_decoded(texture.C_Str()) : texture.C_Str();
+  out.base_colour_texture = (file.parent_path() / name_of_file).lexically_normal().string();
+  return out;
+}
+
+// What rides along on a mesh the import library read: per corner its UV sets
+// and authored normals (moved by the node's transform as normals move), per
+// point its colours, and its material. Corners still name the library's
+// vertices (point i is vertex i).
+void convert_attributes(const aiScene& scene, const aiMesh& source, const std::optional<aiMatrix4x4>& transform,
+                        const std::filesystem::path& file, Mesh& mesh) {
+  const size_t corners = mesh.corners.size();
+  for (unsigned set = 0; set < AI_MAX_NUMBER_OF_TEXTURECOORDS; ++set) {
+    if (!source.HasTextureCoords(set)) continue;
+    UvSet& uvs = mesh.uv_sets.emplace_back();
+    if (source.mTextureCoordsNames && source.mTextureCoordsNames[set]) uvs.name = source.mTextureCoordsNames[set]->C_Str();
+    uvs.uvs.resize(corners);
+    for (size_t c = 0; c < corners; ++c) {
+      const aiVector3D& t = source.mTextureCoords[set][mesh.corners[c]];
+      uvs.uvs[c] = Uv{t.x, t.y};
+    }
+  }
+  if (source.HasNormals()) {
+    aiMatrix3x3 normal_matrix;
+    if (transform) normal_matrix = aiMatrix3x3(*transform).Inverse().Transpose();
+    mesh.corner_normals.resize(corners);
+    for (size_t c = 0; c < corners; ++c) {
+      aiVector3D n = source.mNormals[mesh.corners[c]];
+      if (transform) n = normal_matrix * n;
+      const float length = n.Length();
+      mesh.corner_normals[c] = length > 0.0f ? Vector(n.x / length, n.y / length, n.z / length) : Vector(0, 1, 0);
+    }
+  }
+  if (source.HasVertexColors(0)) {
+    mesh.point_colours.resize(mesh.points.size());
+    for (size_t i = 0; i < mesh.points.size(); ++i) {
+      const aiColor4D& c = source.mColors[0][i];
+      mesh.point_colours[i] = Vector(c.r, c.g, c.b);
+    }
+  }
+  if (source.mMaterialIndex < scene.mNumMaterials) {
+    if (std::optional<Material> m = convert_material(scene, *scene.mMaterials[source.mMaterialIndex], file)) {
+      mesh.materials.push_back(std::move(*m));
+      mesh.face_material.assign(mesh.face_count(), 0);
+    }
+  }
+}
+
+
 Mesh convert_mesh(const aiScene& scene, unsigned index, const std::optional<aiMatrix4x4>& transform,
                   const std::filesystem::path& file) {
   const aiMesh& source = *scene.mMeshes[index];
@@ -140,54 +241,7 @@ Mesh convert_mesh(const aiScene& scene, unsigned index, const std::optional<aiMa
     mesh.add_face(corners);
   }
   if (source.mMaterialIndex < scene.mNumMaterials) mesh.colour = material_colour(scene.mMaterials[source.mMaterialIndex]);
-  // What the importer gives per vertex: UVs and normals go to the corners
-  // that use the vertex, colours stay with the point.
-  for (unsigned set = 0; set < AI_MAX_NUMBER_OF_TEXTURECOORDS && source.HasTextureCoords(set); ++set) {
-    UvSet uvs;
-    uvs.name = source.mTextureCoordsNames && source.mTextureCoordsNames[set] ? source.mTextureCoordsNames[set]->C_Str() : "";
-    uvs.uvs.reserve(mesh.corners.size());
-    for (int32_t p : mesh.corners) uvs.uvs.push_back(Uv{source.mTextureCoords[set][p].x, source.mTextureCoords[set][p].y});
-    mesh.uv_sets.push_back(std::move(uvs));
-  }
-  if (source.HasNormals()) {
-    mesh.corner_normals.reserve(mesh.corners.size());
-    for (int32_t p : mesh.corners) {
-      aiVector3D n = source.mNormals[p];
-      if (transform) n = aiMatrix3x3(*transform) * n;  // directions only; a uniform scale keeps them
-      mesh.corner_normals.emplace_back(n.x, n.y, n.z);
-    }
-  }
-  if (source.HasVertexColors(0)) {
-    mesh.point_colours.reserve(source.mNumVertices);
-    for (unsigned i = 0; i < source.mNumVertices; ++i) {
-      const aiColor4D& c = source.mColors[0][i];
-      mesh.point_colours.emplace_back(std::clamp(c.r, 0.0f, 1.0f), std::clamp(c.g, 0.0f, 1.0f), std::clamp(c.b, 0.0f, 1.0f));
-    }
-  }
-  if (source.mMaterialIndex < scene.mNumMaterials) {
-    const aiMaterial& m = *scene.mMaterials[source.mMaterialIndex];
-    aiString name, texture;
-    m.Get(AI_MATKEY_NAME, name);
-    // The importer's stand-in material for files without one is left out.
-    if (std::string(name.C_Str()) != AI_DEFAULT_MATERIAL_NAME) {
-      Material material;
-      material.name = name.C_Str();
-      if (mesh.colour) material.base_colour = *mesh.colour;
-      float value = 0.0f;
-      if (m.Get(AI_MATKEY_METALLIC_FACTOR, value) == AI_SUCCESS) material.metallic = value;
-      if (m.Get(AI_MATKEY_ROUGHNESS_FACTOR, value) == AI_SUCCESS) material.roughness = value;
-      if (m.Get(AI_MATKEY_OPACITY, value) == AI_SUCCESS) material.opacity = std::clamp(value, 0.0f, 1.0f);
-      if ((m.GetTexture(aiTextureType_BASE_COLOR, 0, &texture) == AI_SUCCESS ||
-           m.GetTexture(aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS) &&
-          texture.length > 0 && texture.C_Str()[0] != '*') {  // "*0": embedded, not a file
-        std::string t = texture.C_Str();
-        std::replace(t.begin(), t.end(), '\\', '/');
-        material.base_colour_texture = (file.parent_path() / t).lexically_normal().string();
-      }
-      mesh.materials.push_back(std::move(material));
-      mesh.face_material.assign(mesh.face_count(), 0);
-    }
-  }
+  convert_attributes(scene, source, transform, file, mesh);
   return mesh;
 }
 
@@ -196,9 +250,10 @@ Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, 
   Assimp::Importer importer;
   keep_importers_for(importer, file);
   importer.SetIOHandler(new ConfinedIOSystem(file, options.resources_outside_folder, refusal));
-  // Positions, UVs, normals and colours are kept; the rest is dropped early.
-  importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_TANGENTS_AND_BITANGENTS |
-                                                         aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS);
+  // Positions, normals, UVs and colours are kept; the other vertex
+  // attributes are dropped early.
+  importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS,
+                              aiComponent_TANGENTS_AND_BITANGENTS | aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS);
   // Validation turns broken index data into an error message instead of a crash.
   const aiScene* scene = importer.ReadFile(
       file.string(), aiProcess_RemoveComponent | aiProcess_ValidateDataStructure);

@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -59,6 +60,9 @@ struct Material {
   // The base colour texture as the file names it, made absolute by the
   // reader (empty: none). Writers name it relative to their output.
   std::string base_colour_texture;
+  // The image's bytes (PNG or JPEG) where the file embeds it instead (a
+  // .glb's image): shared, since every instance of a mesh carries them.
+  std::shared_ptr<const std::string> base_colour_image;
   std::optional<float> metallic, roughness;  // where the format has them
 };
 
