@@ -1,9 +1,27 @@
 #include "view_session.h"
 
+#include "access.h"
 #include "param_json.h"
 #include "read_context.h"
 
 namespace kurvo::viewer {
+namespace {
+
+// What one edit may carry: every later panel, evaluation and save walks an
+// object's parameters, so an edit may not flood it with entries.
+constexpr size_t kMaxEditMembers = 1024;  // named values, nested blocks included
+constexpr int32_t kMaxExtraParameters = 64;  // beyond those the description names
+
+size_t members(const nlohmann::ordered_json& j) {
+  size_t n = 0;
+  if (j.is_object())
+    for (const auto& [key, value] : j.items()) n += 1 + members(value);
+  else if (j.is_array())
+    for (const auto& value : j) n += value.is_structured() ? members(value) : 0;
+  return n;
+}
+
+}  // namespace
 
 ViewSession::ViewSession(kurvo::host::HostSession& session, kurvo::host::Document& document,
                          const kurvo::scenefile::Scene& scene, SceneWriter writer)
@@ -22,9 +40,13 @@ EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& para
   if (object->isGenerated())
     return {"\"" + object->name() + "\" is made by its array and read-only: edit the array or what it copies", {}};
   if (!params.is_object() || params.empty()) return {"an edit names at least one parameter", {}};
+  if (members(params) > kMaxEditMembers)
+    return {"an edit sets at most " + std::to_string(kMaxEditMembers) + " values", {}};
   const auto& descriptions = session_.state().descriptions;
   const auto it = descriptions.find(object->type());
   const kurvo::host::Description* description = it == descriptions.end() ? nullptr : &it->second;
+  const int32_t maxParameters =
+      (description ? static_cast<int32_t>(description->parameters.size()) : 0) + kMaxExtraParameters;
 
   kurvo::scenefile::ReadContext context;
   context.file = scene_.file.string();
@@ -46,6 +68,10 @@ EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& para
       if (!target) context.fail(link.field, "links to \"" + link.target + "\", but no object has that name");
       links.emplace_back(link, target);
     }
+    const int32_t count = object->parameters().count();
+    if (count > before.count() && count > maxParameters)
+      context.fail("params", "would give \"" + object->name() + "\" " + std::to_string(count) +
+                                 " parameters; an object keeps at most " + std::to_string(maxParameters));
   } catch (const kurvo::scenefile::SceneError& e) {
     object->parameters() = before;
     return {e.message, {}};
@@ -60,7 +86,17 @@ EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& para
 
 kurvo::media::Status ViewSession::save(const std::filesystem::path& target) {
   if (target.empty()) return kurvo::media::Status::failure("save: no file named");
-  const std::filesystem::path file = target.is_absolute() ? target : scene_.file.parent_path() / target;
+  // The scene's folder as it lies on disk: a scene opened through a link is
+  // saved where the link leads.
+  std::error_code error;
+  std::filesystem::path sceneFile = std::filesystem::canonical(scene_.file, error);
+  if (error) sceneFile = std::filesystem::absolute(scene_.file, error);
+  std::vector<std::filesystem::path> folders{sceneFile.parent_path()};
+  folders.insert(folders.end(), writeFolders_.begin(), writeFolders_.end());
+  std::string problem;
+  const std::filesystem::path file =
+      writableTarget(target.is_absolute() ? target : scene_.file.parent_path() / target, {}, folders, problem);
+  if (file.empty()) return kurvo::media::Status::failure("save: " + problem);
   return writer_(file);
 }
 

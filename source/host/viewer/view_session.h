@@ -66,8 +66,11 @@ class ViewSession {
   // Lets `ms` of clock time pass for the panel's timers.
   void tick(int32_t ms);
 
-  // Writes the scene or meshes to `target` (relative: beside the scene file).
+  // Writes the scene or meshes to `target` (relative: beside the scene file),
+  // which must lie in the scene's folder or one allowed by allowWritesIn.
   kurvo::media::Status save(const std::filesystem::path& target);
+  // Lets saves and exports also write inside `folder`.
+  void allowWritesIn(const std::filesystem::path& folder) { writeFolders_.push_back(folder); }
   const std::filesystem::path& sceneFile() const noexcept { return scene_.file; }
 
  private:
@@ -81,6 +84,7 @@ class ViewSession {
   std::vector<kurvo::media::Mesh> sent_;  // meshes as the page has them
   std::unique_ptr<kurvo::panel::AttributePanel> panel_;
   uint64_t panelSerial_ = 0;
+  std::vector<std::filesystem::path> writeFolders_;  // besides the scene's own
 };
 
 }  // namespace kurvo::viewer
