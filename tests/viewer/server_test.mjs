@@ -107,6 +107,10 @@ test('edits answer binary geometry or the field\'s message', async () => {
   assert.equal(bad.status, 422);
   assert.match(JSON.parse(bad.body).error, /tube-on-arc\.json.*Bend.*KURVO_OFFSET/);
 
+  const readout = await request(port, { method: 'POST', path: '/api/edit', headers, body: { object: bend.id, params: { KURVO_SPLINE_LENGTH: 5 } } });
+  assert.equal(readout.status, 422);
+  assert.match(JSON.parse(readout.body).error, /Bend.*KURVO_SPLINE_LENGTH.*read-out/);
+
   const garbage = await request(port, { method: 'POST', path: '/api/edit', headers, body: '{"object": ' });
   assert.equal(garbage.status, 400);
   const unknown = await request(port, { path: '/api/panel?object=999999', headers });

@@ -75,6 +75,7 @@ nlohmann::json ViewSession::panelRows() {
       r["id"] = p->id;
       r["type"] = typeName(p->type);
       r["unit"] = p->unit;
+      if (p->readout) r["readonly"] = true;
       if (p->min) r["min"] = *p->min;
       if (p->max) r["max"] = *p->max;
       if (p->step) r["step"] = *p->step;

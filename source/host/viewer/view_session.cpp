@@ -1,6 +1,9 @@
 #include "view_session.h"
 
+#include <charconv>
+
 #include "access.h"
+#include "finite_results.h"
 #include "param_json.h"
 #include "read_context.h"
 
@@ -19,6 +22,11 @@ size_t members(const nlohmann::ordered_json& j) {
   else if (j.is_array())
     for (const auto& value : j) n += value.is_structured() ? members(value) : 0;
   return n;
+}
+
+bool numericId(const std::string& key, int32_t& id) {
+  const auto r = std::from_chars(key.data(), key.data() + key.size(), id);
+  return !key.empty() && r.ec == std::errc() && r.ptr == key.data() + key.size();
 }
 
 }  // namespace
@@ -56,6 +64,14 @@ EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& para
   // A block of several values may fail part way: the object gets back what it had.
   const kurvo::host::Container before = object->parameters();
   try {
+    // Read-outs are results the plug-in writes back at every evaluation.
+    for (const auto& [key, value] : params.items()) {
+      int32_t id = 0;
+      const kurvo::host::DescParameter* p = nullptr;
+      if (description) p = numericId(key, id) ? description->findById(id) : description->findBySymbol(key);
+      if (p && p->readout)
+        context.fail("params." + key, "\"" + p->label + "\" is a read-out, written by every evaluation: it is not edited");
+    }
     std::vector<kurvo::scenefile::PendingLink> pending;
     kurvo::scenefile::readParams(params, *object, description, context, "params", pending);
     for (const auto& link : pending) {
@@ -81,6 +97,26 @@ EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& para
     link.owner->parameters().touched();
   }
   document_.evaluate();
+  // What no output would write is not shown as a result either: the edit is
+  // taken back and the page keeps the shape it has.
+  if (const kurvo::media::Status finite =
+          kurvo::scenefile::checkFiniteResults(document_, session_.state(), scene_.file);
+      !finite) {
+    object->parameters() = before;
+    object->parameters().touched();
+    document_.evaluate();
+    std::string fields, why = finite.message();
+    for (const auto& [key, value] : params.items()) fields += (fields.empty() ? "params." : ", params.") + key;
+    if (why.rfind(context.file + ": ", 0) == 0) why.erase(0, context.file.size() + 2);
+    // "object "Tube": deformed_points[0]: not a finite number ...": where, without the why.
+    if (const size_t end = why.find(": not a finite"); end != std::string::npos) why.resize(end);
+    if (const size_t end = why.find(": placed in the world"); end != std::string::npos) why.resize(end);
+    try {
+      context.fail(fields, "refused: it would make " + why + " not a finite number; the value before is kept");
+    } catch (const kurvo::scenefile::SceneError& e) {
+      return {e.message, {}};
+    }
+  }
   return {{}, geometry(false)};
 }
 
