@@ -168,6 +168,68 @@ test('save and export write whole files inside the allowed folders or say why no
   assert.deepEqual(listing(exportDir), ['again.mtl', 'again.obj', 'edited.json']);
 });
 
+// A scene written by hand, in forms the tool itself would not write:
+// positions (not matrices), a parameter by its ID, defaults left out.
+const handWritten = {
+  format: 'kurvo-scene',
+  version: 1,
+  objects: [
+    { name: 'Ring', type: 'spline', primitive: { kind: 'circle', radius: 250 } },
+    {
+      name: 'Star bar', type: 'polygon', mesh: 'meshes/star-bar.obj', position: [0, 0, 300],
+      children: [{
+        name: 'Bend', type: 'Kurvo2', position: [0, 0, -300],
+        params: { KURVO_SPLINE: 'Ring', 1000: 0.125, KURVO_UP_VECTOR: [0, 0, 1] },
+      }],
+    },
+  ],
+};
+
+test('save writes the file as written, with only the edited values changed', async () => {
+  const dir = path.join(work, 'hand');
+  fs.mkdirSync(path.join(dir, 'meshes'), { recursive: true });
+  fs.copyFileSync(path.join(examples, 'star-bar.obj'), path.join(dir, 'meshes', 'star-bar.obj'));
+  const file = path.join(dir, 'scene.json');
+  fs.writeFileSync(file, JSON.stringify(handWritten, null, 1));
+  const own = startViewer([file, '--port', '0', '--quiet', '--save-dir', exportDir]);
+  try {
+    const { port, token } = await own.ready;
+    const headers = { 'X-Kurvo-Token': token, 'Content-Type': 'application/json' };
+    const info = JSON.parse((await request(port, { path: '/api/scene', headers })).body);
+    const bend = info.objects.find((o) => o.name === 'Bend').id;
+    const edit = async (params) => assert.equal((await request(port, { method: 'POST', path: '/api/edit', headers, body: { object: bend, params } })).status, 200);
+    const saved = async (name) => {
+      const answer = await request(port, { method: 'POST', path: '/api/save', headers, body: name ? { file: name } : {} });
+      assert.equal(answer.status, 200, answer.body.toString());
+      return JSON.parse(fs.readFileSync(name ? path.resolve(dir, name) : file, 'utf8'));
+    };
+    const expected = structuredClone(handWritten);
+    const bendOf = (scene) => scene.objects[1].children[0];
+
+    assert.deepEqual(await saved(), expected, 'unedited');
+    // The offset the file gave by ID stays under its ID; a value the file
+    // left out is added by symbol; nothing else moves.
+    await edit({ KURVO_OFFSET: 0.25 });
+    bendOf(expected).params[1000] = 0.25;
+    assert.deepEqual(await saved(), expected, 'after one edit');
+    // Set back to what the file gave before saving, a value is left as the file had it.
+    await edit({ KURVO_ROTATION: 0.5 });
+    await edit({ KURVO_ROTATION: 0 });
+    assert.deepEqual(await saved(), expected, 'after an edit taken back');
+    await edit({ KURVO_ROTATION: 0.5 });
+    bendOf(expected).params.KURVO_ROTATION = 0.5;
+    assert.deepEqual(await saved(), expected, 'after an edit of a default');
+
+    // Written elsewhere, mesh files are named from the new folder.
+    const copy = await saved(path.join(exportDir, 'copy.json'));
+    assert.equal(path.resolve(exportDir, copy.objects[1].mesh), path.join(dir, 'meshes', 'star-bar.obj'));
+    copy.objects[1].mesh = expected.objects[1].mesh;
+    assert.deepEqual(copy, expected, 'exported');
+  } finally {
+    await stopViewer(own);
+  }
+});
+
 test('a second viewer on a taken port says so', async () => {
   const second = startViewer([scene, '--port', String(address.port), '--quiet']);
   const { code } = await second.exited;

@@ -91,12 +91,11 @@ export class Panel {
     row.append(el('label', { className: 'name', textContent: r.label }), value);
     const send = async (v) => {
       const error = await this.edit({ [r.key]: v });
+      // The host kept the value it had: the field shows it again, then the reason.
+      if (error) await this.refresh(r.key);
       errorBox.textContent = error;
-      if (error) {
-        value.append(errorBox);
-        // The host kept the value it had: the field shows it again.
-        await this.refresh(r.key);
-      } else errorBox.remove();
+      if (error) value.append(errorBox);
+      else errorBox.remove();
     };
     const set = r.readonly ? this.buildReadout(r, value) : this.buildControl(r, value, send);
     if (!r.enabled) {

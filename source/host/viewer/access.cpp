@@ -24,18 +24,14 @@ bool sameSecret(const std::string& a, const std::string& b) noexcept {
   return diff == 0;
 }
 
-namespace {
-
-std::filesystem::path resolved(const std::filesystem::path& path) {
+std::filesystem::path resolvedPath(const std::filesystem::path& path) {
   std::error_code error;
   std::filesystem::path out = std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
   return error ? std::filesystem::path() : out;
 }
 
-}  // namespace
-
 bool liesInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
-  const std::filesystem::path p = resolved(path), f = resolved(folder);
+  const std::filesystem::path p = resolvedPath(path), f = resolvedPath(folder);
   if (p.empty() || f.empty()) return false;
   // Component by component: "/a/bc" is not inside "/a/b".
   auto pi = p.begin();
@@ -58,12 +54,12 @@ std::filesystem::path fileInside(const std::filesystem::path& root, const std::s
 
 std::filesystem::path writableTarget(const std::filesystem::path& target, const std::filesystem::path& base,
                                      const std::vector<std::filesystem::path>& folders, std::string& problem) {
-  const std::filesystem::path file = resolved(target.is_absolute() ? target : base / target);
+  const std::filesystem::path file = resolvedPath(target.is_absolute() ? target : base / target);
   for (const std::filesystem::path& folder : folders)
-    if (!file.empty() && liesInside(file, folder) && resolved(folder) != file) return file;
+    if (!file.empty() && liesInside(file, folder) && resolvedPath(folder) != file) return file;
   std::string allowed;
   for (const std::filesystem::path& folder : folders)
-    allowed += (allowed.empty() ? "" : " or ") + resolved(folder).string();
+    allowed += (allowed.empty() ? "" : " or ") + resolvedPath(folder).string();
   problem = target.string() + ": the viewer writes only inside " + allowed +
             " (start it with --save-dir FOLDER to write elsewhere)";
   return {};

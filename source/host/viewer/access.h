@@ -18,6 +18,10 @@ std::string newToken();
 // Equal strings, compared in time independent of where they differ.
 bool sameSecret(const std::string& a, const std::string& b) noexcept;
 
+// `path` made absolute, with every link and "." or ".." resolved as far as
+// the path exists (empty when that fails).
+std::filesystem::path resolvedPath(const std::filesystem::path& path);
+
 // Whether `path`, with every link and "." or ".." resolved as far as the
 // path exists, lies in `folder` (itself resolved) or is that folder.
 bool liesInside(const std::filesystem::path& path, const std::filesystem::path& folder);

@@ -63,12 +63,15 @@ EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& para
   std::vector<std::pair<kurvo::scenefile::PendingLink, kurvo::host::Object*>> links;
   // A block of several values may fail part way: the object gets back what it had.
   const kurvo::host::Container before = object->parameters();
+  std::vector<int32_t> ids;  // the parameters the edit names
   try {
     // Read-outs are results the plug-in writes back at every evaluation.
     for (const auto& [key, value] : params.items()) {
       int32_t id = 0;
       const kurvo::host::DescParameter* p = nullptr;
-      if (description) p = numericId(key, id) ? description->findById(id) : description->findBySymbol(key);
+      const bool numeric = numericId(key, id);
+      if (description) p = numeric ? description->findById(id) : description->findBySymbol(key);
+      if (p || numeric) ids.push_back(p ? p->id : id);
       if (p && p->readout)
         context.fail("params." + key, "\"" + p->label + "\" is a read-out, written by every evaluation: it is not edited");
     }
@@ -117,6 +120,7 @@ EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& para
       return {e.message, {}};
     }
   }
+  noteEdit(*object, before, ids);
   return {{}, geometry(false)};
 }
 
@@ -133,7 +137,8 @@ kurvo::media::Status ViewSession::save(const std::filesystem::path& target) {
   const std::filesystem::path file =
       writableTarget(target.is_absolute() ? target : scene_.file.parent_path() / target, {}, folders, problem);
   if (file.empty()) return kurvo::media::Status::failure("save: " + problem);
-  return writer_(file);
+  // A scene whose file is gone (or was never on disk) is written whole, as `kurvo eval -o` writes it.
+  return savesAsWritten(file) && std::filesystem::exists(scene_.file, error) ? saveAsWritten(file) : writer_(file);
 }
 
 }  // namespace kurvo::viewer

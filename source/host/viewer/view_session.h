@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,6 +77,14 @@ class ViewSession {
  private:
   kurvo::host::Object* find(uint64_t serial) const;
   void closePanel();
+  // Saving what the user wrote (view_save.cpp): each edited object's
+  // parameters as loaded and the IDs edited since.
+  void noteEdit(const kurvo::host::Object& object, const kurvo::host::Container& before,
+                const std::vector<int32_t>& ids);
+  nlohmann::ordered_json paramValue(const kurvo::host::Container& params, const kurvo::host::Description* description,
+                                    int32_t id) const;
+  static bool savesAsWritten(const std::filesystem::path& file);
+  kurvo::media::Status saveAsWritten(const std::filesystem::path& file);
 
   kurvo::host::HostSession& session_;
   kurvo::host::Document& document_;
@@ -85,6 +94,8 @@ class ViewSession {
   std::unique_ptr<kurvo::panel::AttributePanel> panel_;
   uint64_t panelSerial_ = 0;
   std::vector<std::filesystem::path> writeFolders_;  // besides the scene's own
+  std::map<uint64_t, kurvo::host::Container> loaded_;
+  std::map<uint64_t, std::vector<int32_t>> edited_;
 };
 
 }  // namespace kurvo::viewer

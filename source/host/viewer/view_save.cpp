@@ -1,0 +1,120 @@
+// Saving what the user wrote: a scene (.json) is the scene file as it lies on
+// disk with only the values edited in the viewer changed, so positions stay
+// positions, values the file left to their defaults stay unwritten, and
+// nothing the evaluation made (deformed points, read-outs, reserved
+// parameters) is added. A value edited and then set back before the next
+// save is left as the file had it.
+#include <algorithm>
+#include <cctype>
+
+#include "access.h"
+#include "atomic_file.h"
+#include "input_file.h"
+#include "param_json.h"
+#include "scene_file.h"
+#include "view_session.h"
+
+namespace kurvo::viewer {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The first object called `name` in the file's tree order, as links find them.
+Json* objectNamed(Json& objects, const std::string& name) {
+  if (!objects.is_array()) return nullptr;
+  for (Json& o : objects) {
+    if (!o.is_object()) continue;
+    if (o.contains("name") && o["name"] == name) return &o;
+    if (o.contains("children"))
+      if (Json* found = objectNamed(o["children"], name)) return found;
+  }
+  return nullptr;
+}
+
+// Mesh files named relative to the scene, renamed relative to the new file's folder.
+void rebaseMeshes(Json& objects, const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (!objects.is_array()) return;
+  for (Json& o : objects) {
+    if (!o.is_object()) continue;
+    if (o.contains("mesh") && o["mesh"].is_string()) {
+      const std::filesystem::path mesh = std::filesystem::u8path(o["mesh"].get<std::string>());
+      if (mesh.is_relative())
+        o["mesh"] = (from / mesh).lexically_normal().lexically_relative(to).generic_string();
+    }
+    if (o.contains("children")) rebaseMeshes(o["children"], from, to);
+  }
+}
+
+bool isJson(const std::filesystem::path& file) {
+  std::string ext = file.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext == ".json";
+}
+
+}  // namespace
+
+void ViewSession::noteEdit(const kurvo::host::Object& object, const kurvo::host::Container& before,
+                           const std::vector<int32_t>& ids) {
+  loaded_.try_emplace(object.serial(), before);  // as loaded: the state before the first edit
+  std::vector<int32_t>& edited = edited_[object.serial()];
+  for (int32_t id : ids)
+    if (std::find(edited.begin(), edited.end(), id) == edited.end()) edited.push_back(id);
+}
+
+nlohmann::ordered_json ViewSession::paramValue(const kurvo::host::Container& params,
+                                               const kurvo::host::Description* description, int32_t id) const {
+  const Json one = kurvo::scenefile::writeParams(params, description, document_, [id](int32_t k) { return k != id; });
+  return one.empty() ? Json() : one.begin().value();
+}
+
+kurvo::media::Status ViewSession::saveAsWritten(const std::filesystem::path& file) {
+  using kurvo::media::Status;
+  const std::string scene = scene_.file.string();
+  auto text = kurvo::media::read_input_file(scene_.file, kurvo::scenefile::kMaxSceneFileBytes);
+  if (!text) return Status::failure("save: " + scene + ": " + text.message());
+  Json out = Json::parse(text.value(), nullptr, false);
+  if (out.is_discarded() || !out.is_object() || !out.contains("objects"))
+    return Status::failure("save: " + scene + " is no longer a scene file; export under another name instead");
+
+  const auto& descriptions = session_.state().descriptions;
+  for (const auto& [serial, ids] : edited_) {
+    const kurvo::host::Object* object = find(serial);
+    if (!object) continue;
+    Json* node = objectNamed(out["objects"], object->name());
+    if (!node)
+      return Status::failure("save: " + scene + ": object \"" + object->name() +
+                             "\" is no longer in the file; export under another name instead");
+    const auto d = descriptions.find(object->type());
+    const kurvo::host::Description* description = d == descriptions.end() ? nullptr : &d->second;
+    for (int32_t id : ids) {
+      const Json now = paramValue(object->parameters(), description, id);
+      if (now == paramValue(loaded_.at(serial), description, id)) continue;  // as the file has it
+      const kurvo::host::DescParameter* p = description ? description->findById(id) : nullptr;
+      const std::string number = std::to_string(id);
+      const std::string symbol = p && !p->symbol.empty() ? p->symbol : number;
+      Json& params = (*node)["params"];
+      if (!params.is_object()) params = Json::object();
+      // The key as the file wrote it: its symbol or its ID.
+      const std::string key = params.contains(symbol) || !params.contains(number) ? symbol : number;
+      if (now.is_null() && !object->parameters().find(id))
+        params.erase(key);
+      else
+        params[key] = now;
+    }
+  }
+  const std::filesystem::path from = std::filesystem::absolute(scene_.file).parent_path();
+  const std::filesystem::path to = file.parent_path();
+  if (resolvedPath(from) != resolvedPath(to)) rebaseMeshes(out["objects"], resolvedPath(from), resolvedPath(to));
+  const Status written = kurvo::media::write_bytes_atomically(file, out.dump(2) + "\n");
+  if (!written) return Status::failure("save: " + written.message());
+  // The scene file now holds the edits: later saves start from it.
+  if (resolvedPath(file) == resolvedPath(scene_.file)) {
+    loaded_.clear();
+    edited_.clear();
+  }
+  return Status::success();
+}
+
+bool ViewSession::savesAsWritten(const std::filesystem::path& file) { return isJson(file); }
+
+}  // namespace kurvo::viewer
