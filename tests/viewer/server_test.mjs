@@ -230,6 +230,39 @@ test('save writes the file as written, with only the edited values changed', asy
   }
 });
 
+test('animated values are marked; an edit keys the current frame, and save keeps the key', async () => {
+  const dir = path.join(work, 'animated');
+  fs.mkdirSync(dir);
+  const original = JSON.parse(fs.readFileSync(path.join(examples, 'tube-sliding.json'), 'utf8'));
+  // Rotation keyed from frame 10 on: an edit at the first frame (0) adds a key.
+  const slideOf = (scene) => scene.objects[1].children[0];
+  slideOf(original).tracks[1].keys = [[10, 0], [72, 3]];
+  const file = path.join(dir, 'sliding.json');
+  fs.writeFileSync(file, JSON.stringify(original));
+  const own = startViewer([file, '--port', '0', '--quiet']);
+  try {
+    const { port, token } = await own.ready;
+    const headers = { 'X-Kurvo-Token': token, 'Content-Type': 'application/json' };
+    const info = JSON.parse((await request(port, { path: '/api/scene', headers })).body);
+    const slide = info.objects.find((o) => o.name === 'Slide').id;
+    const panel = JSON.parse((await request(port, { path: `/api/panel?object=${slide}`, headers })).body);
+    const animated = panel.rows.filter((r) => r.animated).map((r) => r.key).sort();
+    assert.deepEqual(animated, ['KURVO_OFFSET', 'KURVO_ROTATION']);
+    for (const params of [{ KURVO_OFFSET: 0.5 }, { KURVO_ROTATION: 0.25 }, { KURVO_STRETCH: true }]) {
+      const answer = await request(port, { method: 'POST', path: '/api/edit', headers, body: { object: slide, params } });
+      assert.equal(answer.status, 200);
+    }
+    assert.equal((await request(port, { method: 'POST', path: '/api/save', headers, body: {} })).status, 200);
+    const expected = structuredClone(original);
+    slideOf(expected).tracks[0].keys[0] = [0, 0.5];  // the key at frame 0 set
+    slideOf(expected).tracks[1].keys.unshift([0, 0.25]);  // a key added at frame 0
+    slideOf(expected).params.KURVO_STRETCH = true;  // not animated: the value itself
+    assert.deepEqual(JSON.parse(fs.readFileSync(file, 'utf8')), expected);
+  } finally {
+    await stopViewer(own);
+  }
+});
+
 test('a second viewer on a taken port says so', async () => {
   const second = startViewer([scene, '--port', String(address.port), '--quiet']);
   const { code } = await second.exited;

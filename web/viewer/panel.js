@@ -88,7 +88,14 @@ export class Panel {
     row.style.marginLeft = indent;
     const value = el('div', { className: 'value' });
     const errorBox = el('div', { className: 'error' });
-    row.append(el('label', { className: 'name', textContent: r.label }), value);
+    const label = el('label', { className: 'name', textContent: r.label });
+    if (r.animated) {
+      // A track drives this value: an edit sets (or adds) its key at the current frame.
+      row.classList.add('animated');
+      label.prepend(el('span', { className: 'key', textContent: '◆ ' }));
+      label.title = 'Animated: an edit sets the key at the current frame';
+    }
+    row.append(label, value);
     const send = async (v) => {
       const error = await this.edit({ [r.key]: v });
       // The host kept the value it had: the field shows it again, then the reason.

@@ -6,11 +6,13 @@
 // save is left as the file had it.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 #include "access.h"
 #include "atomic_file.h"
 #include "input_file.h"
 #include "param_json.h"
+#include "timeline.h"
 #include "scene_file.h"
 #include "view_session.h"
 
@@ -43,6 +45,45 @@ void rebaseMeshes(Json& objects, const std::filesystem::path& from, const std::f
     }
     if (o.contains("children")) rebaseMeshes(o["children"], from, to);
   }
+}
+
+// A key's value as scene files write it.
+Json keyValue(const kurvo::animation::Track& track, const kurvo::animation::Value& value) {
+  using kurvo::animation::ValueKind;
+  using kurvo::scenefile::jsonFloat;
+  switch (track.kind) {
+    case ValueKind::integer: return std::get<int32_t>(value);
+    case ValueKind::boolean: return std::get<int32_t>(value) != 0;
+    case ValueKind::real: return jsonFloat(std::get<float>(value));
+    case ValueKind::vector: {
+      const Vector v = std::get<Vector>(value);
+      return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)});
+    }
+    case ValueKind::points: break;
+  }
+  return nullptr;
+}
+
+// The key at `frame` of a track's "keys" in the file set to `value`, or added in frame order.
+void setFileKey(Json& keys, double frame, Json value) {
+  if (!keys.is_array()) keys = Json::array();
+  size_t at = 0;
+  for (; at < keys.size(); ++at) {
+    const Json& k = keys[at];
+    if (!k.is_array() || k.empty() || !k[0].is_number()) continue;
+    const double f = k[0].get<double>();
+    if (f == frame) {
+      if (k.size() > 1)
+        keys[at][1] = std::move(value);
+      else
+        keys[at].push_back(std::move(value));
+      return;
+    }
+    if (f > frame) break;
+  }
+  const Json key = frame == std::floor(frame) ? Json::array({static_cast<int64_t>(frame), value})
+                                              : Json::array({frame, value});
+  keys.insert(keys.begin() + static_cast<std::ptrdiff_t>(at), key);
 }
 
 bool isJson(const std::filesystem::path& file) {
@@ -87,6 +128,21 @@ kurvo::media::Status ViewSession::saveAsWritten(const std::filesystem::path& fil
     const auto d = descriptions.find(object->type());
     const kurvo::host::Description* description = d == descriptions.end() ? nullptr : &d->second;
     for (int32_t id : ids) {
+      // An animated value: its track gets the keys the edits set; the file's
+      // value at rest stays.
+      if (const kurvo::animation::Track* track = trackOf(serial, id)) {
+        Json* fileTrack = nullptr;
+        if (node->contains("tracks") && (*node)["tracks"].is_array())
+          for (Json& t : (*node)["tracks"])
+            if (t.is_object() && t.contains("param") && t["param"] == track->parameterName) fileTrack = &t;
+        if (!fileTrack)
+          return Status::failure("save: " + scene + ": object \"" + object->name() + "\" has no track \"" +
+                                 track->parameterName + "\" any more; export under another name instead");
+        for (double frame : keyed_[{serial, id}])
+          for (const kurvo::animation::Key& key : track->keys)
+            if (key.frame == frame) setFileKey((*fileTrack)["keys"], frame, keyValue(*track, key.value));
+        continue;
+      }
       const Json now = paramValue(object->parameters(), description, id);
       if (now == paramValue(loaded_.at(serial), description, id)) continue;  // as the file has it
       const kurvo::host::DescParameter* p = description ? description->findById(id) : nullptr;
@@ -111,8 +167,42 @@ kurvo::media::Status ViewSession::saveAsWritten(const std::filesystem::path& fil
   if (resolvedPath(file) == resolvedPath(scene_.file)) {
     loaded_.clear();
     edited_.clear();
+    keyed_.clear();
   }
   return Status::success();
+}
+
+kurvo::animation::Track* ViewSession::trackOf(uint64_t serial, int32_t id) {
+  for (auto& o : scene_.timeline.objects)
+    if (o.object == serial)
+      for (auto& t : o.tracks)
+        if (t.channel == kurvo::animation::Channel::parameter && t.parameter == id) return &t;
+  return nullptr;
+}
+
+void ViewSession::keyEdited(const kurvo::host::Object& object, const std::vector<int32_t>& ids) {
+  using kurvo::animation::ValueKind;
+  for (int32_t id : ids) {
+    kurvo::animation::Track* track = trackOf(object.serial(), id);
+    const kurvo::host::Data* data = object.parameters().find(id);
+    if (!track || !data) continue;
+    kurvo::animation::Value value;
+    switch (track->kind) {
+      case ValueKind::integer:
+      case ValueKind::boolean: value = data->getLong(); break;
+      case ValueKind::real: value = data->getReal(); break;
+      case ValueKind::vector: value = FromKh(data->getVector()); break;
+      case ValueKind::points: continue;
+    }
+    auto at = std::find_if(track->keys.begin(), track->keys.end(),
+                           [this](const kurvo::animation::Key& k) { return k.frame >= frame_; });
+    if (at != track->keys.end() && at->frame == frame_)
+      at->value = value;
+    else
+      track->keys.insert(at, kurvo::animation::Key{frame_, value});
+    std::vector<double>& frames = keyed_[{object.serial(), id}];
+    if (std::find(frames.begin(), frames.end(), frame_) == frames.end()) frames.push_back(frame_);
+  }
 }
 
 bool ViewSession::savesAsWritten(const std::filesystem::path& file) { return isJson(file); }

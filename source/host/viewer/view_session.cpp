@@ -32,8 +32,9 @@ bool numericId(const std::string& key, int32_t& id) {
 }  // namespace
 
 ViewSession::ViewSession(kurvo::host::HostSession& session, kurvo::host::Document& document,
-                         const kurvo::scenefile::Scene& scene, SceneWriter writer)
-    : session_(session), document_(document), scene_(scene), writer_(std::move(writer)) {}
+                         kurvo::scenefile::Scene& scene, SceneWriter writer)
+    : session_(session), document_(document), scene_(scene), writer_(std::move(writer)),
+      frame_(scene.timeline.start) {}
 
 ViewSession::~ViewSession() { closePanel(); }
 
@@ -121,6 +122,7 @@ EditAnswer ViewSession::edit(uint64_t serial, const nlohmann::ordered_json& para
     }
   }
   noteEdit(*object, before, ids);
+  keyEdited(*object, ids);
   return {{}, geometry(false)};
 }
 

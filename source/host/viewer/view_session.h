@@ -22,6 +22,7 @@
 #include "result.h"
 #include "scene/document.h"
 #include "scene_file.h"
+#include "track.h"
 
 namespace kurvo::viewer {
 
@@ -38,7 +39,7 @@ struct EditAnswer {
 class ViewSession {
  public:
   ViewSession(kurvo::host::HostSession& session, kurvo::host::Document& document,
-              const kurvo::scenefile::Scene& scene, SceneWriter writer);
+              kurvo::scenefile::Scene& scene, SceneWriter writer);
   ~ViewSession();
 
   // The scene tree: every object with its serial, name, parent and whether
@@ -73,6 +74,9 @@ class ViewSession {
   // Lets saves and exports also write inside `folder`.
   void allowWritesIn(const std::filesystem::path& folder) { writeFolders_.push_back(folder); }
   const std::filesystem::path& sceneFile() const noexcept { return scene_.file; }
+  // The frame of the scene's time that edits of animated values key: the
+  // scene's first until a timeline moves it.
+  double frame() const noexcept { return frame_; }
 
  private:
   kurvo::host::Object* find(uint64_t serial) const;
@@ -84,11 +88,16 @@ class ViewSession {
   nlohmann::ordered_json paramValue(const kurvo::host::Container& params, const kurvo::host::Description* description,
                                     int32_t id) const;
   static bool savesAsWritten(const std::filesystem::path& file);
+  // The track animating parameter `id` of `serial`, or null.
+  kurvo::animation::Track* trackOf(uint64_t serial, int32_t id);
+  // Sets (or adds) the key of each animated parameter in `ids` at the current
+  // frame to the value the object now holds.
+  void keyEdited(const kurvo::host::Object& object, const std::vector<int32_t>& ids);
   kurvo::media::Status saveAsWritten(const std::filesystem::path& file);
 
   kurvo::host::HostSession& session_;
   kurvo::host::Document& document_;
-  const kurvo::scenefile::Scene& scene_;
+  kurvo::scenefile::Scene& scene_;
   SceneWriter writer_;
   std::vector<kurvo::media::Mesh> sent_;  // meshes as the page has them
   std::unique_ptr<kurvo::panel::AttributePanel> panel_;
@@ -96,6 +105,9 @@ class ViewSession {
   std::vector<std::filesystem::path> writeFolders_;  // besides the scene's own
   std::map<uint64_t, kurvo::host::Container> loaded_;
   std::map<uint64_t, std::vector<int32_t>> edited_;
+  // Per object and animated parameter: the frames an edit keyed.
+  std::map<std::pair<uint64_t, int32_t>, std::vector<double>> keyed_;
+  double frame_ = 0.0;
 };
 
 }  // namespace kurvo::viewer
