@@ -198,6 +198,8 @@ try {
     assert.equal(await page.$('input[data-key=KURVO_SPLINE_LENGTH]'), null);
     const shown = await page.$eval('output[data-key=KURVO_SPLINE_LENGTH]', (o) => o.textContent);
     assert.ok(Number(shown) > 0, `path length shown as ${shown}`);
+    // A scene unit is a centimetre.
+    assert.equal(await page.$eval('.row[data-key=KURVO_SPLINE_LENGTH] .unit', (u) => u.textContent), 'cm');
   });
 
   await check('a save that fails says why in the page and writes nothing', async () => {

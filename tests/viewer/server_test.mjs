@@ -197,6 +197,7 @@ test('save writes the file as written, with only the edited values changed', asy
     const headers = { 'X-Kurvo-Token': token, 'Content-Type': 'application/json' };
     const info = JSON.parse((await request(port, { path: '/api/scene', headers })).body);
     const bend = info.objects.find((o) => o.name === 'Bend').id;
+    assert.equal(info.objects.find((o) => o.name === 'Ring').kind, 'circle spline');
     const edit = async (params) => assert.equal((await request(port, { method: 'POST', path: '/api/edit', headers, body: { object: bend, params } })).status, 200);
     const saved = async (name) => {
       const answer = await request(port, { method: 'POST', path: '/api/save', headers, body: name ? { file: name } : {} });

@@ -17,7 +17,8 @@ function fromShown(value, unit) {
   if (unit === 'degree') return value / DEG;
   return value;
 }
-const unitText = { percent: '%', degree: '°', meter: 'm' };
+// Lengths are scene units, which the docs define as centimetres.
+const unitText = { percent: '%', degree: '°', meter: 'cm' };
 
 function el(tag, props = {}, children = []) {
   const e = document.createElement(tag);
