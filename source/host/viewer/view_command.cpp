@@ -76,13 +76,10 @@ int runView(const ViewOptions& options, const CommonOptions& common) {
 
   std::unique_ptr<kurvo::viewer::SceneWatch> watch;
   kurvo::viewer::ViewSession session(*run.session, *run.document, run.scene,
-                                     [&run, &watch](const std::filesystem::path& out) -> kurvo::media::Status {
+                                     [&run](const std::filesystem::path& out) -> kurvo::media::Status {
                                        std::string problem;
                                        if (!isKnownOutput(out, problem)) return kurvo::media::Status::failure(problem);
-                                       kurvo::media::Status written = writeResult(run, out);
-                                       // The viewer's own save is no outside change to load again.
-                                       if (written && watch) watch->acknowledge();
-                                       return written;
+                                       return writeResult(run, out);
                                      });
   watch = std::make_unique<kurvo::viewer::SceneWatch>(
       [&run] {
@@ -109,6 +106,9 @@ int runView(const ViewOptions& options, const CommonOptions& common) {
         return kurvo::media::Status::success();
       });
   if (!options.saveDir.empty()) session.allowWritesIn(options.saveDir);
+  session.onSaved([&watch] {
+    if (watch) watch->acknowledge();
+  });
   kurvo::viewer::ViewServer server(session, assets);
   server.setWatch([&watch] { return watch->poll(); });
   // Signals are taken from before the address is printed (whoever reads it

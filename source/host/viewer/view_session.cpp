@@ -142,7 +142,10 @@ kurvo::media::Status ViewSession::save(const std::filesystem::path& target) {
       writableTarget(target.is_absolute() ? target : scene_.file.parent_path() / target, {}, folders, problem);
   if (file.empty()) return kurvo::media::Status::failure("save: " + problem);
   // A scene whose file is gone (or was never on disk) is written whole, as `kurvo eval -o` writes it.
-  return savesAsWritten(file) && std::filesystem::exists(scene_.file, error) ? saveAsWritten(file) : writer_(file);
+  const kurvo::media::Status saved =
+      savesAsWritten(file) && std::filesystem::exists(scene_.file, error) ? saveAsWritten(file) : writer_(file);
+  if (saved && onSaved_) onSaved_();
+  return saved;
 }
 
 }  // namespace kurvo::viewer

@@ -74,6 +74,9 @@ class ViewSession {
   kurvo::media::Status save(const std::filesystem::path& target);
   // Lets saves and exports also write inside `folder`.
   void allowWritesIn(const std::filesystem::path& folder) { writeFolders_.push_back(folder); }
+  // Called after every save that wrote the files, however they were written
+  // (the viewer's own save is no outside change for the reload to pick up).
+  void onSaved(std::function<void()> call) { onSaved_ = std::move(call); }
   const std::filesystem::path& sceneFile() const noexcept { return scene_.file; }
   // The frame of the scene's time that edits of animated values key: the
   // scene's first until a timeline moves it.
@@ -141,7 +144,8 @@ class ViewSession {
   double frame_ = 0.0;
   int64_t sentAtEvaluation_ = -1;  // the document's evaluation count at the last answer
   EditHistory history_;
-  std::vector<std::filesystem::path> writeFolders_;  // besides the scene's own
+  std::vector<std::filesystem::path> writeFolders_;
+  std::function<void()> onSaved_;  // besides the scene's own
   std::map<uint64_t, kurvo::host::Container> loaded_;
   std::map<uint64_t, std::vector<int32_t>> edited_;
   // Per object and animated parameter: the frames an edit keyed.
