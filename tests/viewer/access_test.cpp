@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "access.h"
@@ -29,7 +31,45 @@ TEST(ViewerAccess, OnlyTheOwnOriginWithTheTokenGetsIn) {
   // A name of another site that resolves to this machine.
   EXPECT_NE(access.refusal({"evil.example:7420", "", token}), "");
   EXPECT_NE(access.refusal({"127.0.0.1:7421", "", token}), "");
-  EXPECT_EQ(access.cookieName(), "kurvo_view_7420");
+}
+
+// Real folders and links in a fresh temporary folder: what the asset route
+// may read and where save and export may write.
+TEST(ViewerAccess, FilesOnlyInsideTheirFolderOnceLinksAreFollowed) {
+  namespace fs = std::filesystem;
+  const fs::path base = fs::temp_directory_path() / ("kurvo-access-" + newToken());
+  const fs::path page = base / "page", sibling = base / "page-other", scenes = base / "scenes";
+  fs::create_directories(page / "vendor");
+  fs::create_directories(sibling);
+  fs::create_directories(scenes / "sub");
+  for (const fs::path& f : {page / "main.js", page / "vendor" / "lib.js", sibling / "secret.txt", base / "outside.txt"})
+    std::ofstream(f) << "x";
+  fs::create_symlink(base / "outside.txt", page / "leak.txt");
+  fs::create_symlink(sibling, page / "dir-out");
+  fs::create_symlink(page / "main.js", page / "alias.js");  // a link that stays inside
+
+  EXPECT_EQ(fileInside(page, "main.js"), fs::canonical(page / "main.js"));
+  EXPECT_EQ(fileInside(page, "vendor/lib.js"), fs::canonical(page / "vendor" / "lib.js"));
+  EXPECT_EQ(fileInside(page, "alias.js"), fs::canonical(page / "main.js"));
+  for (const char* name : {"/etc/passwd", "//etc/passwd", "/proc/self/environ", "../outside.txt",
+                                 "vendor/../../outside.txt", "../page-other/secret.txt", "leak.txt",
+                                 "dir-out/secret.txt", "vendor", "missing.js", ""})
+    EXPECT_EQ(fileInside(page, name), fs::path()) << name;
+
+  std::string problem;
+  const std::vector<fs::path> folders{scenes};
+  EXPECT_EQ(writableTarget("out.obj", scenes, folders, problem), fs::canonical(scenes) / "out.obj");
+  EXPECT_EQ(writableTarget("sub/new/out.glb", scenes, folders, problem), fs::canonical(scenes) / "sub/new/out.glb");
+  fs::create_symlink(base / "outside.txt", scenes / "settings.json");
+  for (const fs::path& target : {fs::path("/tmp/x.json"), fs::path("../x.obj"), fs::path("sub/../../x.obj"),
+                                base / "scenes-2" / "x.obj", fs::path("settings.json"), fs::path("."), fs::path("sub/..")}) {
+    problem.clear();
+    EXPECT_EQ(writableTarget(target, scenes, folders, problem), fs::path()) << target;
+    EXPECT_NE(problem.find("writes only inside"), std::string::npos) << problem;
+  }
+  EXPECT_FALSE(liesInside(base / "page-other", page));  // a shared prefix is not a parent
+  EXPECT_TRUE(liesInside(page / "vendor" / "new.js", page));
+  fs::remove_all(base);
 }
 
 TEST(ViewerAccess, TokensAreLongRandomHex) {

@@ -159,6 +159,61 @@ try {
     assert.deepEqual(await positions(), was);
   });
 
+  await check('an edit whose result no output could write is refused beside its field, and nothing changes', async () => {
+    const field = 'input[type=number][data-key=KURVO_OFFSET]';
+    const positions = () => page.evaluate(() => Array.from(window.kurvo.viewport.meshes[0].geometry.getAttribute('position').array));
+    const was = await positions();
+    const valueWas = await page.$eval(field, (f) => f.value);
+    await page.click(field, { clickCount: 3 });
+    await page.type(field, '1e30');
+    await page.keyboard.press('Tab');
+    const message = await page.waitForFunction(() => {
+      const e = document.querySelector('.row[data-key=KURVO_OFFSET] .error');
+      return e && /refused/.test(e.textContent) && e.textContent;
+    }, { timeout: 20000 });
+    assert.match(await message.jsonValue(), /object "Bend": params\.KURVO_OFFSET: refused: .*not a finite number/);
+    // The old value is back in the field and the shape stayed.
+    await page.waitForFunction((f, v) => document.querySelector(f).value === v, { timeout: 10000 }, field, valueWas);
+    const now = await positions();
+    assert.ok(now.every(Number.isFinite), 'every point shown is finite');
+    assert.deepEqual(now, was);
+    assert.ok(await page.$eval('#status', (e) => e.classList.contains('error') && !/evaluated/.test(e.textContent)));
+
+    // Saved, the scene holds the last good value, not the refused one.
+    await page.click('#save');
+    await page.waitForFunction(() => /^saved/.test(document.getElementById('status').textContent), { timeout: 20000 });
+    const offsets = [];
+    const walk = (o) => {
+      if (Array.isArray(o)) o.forEach(walk);
+      else if (o && typeof o === 'object') {
+        if (o.name === 'Bend' && o.params) offsets.push(o.params.KURVO_OFFSET ?? o.params['1000']);
+        Object.values(o).forEach(walk);
+      }
+    };
+    walk(JSON.parse(fs.readFileSync(scenePath, 'utf8')));
+    assert.deepEqual(offsets.map((v) => Math.round(v * 1e6) / 1e6), [0.3]);
+  });
+
+  await check('the path length is shown, not edited', async () => {
+    assert.equal(await page.$('input[data-key=KURVO_SPLINE_LENGTH]'), null);
+    const shown = await page.$eval('output[data-key=KURVO_SPLINE_LENGTH]', (o) => o.textContent);
+    assert.ok(Number(shown) > 0, `path length shown as ${shown}`);
+    // A scene unit is a centimetre.
+    assert.equal(await page.$eval('.row[data-key=KURVO_SPLINE_LENGTH] .unit', (u) => u.textContent), 'cm');
+  });
+
+  await check('a save that fails says why in the page and writes nothing', async () => {
+    await page.click('#export-name', { clickCount: 3 });
+    await page.type('#export-name', '../kurvo-outside.obj');
+    await page.click('#export');
+    await page.waitForFunction(() => {
+      const s = document.getElementById('status');
+      return s.classList.contains('error') && /not saved/.test(s.textContent);
+    }, { timeout: 20000 });
+    assert.match(await page.$eval('#status', (e) => e.textContent), /writes only inside/);
+    assert.ok(!fs.existsSync(path.join(path.dirname(work), 'kurvo-outside.obj')));
+  });
+
   await check('the banner lights under the pointer, goes dark after it, and opens its address', async () => {
     const banner = await page.$('canvas.element');
     assert.ok(banner, 'the title bar element is on the panel');

@@ -35,7 +35,11 @@ async function show(buffer, started = performance.now()) {
 async function sendEdit(params) {
   const started = performance.now();
   const answer = await post('/api/edit', { object: selected, params });
-  if (!answer.ok) return answer.json ? answer.json.error : 'the host refused the edit';
+  if (!answer.ok) {
+    const error = answer.json ? answer.json.error : 'the host refused the edit';
+    say(error, true);
+    return error;
+  }
   window.kurvo.lastHostMs = answer.hostMs;
   await show(answer.buffer, started);
   window.kurvo.edits += 1;
@@ -103,10 +107,15 @@ async function reload() {
   if (again) await select(again.id);
 }
 
+// A save that fails says why in the status line, however it failed.
 async function save(file) {
-  const answer = await post('/api/save', file ? { file } : {});
-  if (answer.ok) say(`saved ${answer.json.saved}`);
-  else say(answer.json.error, true);
+  try {
+    const answer = await post('/api/save', file ? { file } : {});
+    if (answer.ok && answer.json) say(`saved ${answer.json.saved}`);
+    else say(`not saved: ${answer.json ? answer.json.error : 'the host gave no reason'}`, true);
+  } catch (e) {
+    say(`not saved: ${e.message}`, true);
+  }
 }
 
 async function start() {

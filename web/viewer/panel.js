@@ -17,7 +17,8 @@ function fromShown(value, unit) {
   if (unit === 'degree') return value / DEG;
   return value;
 }
-const unitText = { percent: '%', degree: '°', meter: 'm' };
+// Lengths are scene units, which the docs define as centimetres.
+const unitText = { percent: '%', degree: '°', meter: 'cm' };
 
 function el(tag, props = {}, children = []) {
   const e = document.createElement(tag);
@@ -52,15 +53,16 @@ export class Panel {
     this.build(panel);
   }
 
-  // Values and enabling as they stand after an edit; the field being edited keeps its text.
-  async refresh() {
+  // Values and enabling as they stand after an edit; the field being edited
+  // keeps its text, unless it is `restore`, whose value was refused.
+  async refresh(restore = null) {
     const panel = await getJson('/api/panel');
     for (const r of panel.rows || []) {
       const entry = r.key !== undefined && this.rows.get(r.key);
       if (!entry) continue;
       entry.row.classList.toggle('disabled', !r.enabled);
-      for (const input of entry.row.querySelectorAll('input, select, button')) input.disabled = !r.enabled;
-      if (!entry.row.contains(document.activeElement) && r.value !== undefined) entry.set(r.value);
+      for (const input of entry.row.querySelectorAll('input, select, button')) input.disabled = !r.enabled || r.readonly;
+      if ((r.key === restore || !entry.row.contains(document.activeElement)) && r.value !== undefined) entry.set(r.value);
     }
     for (const element of this.elements) element.draw();
   }
@@ -87,14 +89,23 @@ export class Panel {
     row.style.marginLeft = indent;
     const value = el('div', { className: 'value' });
     const errorBox = el('div', { className: 'error' });
-    row.append(el('label', { className: 'name', textContent: r.label }), value);
+    const label = el('label', { className: 'name', textContent: r.label });
+    if (r.animated) {
+      // A track drives this value: an edit sets (or adds) its key at the current frame.
+      row.classList.add('animated');
+      label.prepend(el('span', { className: 'key', textContent: '◆ ' }));
+      label.title = 'Animated: an edit sets the key at the current frame';
+    }
+    row.append(label, value);
     const send = async (v) => {
       const error = await this.edit({ [r.key]: v });
+      // The host kept the value it had: the field shows it again, then the reason.
+      if (error) await this.refresh(r.key);
       errorBox.textContent = error;
       if (error) value.append(errorBox);
       else errorBox.remove();
     };
-    const set = this.buildControl(r, value, send);
+    const set = r.readonly ? this.buildReadout(r, value) : this.buildControl(r, value, send);
     if (!r.enabled) {
       row.classList.add('disabled');
       for (const input of value.querySelectorAll('input, select, button')) input.disabled = true;
@@ -102,6 +113,17 @@ export class Panel {
     if (r.value !== undefined) set(r.value);
     this.rows.set(r.key, { row, set });
     return row;
+  }
+
+  // A result the plug-in writes back (the path length): shown, never typed into.
+  buildReadout(r, box) {
+    const shown = el('output', { className: 'readout' });
+    shown.dataset.key = r.key;
+    box.append(shown);
+    if (unitText[r.unit]) box.append(el('span', { className: 'unit', textContent: unitText[r.unit] }));
+    return (v) => {
+      shown.textContent = typeof v === 'number' ? String(roundShown(toShown(v, r.unit))) : JSON.stringify(v);
+    };
   }
 
   // Builds the inputs of one value; answers a function that shows a value.

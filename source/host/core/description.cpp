@@ -140,7 +140,7 @@ class Reader {
     requireObject(p, path);
     allowOnly(p, path,
               {"id", "symbol", "type", "label", "default", "min", "max", "step", "unit", "options",
-               "gui", "hidden"});
+               "gui", "hidden", "readout"});
     DescParameter out;
     out.groupId = groupId;
     out.id = static_cast<int32_t>(integer(p, path, "id", true));
@@ -160,6 +160,10 @@ class Reader {
     if (const json* h = member(p, "hidden")) {
       if (!h->is_boolean()) fail(join(path, "hidden"), "expected true or false");
       out.hidden = h->get<bool>();
+    }
+    if (const json* r = member(p, "readout")) {
+      if (!r->is_boolean()) fail(join(path, "readout"), "expected true or false");
+      out.readout = r->get<bool>();
     }
     const bool ranged = out.type == ParamType::Long || out.type == ParamType::Real || out.type == ParamType::Vector;
     for (const char* key : {"min", "max", "step"}) {

@@ -39,6 +39,7 @@ struct DescParameter {
   std::vector<std::pair<int32_t, std::string>> options;
   std::string gui;
   bool hidden = false;
+  bool readout = false;  // written back by the plug-in: shown, not edited
   int32_t groupId = 0;  // the innermost group that holds it
 };
 

@@ -1,5 +1,6 @@
 #include "access.h"
 
+#include <iterator>
 #include <random>
 #include <string_view>
 
@@ -23,7 +24,46 @@ bool sameSecret(const std::string& a, const std::string& b) noexcept {
   return diff == 0;
 }
 
-std::string Access::cookieName() const { return "kurvo_view_" + std::to_string(port_); }
+std::filesystem::path resolvedPath(const std::filesystem::path& path) {
+  std::error_code error;
+  std::filesystem::path out = std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+  return error ? std::filesystem::path() : out;
+}
+
+bool liesInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  const std::filesystem::path p = resolvedPath(path), f = resolvedPath(folder);
+  if (p.empty() || f.empty()) return false;
+  // Component by component: "/a/bc" is not inside "/a/b".
+  auto pi = p.begin();
+  for (auto fi = f.begin(); fi != f.end(); ++fi, ++pi) {
+    if (fi->empty() && std::next(fi) == f.end()) break;  // a trailing separator
+    if (pi == p.end() || *pi != *fi) return false;
+  }
+  return true;
+}
+
+std::filesystem::path fileInside(const std::filesystem::path& root, const std::string& name) {
+  const std::filesystem::path relative = std::filesystem::u8path(name);
+  if (name.empty() || relative.is_absolute() || relative.has_root_name() || relative.has_root_directory())
+    return {};
+  std::error_code error;
+  const std::filesystem::path file = std::filesystem::canonical(root / relative, error);
+  if (error || !std::filesystem::is_regular_file(file, error) || !liesInside(file, root)) return {};
+  return file;
+}
+
+std::filesystem::path writableTarget(const std::filesystem::path& target, const std::filesystem::path& base,
+                                     const std::vector<std::filesystem::path>& folders, std::string& problem) {
+  const std::filesystem::path file = resolvedPath(target.is_absolute() ? target : base / target);
+  for (const std::filesystem::path& folder : folders)
+    if (!file.empty() && liesInside(file, folder) && resolvedPath(folder) != file) return file;
+  std::string allowed;
+  for (const std::filesystem::path& folder : folders)
+    allowed += (allowed.empty() ? "" : " or ") + resolvedPath(folder).string();
+  problem = target.string() + ": the viewer writes only inside " + allowed +
+            " (start it with --save-dir FOLDER to write elsewhere)";
+  return {};
+}
 
 bool Access::ownHost(const std::string& host) const {
   // Compared piece by piece: GCC 12 warns falsely (-Wrestrict) about the

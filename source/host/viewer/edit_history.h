@@ -5,10 +5,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "core/data_value.h"
 #include "kh_types.h"
+#include "animation/placement_parts.h"
+#include "track.h"
 #include "vector.h"
 
 namespace kurvo::viewer {
@@ -21,11 +24,17 @@ struct ObjectState {
   };
   std::optional<Shape> shape;  // a spline's points and Bezier tangents
   std::optional<KhMatrix> placement;
+  // The placement as the parts the edit gave (position, rotation, scale).
+  std::optional<kurvo::animation::PlacementParts> parts;
+  // The keys of the tracks animating edited parameters, by parameter ID.
+  using Keys = std::vector<std::pair<int32_t, std::vector<kurvo::animation::Key>>>;
+  std::optional<Keys> keys;
 };
 
 struct EditStep {
   uint64_t object = 0;
   ObjectState before, after;
+  std::vector<int32_t> ids;  // the parameters a parameter edit named
   // Edits of one gesture (a drag) share a number other than 0 and become one step.
   uint64_t gesture = 0;
 };

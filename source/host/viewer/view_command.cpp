@@ -22,6 +22,7 @@ namespace {
 struct ViewOptions {
   std::string scene;
   std::string pluginDir;
+  std::string saveDir;  // where saves and exports may also write
   int port = 7420;
 };
 
@@ -67,19 +68,18 @@ int runView(const ViewOptions& options, const CommonOptions& common) {
   const std::filesystem::path assets = assetFolder();
   if (!std::filesystem::exists(assets / "index.html"))
     return reportFailure(assets.string() + ": the viewer page is missing (built without npm?)");
+  if (!options.saveDir.empty() && !std::filesystem::is_directory(options.saveDir))
+    return reportFailure("--save-dir " + options.saveDir + ": no such folder");
   SceneRun run;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
   if (auto s = loadAndEvaluate(run, options.scene, true); !s) return reportFailure(s.message());
 
   std::unique_ptr<kurvo::viewer::SceneWatch> watch;
   kurvo::viewer::ViewSession session(*run.session, *run.document, run.scene,
-                                     [&run, &watch](const std::filesystem::path& out) -> kurvo::media::Status {
+                                     [&run](const std::filesystem::path& out) -> kurvo::media::Status {
                                        std::string problem;
                                        if (!isKnownOutput(out, problem)) return kurvo::media::Status::failure(problem);
-                                       kurvo::media::Status written = writeResult(run, out);
-                                       // The viewer's own save is no outside change to load again.
-                                       if (written && watch) watch->acknowledge();
-                                       return written;
+                                       return writeResult(run, out);
                                      });
   watch = std::make_unique<kurvo::viewer::SceneWatch>(
       [&run] {
@@ -105,6 +105,10 @@ int runView(const ViewOptions& options, const CommonOptions& common) {
         run.session->closeDocument(*old);
         return kurvo::media::Status::success();
       });
+  if (!options.saveDir.empty()) session.allowWritesIn(options.saveDir);
+  session.onSaved([&watch] {
+    if (watch) watch->acknowledge();
+  });
   kurvo::viewer::ViewServer server(session, assets);
   server.setWatch([&watch] { return watch->poll(); });
   // Signals are taken from before the address is printed (whoever reads it
@@ -129,6 +133,8 @@ void addViewCommand(CLI::App& app, CommonOptions& common) {
   cmd->add_option("--port", options->port, "Port on 127.0.0.1 (0: any free port)")->check(CLI::Range(0, 65535));
   cmd->add_option("--plugins", options->pluginDir,
                   "Plug-in folder holding <Name>/<Name>.so (default: plugins beside kurvo)");
+  cmd->add_option("--save-dir", options->saveDir,
+                  "A folder Save and Export may write to besides the scene's own (default: only the scene's folder)");
   cmd->add_flag("-q,--quiet", common.quiet, "No console echo");
   addThreadsOption(*cmd);
   cmd->callback([options, &common] { exitStatus() = runView(*options, common); });

@@ -1,6 +1,7 @@
 // Working on the scene in `kurvo view`: the current frame of its time, a
 // spline's points and an object's placement set by dragging, and undo/redo
 // of every edit.
+#include <algorithm>
 #include <cmath>
 
 #include "animation/apply_frame.h"
@@ -117,6 +118,8 @@ EditAnswer ViewSession::setShape(uint64_t serial, const nlohmann::json& shape) {
 
   if (shape.contains("points")) {
     if (!object->isSpline()) return {where + "only a spline's points are set here", {}};
+    if (object->isPrimitive())
+      return {where + "a spline primitive takes its shape from its values: edit them in the panel", {}};
     const size_t n = object->spline().points.size();
     ObjectState::Shape next = shapeOf(*object);
     if (auto e = readVectors(shape, "points", n, next.points); !e.empty()) return {where + e, {}};
@@ -138,23 +141,70 @@ EditAnswer ViewSession::setShape(uint64_t serial, const nlohmann::json& shape) {
       if (!shape.contains(names[i]) || !readVector(shape[names[i]], parts[i]))
         return {where + "a placement edit gives \"position\", \"rotation\" (degrees) and \"scale\", each [x, y, z]", {}};
     step.before.placement = object->localMatrix();
+    if (const auto p = parts_.find(serial); p != parts_.end()) step.before.parts = p->second;
     step.after.placement = kurvo::animation::composePlacement(parts[0], parts[1], parts[2]);
+    step.after.parts = kurvo::animation::PlacementParts{parts[0], parts[1], parts[2]};
   }
   if (!step.after.shape && !step.after.placement) return {where + "the edit names no points and no placement", {}};
+  noteRestore(*object, step, step.after);
   restore(*object, step.after);
   history_.record(std::move(step));
   document_->evaluate();
   return {{}, geometry(false)};
 }
 
-void ViewSession::recordParameters(uint64_t serial, const kurvo::host::Container& before) {
+void ViewSession::recordParameters(uint64_t serial, const kurvo::host::Container& before,
+                                   const std::vector<int32_t>& ids, ObjectState::Keys keysBefore) {
   kurvo::host::Object* object = find(serial);
   if (!object) return;
   EditStep step;
   step.object = serial;
+  step.ids = ids;
   step.before.parameters = before;
   step.after.parameters = object->parameters();
+  if (!keysBefore.empty()) {
+    step.after.keys = keysOf(serial, ids);
+    step.before.keys = std::move(keysBefore);
+  }
   history_.record(std::move(step));
+}
+
+ObjectState::Keys ViewSession::keysOf(uint64_t serial, const std::vector<int32_t>& ids) {
+  ObjectState::Keys keys;
+  for (int32_t id : ids)
+    if (const kurvo::animation::Track* track = trackOf(serial, id)) keys.emplace_back(id, track->keys);
+  return keys;
+}
+
+void ViewSession::restoreKeys(uint64_t serial, const ObjectState::Keys& keys) {
+  for (const auto& [id, list] : keys)
+    if (kurvo::animation::Track* track = trackOf(serial, id)) track->keys = list;
+}
+
+// Whatever an edit, an undo or a redo sets is noted as edited, starting from
+// the state it leaves, so a save after any of them writes the object as shown
+// (and a value back at the file's is left as the file wrote it).
+void ViewSession::noteRestore(kurvo::host::Object& object, const EditStep& step, const ObjectState& to) {
+  const uint64_t serial = object.serial();
+  if (to.parameters) noteEdit(object, object.parameters(), step.ids);
+  if (to.shape) loadedShape_.try_emplace(serial, shapeOf(object));
+  if (to.placement) {
+    loadedPlacement_.try_emplace(serial, object.localMatrix());
+    if (to.parts)
+      parts_[serial] = *to.parts;
+    else
+      parts_.erase(serial);
+  }
+  if (to.keys)
+    for (const auto& [id, list] : *to.keys) {
+      const kurvo::animation::Track* track = trackOf(serial, id);
+      if (!track) continue;
+      loadedKeys_.try_emplace({serial, id}, track->keys);
+      std::vector<double>& frames = keyed_[{serial, id}];
+      for (const auto* keys : {&track->keys, &list})
+        for (const kurvo::animation::Key& k : *keys)
+          if (std::find(frames.begin(), frames.end(), k.frame) == frames.end()) frames.push_back(k.frame);
+    }
 }
 
 // Animated values follow the current frame, whatever an undo gave back.
@@ -165,7 +215,11 @@ void ViewSession::showCurrentFrame() {
 EditAnswer ViewSession::undo() {
   const EditStep* step = history_.undo();
   if (!step) return {"nothing to undo", {}};
-  if (kurvo::host::Object* object = find(step->object)) restore(*object, step->before);
+  if (kurvo::host::Object* object = find(step->object)) {
+    noteRestore(*object, *step, step->before);
+    restore(*object, step->before);
+    if (step->before.keys) restoreKeys(step->object, *step->before.keys);
+  }
   showCurrentFrame();
   document_->evaluate();
   return {{}, geometry(false)};
@@ -174,7 +228,11 @@ EditAnswer ViewSession::undo() {
 EditAnswer ViewSession::redo() {
   const EditStep* step = history_.redo();
   if (!step) return {"nothing to redo", {}};
-  if (kurvo::host::Object* object = find(step->object)) restore(*object, step->after);
+  if (kurvo::host::Object* object = find(step->object)) {
+    noteRestore(*object, *step, step->after);
+    restore(*object, step->after);
+    if (step->after.keys) restoreKeys(step->object, *step->after.keys);
+  }
   showCurrentFrame();
   document_->evaluate();
   return {{}, geometry(false)};
@@ -183,6 +241,7 @@ EditAnswer ViewSession::redo() {
 void ViewSession::replaceDocument(kurvo::host::Document& document) {
   closePanel();
   history_.clear();
+  forgetEdits();
   sent_.clear();
   document_ = &document;
   const auto& t = scene_.timeline;

@@ -58,6 +58,18 @@ std::vector<float> pointColours(const Mesh& mesh, const kurvo::media::SurfaceSha
   return out;
 }
 
+// Spline primitives by what they are, as scene files name them.
+const char* primitiveKind(int32_t type) {
+  switch (type) {
+    case kurvo::host::kTypeLinePrimitive: return "line spline";
+    case kurvo::host::kTypeCirclePrimitive: return "circle spline";
+    case kurvo::host::kTypeArcPrimitive: return "arc spline";
+    case kurvo::host::kTypeRectanglePrimitive: return "rectangle spline";
+    case kurvo::host::kTypeHelixPrimitive: return "helix spline";
+    default: return "object";
+  }
+}
+
 }  // namespace
 
 std::string ViewSession::geometry(bool all) {
@@ -136,7 +148,7 @@ nlohmann::json ViewSession::sceneInfo(int32_t width, int32_t height) {
                     : o.isSpline()   ? "spline"
                     : o.isDeformer() ? "deformer"
                     : o.isArray()    ? "array"
-                                     : "object";
+                                     : primitiveKind(o.type());
     objects.push_back(std::move(entry));
   });
   const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*document_);

@@ -75,6 +75,9 @@ nlohmann::json ViewSession::panelRows() {
       r["id"] = p->id;
       r["type"] = typeName(p->type);
       r["unit"] = p->unit;
+      if (p->readout) r["readonly"] = true;
+      // Animated: an edit sets the track's key at the current frame.
+      if (trackOf(panelSerial_, p->id)) r["animated"] = true;
       if (p->min) r["min"] = *p->min;
       if (p->max) r["max"] = *p->max;
       if (p->step) r["step"] = *p->step;
@@ -88,7 +91,7 @@ nlohmann::json ViewSession::panelRows() {
     if (row.kind == PanelRow::Kind::Element) r["element"] = elementIndex++;
     rows.push_back(std::move(r));
   }
-  return {{"object", panelSerial_}, {"name", object->name()}, {"width", panel_->width()},
+  return {{"object", panelSerial_}, {"name", object->name()}, {"width", panel_->width()}, {"frame", frame_},
           {"rows", std::move(rows)}, {"objects", std::move(links)}};
 }
 

@@ -2,8 +2,10 @@
 
 #include <httplib.h>
 
+#include <condition_variable>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "access.h"
 
@@ -11,6 +13,7 @@ namespace kurvo::viewer {
 namespace {
 
 constexpr const char* kBinary = "application/octet-stream";
+constexpr size_t kMaxConnections = 256;
 
 void answerJson(httplib::Response& res, const nlohmann::json& body, int status = 200) {
   res.status = status;
@@ -21,22 +24,52 @@ void answerError(httplib::Response& res, const std::string& message, int status 
   answerJson(res, {{"error", message}}, status);
 }
 
-// The token from the query, the header, or the page's cookie.
-std::string requestToken(const httplib::Request& req, const std::string& cookieName) {
-  if (req.has_param("token")) return req.get_param_value("token");
-  if (req.has_header("X-Kurvo-Token")) return req.get_header_value("X-Kurvo-Token");
-  const std::string cookies = req.get_header_value("Cookie");
-  const std::string key = cookieName + "=";
-  size_t at = 0;
-  while ((at = cookies.find(key, at)) != std::string::npos) {
-    if (at == 0 || cookies[at - 1] == ' ' || cookies[at - 1] == ';') {
-      const size_t begin = at + key.size();
-      return cookies.substr(begin, cookies.find(';', begin) - begin);
-    }
-    at += key.size();
-  }
-  return {};
+// The token: calls send it in their header; the page itself is opened with
+// it in the address, from where its scripts take it. It is never put in a
+// cookie, which browsers would send to every port of 127.0.0.1.
+std::string requestToken(const httplib::Request& req) {
+  if (req.path == "/") return req.has_param("token") ? req.get_param_value("token") : std::string();
+  return req.get_header_value("X-Kurvo-Token");
 }
+
+// The page's scripts, styles and libraries: the same for everybody, so they
+// are served without the token (a module script's request carries no header).
+bool publicAsset(const httplib::Request& req) { return req.method == "GET" && req.path.rfind("/app/", 0) == 0; }
+
+// Every connection gets its own thread at once, up to a cap: connections that
+// send nothing, or dribble, hold only their own thread until the read timeout
+// ends them, and never keep the page's requests waiting in a queue.
+class ConnectionThreads : public httplib::TaskQueue {
+ public:
+  explicit ConnectionThreads(size_t cap) : state_(std::make_shared<State>()), cap_(cap) {}
+  void enqueue(std::function<void()> fn) override {
+    std::unique_lock hold(state_->lock);
+    // Over the cap the accepting thread waits: each connection ends within
+    // the timeouts, so a place comes free.
+    state_->changed.wait(hold, [&] { return state_->running < cap_; });
+    ++state_->running;
+    hold.unlock();
+    std::thread([state = state_, fn = std::move(fn)] {
+      fn();
+      std::lock_guard done(state->lock);
+      --state->running;
+      state->changed.notify_all();
+    }).detach();
+  }
+  void shutdown() override {
+    std::unique_lock hold(state_->lock);
+    state_->changed.wait(hold, [&] { return state_->running == 0; });
+  }
+
+ private:
+  struct State {
+    std::mutex lock;
+    std::condition_variable changed;
+    size_t running = 0;
+  };
+  std::shared_ptr<State> state_;
+  size_t cap_;
+};
 
 const char* contentType(const std::filesystem::path& file) {
   const std::string ext = file.extension().string();
@@ -56,9 +89,22 @@ bool readFile(const std::filesystem::path& file, std::string& out) {
   return true;
 }
 
-// A JSON request body; answers 400 for anything else.
+// A JSON request body; answers 400 for anything else. Names past the cap
+// are dropped while parsing (an ordered object finds its keys one by one) and
+// the body is refused.
 bool jsonBody(const httplib::Request& req, httplib::Response& res, nlohmann::ordered_json& out) {
-  out = nlohmann::ordered_json::parse(req.body, nullptr, false);
+  constexpr size_t kMaxNames = 4096;
+  size_t names = 0;
+  out = nlohmann::ordered_json::parse(
+      req.body,
+      [&names](int, nlohmann::ordered_json::parse_event_t event, nlohmann::ordered_json&) {
+        return event != nlohmann::ordered_json::parse_event_t::key || ++names <= kMaxNames;
+      },
+      false);
+  if (names > kMaxNames) {
+    answerError(res, "the request names more than " + std::to_string(kMaxNames) + " values", 413);
+    return false;
+  }
   if (out.is_discarded() || !out.is_object()) {
     answerError(res, "the request body is not a JSON object", 400);
     return false;
@@ -87,10 +133,16 @@ uint64_t objectParam(const httplib::Request& req) {
 ViewServer::ViewServer(ViewSession& session, std::filesystem::path assets)
     : session_(session), assets_(std::move(assets)), server_(std::make_unique<httplib::Server>()),
       token_(newToken()) {
-  // A few workers: the page's requests for scripts and geometry overlap; the
-  // scene itself takes one request at a time.
-  server_->new_task_queue = [] { return new httplib::ThreadPool(4); };
+  // The scene itself takes one request at a time (lock_); the threads are for
+  // the page's overlapping requests and for outlasting idle connections.
+  server_->new_task_queue = [] { return new ConnectionThreads(kMaxConnections); };
   server_->set_payload_max_length(16u << 20);
+  // A connection that sends nothing for this long is closed: idle ones, and
+  // slow ones between their bytes. Browsers open a new one when they need it.
+  server_->set_read_timeout(2, 0);
+  server_->set_write_timeout(5, 0);
+  server_->set_keep_alive_timeout(2);
+  server_->set_keep_alive_max_count(1000);
   // The library's default also sets SO_REUSEPORT, with which a second viewer
   // would share the port and take over part of the first one's requests.
   server_->set_socket_options([](socket_t sock) {
@@ -133,12 +185,9 @@ void ViewServer::stop() {
 void ViewServer::routes() {
   httplib::Server& s = *server_;
   s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    AccessRequest request{req.get_header_value("Host"), req.get_header_value("Origin"),
-                          requestToken(req, access_->cookieName())};
-    // Changes need the token in a header, which only the page's own scripts
-    // can send: a form or link of another site carries at most the cookie.
-    if (req.method != "GET") request.token = req.get_header_value("X-Kurvo-Token");
-    const std::string refusal = access_->refusal(request);
+    const AccessRequest request{req.get_header_value("Host"), req.get_header_value("Origin"), requestToken(req)};
+    std::string refusal = access_->refusal(request);
+    if (publicAsset(req) && refusal.rfind("no access token", 0) == 0) refusal.clear();
     if (refusal.empty()) return httplib::Server::HandlerResponse::Unhandled;
     res.status = 403;
     res.set_content("kurvo view: " + refusal + "\n", "text/plain");
@@ -147,20 +196,21 @@ void ViewServer::routes() {
   s.set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
     res.set_header("Cache-Control", "no-store");
     res.set_header("X-Content-Type-Options", "nosniff");
+    // The page's address holds the token: it goes to no other site.
+    res.set_header("Referrer-Policy", "no-referrer");
   });
 
   s.Get("/", [this](const httplib::Request&, httplib::Response& res) {
     std::string page;
     if (!readFile(assets_ / "index.html", page)) return answerError(res, "the page is missing from " + assets_.string(), 500);
-    res.set_header("Set-Cookie", access_->cookieName() + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict");
     res.set_content(page, contentType("index.html"));
   });
   s.Get(R"(/app/([A-Za-z0-9_./-]+))", [this](const httplib::Request& req, httplib::Response& res) {
-    const std::string name = req.matches[1];
-    if (name.find("..") != std::string::npos) return answerError(res, "no such file", 404);
+    // Only files that lie in the page's folder once every link is followed.
+    const std::filesystem::path file = fileInside(assets_, req.matches[1]);
     std::string body;
-    if (!readFile(assets_ / name, body)) return answerError(res, "no such file", 404);
-    res.set_content(body, contentType(name));
+    if (file.empty() || !readFile(file, body)) return answerError(res, "no such file", 404);
+    res.set_content(body, contentType(file));
   });
 
   s.Get("/api/scene", [this](const httplib::Request& req, httplib::Response& res) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "result.h"
 #include "scene/document.h"
 #include "scene_file.h"
+#include "track.h"
 
 namespace kurvo::viewer {
 
@@ -38,7 +40,7 @@ struct EditAnswer {
 class ViewSession {
  public:
   ViewSession(kurvo::host::HostSession& session, kurvo::host::Document& document,
-              const kurvo::scenefile::Scene& scene, SceneWriter writer);
+              kurvo::scenefile::Scene& scene, SceneWriter writer);
   ~ViewSession();
 
   // The scene tree: every object with its serial, name, parent and whether
@@ -67,14 +69,22 @@ class ViewSession {
   // Lets `ms` of clock time pass for the panel's timers.
   void tick(int32_t ms);
 
-  // Writes the scene or meshes to `target` (relative: beside the scene file).
+  // Writes the scene or meshes to `target` (relative: beside the scene file),
+  // which must lie in the scene's folder or one allowed by allowWritesIn.
   kurvo::media::Status save(const std::filesystem::path& target);
+  // Lets saves and exports also write inside `folder`.
+  void allowWritesIn(const std::filesystem::path& folder) { writeFolders_.push_back(folder); }
+  // Called after every save that wrote the files, however they were written
+  // (the viewer's own save is no outside change for the reload to pick up).
+  void onSaved(std::function<void()> call) { onSaved_ = std::move(call); }
   const std::filesystem::path& sceneFile() const noexcept { return scene_.file; }
+  // The frame of the scene's time that edits of animated values key: the
+  // scene's first until a timeline moves it.
+  double frame() const noexcept { return frame_; }
 
   // Working on the scene (view_edits.cpp). The current frame, the scene's
   // time and whether there are edits to undo or redo.
   nlohmann::json timeState() const;
-  double frame() const noexcept { return frame_; }
   // Shows a whole frame of the scene's time, evaluated as `kurvo eval
   // --frames` evaluates it; answers the changed geometry.
   EditAnswer setFrame(double frame);
@@ -88,7 +98,8 @@ class ViewSession {
   // Takes back the last edit, or makes the last undone one again.
   EditAnswer undo();
   // Records a parameter edit of `serial` (its parameters were `before`) for undo.
-  void recordParameters(uint64_t serial, const kurvo::host::Container& before);
+  void recordParameters(uint64_t serial, const kurvo::host::Container& before, const std::vector<int32_t>& ids,
+                        ObjectState::Keys keysBefore);
   EditAnswer redo();
   // Loads `document` (with `scene`, already moved into place by the caller)
   // in place of the current one: the history is dropped, the current frame
@@ -101,9 +112,31 @@ class ViewSession {
   void closePanel();
   void showCurrentFrame();
 
+  // Saving what the user wrote (view_save.cpp): each edited object's
+  // parameters as loaded and the IDs edited since.
+  void noteEdit(const kurvo::host::Object& object, const kurvo::host::Container& before,
+                const std::vector<int32_t>& ids);
+  nlohmann::ordered_json paramValue(const kurvo::host::Container& params, const kurvo::host::Description* description,
+                                    int32_t id) const;
+  static bool savesAsWritten(const std::filesystem::path& file);
+  // The track animating parameter `id` of `serial`, or null.
+  kurvo::animation::Track* trackOf(uint64_t serial, int32_t id);
+  // Sets (or adds) the key of each animated parameter in `ids` at the current
+  // frame to the value the object now holds.
+  void keyEdited(const kurvo::host::Object& object, const std::vector<int32_t>& ids);
+  kurvo::media::Status saveAsWritten(const std::filesystem::path& file);
+  // The keys of the tracks animating `ids` of `serial`.
+  ObjectState::Keys keysOf(uint64_t serial, const std::vector<int32_t>& ids);
+  // Notes for the save what `restore` changes on `object`, the state it leaves.
+  void noteRestore(kurvo::host::Object& object, const EditStep& step, const ObjectState& to);
+  void restoreKeys(uint64_t serial, const ObjectState::Keys& keys);
+  // Writes the dragged points and placements of `object` into its entry `node`.
+  kurvo::media::Status saveShape(const kurvo::host::Object& object, nlohmann::ordered_json& node) const;
+  void forgetEdits();
+
   kurvo::host::HostSession& session_;
   kurvo::host::Document* document_;
-  const kurvo::scenefile::Scene& scene_;
+  kurvo::scenefile::Scene& scene_;
   SceneWriter writer_;
   std::vector<kurvo::media::Mesh> sent_;  // meshes as the page has them
   std::unique_ptr<kurvo::panel::AttributePanel> panel_;
@@ -111,6 +144,19 @@ class ViewSession {
   double frame_ = 0.0;
   int64_t sentAtEvaluation_ = -1;  // the document's evaluation count at the last answer
   EditHistory history_;
+  std::vector<std::filesystem::path> writeFolders_;
+  std::function<void()> onSaved_;  // besides the scene's own
+  std::map<uint64_t, kurvo::host::Container> loaded_;
+  std::map<uint64_t, std::vector<int32_t>> edited_;
+  // Per object and animated parameter: the frames an edit keyed.
+  std::map<std::pair<uint64_t, int32_t>, std::vector<double>> keyed_;
+  // Per object, as loaded: the spline's shape and the placement before the
+  // first drag, and the placement's parts as last set.
+  std::map<uint64_t, ObjectState::Shape> loadedShape_;
+  std::map<uint64_t, KhMatrix> loadedPlacement_;
+  std::map<uint64_t, kurvo::animation::PlacementParts> parts_;
+  // Per object and animated parameter: the track's keys as loaded.
+  std::map<std::pair<uint64_t, int32_t>, std::vector<kurvo::animation::Key>> loadedKeys_;
 };
 
 }  // namespace kurvo::viewer
