@@ -134,14 +134,17 @@ kurvo::media::Status ViewSession::saveAsWritten(const std::filesystem::path& fil
   if (out.is_discarded() || !out.is_object() || !out.contains("objects"))
     return Status::failure("save: " + scene + " is no longer a scene file; export under another name instead");
 
+  // An object the file no longer names cannot be saved as written.
+  const auto missingObject = [&scene](const kurvo::host::Object& object) {
+    return Status::failure("save: " + scene + ": object \"" + object.name() +
+                           "\" is no longer in the file; export under another name instead");
+  };
   const auto& descriptions = session_.state().descriptions;
   for (const auto& [serial, ids] : edited_) {
     const kurvo::host::Object* object = find(serial);
     if (!object) continue;
     Json* node = objectNamed(out["objects"], object->name());
-    if (!node)
-      return Status::failure("save: " + scene + ": object \"" + object->name() +
-                             "\" is no longer in the file; export under another name instead");
+    if (!node) return missingObject(*object);
     const auto d = descriptions.find(object->type());
     const kurvo::host::Description* description = d == descriptions.end() ? nullptr : &d->second;
     for (int32_t id : ids) {
@@ -190,9 +193,7 @@ kurvo::media::Status ViewSession::saveAsWritten(const std::filesystem::path& fil
     const kurvo::host::Object* object = find(serial);
     if (!object) continue;
     Json* node = objectNamed(out["objects"], object->name());
-    if (!node)
-      return Status::failure("save: " + scene + ": object \"" + object->name() +
-                             "\" is no longer in the file; export under another name instead");
+    if (!node) return missingObject(*object);
     if (Status s = saveShape(*object, *node); !s) return s;
   }
   const std::filesystem::path from = std::filesystem::absolute(scene_.file).parent_path();
