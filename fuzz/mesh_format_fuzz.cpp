@@ -8,6 +8,11 @@
 #include "fuzz_file.h"
 #include "mesh_import.h"
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  limitImportLibraryForFuzzing();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)kurvo::media::import_meshes(fuzzFile(std::string("f") + KURVO_FUZZ_EXTENSION, data, size));
   return 0;

@@ -6,6 +6,11 @@
 #include "fuzz_file.h"
 #include "mesh_import.h"
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  limitImportLibraryForFuzzing();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const char* const kExtensions[] = {".glb", ".gltf", ".ply", ".stl", ".dae", ".off", ".3ds", ".fbx",
                                             ".x",   ".x3d",  ".3mf", ".obj", ".lwo", ".ac",  ".ms3d", ".smd"};

@@ -146,6 +146,37 @@ TEST(HostileImport, DeclaredCountsAreCheckedAgainstTheFileSize) {
   expectMeshRefused(dir, "short-buffer.glb", "buffers[0] declares 16 bytes but holds 8");
 }
 
+// Files on which the import library itself once failed badly (found by
+// fuzzing): a COLLADA index list whose damaged number made it allocate until
+// the machine ran out (24 GB in a minute), a PLY on whose parse error it freed
+// memory it did not own. The library reads in a child process now: each ends
+// as a refusal naming the file, within the memory a read may take.
+TEST(HostileImport, FaultsOfTheImportLibraryEndAsRefusals) {
+  ::setenv("KURVO_IMPORT_MEMORY_MB", "256", 1);
+  TempDir dir;
+  const std::filesystem::path kept = std::filesystem::path(KURVO_FUZZ_REGRESSIONS);
+  for (const char* input : {"dae/runaway-index-list.dae", "ply/bad-free-on-parse-error.ply"}) {
+    const std::string name = std::filesystem::path(input).filename().string();
+    std::filesystem::copy_file(kept / input, dir.path() / name);
+    dir.write("s.json", meshScene(name));
+    const ToolRun run = runKurvo(dir, "eval", "s.json -o out.obj");
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.obj")) << name;
+    // A sanitizer's report of what it saw in the child comes first there.
+    const std::string last = run.err.substr(run.err.rfind('\n', run.err.size() - 2) + 1);
+    if (kToolSanitized) {
+      EXPECT_EQ(run.status, 1) << run.err;
+      EXPECT_NE(last.find("cannot read mesh file"), std::string::npos) << run.err;
+      EXPECT_NE(last.find(name), std::string::npos) << run.err;
+    } else {
+      expectOneLineRefusal(run, {"s.json", "object \"M\"", name, "cannot read mesh file"}, name);
+      if (name.ends_with(".dae")) {
+        EXPECT_NE(run.err.find("needed more than the 256 MB"), std::string::npos) << run.err;
+      }
+    }
+  }
+  ::unsetenv("KURVO_IMPORT_MEMORY_MB");
+}
+
 // Every test model of the formats the tool reads either loads or fails with
 // one line naming the file: no crash, no exception, no second line. The
 // plain ones of each format load with points.

@@ -8,16 +8,23 @@
 #include <assimp/Importer.hpp>
 #include <assimp/config.h>
 #include <cctype>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
+#include "child_call.h"
 #include "confined_io_system.h"
 #include "glb_header_check.h"
 #include "input_file.h"
 #include "axis_convention.h"
+#include "mesh_transfer.h"
 #include "mesh_weld.h"
 #include "obj_reader.h"
 #include "polygon_split.h"
@@ -281,6 +288,63 @@ Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, 
   return meshes;
 }
 
+// A whole number from the environment, or `fallback` where it is unset or
+// not a positive number.
+uint64_t environment_number(const char* name, uint64_t fallback) {
+  const char* text = std::getenv(name);
+  if (!text || !*text) return fallback;
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(text, &end, 10);
+  return (*end == '\0' && value > 0) ? value : fallback;
+}
+
+// What one read through the import library may take: 64 times the file's
+// size in memory, at least 4 GB and at most three quarters of the machine;
+// a minute of processor time, or four seconds a megabyte for larger files.
+// KURVO_IMPORT_MEMORY_MB and KURVO_IMPORT_CPU_SECONDS set them instead.
+isolation::ChildLimits import_limits_for(const std::filesystem::path& file) {
+  std::error_code ec;
+  const uint64_t size = std::filesystem::file_size(file, ec);
+  const uint64_t megabytes = ec ? 0 : size >> 20;
+  uint64_t memory = std::max<uint64_t>(uint64_t{4} << 30, 64 * (ec ? 0 : size));
+#ifdef _SC_PHYS_PAGES
+  const long pages = ::sysconf(_SC_PHYS_PAGES), page_size = ::sysconf(_SC_PAGE_SIZE);
+  if (pages > 0 && page_size > 0)
+    memory = std::min<uint64_t>(memory, static_cast<uint64_t>(pages) / 4 * 3 * static_cast<uint64_t>(page_size));
+#endif
+  isolation::ChildLimits limits;
+  limits.memory_bytes = environment_number("KURVO_IMPORT_MEMORY_MB", memory >> 20) << 20;
+  limits.cpu_seconds = static_cast<unsigned>(
+      environment_number("KURVO_IMPORT_CPU_SECONDS", std::max<uint64_t>(60, 4 * megabytes)));
+  limits.worker = "the import library";
+  return limits;
+}
+
+// The import library reads in a child process: a crash, heap damage or a
+// runaway allocation on a damaged file ends the child, and the tool reports
+// it in one line (a viewer keeps its scene). The meshes come back whole and
+// are checked again on arrival.
+Result<std::vector<Mesh>> import_isolated(const std::filesystem::path& file, const ImportOptions& options) {
+  auto bytes = isolation::call_in_child(
+      [&]() -> std::string {
+        Result<std::vector<Mesh>> meshes = import_with_assimp(file, options);
+        if (!meshes) throw std::runtime_error(meshes.message());
+        return encode_meshes(meshes.value());
+      },
+      import_limits_for(file));
+  if (!bytes) {
+    // The child's own failures already name the file.
+    if (bytes.message().rfind("cannot read mesh file ", 0) == 0) return Status::failure(bytes.message());
+    return Status::failure("cannot read mesh file " + quoted(file) + ": " + bytes.message());
+  }
+  std::optional<std::vector<Mesh>> meshes = decode_meshes(bytes.value());
+  if (!meshes) return Status::failure("cannot read mesh file " + quoted(file) + ": the reader's answer was damaged");
+  for (const Mesh& mesh : *meshes)
+    if (std::string problem = check_mesh(mesh); !problem.empty())
+      return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
+  return std::move(*meshes);
+}
+
 // The file's meshes in the file's own coordinates.
 Result<std::vector<Mesh>> read_mesh_file(const std::filesystem::path& file, const ImportOptions& options) {
   uint64_t size = 0;
@@ -303,7 +367,7 @@ Result<std::vector<Mesh>> read_mesh_file(const std::filesystem::path& file, cons
   }
   if (std::string problem = import_limit_problem(file); !problem.empty())
     return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
-  return import_with_assimp(file, options);
+  return import_isolated(file, options);
 }
 
 // Readers that run out of memory on what a file declares, or throw on what
