@@ -28,6 +28,9 @@
 // A file with no mesh at all, or with a coordinate that is not a finite number,
 // is an error naming the file (and the mesh). Only regular files are read,
 // and resources the file names only inside its folder (confined_io_system.h).
+// The import library reads in a child process within memory and time limits
+// (child_call.h): whatever it does on a damaged file, the caller gets meshes
+// or one message.
 #ifndef KURVO_MEDIA_MESH_IMPORT_H
 #define KURVO_MEDIA_MESH_IMPORT_H
 
