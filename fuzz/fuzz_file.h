@@ -33,5 +33,5 @@ inline std::filesystem::path fuzzFile(const std::string& name, const uint8_t* da
 // checks made before the library parses, the isolation and what comes back.
 inline void limitImportLibraryForFuzzing() {
   ::setenv("KURVO_IMPORT_MEMORY_MB", "512", 1);
-  ::setenv("KURVO_IMPORT_CPU_SECONDS", "8", 1);
+  ::setenv("KURVO_IMPORT_CPU_SECONDS", "4", 1);
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "child_call.h"
 
 namespace {
@@ -85,6 +87,13 @@ TEST(ChildCall, FaultsInTheChildEndAsMessages) {
   ASSERT_FALSE(endless.ok());
   EXPECT_NE(endless.message().find("the test reader was stopped after 1 s of processor time"), std::string::npos)
       << endless.message();
+
+  ChildLimits impatient = limits(64, 30);
+  impatient.stall_seconds = 2;
+  auto stuck = call_in_child([]() -> std::string { for (;;) ::pause(); }, impatient);
+  ASSERT_FALSE(stuck.ok());
+  EXPECT_NE(stuck.message().find("the test reader stopped responding on it (2 s without progress)"), std::string::npos)
+      << stuck.message();
 }
 
 }  // namespace

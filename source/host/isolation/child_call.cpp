@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -9,6 +11,8 @@
 #include <sstream>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -93,12 +97,16 @@ bool write_all(int fd, const char* data, size_t size) {
   // child plainly and the parent reports it.
   for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGXCPU, SIGPIPE})
     ::signal(s, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);  // nothing the caller blocked stays blocked
   // Data memory counts heap and private writable mappings alike, so the
   // limit holds for every allocator (a sanitizer's reserved but untouched
   // shadow is not counted); the child starts with what the parent holds.
   lower_limit(RLIMIT_DATA, data_memory_in_use() + limits.memory_bytes, 0);
-  // SIGXCPU at the limit, SIGKILL a little later if it is caught.
-  lower_limit(RLIMIT_CPU, limits.cpu_seconds, 5);
+  // SIGXCPU at the limit, SIGKILL a second later where that is caught or
+  // blocked (as under some sanitizers).
+  lower_limit(RLIMIT_CPU, limits.cpu_seconds, 1);
   lower_limit(RLIMIT_CORE, 0, 0);  // a crash in a library leaves no core file of the whole tool
 
   char tag = kDone;
@@ -119,6 +127,25 @@ bool write_all(int fd, const char* data, size_t size) {
   ::_exit(sent ? 0 : 3);
 }
 
+// Processor time the process has used so far, in clock ticks; -1 when it
+// cannot be told (then it never counts as progress).
+long cpu_ticks(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  std::getline(stat, text);
+  // The command name (field 2) may hold spaces: count from its closing bracket.
+  const size_t close = text.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14) utime = std::atol(field.c_str());
+    if (i == 15) stime = std::atol(field.c_str());
+  }
+  return utime + stime;
+}
+
 std::string signal_name(int signal_number) {
   const char* name = ::strsignal(signal_number);
   return name ? name : "signal " + std::to_string(signal_number);
@@ -128,7 +155,12 @@ std::string signal_name(int signal_number) {
 
 media::Result<std::string> call_in_child(const std::function<std::string()>& work, const ChildLimits& limits) {
   int fds[2];
-  if (::pipe(fds) != 0) return media::Status::failure(std::string("cannot start a reader process: ") + std::strerror(errno));
+  // Close-on-exec: a process the child starts (a sanitizer's symbolizer)
+  // must not hold the pipe open after the child has ended.
+  if (::pipe2(fds, O_CLOEXEC) != 0)
+    return media::Status::failure(std::string("cannot start a reader process: ") + std::strerror(errno));
+  // What the caller has buffered goes out once, before the child could hold a copy.
+  std::fflush(nullptr);
   const pid_t pid = ::fork();
   if (pid < 0) {
     const int error = errno;
@@ -142,10 +174,30 @@ media::Result<std::string> call_in_child(const std::function<std::string()>& wor
   }
   ::close(fds[1]);
 
-  // Read while the child writes: its answer may be far larger than a pipe holds.
+  // Read while the child writes: its answer may be far larger than a pipe
+  // holds. A child that neither answers nor uses the processor for
+  // `stall_seconds` is stuck (a lock taken by a thread the fork left behind,
+  // a read that never returns) and is ended.
   std::string answer;
   char buffer[1 << 16];
+  bool stalled = false;
+  long last_cpu = -1;
+  unsigned idle_seconds = 0;
   for (;;) {
+    pollfd ready{fds[0], POLLIN, 0};
+    const int polled = ::poll(&ready, 1, 1000);
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled == 0) {
+      const long cpu = cpu_ticks(pid);
+      idle_seconds = cpu == last_cpu ? idle_seconds + 1 : 0;
+      last_cpu = cpu;
+      if (idle_seconds >= limits.stall_seconds) {
+        ::kill(pid, SIGKILL);
+        stalled = true;
+        break;
+      }
+      continue;
+    }
     const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
@@ -158,6 +210,9 @@ media::Result<std::string> call_in_child(const std::function<std::string()>& wor
   }
   const long cpu_used = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec;
 
+  if (stalled)
+    return media::Status::failure(limits.worker + " stopped responding on it (" + std::to_string(limits.stall_seconds) +
+                                  " s without progress) and was ended");
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && !answer.empty()) {
     const char tag = answer[0];
     answer.erase(0, 1);

@@ -6,7 +6,8 @@
 // machine swaps. In a child process, such a fault ends the child only: the
 // tool reports it as one line and goes on (an interactive viewer keeps its
 // scene). The child may use at most `memory_bytes` more data memory than the
-// tool had when it started and `cpu_seconds` of processor time.
+// tool had when it started and `cpu_seconds` of processor time, and is ended
+// when it stops making progress.
 //
 // The child is a fork of the calling process: it sees everything the caller
 // sees, runs `work` on the calling thread alone and ends without running
@@ -27,6 +28,9 @@ namespace kurvo::isolation {
 struct ChildLimits {
   uint64_t memory_bytes = uint64_t{4} << 30;
   unsigned cpu_seconds = 60;
+  // Seconds without an answer and without using the processor after which
+  // the child counts as stuck and is ended.
+  unsigned stall_seconds = 30;
   // Who does the work, for messages ("the import library").
   std::string worker = "the child process";
 };
