@@ -72,6 +72,14 @@ const char* primitiveKind(int32_t type) {
 
 }  // namespace
 
+const char* objectKind(const kurvo::host::Object& o) {
+  return o.isPolygon()    ? "polygon"
+         : o.isSpline()   ? "spline"
+         : o.isDeformer() ? "deformer"
+         : o.isArray()    ? "array"
+                          : primitiveKind(o.type());
+}
+
 std::string ViewSession::geometry(bool all) {
   const kurvo::host::RenderShading shading(*document_);
   // After one evaluation since the last answer, only the objects it ran
@@ -144,11 +152,7 @@ nlohmann::json ViewSession::sceneInfo(int32_t width, int32_t height) {
     nlohmann::json entry = {{"id", o.serial()}, {"name", o.name()}, {"parent", o.parent() ? o.parent()->serial() : 0}};
     if (role == kurvo::host::ObjectRole::arrayCopy) entry["generated"] = true;
     entry["panel"] = session_.state().descriptions.count(o.type()) > 0;
-    entry["kind"] = o.isPolygon()    ? "polygon"
-                    : o.isSpline()   ? "spline"
-                    : o.isDeformer() ? "deformer"
-                    : o.isArray()    ? "array"
-                                     : primitiveKind(o.type());
+    entry["kind"] = objectKind(o);
     objects.push_back(std::move(entry));
   });
   const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*document_);

@@ -37,6 +37,13 @@ struct EditAnswer {
   std::string geometry;  // a geometry frame (geometry_frame.h)
 };
 
+// What the object list calls an object: polygon, spline, deformer, array,
+// or the spline primitive it is ("circle spline").
+const char* objectKind(const kurvo::host::Object& object);
+// A local matrix as position, rotation (degrees about X, then Y, then Z) and
+// scale, the parts whose composition gives it back.
+kurvo::animation::PlacementParts placementParts(const KhMatrix& m);
+
 class ViewSession {
  public:
   ViewSession(kurvo::host::HostSession& session, kurvo::host::Document& document,
