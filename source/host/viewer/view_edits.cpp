@@ -170,7 +170,10 @@ EditAnswer ViewSession::setShape(uint64_t serial, const nlohmann::json& shape) {
   if (splineEdit) {
     if (object->isPrimitive())
       return {where + "a spline primitive takes its shape from its values: edit them in the panel", {}};
-    if (!object->isSpline()) return {where + "only a spline's points, interpolation and closed flag are set here", {}};
+    if (!object->isSpline())
+      return {where + (shape.contains("points") ? "only a spline's points are set here"
+                                                : "only a spline has an interpolation and a closed flag"),
+              {}};
     const size_t n = object->spline().points.size();
     ObjectState::Shape next = shapeOf(*object);
     if (shape.contains("points"))
