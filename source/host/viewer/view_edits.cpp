@@ -316,6 +316,8 @@ void ViewSession::replaceDocument(kurvo::host::Document& document) {
   history_.clear();
   forgetEdits();
   sent_.clear();
+  sentSerials_.clear();
+  sentFaces_.clear();
   document_ = &document;
   const auto& t = scene_.timeline;
   if (frame_ < t.start || frame_ > t.end) frame_ = t.start;

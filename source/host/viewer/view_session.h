@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -146,6 +147,8 @@ class ViewSession {
   kurvo::scenefile::Scene& scene_;
   SceneWriter writer_;
   std::vector<kurvo::media::Mesh> sent_;  // meshes as the page has them
+  std::vector<uint64_t> sentSerials_;     // per mesh: the object it was sent for
+  std::unordered_map<uint64_t, uint32_t> sentFaces_;  // per object: the polygons' stamp the page has
   std::unique_ptr<kurvo::panel::AttributePanel> panel_;
   uint64_t panelSerial_ = 0;
   double frame_ = 0.0;
