@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <random>
 
 #include "../tool/scene_fixture.h"
 #include "../tool/temp_dir.h"
@@ -161,10 +162,65 @@ TEST_F(ViewEditsTest, ABrokenMoveNamesTheFileObjectAndFieldAndChangesNothing) {
             file + ": A: \"points\"[1] is not three finite numbers");
   EXPECT_EQ(view_->setShape(serialOf("TubeA"), {{"points", {{0, 0, 0}}}}).error,
             file + ": TubeA: only a spline's points are set here");
-  EXPECT_EQ(view_->setShape(serialOf("TubeA"), {{"position", {0, 0, 0}}}).error.substr(0, file.size()), file);
+  // A part of the placement alone is an edit (the others stay); a malformed one is not.
+  EXPECT_EQ(view_->setShape(serialOf("TubeA"), {{"position", {0, 0}}}).error.substr(0, file.size()), file);
+  EXPECT_EQ(view_->setShape(serialOf("TubeA"), {{"closed", true}}).error,
+            file + ": TubeA: only a spline has an interpolation and a closed flag");
+  EXPECT_EQ(view_->setShape(serialOf("A"), {{"interpolation", "smooth"}}).error,
+            file + ": A: \"interpolation\" is \"linear\", \"cubic\" or \"bezier\"");
   EXPECT_EQ(find(*document_, "A")->spline().points, before);
   EXPECT_EQ(view_->undo().error, "nothing to undo");
   EXPECT_NE(view_->setFrame(3).error, "") << "a scene without time has only frame 0";
+}
+
+TEST_F(ViewEditsTest, ClosedFlagInterpolationAndOnePlacementPartAreUndoneAndSavedAsWritten) {
+  if (!session_) return;
+  const std::filesystem::path file = dir_.path() / "scene.json";
+  const std::string text = twoTubes("[150, 80, 400]");
+  std::ofstream(file) << text;
+  open(text);
+  kurvo::host::Object& a = *find(*document_, "A");
+  ASSERT_EQ(view_->setShape(serialOf("A"), {{"closed", true}, {"interpolation", "linear"}}).error, "");
+  EXPECT_TRUE(a.spline().closed);
+  EXPECT_EQ(a.spline().interpolation, kurvo::geo::Interpolation::Linear);
+  // The position alone: rotation and scale stay, and stay unwritten.
+  ASSERT_EQ(view_->setShape(serialOf("TubeB"), {{"position", {500, 0, 450}}}).error, "");
+  ASSERT_EQ(view_->undo().error, "");
+  ASSERT_EQ(view_->undo().error, "");
+  EXPECT_FALSE(a.spline().closed);
+  EXPECT_EQ(a.spline().interpolation, kurvo::geo::Interpolation::Cubic);
+  ASSERT_EQ(view_->redo().error, "");
+  ASSERT_EQ(view_->redo().error, "");
+  ASSERT_TRUE(view_->save("scene.json").ok());
+  std::ifstream in(file);
+  nlohmann::ordered_json expected = nlohmann::ordered_json::parse(text);
+  expected["objects"][0]["closed"] = true;
+  expected["objects"][0]["interpolation"] = "linear";
+  expected["objects"][3]["position"] = nlohmann::ordered_json::parse("[500, 0, 450]");
+  EXPECT_EQ(nlohmann::ordered_json::parse(in), expected);
+}
+
+// Any position, rotation (straight up and down included) and scale (mirrored
+// included): the parts read back from the matrix compose to the same matrix.
+TEST(PlacementParts, ThePartsOfAMatrixComposeToItAgain) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> angle(-180.0f, 180.0f), size(0.2f, 3.0f), at(-500.0f, 500.0f);
+  for (int i = 0; i < 3000; ++i) {
+    Vector r(angle(random), angle(random), angle(random));
+    if (i % 10 == 0) r.y = i % 20 == 0 ? 90.0f : -90.0f;
+    Vector s(size(random), size(random), size(random));
+    if (i % 7 == 0) s.x = -s.x;
+    const KhMatrix m = kurvo::animation::composePlacement(Vector(at(random), at(random), at(random)), r, s);
+    const KhMatrix again = kurvo::animation::composePlacement(placementParts(m));
+    const KhVector* a[] = {&m.off, &m.v1, &m.v2, &m.v3};
+    const KhVector* b[] = {&again.off, &again.v1, &again.v2, &again.v3};
+    for (int k = 0; k < 4; ++k) {
+      const float tolerance = k == 0 ? 1e-3f : 1e-4f * 3.0f;
+      ASSERT_NEAR(a[k]->x, b[k]->x, tolerance) << i << " axis " << k;
+      ASSERT_NEAR(a[k]->y, b[k]->y, tolerance) << i << " axis " << k;
+      ASSERT_NEAR(a[k]->z, b[k]->z, tolerance) << i << " axis " << k;
+    }
+  }
 }
 
 }  // namespace

@@ -99,6 +99,39 @@ TEST_F(ViewSessionTest, AnEditAnswersTheMovedMeshAsEvaluatingTheEditedFileDoes) 
   EXPECT_GT(same.header["lines"]["positions"]["count"].get<size_t>(), 0u);
 }
 
+// The page's faces are kept while the object's polygons stay; polygons
+// set anew (a modelling command would) go out again with the points.
+TEST_F(ViewSessionTest, ChangedPolygonsAreSentAgainUnchangedOnesNot) {
+  if (!session_) return;
+  open(tubeScene("0"));
+  const Frame first = decode(view_->geometry(true));
+  const std::vector<float> positionsBefore = first.floats(first.header["meshes"][0]["positions"]);
+  ASSERT_EQ(view_->edit(serialOf("Bend"), {{"KURVO_OFFSET", 0.25}}).error, "");
+  kurvo::host::Object& tube = *find(*document_, "Tube");
+  // The first quad turned round: the same points, other faces.
+  std::vector<kurvo::geo::Polygon> polygons = tube.restPolygons();
+  ASSERT_FALSE(polygons.empty());
+  std::swap(polygons[0].b, polygons[0].d);
+  const kurvo::geo::Polygon turned = polygons[0];
+  tube.setPolygons(std::move(polygons));
+  const Frame answer = decode(view_->edit(serialOf("Bend"), {{"KURVO_OFFSET", 0.5}}).geometry);
+  ASSERT_EQ(answer.header["meshes"].size(), 1u);
+  const auto& mesh = answer.header["meshes"][0];
+  ASSERT_TRUE(mesh.contains("indices")) << "the faces changed";
+  std::vector<uint32_t> indices(mesh["indices"]["count"].get<size_t>());
+  std::memcpy(indices.data(), answer.bytes.data() + answer.base + mesh["indices"]["offset"].get<size_t>(),
+              indices.size() * sizeof(uint32_t));
+  ASSERT_GE(indices.size(), 3u);
+  EXPECT_EQ(indices[0], uint32_t(turned.a));
+  EXPECT_EQ(indices[1], uint32_t(turned.b));
+  EXPECT_EQ(indices[2], uint32_t(turned.c));
+  EXPECT_EQ(answer.floats(mesh["positions"]).size(), positionsBefore.size());
+  // And the edit after it keeps them again.
+  const Frame next = decode(view_->edit(serialOf("Bend"), {{"KURVO_OFFSET", 0.4}}).geometry);
+  ASSERT_EQ(next.header["meshes"].size(), 1u);
+  EXPECT_FALSE(next.header["meshes"][0].contains("indices"));
+}
+
 TEST_F(ViewSessionTest, RefusedEditsNameTheFieldAndKeepEveryValue) {
   if (!session_) return;
   open(tubeScene("0.1"));

@@ -52,7 +52,23 @@ async function showAndRefresh(buffer) {
   await handles.refresh();
 }
 
-const panel = new Panel(document.getElementById('panel'), sendEdit);
+// A placement or spline edit typed in the panel, as a drag sends it.
+async function sendShapeEdit(body) {
+  const started = performance.now();
+  const answer = await post('/api/shape', { object: selected, ...body });
+  if (!answer.ok) {
+    const error = answer.json ? answer.json.error : 'the host refused the edit';
+    say(error, true);
+    return error;
+  }
+  window.kurvo.lastHostMs = answer.hostMs;
+  await show(answer.buffer, started);
+  await handles.refresh();
+  window.kurvo.edits += 1;
+  return '';
+}
+
+const panel = new Panel(document.getElementById('panel'), sendEdit, sendShapeEdit);
 const handles = new Handles(viewport, { show, say });
 const timeline = new Timeline(document.getElementById('timeline'), { show: showAndRefresh, say });
 const undo = new UndoButtons(document.getElementById('undo'), document.getElementById('redo'), { show: showAndRefresh, say });
@@ -88,7 +104,8 @@ function buildTree(objects) {
 async function select(id) {
   selected = id;
   for (const item of document.querySelectorAll('#tree div')) item.classList.toggle('selected', Number(item.dataset.id) === id);
-  await Promise.all([panel.show(id), handles.select(id)]);
+  const entry = objects.find((o) => o.id === id);
+  await Promise.all([panel.show(id, !entry || entry.panel), handles.select(id)]);
 }
 
 // The scene again after its file changed: the same camera, the same object
@@ -131,7 +148,7 @@ async function start() {
   handles.setSceneSize(Math.hypot(hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]) / 2);
   await timeline.load();
   await undo.update();
-  const first = info.objects.find((o) => o.kind === 'deformer' && o.panel) || info.objects.find((o) => o.panel);
+  const first = info.objects.find((o) => o.kind === 'deformer' && o.panel) || info.objects.find((o) => o.panel) || info.objects[0];
   if (first) await select(first.id);
   document.getElementById('frame-all').onclick = () => viewport.frameAll();
   document.getElementById('save').onclick = () => save('');

@@ -3,6 +3,7 @@
 // curves as knot lists, greyed rows, and the module's own elements drawn by
 // the host (pointer, clock and clicks go to the host, which answers pixels).
 import { getBinary, getJson, post } from './api.js';
+import { ObjectPanel } from './object_panel.js';
 
 const DEG = 180 / Math.PI;
 
@@ -32,30 +33,44 @@ function roundShown(v) {
 }
 
 export class Panel {
-  // `edit(params)` sends an edit and answers the host's error text or ''.
-  constructor(root, edit) {
+  // `edit(params)` sends an edit and answers the host's error text or '';
+  // `shapeEdit(body)` does the same for a placement or a spline's shape.
+  constructor(root, edit, shapeEdit) {
     this.root = root;
     this.edit = edit;
+    this.object = new ObjectPanel(shapeEdit);
     this.rows = new Map();  // key -> {row, set(value), errorBox}
     this.elements = [];
   }
 
-  async show(objectId) {
+  // Every object gets its name, placement and (splines) shape; one with an
+  // attribute description (plug-ins) its rows below them.
+  async show(objectId, described = true) {
+    // A later selection wins over one whose answers are still on their way.
+    const ticket = (this.showing = (this.showing || 0) + 1);
     this.stopElements();
+    this.rows.clear();
     this.root.replaceChildren();
-    let panel;
-    try {
-      panel = await getJson(`/api/panel?object=${objectId}`);
-    } catch (e) {
-      this.root.append(el('p', { textContent: e.message }));
-      return;
+    const section = await this.object.build(objectId);
+    let panel = null, error = '';
+    if (described) {
+      try {
+        panel = await getJson(`/api/panel?object=${objectId}`);
+      } catch (e) {
+        error = e.message;
+      }
     }
-    this.build(panel);
+    if (ticket !== this.showing) return;
+    if (section) this.root.append(section);
+    else if (error) this.root.append(el('p', { textContent: error }));
+    if (panel) this.build(panel);
   }
 
   // Values and enabling as they stand after an edit; the field being edited
   // keeps its text, unless it is `restore`, whose value was refused.
   async refresh(restore = null) {
+    await this.object.refresh();
+    if (!this.rows.size && !this.elements.length) return;
     const panel = await getJson('/api/panel');
     for (const r of panel.rows || []) {
       const entry = r.key !== undefined && this.rows.get(r.key);

@@ -120,6 +120,7 @@ std::unique_ptr<Tag> Tag::clone() const {
 Object::Object(int32_t type) : Node(Kind::Object, type) {
   change_.matrix = nextChangeStamp();
   change_.data = nextChangeStamp();
+  polygonStamp_ = nextChangeStamp();
   if (type == KH_TYPE_SPLINE) parameters().setBool(kSplineClosed, false);
 }
 
@@ -354,6 +355,7 @@ void Object::setPoints(std::vector<Vector> pts) {
 
 void Object::setPolygons(std::vector<kurvo::geo::Polygon> polys) {
   polygons_ = std::move(polys);
+  polygonStamp_ = nextChangeStamp();
   // The new polygons are the rest's too.
   restPolygonsKept_ = false;
   restPolygons_.clear();
@@ -364,6 +366,7 @@ std::vector<Vector> Object::takeGeometry() {
   std::vector<Vector> taken = std::move(points());
   points() = {};
   std::vector<kurvo::geo::Polygon>().swap(polygons_);
+  polygonStamp_ = nextChangeStamp();
   std::vector<kurvo::geo::Polygon>().swap(restPolygons_);
   std::vector<Vector>().swap(restPoints_);
   hasRest_ = false;
@@ -526,7 +529,10 @@ void Object::keepRestPolygons() {
 void Object::restoreRestState() {
   if (!hasRest_) return;
   points().assign(restPoints_.begin(), restPoints_.end());
-  if (restPolygonsKept_) polygons_.assign(restPolygons_.begin(), restPolygons_.end());
+  if (restPolygonsKept_) {
+    polygons_.assign(restPolygons_.begin(), restPolygons_.end());
+    polygonStamp_ = nextChangeStamp();
+  }
   refreshBox();
 }
 
@@ -548,6 +554,7 @@ std::unique_ptr<Object> Object::cloneAlone() const {
   std::copy(std::begin(modes_), std::end(modes_), std::begin(copy->modes_));
   copy->polygonPoints_ = polygonPoints_;
   copy->polygons_ = polygons_;
+  copy->polygonStamp_ = nextChangeStamp();
   copy->spline_ = spline_;
   copy->refreshBox();
   const KhNodePlugin* record = nodeRecord();

@@ -55,6 +55,8 @@ enum : int32_t {
   kPrimSubdivision = 2008,      // helix points per turn
 };
 
+uint32_t nextChangeStamp() noexcept;
+
 class Node : public ContainerObserver {
  public:
   static constexpr uint32_t kMagic = 0x4E4F4445;  // 'NODE'
@@ -232,8 +234,13 @@ class Object final : public Node {
   // first.
   std::vector<kurvo::geo::Polygon>& writablePolygons() {
     keepRestPolygons();
+    polygonStamp_ = nextChangeStamp();
     return polygons_;
   }
+  // Moves on whenever the polygons may have changed (set, handed out for
+  // writing, given back from the rest state), unique among all objects: a
+  // caller that kept a copy of them knows it is still right while it holds.
+  uint32_t polygonStamp() const noexcept { return polygonStamp_; }
   void setPolygons(std::vector<kurvo::geo::Polygon> polys);
   // Hands over the current points and frees the polygons and the rest
   // state, for a caller that is this document's last user (a final export
@@ -313,6 +320,7 @@ class Object final : public Node {
 
   std::vector<Vector> polygonPoints_;
   std::vector<kurvo::geo::Polygon> polygons_;
+  uint32_t polygonStamp_ = 0;
   kurvo::geo::Spline spline_;
   kurvo::geo::ArcLengthTable arcLength_;
   std::unique_ptr<Object> generated_;  // a primitive's spline

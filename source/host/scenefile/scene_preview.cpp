@@ -65,12 +65,15 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
 // Calls visit(object, mesh) for every polygon object, in tree order.
 // With `take`, each object hands its points over and frees its polygons and
 // rest state once they are copied (host::Object::takeGeometry). Objects
-// `include` answers false for get a mesh without points and polygons.
+// `include` answers false for get a mesh without points and polygons;
+// those `pointsOnly` answers true for get their points alone (not with
+// `into` or `take`).
 template <class Visit>
 void forEachMesh(const host::Document& document, const host::RenderShading* shading,
                  const kurvo::media::FileMapping* into, bool take,
                  const std::unordered_map<uint64_t, GeometrySource>* sources, Visit&& visit,
-                 const std::function<bool(const host::Object&)>& include = {}) {
+                 const std::function<bool(const host::Object&)>& include = {},
+                 const std::function<bool(const host::Object&)>& pointsOnly = {}) {
   size_t index = 0;
   document.forEachObject([&](host::Object& o) {
     // An array's source is a template; its copies are the objects.
@@ -80,7 +83,8 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
       if (auto found = sources->find(o.serial()); found != sources->end())
         surface = surfaceFor(found->second, o.polygons());
     kurvo::media::Mesh mesh;
-    if (surface) mesh = *surface;
+    const bool onlyPoints = pointsOnly && !into && !take && pointsOnly(o);
+    if (surface && !onlyPoints) mesh = *surface;
     mesh.name = o.name();
     // The colour first: a shader answers it for the object as it stands.
     const host::Material* material = document.materialOf(o);
@@ -92,6 +96,9 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
       mesh.colour = shading ? *shading->bakedColour(o) : FromKh(host::RenderShading::kFallbackColour);
     const KhMatrix m = o.globalMatrix();
     if (include && !include(o)) {
+    } else if (onlyPoints) {
+      mesh.points.reserve(o.points().size());
+      for (const Vector& p : o.points()) mesh.points.push_back(transform(m, p));
     } else if (surface) {
       // The file's faces and attributes; only the points are the object's.
       if (take) {
@@ -156,12 +163,15 @@ std::vector<kurvo::media::Mesh> takeWorldMeshes(host::Document& document, const 
 }
 
 Preview buildPreview(host::Document& document, const host::RenderShading* shading,
-                     const std::function<bool(const host::Object&)>& include) {
+                     const std::function<bool(const host::Object&)>& include,
+                     const std::function<bool(const host::Object&)>& pointsOnly) {
   Preview preview;
   forEachMesh(
       document, shading, nullptr, false, nullptr,
       [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
         const bool left = include && !include(o);
+        preview.pointsOnly.push_back(!left && pointsOnly && pointsOnly(o));
+        preview.serials.push_back(o.serial());
         std::unique_ptr<kurvo::media::SurfaceShader> surface;
         if (!left && shading && material && material->shader)
           surface = std::make_unique<MaterialSurface>(*shading, *material, o, kurvo::media::mesh_bounds(mesh));
@@ -169,7 +179,7 @@ Preview buildPreview(host::Document& document, const host::RenderShading* shadin
         preview.surfaces.push_back(std::move(surface));
         preview.left.push_back(left);
       },
-      include);
+      include, pointsOnly);
   document.forEachObject([&](host::Object& o) {
     if (o.isSpline() || o.isPrimitive()) addSplineLines(o, preview.lines);
   });

@@ -56,6 +56,9 @@ struct Preview {
   std::vector<std::unique_ptr<kurvo::media::SurfaceShader>> surfaces;
   // Per mesh: left empty (no points, no polygons) as `include` asked.
   std::vector<bool> left;
+  // Per mesh: points alone, its faces left out as `pointsOnly` asked.
+  std::vector<bool> pointsOnly;
+  std::vector<uint64_t> serials;  // per mesh: its object's serial
   kurvo::media::DrawList drawList() const;
 };
 
@@ -66,8 +69,11 @@ struct Preview {
 // the sample's render context and, as texture coordinate, the point's place
 // in the object's bounding box (0..1 on each axis).
 // With `include`, the meshes of the polygon objects it answers false for are
-// left empty (their places in `meshes` kept), sparing the copy of their points.
+// left empty (their places in `meshes` kept), sparing the copy of their points;
+// with `pointsOnly`, those it answers true for get their points without
+// faces (a caller that has the faces already, such as the viewer).
 Preview buildPreview(host::Document& document, const host::RenderShading* shading = nullptr,
-                     const std::function<bool(const host::Object&)>& include = {});
+                     const std::function<bool(const host::Object&)>& include = {},
+                     const std::function<bool(const host::Object&)>& pointsOnly = {});
 
 }  // namespace kurvo::scenefile

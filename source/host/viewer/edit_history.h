@@ -21,8 +21,10 @@ struct ObjectState {
   std::optional<kurvo::host::Container> parameters;
   struct Shape {
     std::vector<Vector> points, tangentsIn, tangentsOut;
+    int32_t interpolation = 0;  // 0 linear, 1 cubic, 2 Bezier
+    bool closed = false;
   };
-  std::optional<Shape> shape;  // a spline's points and Bezier tangents
+  std::optional<Shape> shape;  // a spline's points, Bezier tangents, interpolation and closed flag
   std::optional<KhMatrix> placement;
   // The placement as the parts the edit gave (position, rotation, scale).
   std::optional<kurvo::animation::PlacementParts> parts;

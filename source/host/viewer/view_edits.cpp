@@ -3,6 +3,8 @@
 // of every edit.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <numbers>
 
 #include "animation/apply_frame.h"
 #include "animation/placement_parts.h"
@@ -47,8 +49,12 @@ std::string readVectors(const nlohmann::json& shape, const char* field, size_t c
 }
 
 ObjectState::Shape shapeOf(const kurvo::host::Object& o) {
-  return {o.spline().points, o.spline().tangentsIn, o.spline().tangentsOut};
+  return {o.spline().points, o.spline().tangentsIn, o.spline().tangentsOut,
+          o.parameters().getLong(kurvo::host::kSplineInterpolation, 0),
+          o.parameters().getBool(kurvo::host::kSplineClosed, false)};
 }
+
+constexpr const char* kInterpolations[] = {"linear", "cubic", "bezier"};
 
 void restore(kurvo::host::Object& o, const ObjectState& state) {
   if (state.parameters) {
@@ -56,6 +62,13 @@ void restore(kurvo::host::Object& o, const ObjectState& state) {
     o.parameters().touched();
   }
   if (state.shape) {
+    // Both values at once, then one change the spline picks up.
+    auto& p = o.parameters();
+    if (p.getLong(kurvo::host::kSplineInterpolation, 0) != state.shape->interpolation ||
+        p.getBool(kurvo::host::kSplineClosed, false) != state.shape->closed) {
+      p.setLong(kurvo::host::kSplineInterpolation, state.shape->interpolation);
+      p.setBool(kurvo::host::kSplineClosed, state.shape->closed);
+    }
     o.spline().tangentsIn = state.shape->tangentsIn;
     o.spline().tangentsOut = state.shape->tangentsOut;
     o.setPoints(state.shape->points);
@@ -64,6 +77,36 @@ void restore(kurvo::host::Object& o, const ObjectState& state) {
 }
 
 }  // namespace
+
+kurvo::animation::PlacementParts placementParts(const KhMatrix& m) {
+  const double k = 180.0 / std::numbers::pi;
+  auto length = [](const KhVector& v) { return std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z); };
+  double s[3] = {length(m.v1), length(m.v2), length(m.v3)};
+  double c[3][3] = {{m.v1.x, m.v1.y, m.v1.z}, {m.v2.x, m.v2.y, m.v2.z}, {m.v3.x, m.v3.y, m.v3.z}};
+  // A mirrored placement: the mirror goes to the X scale.
+  const double det = c[0][0] * (c[1][1] * c[2][2] - c[1][2] * c[2][1]) -
+                     c[1][0] * (c[0][1] * c[2][2] - c[0][2] * c[2][1]) +
+                     c[2][0] * (c[0][1] * c[1][2] - c[0][2] * c[1][1]);
+  if (det < 0) s[0] = -s[0];
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) c[i][j] = s[i] != 0.0 ? c[i][j] / s[i] : (i == j ? 1.0 : 0.0);
+  // Columns of Rz * Ry * Rx: c0 = (cz cy, sz cy, -sy), c1.z = cy sx, c2.z = cy cx.
+  double rx = 0.0, ry = std::asin(std::clamp(-c[0][2], -1.0, 1.0)), rz = 0.0;
+  if (std::abs(c[0][2]) < 1.0 - 1e-9) {
+    rx = std::atan2(c[1][2], c[2][2]);
+    rz = std::atan2(c[0][1], c[0][0]);
+  } else {
+    // Straight up or down: X and Z turn about the same axis; all of it goes to Z.
+    rz = std::atan2(-c[1][0], c[1][1]);
+  }
+  // Whole-ish numbers as the user typed them, not their float shadows.
+  auto tidy = [](double v) {
+    const double r = std::round(v * 1e4) / 1e4;
+    return static_cast<float>(std::abs(v - r) < 1e-5 ? r : v) + 0.0f;
+  };
+  return {FromKh(m.off), Vector(tidy(rx * k), tidy(ry * k), tidy(rz * k)),
+          Vector(tidy(s[0]), tidy(s[1]), tidy(s[2]))};
+}
 
 nlohmann::json ViewSession::timeState() const {
   const auto& t = scene_.timeline;
@@ -92,13 +135,20 @@ kurvo::media::Result<nlohmann::json> ViewSession::objectShape(uint64_t serial) {
                         {"name", object->name()},
                         {"local", matrix(object->localMatrix())},
                         {"parent", matrix(object->parent() ? object->parent()->globalMatrix() : identity)},
-                        {"editable", !object->isGenerated()}};
+                        {"editable", !object->isGenerated()},
+                        {"kind", objectKind(*object)}};
+  const auto parts = parts_.find(serial);
+  const kurvo::animation::PlacementParts p =
+      parts != parts_.end() ? parts->second : placementParts(object->localMatrix());
+  out["placement"] = {{"position", vec(p.position)}, {"rotation", vec(p.rotation)}, {"scale", vec(p.scale)}};
   if (object->isSpline()) {
     const auto& s = object->spline();
+    const int32_t interpolation = std::clamp(object->parameters().getLong(kurvo::host::kSplineInterpolation, 0), 0, 2);
     out["spline"] = {{"points", vectors(s.points)},
                      {"tangents_in", vectors(s.tangentsIn)},
                      {"tangents_out", vectors(s.tangentsOut)},
                      {"bezier", s.interpolation == kurvo::geo::Interpolation::Bezier},
+                     {"interpolation", kInterpolations[interpolation]},
                      {"closed", s.closed}};
   }
   return out;
@@ -116,13 +166,31 @@ EditAnswer ViewSession::setShape(uint64_t serial, const nlohmann::json& shape) {
   if (shape.contains("gesture") && shape["gesture"].is_number_integer() && shape["gesture"].get<int64_t>() > 0)
     step.gesture = shape["gesture"].get<uint64_t>();
 
-  if (shape.contains("points")) {
-    if (!object->isSpline()) return {where + "only a spline's points are set here", {}};
+  const bool splineEdit = shape.contains("points") || shape.contains("closed") || shape.contains("interpolation");
+  if (splineEdit) {
     if (object->isPrimitive())
       return {where + "a spline primitive takes its shape from its values: edit them in the panel", {}};
+    if (!object->isSpline())
+      return {where + (shape.contains("points") ? "only a spline's points are set here"
+                                                : "only a spline has an interpolation and a closed flag"),
+              {}};
     const size_t n = object->spline().points.size();
     ObjectState::Shape next = shapeOf(*object);
-    if (auto e = readVectors(shape, "points", n, next.points); !e.empty()) return {where + e, {}};
+    if (shape.contains("points"))
+      if (auto e = readVectors(shape, "points", n, next.points); !e.empty()) return {where + e, {}};
+    if (shape.contains("closed")) {
+      if (!shape["closed"].is_boolean()) return {where + "\"closed\" is true or false", {}};
+      next.closed = shape["closed"].get<bool>();
+    }
+    if (shape.contains("interpolation")) {
+      const nlohmann::json& mode = shape["interpolation"];
+      const auto* found = mode.is_string() ? std::find(std::begin(kInterpolations), std::end(kInterpolations),
+                                                       mode.get<std::string>())
+                                           : std::end(kInterpolations);
+      if (found == std::end(kInterpolations))
+        return {where + "\"interpolation\" is \"linear\", \"cubic\" or \"bezier\"", {}};
+      next.interpolation = static_cast<int32_t>(found - std::begin(kInterpolations));
+    }
     for (const char* field : {"tangents_in", "tangents_out"}) {
       if (!shape.contains(field)) continue;
       auto& list = field[9] == 'i' ? next.tangentsIn : next.tangentsOut;
@@ -135,17 +203,22 @@ EditAnswer ViewSession::setShape(uint64_t serial, const nlohmann::json& shape) {
     step.after.shape = std::move(next);
   }
   if (shape.contains("position") || shape.contains("rotation") || shape.contains("scale")) {
-    Vector parts[3] = {Vector(0.0f, 0.0f, 0.0f), Vector(0.0f, 0.0f, 0.0f), Vector(1.0f, 1.0f, 1.0f)};
+    // The parts an edit leaves out stay as they are.
+    const auto current = parts_.find(serial);
+    const kurvo::animation::PlacementParts now =
+        current != parts_.end() ? current->second : placementParts(object->localMatrix());
+    Vector parts[3] = {now.position, now.rotation, now.scale};
     const char* names[3] = {"position", "rotation", "scale"};
     for (int i = 0; i < 3; ++i)
-      if (!shape.contains(names[i]) || !readVector(shape[names[i]], parts[i]))
-        return {where + "a placement edit gives \"position\", \"rotation\" (degrees) and \"scale\", each [x, y, z]", {}};
+      if (shape.contains(names[i]) && !readVector(shape[names[i]], parts[i]))
+        return {where + "\"" + names[i] + "\" is [x, y, z], three finite numbers (rotation in degrees)", {}};
     step.before.placement = object->localMatrix();
     if (const auto p = parts_.find(serial); p != parts_.end()) step.before.parts = p->second;
     step.after.placement = kurvo::animation::composePlacement(parts[0], parts[1], parts[2]);
     step.after.parts = kurvo::animation::PlacementParts{parts[0], parts[1], parts[2]};
   }
-  if (!step.after.shape && !step.after.placement) return {where + "the edit names no points and no placement", {}};
+  if (!step.after.shape && !step.after.placement)
+    return {where + "the edit names no points, interpolation, closed flag or placement", {}};
   noteRestore(*object, step, step.after);
   restore(*object, step.after);
   history_.record(std::move(step));
@@ -243,6 +316,8 @@ void ViewSession::replaceDocument(kurvo::host::Document& document) {
   history_.clear();
   forgetEdits();
   sent_.clear();
+  sentSerials_.clear();
+  sentFaces_.clear();
   document_ = &document;
   const auto& t = scene_.timeline;
   if (frame_ < t.start || frame_ > t.end) frame_ = t.start;

@@ -72,6 +72,14 @@ const char* primitiveKind(int32_t type) {
 
 }  // namespace
 
+const char* objectKind(const kurvo::host::Object& o) {
+  return o.isPolygon()    ? "polygon"
+         : o.isSpline()   ? "spline"
+         : o.isDeformer() ? "deformer"
+         : o.isArray()    ? "array"
+                          : primitiveKind(o.type());
+}
+
 std::string ViewSession::geometry(bool all) {
   const kurvo::host::RenderShading shading(*document_);
   // After one evaluation since the last answer, only the objects it ran
@@ -79,27 +87,51 @@ std::string ViewSession::geometry(bool all) {
   std::unordered_set<uint64_t> ran;
   const bool onlyRan = !all && !sent_.empty() && document_->evaluationCount() == sentAtEvaluation_ + 1;
   if (onlyRan) ran.insert(document_->lastRuns().begin(), document_->lastRuns().end());
+  // An object whose polygons are those the page has sends its points alone:
+  // its faces (16 MB at 10^6 points) are neither copied nor compared.
+  const auto facesSent = [this](const kurvo::host::Object& o) {
+    const auto it = sentFaces_.find(o.serial());
+    return it != sentFaces_.end() && it->second == o.polygonStamp();
+  };
   kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(
       *document_, &shading,
       onlyRan ? std::function<bool(const kurvo::host::Object&)>(
                     [&ran](const kurvo::host::Object& o) { return ran.count(o.serial()) != 0; })
-              : std::function<bool(const kurvo::host::Object&)>());
+              : std::function<bool(const kurvo::host::Object&)>(),
+      all || sent_.empty() ? std::function<bool(const kurvo::host::Object&)>() : facesSent);
   sentAtEvaluation_ = document_->evaluationCount();
-  if (preview.meshes.size() != sent_.size()) {
-    if (onlyRan) {
-      sent_.clear();  // objects came or went: everything again
-      return geometry(true);
-    }
-    all = true;
+  if (preview.meshes.size() != sent_.size() && !all) {
+    sent_.clear();  // objects came or went: everything again
+    sentFaces_.clear();
+    return geometry(true);
   }
 
   FrameWriter frame;
   nlohmann::json meshes = nlohmann::json::array();
+  std::vector<bool> unchanged(preview.meshes.size(), false);  // the page's copy is kept as it is
   for (size_t i = 0; i < preview.meshes.size(); ++i) {
     if (preview.left[i]) continue;
-    const Mesh& mesh = preview.meshes[i];
-    const bool newTopology = all || !sameTopology(mesh, sent_[i]);
-    if (!newTopology && samePoints(mesh, sent_[i])) continue;
+    Mesh& mesh = preview.meshes[i];
+    const bool kept = !all && preview.pointsOnly[i];
+    if (kept) {
+      // The faces the page has are this object's, for as many points.
+      if (i >= sentSerials_.size() || sentSerials_[i] != preview.serials[i] ||
+          mesh.points.size() != sent_[i].points.size()) {
+        sent_.clear();
+        sentFaces_.clear();
+        return geometry(true);
+      }
+      if (samePoints(mesh, sent_[i])) {
+        unchanged[i] = true;
+        continue;
+      }
+      // The new points with the faces (and every face list) as sent.
+      sent_[i].points.swap(mesh.points);
+      sent_[i].colour = mesh.colour;
+      mesh = std::move(sent_[i]);
+    }
+    const bool newTopology = all || (!kept && !sameTopology(mesh, sent_[i]));
+    if (!kept && !newTopology && samePoints(mesh, sent_[i])) continue;
     nlohmann::json entry = {{"index", i}, {"name", mesh.name}};
     entry["positions"] = frame.addFloats(&mesh.points.data()->x, mesh.points.size() * 3);
     if (newTopology) {
@@ -125,11 +157,18 @@ std::string ViewSession::geometry(bool all) {
   nlohmann::json header = {{"full", all}, {"meshCount", preview.meshes.size()}, {"meshes", std::move(meshes)}};
   header["lines"] = {{"positions", frame.addFloats(ends.data(), ends.size())},
                      {"colors", frame.addFloats(colours.data(), colours.size())}};
-  if (onlyRan) {
-    for (size_t i = 0; i < preview.meshes.size(); ++i)
-      if (!preview.left[i]) sent_[i] = std::move(preview.meshes[i]);
-  } else {
+  // What the page has now, and whose faces (by the polygons' stamp).
+  sentSerials_.resize(preview.meshes.size(), 0);
+  for (size_t i = 0; i < preview.meshes.size(); ++i) {
+    if (preview.left[i]) continue;
+    sentSerials_[i] = preview.serials[i];
+    if (const kurvo::host::Object* o = find(preview.serials[i])) sentFaces_[o->serial()] = o->polygonStamp();
+  }
+  if (all) {
     sent_ = std::move(preview.meshes);
+  } else {
+    for (size_t i = 0; i < preview.meshes.size(); ++i)
+      if (!preview.left[i] && !unchanged[i]) sent_[i] = std::move(preview.meshes[i]);
   }
   return frame.finish(header);
 }
@@ -144,11 +183,7 @@ nlohmann::json ViewSession::sceneInfo(int32_t width, int32_t height) {
     nlohmann::json entry = {{"id", o.serial()}, {"name", o.name()}, {"parent", o.parent() ? o.parent()->serial() : 0}};
     if (role == kurvo::host::ObjectRole::arrayCopy) entry["generated"] = true;
     entry["panel"] = session_.state().descriptions.count(o.type()) > 0;
-    entry["kind"] = o.isPolygon()    ? "polygon"
-                    : o.isSpline()   ? "spline"
-                    : o.isDeformer() ? "deformer"
-                    : o.isArray()    ? "array"
-                                     : primitiveKind(o.type());
+    entry["kind"] = objectKind(o);
     objects.push_back(std::move(entry));
   });
   const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*document_);

@@ -239,6 +239,14 @@ kurvo::media::Status ViewSession::saveShape(const kurvo::host::Object& object, J
     write("points", s.points, loaded->second.points);
     write("tangents_in", s.tangentsIn, loaded->second.tangentsIn);
     write("tangents_out", s.tangentsOut, loaded->second.tangentsOut);
+    // The flags only when they changed; a value back at the file's stays as the file wrote it.
+    const bool closed = object.parameters().getBool(kurvo::host::kSplineClosed, false);
+    if (closed != loaded->second.closed) node["closed"] = closed;
+    const int32_t interpolation = object.parameters().getLong(kurvo::host::kSplineInterpolation, 0);
+    if (interpolation != loaded->second.interpolation) {
+      static constexpr const char* kNames[] = {"linear", "cubic", "bezier"};
+      node["interpolation"] = kNames[std::clamp(interpolation, 0, 2)];
+    }
   }
   if (const auto loaded = loadedPlacement_.find(serial); loaded != loadedPlacement_.end()) {
     const KhMatrix& m = object.localMatrix();
@@ -250,15 +258,23 @@ kurvo::media::Status ViewSession::saveShape(const kurvo::host::Object& object, J
     if (node.contains("matrix") || parts == parts_.end()) {
       node["matrix"] = kurvo::scenefile::matrixJson(m);
     } else {
-      // Positions stay positions: the parts as the user set them.
+      // Positions stay positions: the parts as the user set them, each only
+      // when the file writes it or it changed (a part the file left out
+      // stays out while it is still its default).
       auto vec = [](const Vector& v) { return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)}); };
       const kurvo::animation::PlacementParts& p = parts->second;
-      node["position"] = vec(p.position);
-      node["rotation"] = vec(p.rotation);
-      if (node.contains("scale") && node["scale"].is_number() && p.scale.x == p.scale.y && p.scale.y == p.scale.z)
-        node["scale"] = jsonFloat(p.scale.x);
-      else
-        node["scale"] = vec(p.scale);
+      const kurvo::animation::PlacementParts before = placementParts(was);
+      auto differs = [](const Vector& a, const Vector& b, float tolerance) {
+        return std::abs(a.x - b.x) > tolerance || std::abs(a.y - b.y) > tolerance || std::abs(a.z - b.z) > tolerance;
+      };
+      if (node.contains("position") || differs(p.position, before.position, 0.0f)) node["position"] = vec(p.position);
+      if (node.contains("rotation") || differs(p.rotation, before.rotation, 1e-4f)) node["rotation"] = vec(p.rotation);
+      if (node.contains("scale") || differs(p.scale, before.scale, 1e-6f)) {
+        if (node.contains("scale") && node["scale"].is_number() && p.scale.x == p.scale.y && p.scale.y == p.scale.z)
+          node["scale"] = jsonFloat(p.scale.x);
+        else
+          node["scale"] = vec(p.scale);
+      }
     }
   }
   return kurvo::media::Status::success();

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -36,6 +37,13 @@ struct EditAnswer {
   std::string error;
   std::string geometry;  // a geometry frame (geometry_frame.h)
 };
+
+// What the object list calls an object: polygon, spline, deformer, array,
+// or the spline primitive it is ("circle spline").
+const char* objectKind(const kurvo::host::Object& object);
+// A local matrix as position, rotation (degrees about X, then Y, then Z) and
+// scale, the parts whose composition gives it back.
+kurvo::animation::PlacementParts placementParts(const KhMatrix& m);
 
 class ViewSession {
  public:
@@ -139,6 +147,8 @@ class ViewSession {
   kurvo::scenefile::Scene& scene_;
   SceneWriter writer_;
   std::vector<kurvo::media::Mesh> sent_;  // meshes as the page has them
+  std::vector<uint64_t> sentSerials_;     // per mesh: the object it was sent for
+  std::unordered_map<uint64_t, uint32_t> sentFaces_;  // per object: the polygons' stamp the page has
   std::unique_ptr<kurvo::panel::AttributePanel> panel_;
   uint64_t panelSerial_ = 0;
   double frame_ = 0.0;
