@@ -8,6 +8,7 @@
 #include "normal_renewal.h"
 #include "path_text.h"
 #include "text_sink.h"
+#include "texture_reference.h"
 
 namespace kurvo::media {
 namespace {
@@ -43,18 +44,6 @@ std::string material_name(const Mesh& mesh, size_t index) {
 
 std::string object_name(const Mesh& mesh, size_t index) {
   return line_safe(mesh.name.empty() ? "mesh" + std::to_string(index) : mesh.name);
-}
-
-// The texture path as the MTL beside `file` names it: relative to the
-// output's folder where it can be, forward slashes.
-std::string texture_reference(const std::string& texture, const std::filesystem::path& file) {
-  std::error_code ec;
-  const std::filesystem::path target = std::filesystem::weakly_canonical(texture, ec);
-  std::filesystem::path folder = std::filesystem::absolute(file, ec).parent_path();
-  folder = std::filesystem::weakly_canonical(folder, ec);
-  std::filesystem::path relative = target.lexically_relative(folder);
-  if (relative.empty()) relative = target;
-  return relative.generic_string();
 }
 
 std::string word_safe(std::string name) {
