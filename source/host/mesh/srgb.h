@@ -17,6 +17,12 @@ inline double linear_to_srgb(double linear) {
   return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1.0 / 2.4) - 0.055;
 }
 
+// The inverse, for readers of those formats.
+inline double srgb_to_linear(double encoded) {
+  encoded = std::isfinite(encoded) ? std::clamp(encoded, 0.0, 1.0) : 0.0;
+  return encoded <= 0.04045 ? encoded / 12.92 : std::pow((encoded + 0.055) / 1.055, 2.4);
+}
+
 }  // namespace kurvo::media
 
 #endif
