@@ -7,6 +7,7 @@
 #include "atomic_file.h"
 #include "normal_renewal.h"
 #include "path_text.h"
+#include "progress.h"
 #include "text_sink.h"
 #include "texture_reference.h"
 
@@ -85,6 +86,9 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
   obj.append("# written by kurvo\n");
   if (library_needed) obj.append("mtllib " + library.filename().string() + "\n");
 
+  uint64_t elements = 0;
+  for (const Mesh& m : meshes) elements += m.points.size() + m.face_count();
+  FileProgress progress = FileProgress::count("writing " + file.filename().string(), elements, "points and faces");
   std::map<std::string, const Material*> written;  // by name: one definition each
   uint64_t base = 1, uv_base = 1, normal_base = 1;  // OBJ indices are global and start at 1
   for (size_t i = 0; i < meshes.size(); ++i) {
@@ -149,6 +153,7 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
         }
       }
       obj.append('\n');
+      progress.add(1);
     }
     // UVs and normals shared where the corners of a point agree.
     const bool textured = !mesh.uv_sets.empty();
@@ -217,11 +222,13 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
         }
       }
       obj.append('\n');
+      progress.add(1);
     }
     base += mesh.points.size();
     uv_base += uvs.values.size();
     normal_base += normals.normals.size();
   }
+  progress.finish();
   if (Status s = obj.finish(); !s.ok()) return s;
   if (library_needed) {
     TextSink side(files.stage(library), library);

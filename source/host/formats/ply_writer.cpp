@@ -10,6 +10,7 @@
 #include "corner_vertices.h"
 #include "normal_renewal.h"
 #include "path_text.h"
+#include "progress.h"
 #include "srgb.h"
 #include "text_sink.h"
 
@@ -78,9 +79,14 @@ Status write_ply(const std::vector<Mesh>& meshes, const std::filesystem::path& f
   header += wide_counts ? "property list uint int vertex_indices\n" : "property list uchar int vertex_indices\n";
   header += "end_header\n";
 
+  const size_t record_size = 12 + (with_normals ? 12 : 0) + (with_uvs ? 8 : 0) + (with_colours ? 3 : 0);
+  uint64_t total_bytes = header.size() + vertex_count * record_size;
+  for (const Mesh& m : meshes) total_bytes += m.face_count() * (wide_counts ? 4 : 1) + 4 * m.corners.size();
+  FileProgress progress = FileProgress::bytes("writing " + file.filename().string(), total_bytes, vertex_count);
   StagedFiles files;
   TextSink out(files.stage(file), file);
   out.append(header);
+  progress.add(header.size());
   std::string record;
   for (size_t i = 0; i < meshes.size(); ++i) {
     const Mesh& mesh = meshes[i];
@@ -105,6 +111,7 @@ Status write_ply(const std::vector<Mesh>& meshes, const std::filesystem::path& f
         for (float channel : {c.x, c.y, c.z}) put(record, colour_byte(channel));
       }
       out.append(record);
+      progress.add(record.size());
     }
   }
   uint32_t base = 0;
@@ -121,9 +128,11 @@ Status write_ply(const std::vector<Mesh>& meshes, const std::filesystem::path& f
       for (uint32_t c = mesh.face_start[f]; c < mesh.face_start[f + 1]; ++c)
         put(record, static_cast<int32_t>(base + v.corner_vertex[c]));
       out.append(record);
+      progress.add(record.size());
     }
     base += static_cast<uint32_t>(v.point.size());
   }
+  progress.finish();
   if (Status s = out.finish(); !s.ok()) return s;
   return files.commit(file);
 }
