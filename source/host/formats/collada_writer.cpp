@@ -7,6 +7,7 @@
 #include <assimp/Exporter.hpp>
 #include <cctype>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 
@@ -67,8 +68,11 @@ class MaterialTable {
       const std::string& bytes = *material.base_colour_image;
       const bool jpeg = bytes.size() > 2 && static_cast<unsigned char>(bytes[0]) == 0xff &&
                         static_cast<unsigned char>(bytes[1]) == 0xd8;
+      // Names that differ only in characters a file name drops get a number.
+      std::string stem = file_.stem().string() + "_" + file_word(name);
+      for (int n = 2; !images_.insert(stem).second; ++n) stem = file_.stem().string() + "_" + file_word(name) + "_" + std::to_string(n);
       std::filesystem::path image = file_;
-      image.replace_filename(file_.stem().string() + "_" + file_word(name) + (jpeg ? ".jpg" : ".png"));
+      image.replace_filename(stem + (jpeg ? ".jpg" : ".png"));
       TextSink sink(files_.stage(image), image);
       sink.append(bytes);
       if (Status s = sink.finish(); !s.ok()) return s;
@@ -93,6 +97,7 @@ class MaterialTable {
   StagedFiles& files_;
   std::vector<Material> known_;
   std::map<std::string, bool> names_;
+  std::set<std::string> images_;  // image file stems written
   std::vector<std::unique_ptr<aiMaterial>> made_;
 };
 
