@@ -213,8 +213,9 @@ TEST(CornerAttributes, DaeKeepsCornersAndMaterialsWithTheirTextures) {
   Material flag;
   flag.name = "Flag paint";
   flag.base_colour_image = std::make_shared<const std::string>(embedded);
-  meshes[1].materials = {flag};
-  meshes[1].face_material = {0};
+  Material spare;  // listed, used by no face: the faces without a material list take the first
+  spare.name = "Spare";
+  meshes[1].materials = {flag, spare};
   ExportOptions raw;
   raw.raw_axes = true;
   std::filesystem::create_directories(dir / "out");

@@ -101,6 +101,9 @@ class MaterialTable {
   std::vector<std::unique_ptr<aiMaterial>> made_;
 };
 
+// A face's material; without a list, every face has the first.
+uint32_t material_of(const Mesh& mesh, size_t f) { return mesh.face_material.empty() ? 0 : mesh.face_material[f]; }
+
 // The faces of `mesh` that use material `wanted` (all faces for a mesh
 // without materials), with only the vertices they use.
 std::unique_ptr<aiMesh> make_part(const Mesh& mesh, const CornerVertices& v, const IndexedValues<Uv>& uvs,
@@ -110,7 +113,7 @@ std::unique_ptr<aiMesh> make_part(const Mesh& mesh, const CornerVertices& v, con
   std::vector<uint32_t> used;
   size_t faces = 0;
   for (size_t f = 0; f < mesh.face_count(); ++f) {
-    if (!mesh.face_material.empty() && mesh.face_material[f] != wanted) continue;
+    if (material_of(mesh, f) != wanted) continue;
     ++faces;
     for (uint32_t c = mesh.face_start[f]; c < mesh.face_start[f + 1]; ++c) {
       const uint32_t vertex = v.corner_vertex[c];
@@ -153,7 +156,7 @@ std::unique_ptr<aiMesh> make_part(const Mesh& mesh, const CornerVertices& v, con
   out->mFaces = new aiFace[faces];
   size_t k = 0;
   for (size_t f = 0; f < mesh.face_count(); ++f) {
-    if (!mesh.face_material.empty() && mesh.face_material[f] != wanted) continue;
+    if (material_of(mesh, f) != wanted) continue;
     aiFace& face = out->mFaces[k++];
     face.mNumIndices = mesh.face_size(f);
     face.mIndices = new unsigned[face.mNumIndices];

@@ -14,8 +14,9 @@
 // (gltf_writer.h): triangles with normals, so points are repeated where
 // normals differ and unused ones are left out. ".ply" is our own writer too
 // (ply_writer.h): faces whole, normals, UVs and point colours per vertex, no
-// names or materials. The other formats go through Assimp: STL stores
-// separate triangles.
+// names or materials. ".dae" is made by us and written by Assimp's exporter
+// (collada_writer.h): faces whole with normals, UVs, colours and materials.
+// STL goes through Assimp: separate triangles.
 // Only formats a test writes and reads back are offered (.obj .ply .stl .glb
 // .gltf .dae); any other extension is refused by name before anything runs.
 #ifndef KURVO_MEDIA_MESH_EXPORT_H

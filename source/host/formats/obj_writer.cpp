@@ -5,6 +5,7 @@
 #include <string>
 
 #include "atomic_file.h"
+#include "corner_vertices.h"
 #include "normal_renewal.h"
 #include "path_text.h"
 #include "progress.h"
@@ -168,18 +169,7 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
     }
     IndexedNormals normals;
     const bool with_normals = mesh.face_count() > 0;
-    if (with_normals) {
-      if (style == NormalStyle::flat) {
-        Mesh flat;  // faces only: every face its own smoothing group 0
-        flat.points = mesh.points;
-        flat.corners = mesh.corners;
-        flat.face_start = mesh.face_start;
-        flat.face_smooth_group.assign(mesh.face_count(), 0);
-        normals = renew_normals(flat);
-      } else {
-        normals = renew_normals(mesh);
-      }
-    }
+    if (with_normals) normals = writer_normals(mesh, style);
     for (const Vector& n : normals.normals) {
       obj.append("vn ");
       obj.append(n.x);
