@@ -10,7 +10,9 @@
 #  3. glTF assets nobody here wrote (Debian's assimp-testmodels) read through
 #     a scene and written again, compared by gltf_assets_check.py with
 #     Blender's import of the original: triangles, places, every node instance;
-#  4. the animated outputs (--frames: .glb, .pc2, .mdd) played by Blender,
+#  4. a textured asset made with Blender's Python, bent and written as PLY and
+#     DAE, compared attribute by attribute with the source in Blender;
+#  5. the animated outputs (--frames: .glb, .pc2, .mdd) played by Blender,
 #     compared frame by frame with the tool's own positions.
 # Usage: tests/interop/run.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
@@ -83,6 +85,32 @@ for model in "$models/2CylinderEngine-glTF-Binary/2CylinderEngine.glb"; do
     "$out/$stem.result.glb" || status=1
   grep "^gltf_assets_check" "$out/$stem-assets.log"
 done
+
+echo "== a textured asset made in Blender keeps its attributes in PLY and DAE"
+# textured_asset_check.py makes the asset with Blender's Python (UVs, two
+# materials, one textured, point colours, smooth sides, 24-gon caps) as .glb
+# and as .ply; the tool bends it round a circle and writes PLY and DAE, and
+# Blender's importers read them back: per-corner UVs and point colours against
+# the source (PLY, DAE), materials and smooth normals (DAE), faces whole (PLY
+# from PLY).
+textured="$out/textured"
+mkdir -p "$textured"
+if blender_script textured_asset_check.py "$textured/make.log" make "$textured"; then
+  for entry in "glb ply" "glb dae" "ply ply"; do
+    read -r from to <<<"$entry"
+    printf '%s\n' '{"format": "kurvo-scene", "version": 1, "objects": [' \
+      '{"name": "Path", "type": "spline", "primitive": {"kind": "circle", "radius": 60}},' \
+      "{\"name\": \"Asset\", \"type\": \"polygon\", \"mesh\": \"asset.$from\", \"children\": [" \
+      '{"name": "Bend", "type": "Kurvo2", "params": {"KURVO_SPLINE": "Path", "KURVO_UP_VECTOR": [0, 0, 1]}}]}]}' \
+      >"$textured/bend-$from.json"
+    "$kurvo" eval --quiet "$textured/bend-$from.json" -o "$textured/bent-$from.$to"
+    blender_script textured_asset_check.py "$textured/$from-$to.log" compare "$textured/asset.$from" \
+      "$textured/bent-$from.$to" || status=1
+    grep "^textured_asset_check" "$textured/$from-$to.log"
+  done
+else
+  echo "MISMATCH: Blender could not make the textured asset"; status=1
+fi
 
 echo "== Blender plays the tool's animations"
 # For each animated scene the tool writes its own world positions per frame

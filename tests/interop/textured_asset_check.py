@@ -6,7 +6,7 @@
 #                            materials split across its faces (one with a base
 #                            colour texture, DIR/checker.png), a colour per
 #                            point, smooth sides and flat caps
-#   compare SOURCE RESULT    imports both with Blender's importer and holds
+#   compare SOURCE RESULT    imports both with Blender's importers and holds
 #                            RESULT (the tool's bent export of SOURCE) against
 #                            SOURCE attribute by attribute. A triangle is known
 #                            by the UVs of its corners, which a bend never
@@ -17,6 +17,11 @@
 #                            and, where SOURCE is smooth, normals that lean
 #                            from their bent triangle no more than a few
 #                            degrees beyond what the source's lean from its own.
+#                            Where both files keep faces whole (.ply, .dae),
+#                            every face must keep its corner count.
+#                            RESULT may be .glb, .ply or .dae: a PLY file has
+#                            no materials and Blender reads no PLY normals, so
+#                            those two are not compared there.
 #
 # Exits with status 1 on any mismatch.
 import math
@@ -89,18 +94,34 @@ def make(folder):
     mesh.update()
     bpy.ops.export_scene.gltf(filepath=os.path.join(folder, "asset.glb"), export_format="GLB",
                               export_colors=True, export_normals=True, export_texcoords=True)
+    # The same asset by Blender's PLY exporter: faces whole (the caps are
+    # 24-gons), UVs and colours per vertex, no materials.
+    bpy.ops.export_mesh.ply(filepath=os.path.join(folder, "asset.ply"), use_normals=True, use_uv_coords=True,
+                            use_colors=True)
     print(f"textured_asset_check make: {len(mesh.vertices)} points, {len(mesh.polygons)} faces")
+
+
+face_sizes = {}  # per file read: how many faces of each corner count
 
 
 def triangles_of(path):
     """Per triangle: (corner UVs, corner colours, material, corner normals, corner points), world space."""
     bpy.ops.wm.read_factory_settings(use_empty=True)
-    bpy.ops.import_scene.gltf(filepath=path)
+    ext = os.path.splitext(path)[1].lower()
+    if ext == ".ply":
+        bpy.ops.import_mesh.ply(filepath=path)
+    elif ext == ".dae":
+        bpy.ops.wm.collada_import(filepath=path)
+    else:
+        bpy.ops.import_scene.gltf(filepath=path)
     out = []
     for obj in bpy.context.scene.objects:
         if obj.type != "MESH":
             continue
         mesh = obj.data
+        for poly in mesh.polygons:
+            face_sizes[path] = face_sizes.get(path, {})
+            face_sizes[path][len(poly.vertices)] = face_sizes[path].get(len(poly.vertices), 0) + 1
         mesh.calc_normals_split()
         mesh.calc_loop_triangles()
         uv = mesh.uv_layers.active.data if mesh.uv_layers.active else None
@@ -121,16 +142,35 @@ def triangles_of(path):
     return out
 
 
+def colour_source(socket):
+    """(base colour factor or (), texture image key or "") feeding a colour input.
+
+    Blender's glTF importer multiplies the factor or the texture by the point
+    colours in a Mix node; other importers link the texture straight in or
+    set the factor alone: all three give the same key."""
+    if not socket.links:
+        return tuple(round(c, 3) for c in socket.default_value[:3]), ""
+    node = socket.links[0].from_node
+    if node.type == "TEX_IMAGE" and node.image:
+        return (), (node.image.size[0], node.image.size[1], round(sum(node.image.pixels[:4096]), 2))
+    if node.type in ("MIX", "MIX_RGB"):
+        base, image = (), ""
+        for link_input in node.inputs:
+            if link_input.type != "RGBA" or not link_input.enabled:
+                continue
+            if link_input.links and link_input.links[0].from_node.type == "VERTEX_COLOR":
+                continue
+            b, i = colour_source(link_input)
+            base, image = base or b, image or i
+        return base, image
+    return (), ""
+
+
 def material_key(material):
     if material is None:
         return ("", (0.8, 0.8, 0.8), "")
     bsdf = material.node_tree.nodes.get("Principled BSDF") if material.use_nodes else None
-    base = tuple(round(c, 3) for c in bsdf.inputs["Base Color"].default_value[:3]) if bsdf else ()
-    image = ""
-    if bsdf and bsdf.inputs["Base Color"].links:
-        source = bsdf.inputs["Base Color"].links[0].from_node
-        if source.type == "TEX_IMAGE" and source.image:
-            image = (source.image.size[0], source.image.size[1], round(sum(source.image.pixels[:4096]), 2))
+    base, image = colour_source(bsdf.inputs["Base Color"]) if bsdf else ((), "")
     if image:
         base = ()  # a texture replaces the factor
     return (material.name, base, image)
@@ -151,6 +191,7 @@ def uv_key(uvs):
 def compare(source, result):
     want = triangles_of(source)
     got = triangles_of(result)
+    carries_materials = carries_normals = not result.lower().endswith(".ply")
     print(f"textured_asset_check {source}: {len(want)} triangles; {result}: {len(got)}")
     if len(got) != len(want):
         fail(f"{result}: {len(got)} triangles, {source} has {len(want)}")
@@ -169,15 +210,18 @@ def compare(source, result):
         for k, j in enumerate(order):
             worst_uv = max(worst_uv, abs(t[0][j][0] - uvs[k][0]), abs(t[0][j][1] - uvs[k][1]))
             worst_colour = max(worst_colour, max(abs(a - b) for a, b in zip(t[1][j], cols[k])))
-        if t[2] != material:
+        if carries_materials and t[2] != material:
             fail(f"{result}: a triangle has material {t[2]}, {source} {material}")
-        if smooth:
+        if smooth and carries_normals:
             # How far the corner normals lean from their own triangle, in the
             # source and in the bent result: bending may not add more than a
             # few degrees (the source leans most where its sides meet the caps).
             worst_normal = max(worst_normal, lean(t) - lean((uvs, cols, material, normals, points, smooth)))
     print(f"textured_asset_check UVs within {worst_uv:.2g}, colours within {worst_colour:.2g}, "
           f"smooth normals lean at most {worst_normal:.1f} degrees more than the source's")
+    keeps_faces = [p.lower().endswith((".ply", ".dae", ".obj")) for p in (source, result)]
+    if all(keeps_faces) and face_sizes.get(source) != face_sizes.get(result):
+        fail(f"{result}: faces by corner count {face_sizes.get(result)}, {source} {face_sizes.get(source)}")
     if worst_uv > 1e-5:
         fail(f"{result}: a UV is {worst_uv:.2g} from the source's")
     if worst_colour > 2e-3:

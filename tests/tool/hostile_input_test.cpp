@@ -308,11 +308,14 @@ TEST_F(HostileInput, ResultsThatAreNotNumbersAreFailures) {
     const ToolRun run = runTool(dir, std::string(out) == "x.png" ? "render" : "eval", std::string("s.json -o ") + out);
     expectRefused(run, {"s.json: object \"Tube\": points[0]: ", "not a finite number"}, out);
   }
-  // Objects a format cannot hold say why (glTF holds points alone).
+  // Objects a format cannot hold say why (glTF and PLY hold points alone).
   dir.write("e.json", sceneWith(R"({"name": "Empty", "type": "polygon", "points": [[0,0,0]]})"));
-  for (const char* out : {"e.ply", "e.stl"})
+  for (const char* out : {"e.stl", "e.dae"})
     expectRefused(runTool(dir, "eval", std::string("e.json -o ") + out), {"object \"Empty\" has no polygons"}, out);
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"e.json", "s.json"}));
+  const ToolRun cloud = runTool(dir, "eval", "e.json -o e.ply");
+  EXPECT_EQ(cloud.status, 0) << cloud.err;
+  EXPECT_NE(readFile(dir / "e.ply").find("element vertex 1\n"), std::string::npos);
 }
 
 // What an evaluation leaves, checked before any output: points, then

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include <unistd.h>
+
 #include "progress.h"
 
 using namespace kurvo::media;
@@ -60,3 +62,37 @@ TEST(ProgressBar, LineShowsShareAndCounts) {
 }
 
 }  // namespace
+
+// A large file's bar counts what was handed to it, in the unit it names, and
+// ends on the full count however the pieces fell.
+TEST(FileProgress, CountsPiecesInTheUnitAndEndsFull) {
+  std::FILE* f = std::tmpfile();
+  ASSERT_NE(f, nullptr);
+  {
+    FileProgress progress("reading scan.obj", 12'345'678, "MB", 1'000'000, f, true);
+    EXPECT_TRUE(progress.shown());
+    for (uint64_t done = 0; done < 12'345'678; done += 1 << 20) progress.add(std::min<uint64_t>(1 << 20, 12'345'678 - done));
+  }  // finished by the destructor
+  const std::string out = contents(f);
+  std::fclose(f);
+  EXPECT_EQ(out.substr(out.rfind('\r') + 1),
+            "reading scan.obj [##############################] 100% 12.3/12.3 MB\n");
+  EXPECT_EQ(ProgressBar::format_line("writing a.obj", 250'000, 1'000'000, 4, "points and faces", 1),
+            "writing a.obj [#...] 25% 250000/1000000 points and faces");
+  EXPECT_EQ(ProgressBar::format_line("x", 50'000, 0, 4, "MB", 1'000'000), "x 0.1 MB");
+}
+
+TEST(FileProgress, ShowsOnlyWhenTurnedOnAndTheWorkIsLarge) {
+  FileProgress::enable(false);
+  EXPECT_FALSE(FileProgress::bytes("reading a", 1'000'000'000).shown());
+  EXPECT_FALSE(FileProgress::count("writing a", 10'000'000, "points").shown());
+  FileProgress::enable(true);
+  // Small work never shows, terminal or not.
+  EXPECT_FALSE(FileProgress::bytes("reading a", FileProgress::kLargeBytes - 1).shown());
+  EXPECT_FALSE(FileProgress::count("writing a", FileProgress::kLargeCount - 1, "points").shown());
+  // A test's stderr is no terminal: large work shows nothing either.
+  if (!::isatty(STDERR_FILENO)) {
+    EXPECT_FALSE(FileProgress::bytes("reading a", 1'000'000'000).shown());
+  }
+  FileProgress::enable(false);
+}

@@ -64,6 +64,8 @@ Status startSession(const std::string& pluginDir, bool quiet, SceneRun& run) {
   // Every command that starts a session may write files: an interrupted one
   // must not leave its temporaries behind.
   kurvo::media::remove_temporaries_on_signals();
+  // Large mesh files read and written show a bar on a terminal, as evaluation does.
+  kurvo::media::FileProgress::enable(!quiet);
   const std::filesystem::path dir = pluginDir.empty() ? defaultPluginDir() : std::filesystem::path(pluginDir);
   kurvo::host::HostSession::Options options;
   options.quiet = quiet;

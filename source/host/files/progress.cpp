@@ -9,6 +9,14 @@ namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 constexpr auto kLogInterval = std::chrono::seconds(10);
 std::atomic<bool> logLines{false};
+std::atomic<bool> fileProgress{false};
+
+// A count in a unit: whole numbers for a unit of 1, one decimal otherwise.
+std::string in_unit(uint64_t value, uint64_t per_unit) {
+  if (per_unit <= 1) return std::to_string(value);
+  const uint64_t tenths = (value * 10 + per_unit / 2) / per_unit;
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
 }  // namespace
 
 void ProgressBar::log_lines(bool on) { logLines.store(on); }
@@ -49,13 +57,25 @@ void ProgressBar::finish() {
 }
 
 std::string ProgressBar::format_line(const std::string& label, uint64_t done, uint64_t total, int bar_width) {
+  return format_line(label, done, total, bar_width, "", 1);
+}
+
+void ProgressBar::set_unit(std::string unit, uint64_t per_unit) {
+  std::lock_guard<std::mutex> lock(draw_mutex_);
+  unit_ = std::move(unit);
+  per_unit_ = per_unit == 0 ? 1 : per_unit;
+}
+
+std::string ProgressBar::format_line(const std::string& label, uint64_t done, uint64_t total, int bar_width,
+                                     const std::string& unit, uint64_t per_unit) {
   std::string line = label;
-  if (total == 0) return line + " " + std::to_string(done);
+  const std::string suffix = unit.empty() ? "" : " " + unit;
+  if (total == 0) return line + " " + in_unit(done, per_unit) + suffix;
   const uint64_t shown = std::min(done, total);
   const auto filled = static_cast<int>(static_cast<double>(shown) / static_cast<double>(total) * bar_width);
   const auto percent = static_cast<int>(static_cast<double>(shown) * 100.0 / static_cast<double>(total));
   line += " [" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(bar_width - filled), '.') +
-          "] " + std::to_string(percent) + "% " + std::to_string(shown) + "/" + std::to_string(total);
+          "] " + std::to_string(percent) + "% " + in_unit(shown, per_unit) + "/" + in_unit(total, per_unit) + suffix;
   return line;
 }
 
@@ -70,7 +90,7 @@ void ProgressBar::maybe_draw(bool force) {
   const auto now = std::chrono::steady_clock::now();
   if (!force && now - last_draw_ < (log_ ? std::chrono::steady_clock::duration(kLogInterval) : kRedrawInterval)) return;
   last_draw_ = now;
-  const std::string line = format_line(label_, done_.load(std::memory_order_relaxed), total_);
+  const std::string line = format_line(label_, done_.load(std::memory_order_relaxed), total_, 30, unit_, per_unit_);
   if (log_) {
     std::fprintf(out_, "%s\n", line.c_str());
     std::fflush(out_);
@@ -81,6 +101,53 @@ void ProgressBar::maybe_draw(bool force) {
   std::fprintf(out_, "\r%s%s", line.c_str(), std::string(pad, ' ').c_str());
   std::fflush(out_);
   last_length_ = line.size();
+}
+
+void FileProgress::enable(bool on) { fileProgress.store(on); }
+bool FileProgress::enabled_for_process() { return fileProgress.load(); }
+
+FileProgress FileProgress::bytes(std::string label, uint64_t total_bytes, uint64_t points) {
+  FileProgress out;
+  if (fileProgress.load() && (total_bytes >= kLargeBytes || points >= kLargeCount)) {
+    out.bar_ = std::make_unique<ProgressBar>(std::move(label), total_bytes, false);
+    if (!out.bar_->enabled()) out.bar_.reset();
+  }
+  if (out.bar_) out.bar_->set_unit("MB", 1'000'000);
+  out.step_ = total_bytes / 500 + 1;
+  return out;
+}
+
+FileProgress FileProgress::count(std::string label, uint64_t total, std::string unit) {
+  FileProgress out;
+  if (fileProgress.load() && total >= kLargeCount) {
+    out.bar_ = std::make_unique<ProgressBar>(std::move(label), total, false);
+    if (!out.bar_->enabled()) out.bar_.reset();
+  }
+  if (out.bar_) out.bar_->set_unit(std::move(unit), 1);
+  out.step_ = total / 500 + 1;
+  return out;
+}
+
+FileProgress::FileProgress(std::string label, uint64_t total, std::string unit, uint64_t per_unit, std::FILE* out,
+                           bool shown)
+    : step_(total / 500 + 1) {
+  if (!shown) return;
+  bar_ = std::make_unique<ProgressBar>(std::move(label), total, out, true);
+  bar_->set_unit(std::move(unit), per_unit);
+}
+
+FileProgress::~FileProgress() { finish(); }
+
+void FileProgress::report() {
+  reported_ = done_;
+  bar_->set(done_);
+}
+
+void FileProgress::finish() {
+  if (!bar_) return;
+  report();
+  bar_->finish();
+  bar_.reset();
 }
 
 }  // namespace kurvo::media

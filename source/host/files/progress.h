@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -49,6 +50,13 @@ class ProgressBar {
   static void log_lines(bool on);
   // The text of one redraw, without the carriage return (exposed for tests).
   static std::string format_line(const std::string& label, uint64_t done, uint64_t total, int bar_width = 30);
+  // The same with the counts in a unit: "12.5/260.0 MB" for a unit of
+  // 1000000 bytes, "4000/120000 points" for a unit of 1.
+  static std::string format_line(const std::string& label, uint64_t done, uint64_t total, int bar_width,
+                                 const std::string& unit, uint64_t per_unit);
+
+  // Counts are shown in this unit from now on (see format_line).
+  void set_unit(std::string unit, uint64_t per_unit);
 
  private:
   void maybe_draw(bool force);
@@ -62,6 +70,54 @@ class ProgressBar {
   size_t last_length_ = 0;
   bool finished_ = false;
   bool log_ = false;  // whole lines, seldom (stderr is a file)
+  std::string unit_;
+  uint64_t per_unit_ = 1;
+};
+
+// The bar of one large file being read or written, in a unit a person reads
+// (MB of the file, or points and faces of the mesh).
+//
+// It shows only when file progress is on for the process (off by default, so
+// library use and tests print nothing; the command line turns it on unless
+// --quiet), stderr is a terminal (or log lines are on, as for a bar), and the
+// work is large: at least kLargeBytes of a file, or kLargeCount points or
+// faces. It goes to stderr only, never into the file. add() is cheap when the
+// bar does not show, and redraws are few when it does.
+class FileProgress {
+ public:
+  static constexpr uint64_t kLargeBytes = 8'000'000;
+  static constexpr uint64_t kLargeCount = 100'000;
+  static void enable(bool on);
+  static bool enabled_for_process();
+
+  // "reading scan.obj", file size in bytes: shown in MB. Large by its bytes,
+  // or by the points it holds where the caller knows them.
+  static FileProgress bytes(std::string label, uint64_t total_bytes, uint64_t points = 0);
+  // "writing bent.ply", 2000000, "vertices".
+  static FileProgress count(std::string label, uint64_t total, std::string unit);
+  // For tests and callers that decided themselves: draws to `out` when
+  // `shown`, whatever the process setting and the size.
+  FileProgress(std::string label, uint64_t total, std::string unit, uint64_t per_unit, std::FILE* out, bool shown);
+
+  FileProgress(FileProgress&&) noexcept = default;
+  FileProgress& operator=(FileProgress&&) noexcept = default;
+  ~FileProgress();
+
+  void add(uint64_t amount) {
+    if (!bar_) return;
+    done_ += amount;
+    if (done_ - reported_ >= step_) report();
+  }
+  // Draws the final count and ends the line (also on destruction).
+  void finish();
+  bool shown() const { return bar_ != nullptr; }
+
+ private:
+  FileProgress() = default;
+  void report();
+
+  std::unique_ptr<ProgressBar> bar_;
+  uint64_t done_ = 0, reported_ = 0, step_ = 1;
 };
 
 }  // namespace kurvo::media

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "progress.h"
 #include "gltf_document.h"
 #include "path_text.h"
 
@@ -361,7 +362,16 @@ Status write_gltf(const std::vector<Mesh>& meshes, const std::filesystem::path& 
   images.put(root);
   buffer.place_reserved();
   const gltf::StreamedTail arrays{buffer.reserved_bytes(),
-                                  [&](const std::function<void(std::string_view)>& out) { write_arrays(streamed, out); }};
+                                  [&](const std::function<void(std::string_view)>& out) {
+                                    uint64_t points = 0;
+                                    for (const Mesh& m : meshes) points += m.points.size();
+                                    FileProgress progress = FileProgress::bytes(
+                                        "writing " + file.filename().string(), buffer.reserved_bytes(), points);
+                                    write_arrays(streamed, [&](std::string_view bytes) {
+                                      out(bytes);
+                                      progress.add(bytes.size());
+                                    });
+                                  }};
   return gltf::write_document(root, buffer.bytes(), file, container, arrays);
 }
 

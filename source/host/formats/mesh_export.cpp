@@ -12,24 +12,26 @@
 
 #include "atomic_file.h"
 #include "axis_convention.h"
+#include "collada_writer.h"
 #include "gltf_writer.h"
 #include "obj_writer.h"
+#include "ply_writer.h"
 
 #include "path_text.h"
 
 namespace kurvo::media {
 namespace {
 
-// The formats offered, each written by a test and read back: OBJ by our own
-// writer, the rest by Assimp in the named format. Assimp offers more, but not
+// The formats offered, each written by a test and read back: OBJ, PLY and
+// glTF by our own writers, the rest by Assimp in the named format. Assimp offers more, but not
 // all of them survive that test (some write files no reader opens, some
 // crash on plain meshes), so the list is closed rather than taken from it.
 struct OfferedFormat {
   const char* extension;
-  const char* assimp_id;  // empty for OBJ
+  const char* assimp_id;  // empty for OBJ; "ply" for our own PLY writer
 };
 constexpr OfferedFormat kOffered[] = {
-    {".obj", ""}, {".ply", "plyb"}, {".stl", "stlb"}, {".glb", "glb2"}, {".gltf", "gltf2"}, {".dae", "collada"},
+    {".obj", ""}, {".ply", "ply"}, {".stl", "stlb"}, {".glb", "glb2"}, {".gltf", "gltf2"}, {".dae", "collada"},
 };
 
 // The Assimp format ID for a file extension ("" for OBJ), or null.
@@ -172,6 +174,7 @@ Status write_mapped(const std::vector<Mesh>& meshes, const std::filesystem::path
   const std::string extension = lower_extension(file);
   const std::string format = *format_for(extension) ? format_for(extension) : "obj";
   if (format == "obj") return write_obj(meshes, file, options.normals);
+  if (format == "ply") return write_ply(meshes, file, options.normals);
   if (format == "gltf2" || format == "glb2")
     return write_gltf(meshes, file, format == "glb2" ? GltfContainer::binary : GltfContainer::text, options.normals);
   // Assimp's writers fail without a word on a mesh they cannot hold.
@@ -182,6 +185,7 @@ Status write_mapped(const std::vector<Mesh>& meshes, const std::filesystem::path
                              " files hold only meshes with polygons (write .obj, or leave the object out)");
   }
 
+  if (format == "collada") return write_dae(meshes, file, options.normals);
   const std::unique_ptr<aiScene> scene = make_scene(meshes, format == "stl" || format == "stlb");
   Assimp::Exporter exporter;
   const aiExportDataBlob* blob = exporter.ExportToBlob(scene.get(), format, 0);

@@ -12,9 +12,11 @@
 // for. ".obj" is written by our own writer: points in order, none merged,
 // quads kept. glTF (.gltf, .glb) is written by our own writer too
 // (gltf_writer.h): triangles with normals, so points are repeated where
-// normals differ and unused ones are left out. The other formats go through
-// Assimp: STL stores separate triangles; PLY keeps points and quads but has
-// no names and, as written, no colours.
+// normals differ and unused ones are left out. ".ply" is our own writer too
+// (ply_writer.h): faces whole, normals, UVs and point colours per vertex, no
+// names or materials. ".dae" is made by us and written by Assimp's exporter
+// (collada_writer.h): faces whole with normals, UVs, colours and materials.
+// STL goes through Assimp: separate triangles.
 // Only formats a test writes and reads back are offered (.obj .ply .stl .glb
 // .gltf .dae); any other extension is refused by name before anything runs.
 #ifndef KURVO_MEDIA_MESH_EXPORT_H

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "progress.h"
 #include "input_file.h"
 #include "path_text.h"
 #include "polygon_split.h"
@@ -330,9 +331,14 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
   };
   // The file a block at a time: the text as a whole is never held.
   LineReader reader(on_line);
+  std::error_code size_error;
+  const uintmax_t size = std::filesystem::file_size(file, size_error);
+  FileProgress progress = FileProgress::bytes("reading " + file.filename().string(), size_error ? 0 : size);
   const Status read = read_input_blocks(file, [&](std::string_view block) {
     if (error.empty()) reader.feed(block);
+    progress.add(block.size());
   });
+  progress.finish();
   if (!read.ok()) return Status::failure("cannot read mesh file " + quoted(file) + ": " + read.message());
   if (error.empty()) reader.finish();
   if (!error.empty()) return Status::failure(error);

@@ -5,9 +5,12 @@
 #include <string>
 
 #include "atomic_file.h"
+#include "corner_vertices.h"
 #include "normal_renewal.h"
 #include "path_text.h"
+#include "progress.h"
 #include "text_sink.h"
+#include "texture_reference.h"
 
 namespace kurvo::media {
 namespace {
@@ -43,18 +46,6 @@ std::string material_name(const Mesh& mesh, size_t index) {
 
 std::string object_name(const Mesh& mesh, size_t index) {
   return line_safe(mesh.name.empty() ? "mesh" + std::to_string(index) : mesh.name);
-}
-
-// The texture path as the MTL beside `file` names it: relative to the
-// output's folder where it can be, forward slashes.
-std::string texture_reference(const std::string& texture, const std::filesystem::path& file) {
-  std::error_code ec;
-  const std::filesystem::path target = std::filesystem::weakly_canonical(texture, ec);
-  std::filesystem::path folder = std::filesystem::absolute(file, ec).parent_path();
-  folder = std::filesystem::weakly_canonical(folder, ec);
-  std::filesystem::path relative = target.lexically_relative(folder);
-  if (relative.empty()) relative = target;
-  return relative.generic_string();
 }
 
 std::string word_safe(std::string name) {
@@ -96,6 +87,9 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
   obj.append("# written by kurvo\n");
   if (library_needed) obj.append("mtllib " + library.filename().string() + "\n");
 
+  uint64_t elements = 0;
+  for (const Mesh& m : meshes) elements += m.points.size() + m.face_count();
+  FileProgress progress = FileProgress::count("writing " + file.filename().string(), elements, "points and faces");
   std::map<std::string, const Material*> written;  // by name: one definition each
   uint64_t base = 1, uv_base = 1, normal_base = 1;  // OBJ indices are global and start at 1
   for (size_t i = 0; i < meshes.size(); ++i) {
@@ -160,6 +154,7 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
         }
       }
       obj.append('\n');
+      progress.add(1);
     }
     // UVs and normals shared where the corners of a point agree.
     const bool textured = !mesh.uv_sets.empty();
@@ -174,18 +169,7 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
     }
     IndexedNormals normals;
     const bool with_normals = mesh.face_count() > 0;
-    if (with_normals) {
-      if (style == NormalStyle::flat) {
-        Mesh flat;  // faces only: every face its own smoothing group 0
-        flat.points = mesh.points;
-        flat.corners = mesh.corners;
-        flat.face_start = mesh.face_start;
-        flat.face_smooth_group.assign(mesh.face_count(), 0);
-        normals = renew_normals(flat);
-      } else {
-        normals = renew_normals(mesh);
-      }
-    }
+    if (with_normals) normals = writer_normals(mesh, style);
     for (const Vector& n : normals.normals) {
       obj.append("vn ");
       obj.append(n.x);
@@ -228,11 +212,13 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
         }
       }
       obj.append('\n');
+      progress.add(1);
     }
     base += mesh.points.size();
     uv_base += uvs.values.size();
     normal_base += normals.normals.size();
   }
+  progress.finish();
   if (Status s = obj.finish(); !s.ok()) return s;
   if (library_needed) {
     TextSink side(files.stage(library), library);
