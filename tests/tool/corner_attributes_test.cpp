@@ -6,13 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <assimp/Importer.hpp>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include "mesh_export.h"
+#include "mesh_import.h"
 #include "temp_dir.h"
 
 using namespace kurvo::media;
@@ -202,6 +205,36 @@ TEST(CornerAttributes, PlyKeepsEveryCornersUvColourAndNormalAndTheCapsWhole) {
   // The seam splits only its own points: the tube's 600 points and the unused
   // one, 2 more per seam ring and 600 for the caps' flat normals, then the triangle.
   EXPECT_EQ(scene->mMeshes[0]->mNumVertices, 601u + 2u + 600u + 3u);
+}
+
+// The tool reads back what it wrote: PLY and COLLADA colours are stored
+// sRGB-encoded and come back linear, as they went out (to a byte's rounding).
+TEST(CornerAttributes, PlyAndDaeColoursComeBackLinearThroughTheToolsReader) {
+  TempDir dir;
+  const Mesh tube = capped_tube();
+  ExportOptions out;
+  out.raw_axes = true;
+  ImportOptions in;
+  in.raw_axes = true;
+  for (const char* name : {"tube.ply", "tube.dae"}) {
+    const auto file = dir / name;
+    ASSERT_TRUE(export_meshes({tube}, file, out).ok()) << name;
+    auto meshes = import_meshes(file, in);
+    ASSERT_TRUE(meshes.ok()) << meshes.message();
+    double worst = 0;
+    size_t compared = 0;
+    for (const Mesh& m : meshes.value())
+      for (size_t p = 0; p < m.points.size() && p < m.point_colours.size(); ++p)
+        for (size_t q = 0; q < tube.points.size(); ++q)
+          if (std::memcmp(&m.points[p], &tube.points[q], sizeof(Vector)) == 0) {
+            const Vector &a = m.point_colours[p], &b = tube.point_colours[q];
+            worst = std::max({worst, std::abs(double(a.x) - b.x), std::abs(double(a.y) - b.y), std::abs(double(a.z) - b.z)});
+            ++compared;
+            break;
+          }
+    EXPECT_GT(compared, tube.points.size() - 2) << name;
+    EXPECT_LT(worst, 0.006) << name;  // a byte of sRGB is at most 0.0047 of linear
+  }
 }
 
 TEST(CornerAttributes, DaeKeepsCornersAndMaterialsWithTheirTextures) {

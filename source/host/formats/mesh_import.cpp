@@ -32,6 +32,7 @@
 #include "import_formats.h"
 #include "import_limits.h"
 #include "ply_header_check.h"
+#include "srgb.h"
 
 #include "path_text.h"
 
@@ -204,10 +205,15 @@ void convert_attributes(const aiScene& scene, const aiMesh& source, const std::o
     }
   }
   if (source.HasVertexColors(0)) {
+    // glTF's COLOR_0 is linear, as the mesh keeps colours; PLY and COLLADA
+    // files hold them sRGB-encoded (as Blender and most viewers write and read them).
+    const std::string extension = lower_extension(file);
+    const bool encoded = extension == ".ply" || extension == ".dae" || looks_like_ply(file);
+    auto channel = [encoded](float v) { return encoded ? static_cast<float>(srgb_to_linear(v)) : v; };
     mesh.point_colours.resize(mesh.points.size());
     for (size_t i = 0; i < mesh.points.size(); ++i) {
       const aiColor4D& c = source.mColors[0][i];
-      mesh.point_colours[i] = Vector(c.r, c.g, c.b);
+      mesh.point_colours[i] = Vector(channel(c.r), channel(c.g), channel(c.b));
     }
   }
   if (source.mMaterialIndex < scene.mNumMaterials) {
