@@ -276,7 +276,10 @@ Result<Json> primitives_for(StreamedMesh& streamed, NormalStyle normals, const s
                             Images& images, BufferBuilder& buffer) {
   const Mesh& mesh = *streamed.mesh;
   Bounds bounds;
-  const bool need_corners = !mesh.uv_sets.empty() || !mesh.face_material.empty() || !faces_are_polygons(mesh);
+  const bool kept_normals = normals == NormalStyle::smooth && mesh.keep_corner_normals &&
+                            mesh.corner_normals.size() == mesh.corners.size();
+  const bool need_corners =
+      kept_normals || !mesh.uv_sets.empty() || !mesh.face_material.empty() || !faces_are_polygons(mesh);
   if (need_corners)
     streamed.derived = derive_polygons(mesh);
   else
@@ -288,7 +291,9 @@ Result<Json> primitives_for(StreamedMesh& streamed, NormalStyle normals, const s
                              {"material", materials.size() - 1},
                              {"mode", kPoints}}});
   }
-  streamed.layout = layout_by_normals(mesh.points, streamed.derived.polygons, normals);
+  streamed.layout = kept_normals ? layout_by_given_normals(mesh.points.size(), streamed.derived.polygons,
+                                                          streamed.derived.corners, mesh.corner_normals)
+                                 : layout_by_normals(mesh.points, streamed.derived.polygons, normals);
   split_by_uvs(streamed);
   const size_t used_materials = mesh.face_material.empty() ? 1 : mesh.materials.size();
   order_by_material(streamed, used_materials);

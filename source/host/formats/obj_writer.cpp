@@ -182,6 +182,8 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
         flat.face_start = mesh.face_start;
         flat.face_smooth_group.assign(mesh.face_count(), 0);
         normals = renew_normals(flat);
+      } else if (mesh.keep_corner_normals && mesh.corner_normals.size() == mesh.corners.size()) {
+        normals = shared_corner_normals(mesh);
       } else {
         normals = renew_normals(mesh);
       }
