@@ -10,8 +10,9 @@
 #  3. glTF assets nobody here wrote (Debian's assimp-testmodels) read through
 #     a scene and written again, compared by gltf_assets_check.py with
 #     Blender's import of the original: triangles, places, every node instance;
-#  4. a textured asset made with Blender's Python, bent and written as PLY and
-#     DAE, compared attribute by attribute with the source in Blender;
+#  4. a textured asset made with Blender's Python, bent (normals renewed and
+#     carried) into glTF, PLY and DAE, and compared attribute by attribute
+#     with the source in Blender;
 #  5. the animated outputs (--frames: .glb, .pc2, .mdd) played by Blender,
 #     compared frame by frame with the tool's own positions.
 # Usage: tests/interop/run.sh [BUILD_DIR]   (default: build)
@@ -86,16 +87,37 @@ for model in "$models/2CylinderEngine-glTF-Binary/2CylinderEngine.glb"; do
   grep "^gltf_assets_check" "$out/$stem-assets.log"
 done
 
-echo "== a textured asset made in Blender keeps its attributes in PLY and DAE"
-# textured_asset_check.py makes the asset with Blender's Python (UVs, two
-# materials, one textured, point colours, smooth sides, 24-gon caps) as .glb
-# and as .ply; the tool bends it round a circle and writes PLY and DAE, and
-# Blender's importers read them back: per-corner UVs and point colours against
-# the source (PLY, DAE), materials and smooth normals (DAE), faces whole (PLY
-# from PLY).
+echo "== a textured asset made in Blender comes out whole (glTF, PLY, DAE)"
+# textured_asset_check.py makes a tube with Blender's own Python (one UV map,
+# two materials, one with a texture, a colour per point, smooth sides and
+# flat n-gon caps) and writes it as glTF; the tool bends it along a path
+# (still, as .glb) and Blender imports both and holds the result against the
+# source triangle by triangle: UVs, material, colours, smooth normals. The
+# tube stands along Y (Blender's Z), so it is laid along the path by its Y
+# axis with Z as the up vector: a path running along the up vector would
+# spin the frame round the tube, a real twist no normal check forgives.
 textured="$out/textured"
 mkdir -p "$textured"
 if blender_script textured_asset_check.py "$textured/make.log" make "$textured"; then
+  grep "^textured_asset_check" "$textured/make.log"
+  cat >"$textured/bend.json" <<'JSON'
+{"format": "kurvo-scene", "version": 1, "objects": [
+  {"name": "Path", "type": "spline", "interpolation": "cubic",
+   "points": [[0, -40, 0], [12, -10, 0], [4, 20, 6], [-8, 45, 0]]},
+  {"name": "Asset", "type": "polygon", "mesh": "asset.glb", "children": [
+    {"name": "Bend", "type": 1024244, "position": [0, -40, 0], "deform": true,
+     "params": {"KURVO_SPLINE": "Path", "KURVO_BEND_AXIS": 2, "KURVO_UP_MODE": 1, "KURVO_UP_VECTOR": [0, 0, 1]}}]}]}
+JSON
+  for normals in renew carry; do
+    "$kurvo" eval --quiet "$textured/bend.json" --normals "$normals" -o "$textured/bent-$normals.glb"
+    blender_script textured_asset_check.py "$textured/compare-$normals.log" compare "$textured/asset.glb" \
+      "$textured/bent-$normals.glb" || status=1
+    grep "^textured_asset_check" "$textured/compare-$normals.log"
+  done
+  # The same asset (also made as .ply) bent round a circle into PLY and DAE:
+  # Blender's importers read them back: per-corner UVs and point colours
+  # against the source (PLY, DAE), materials and smooth normals (DAE), faces
+  # whole (PLY from PLY).
   for entry in "glb ply" "glb dae" "ply ply"; do
     read -r from to <<<"$entry"
     printf '%s\n' '{"format": "kurvo-scene", "version": 1, "objects": [' \

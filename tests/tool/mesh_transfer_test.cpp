@@ -41,6 +41,7 @@ Mesh randomMesh(std::mt19937& random, const std::shared_ptr<const std::string>& 
   }
   if (coin())
     for (size_t c = 0; c < corners; ++c) mesh.corner_normals.emplace_back(number(), number(), number());
+  mesh.keep_corner_normals = coin();
   if (coin())
     for (size_t i = 0; i < points; ++i) mesh.point_colours.emplace_back(number(), number(), number());
   for (size_t m = random() % 3; m > 0; --m) {
@@ -77,6 +78,7 @@ void expectSame(const Mesh& a, const Mesh& b) {
     EXPECT_EQ(a.uv_sets[s].uvs, b.uv_sets[s].uvs);
   }
   EXPECT_TRUE(same(a.corner_normals, b.corner_normals));
+  EXPECT_EQ(a.keep_corner_normals, b.keep_corner_normals);
   EXPECT_TRUE(same(a.point_colours, b.point_colours));
   ASSERT_EQ(a.materials.size(), b.materials.size());
   for (size_t m = 0; m < a.materials.size(); ++m) {

@@ -6,6 +6,7 @@
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <map>
 #include <set>
@@ -224,4 +225,114 @@ TEST(RealAssets, MeshScaleScalesTheFilesPointsAndNotTheObjectsChildren) {
   EXPECT_NE(refused.status, 0);
   EXPECT_NE(refused.err.find("mesh_scale"), std::string::npos) << refused.err;
   EXPECT_FALSE(std::filesystem::exists(dir / "bad.obj"));
+}
+
+namespace {
+
+// The spider bent along a path that the bend slides along over four frames.
+std::string slidingScene(const std::filesystem::path& mesh) {
+  return R"({"format": "kurvo-scene", "version": 1, "time": {"fps": 24, "start": 0, "end": 4}, "objects": [
+    {"name": "Path", "type": "spline", "interpolation": "cubic",
+     "points": [[0, 0, -150], [60, 40, -50], [0, 80, 50], [-60, 40, 150]]},
+    {"name": "Asset", "type": "polygon", "mesh": ")" +
+         mesh.string() + R"(", "children": [{"name": "Bend", "type": 1024244, "deform": true,
+       "params": {"KURVO_SPLINE": "Path"},
+       "tracks": [{"param": "KURVO_OFFSET", "interpolation": "linear", "keys": [[0, 0], [4, 0.2]]}]}]}]})";
+}
+
+// Every corner's material and UVs (to float precision: glTF stores 1 - v,
+// which a reader turns back with a rounding of its own), as a set; and the
+// triangles the faces make.
+std::set<std::pair<std::string, std::pair<long, long>>> cornersOf(const std::multiset<Face>& faces,
+                                                                    size_t& triangles) {
+  std::set<std::pair<std::string, std::pair<long, long>>> out;
+  triangles = 0;
+  for (const Face& f : faces) {
+    triangles += f.uvs.size() - 2;
+    for (const auto& uv : f.uvs) out.insert({f.material, {std::lround(uv.first * 1e5), std::lround(uv.second * 1e5)}});
+  }
+  return out;
+}
+
+// Every corner of `a` is in `b`, with its UVs within 2e-5.
+bool sameCorners(const std::set<std::pair<std::string, std::pair<long, long>>>& a,
+                 const std::set<std::pair<std::string, std::pair<long, long>>>& b) {
+  for (const auto& [material, uv] : a) {
+    bool found = false;
+    for (auto it = b.lower_bound({material, {uv.first - 2, LONG_MIN}});
+         !found && it != b.end() && it->first == material && it->second.first <= uv.first + 2; ++it)
+      found = std::labs(it->second.second - uv.second) <= 2;
+    if (!found) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST(RealAssets, AnimatedOutputsKeepEveryFacesMaterialUvsAndColours) {
+  if (!haveModels()) GTEST_SKIP() << "Debian's assimp-testmodels is not installed";
+  TempDir dir;
+  const std::filesystem::path out = KURVO_ANIMATED_ASSET_OUT;
+  std::filesystem::create_directories(out);
+  dir.write("s.json", slidingScene(kModels / "OBJ/spider.obj"));
+  std::set<std::pair<float, float>> uvs;
+  std::map<std::string, std::string> sourceTextures;
+  size_t sourceTriangles = 0;
+  const auto source = cornersOf(facesOf(kModels / "OBJ/spider.obj", uvs, sourceTextures), sourceTriangles);
+
+  // The animated glTF: every corner's material and UVs, every triangle, each
+  // material's texture.
+  for (const char* name : {"spider.glb", "spider.gltf"}) {
+    SCOPED_TRACE(name);
+    const ToolRun run = runKurvo(dir, "eval", "s.json --frames 0:4 -o '" + (out / name).string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::map<std::string, std::string> textures;
+    size_t triangles = 0;
+    const auto back = cornersOf(facesOf(out / name, uvs, textures), triangles);
+    EXPECT_EQ(triangles, sourceTriangles);
+    EXPECT_TRUE(sameCorners(back, source)) << "a corner lost its material or its UVs";
+    EXPECT_TRUE(sameCorners(source, back)) << "a corner has a material or UVs the source has not";
+    for (const auto& [material, texture] : sourceTextures)
+      EXPECT_FALSE(textures[material].empty()) << material << " lost its texture";
+  }
+
+  // The rest OBJ beside a point cache: the faces exactly as the source's.
+  const ToolRun cache = runKurvo(dir, "eval", "s.json --frames 0:4 -o spider.pc2");
+  ASSERT_EQ(cache.status, 0) << cache.err;
+  std::map<std::string, std::string> restTextures;
+  const std::multiset<Face> rest = facesOf(dir / "spider.obj", uvs, restTextures);
+  std::map<std::string, std::string> ignored;
+  EXPECT_TRUE(rest == facesOf(kModels / "OBJ/spider.obj", uvs, ignored)) << "a face lost its material or UVs";
+  EXPECT_EQ(restTextures, sourceTextures);
+
+  // Point colours (OBJ's colour after "v"), point for point.
+  std::string painted = "mtllib none.mtl\n";
+  for (int i = 0; i < 5; ++i)
+    for (int j = 0; j < 5; ++j)
+      painted += "v " + std::to_string(i * 20 - 40) + " 0 " + std::to_string(j * 60 - 120) + " " +
+                 std::to_string(0.2 * i) + " " + std::to_string(0.25 * j) + " 0.5\n";
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j)
+      painted += "f " + std::to_string(i * 5 + j + 1) + " " + std::to_string(i * 5 + j + 2) + " " +
+                 std::to_string(i * 5 + j + 7) + " " + std::to_string(i * 5 + j + 6) + "\n";
+  dir.write("painted.obj", painted);
+  dir.write("p.json", slidingScene(dir / "painted.obj"));
+  const ToolRun run = runKurvo(dir, "eval", "p.json --frames 0:4 -o '" + (out / "painted.glb").string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  Assimp::Importer importer;
+  const aiScene* scene = importer.ReadFile((out / "painted.glb").string(), 0);
+  ASSERT_TRUE(scene && scene->mNumMeshes == 1);
+  const aiMesh& mesh = *scene->mMeshes[0];
+  ASSERT_TRUE(mesh.HasVertexColors(0));
+  // Each vertex's colour is its source point's: the bend leaves the X
+  // order of the points' colours (red grows with x at rest) to the path,
+  // so the check is by colour alone: every source colour, and no other.
+  std::set<std::tuple<int, int, int>> colours;
+  for (unsigned v = 0; v < mesh.mNumVertices; ++v)
+    colours.insert({int(std::lround(mesh.mColors[0][v].r * 100)), int(std::lround(mesh.mColors[0][v].g * 100)),
+                    int(std::lround(mesh.mColors[0][v].b * 100))});
+  std::set<std::tuple<int, int, int>> expected;
+  for (int i = 0; i < 5; ++i)
+    for (int j = 0; j < 5; ++j) expected.insert({20 * i, 25 * j, 50});
+  EXPECT_EQ(colours, expected);
 }

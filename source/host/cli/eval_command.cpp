@@ -30,6 +30,7 @@ struct EvalOptions {
   bool rawAxes = false;
   float scale = 1.0f;
   std::string normals = "smooth";
+  bool normalsGiven = false;
   std::string frames;
   bool framesGiven = false;  // --frames '' is a mistake to name, not a still
   std::string shard;
@@ -49,7 +50,7 @@ void printWritten(const std::vector<std::filesystem::path>& files) {
 
 // The options that shape an output, as a part records them.
 std::map<std::string, std::string> shapingOptions(const EvalOptions& o) {
-  return {{"--raw-axes", o.rawAxes ? "on" : "off"}, {"--scale", optionNumber(o.scale)}, {"--normals", o.normals}};
+  return {{"--raw-axes", o.rawAxes ? "on" : "off"}, {"--scale", optionNumber(o.scale)}, {"--normals", o.normals == "renew" ? "smooth" : o.normals}};
 }
 
 // The shard's frames written as its part (or, for a sequence, as its own files).
@@ -93,6 +94,9 @@ int runEval(const EvalOptions& options, const CommonOptions& common) {
   }
   if (!animated && isSequenceName(options.out))
     return reportFailure(options.out + ": a name with '#' writes one file per frame; give --frames A:B");
+  if (animated && options.normals == "carry")
+    return reportFailure("--normals carry: authored normals are carried into a still result only; with --frames "
+                         "they are made again from each bent frame (give --normals renew or flat)");
   SceneRun run;
   run.limits = options.limits;
   if (auto s = startSession(options.pluginDir, common.quiet, run); !s) return reportFailure(s.message());
@@ -100,6 +104,10 @@ int runEval(const EvalOptions& options, const CommonOptions& common) {
   exportOptions.raw_axes = options.rawAxes;
   exportOptions.scale = options.scale;
   exportOptions.normals = options.normals == "flat" ? kurvo::media::NormalStyle::flat : kurvo::media::NormalStyle::smooth;
+  const kurvo::scenefile::NormalChoice normalChoice =
+      !options.normalsGiven         ? kurvo::scenefile::NormalChoice::asScene
+      : options.normals == "carry" ? kurvo::scenefile::NormalChoice::carry
+                                   : kurvo::scenefile::NormalChoice::renew;
   kurvo::media::OutputBatch outputs;  // a mesh and its side files (or all frames) appear together
   if (animated) {
     if (auto s = loadOnly(run, options.scene, common.quiet); !s) return reportFailure(s.message());
@@ -113,7 +121,7 @@ int runEval(const EvalOptions& options, const CommonOptions& common) {
   } else {
     if (auto s = loadAndEvaluate(run, options.scene, common.quiet); !s) return reportFailure(s.message());
     // Nothing uses the document after this export: it hands its geometry over.
-    if (auto s = writeFinalResult(run, options.out, exportOptions); !s) return reportFailure(s.message());
+    if (auto s = writeFinalResult(run, options.out, exportOptions, normalChoice); !s) return reportFailure(s.message());
   }
   if (auto s = outputs.commit(); !s) return reportFailure(s.message());
   if (!common.quiet) {
@@ -142,9 +150,13 @@ void addEvalCommand(CLI::App& app, CommonOptions& common) {
       ->check(CLI::PositiveNumber)
       ->default_str("1");
   cmd->add_option("--normals", options->normals,
-                  "glTF: smooth (split at edges sharper than 40 degrees) or flat normals")
-      ->check(CLI::IsMember({"smooth", "flat"}))
-      ->default_str("smooth");
+                  "renew (also spelt smooth): made again from the bent surface, keeping the file's split between "
+                  "smooth and hard (else split at edges sharper than 40 degrees); carry: a mesh file's authored "
+                  "normals carried through the bend itself (still results; overrides each object's \"normals\"); "
+                  "flat: one normal per face")
+      ->check(CLI::IsMember({"renew", "smooth", "flat", "carry"}))
+      ->each([options](const std::string&) { options->normalsGiven = true; })
+      ->default_str("renew");
   cmd->add_option("--frames", options->frames,
                   "Evaluate frames A to B (every STEP-th) of an animated scene and write them all: .glb/.gltf "
                   "(morph targets and node animation), .pc2/.mdd (point caches with rest OBJ), .json (the scene "

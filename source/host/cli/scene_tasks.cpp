@@ -159,7 +159,8 @@ void printWarnings(const SceneRun& run, const kurvo::host::RenderShading& shadin
 
 namespace {
 Status writeResultOf(const SceneRun& run, const std::filesystem::path& out,
-                     const kurvo::media::ExportOptions& exportOptions, bool takeGeometry) {
+                     const kurvo::media::ExportOptions& exportOptions, kurvo::scenefile::NormalChoice normals,
+                     bool takeGeometry) {
   if (auto s = kurvo::scenefile::checkFiniteResults(*run.document, run.session->state(), run.scene.file); !s)
     return s;
   const kurvo::host::RenderShading shading(*run.document);
@@ -170,21 +171,27 @@ Status writeResultOf(const SceneRun& run, const std::filesystem::path& out,
     return kurvo::scenefile::saveScene(*run.document, run.scene, out, run.session->state(), options);
   }
   const kurvo::media::FileMapping mapping = kurvo::media::file_mapping(out, exportOptions);
-  return kurvo::media::export_mapped_meshes(takeGeometry
-                                                ? kurvo::scenefile::takeWorldMeshes(*run.document, &shading, &mapping, &run.scene.sources)
-                                                : kurvo::scenefile::worldMeshes(*run.document, &shading, &mapping, &run.scene.sources),
-                                            out, exportOptions);
+  const kurvo::scenefile::CarriedNormals carried =
+      exportOptions.normals == kurvo::media::NormalStyle::flat
+          ? kurvo::scenefile::CarriedNormals{}
+          : kurvo::scenefile::carryAuthoredNormals(*run.document, run.scene.sources, normals);
+  for (const std::string& w : carried.warnings)
+    std::fprintf(stderr, "kurvo: warning: %s\n", printable(run.scene.file.string() + ": " + w).c_str());
+  return kurvo::media::export_mapped_meshes(
+      takeGeometry ? kurvo::scenefile::takeWorldMeshes(*run.document, &shading, &mapping, &run.scene.sources, &carried)
+                   : kurvo::scenefile::worldMeshes(*run.document, &shading, &mapping, &run.scene.sources, &carried),
+      out, exportOptions);
 }
 }  // namespace
 
 Status writeResult(const SceneRun& run, const std::filesystem::path& out,
-                   const kurvo::media::ExportOptions& exportOptions) {
-  return writeResultOf(run, out, exportOptions, false);
+                   const kurvo::media::ExportOptions& exportOptions, kurvo::scenefile::NormalChoice normals) {
+  return writeResultOf(run, out, exportOptions, normals, false);
 }
 
 Status writeFinalResult(SceneRun& run, const std::filesystem::path& out,
-                        const kurvo::media::ExportOptions& exportOptions) {
-  return writeResultOf(run, out, exportOptions, true);
+                        const kurvo::media::ExportOptions& exportOptions, kurvo::scenefile::NormalChoice normals) {
+  return writeResultOf(run, out, exportOptions, normals, true);
 }
 
 Status renderPreview(SceneRun& run, const std::filesystem::path& out, const kurvo::media::RenderOptions& options) {

@@ -14,6 +14,7 @@
 #include "mesh_export.h"
 #include "raster.h"
 #include "scene/document.h"
+#include "carried_normals.h"
 #include "scene_file.h"
 
 namespace CLI {
@@ -47,13 +48,17 @@ bool isKnownOutput(const std::filesystem::path& out, std::string& problem);
 // otherwise every polygon object as a world-space mesh in the format of the
 // extension, coloured by its material as the shader answers for the object.
 // Materials whose shader cannot render get a warning line on stderr.
+// Objects read from mesh files carry their authored normals through the bend
+// as `normals` asks (flat normals carry none).
 kurvo::media::Status writeResult(const SceneRun& run, const std::filesystem::path& out,
-                                 const kurvo::media::ExportOptions& exportOptions = {});
+                                 const kurvo::media::ExportOptions& exportOptions = {},
+                                 kurvo::scenefile::NormalChoice normals = kurvo::scenefile::NormalChoice::asScene);
 // As writeResult, as the run's last use of its document: a mesh export takes
 // the objects' geometry over instead of copying it (takeWorldMeshes), which
 // leaves the document fit only to be destroyed.
 kurvo::media::Status writeFinalResult(SceneRun& run, const std::filesystem::path& out,
-                                      const kurvo::media::ExportOptions& exportOptions = {});
+                                      const kurvo::media::ExportOptions& exportOptions = {},
+                                      kurvo::scenefile::NormalChoice normals = kurvo::scenefile::NormalChoice::asScene);
 
 // Renders the preview with the materials' shaders called per pixel (warnings
 // as for writeResult).

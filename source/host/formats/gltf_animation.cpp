@@ -1,5 +1,6 @@
 #include "gltf_animation.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
@@ -42,7 +43,8 @@ struct Document {
 class AnimatedWriter {
  public:
   AnimatedWriter(const FrameSeries& series, const std::filesystem::path& file, const ExportOptions& options, Json& root)
-      : series_(series), file_(file), options_(options), doc_(root) {}
+      : series_(series), file_(file), options_(options), doc_(root),
+        images_(file, lower_extension(file) == ".glb" ? GltfContainer::binary : GltfContainer::text) {}
 
   Status add(size_t index) {
     const AnimatedMesh& mesh = series_.meshes[index];
@@ -52,9 +54,10 @@ class AnimatedWriter {
     const auto node_index = static_cast<int>(doc_.nodes.size());
     Json node = {{"name", name}};
     if (!mesh.points[0].empty()) {
-      std::optional<Json> gltf_mesh = mesh_for(frames, mesh, name, node_index);
-      if (!gltf_mesh) return failure(name, "a point is not a finite number, or too large at this scale");
-      doc_.meshes.push_back(std::move(*gltf_mesh));
+      Result<std::optional<Json>> gltf_mesh = mesh_for(frames, mesh, name, node_index);
+      if (!gltf_mesh) return gltf_mesh.status();
+      if (!gltf_mesh.value()) return failure(name, "a point is not a finite number, or too large at this scale");
+      doc_.meshes.push_back(std::move(*gltf_mesh.value()));
       node["mesh"] = doc_.meshes.size() - 1;
     }
     if (!frames.baked()) place(frames.transforms(), node, node_index);
@@ -72,6 +75,7 @@ class AnimatedWriter {
       root["meshes"] = std::move(doc_.meshes);
       root["materials"] = std::move(doc_.materials);
     }
+    images_.put(root);
     if (!doc_.channels.empty())
       root["animations"] = Json::array(
           {Json{{"name", "Take"}, {"channels", std::move(doc_.channels)}, {"samplers", std::move(doc_.samplers)}}});
@@ -138,25 +142,86 @@ class AnimatedWriter {
     return Status::success();
   }
 
+  // The file's attributes, where the object still has the file's faces:
+  // the split layout refined where corners of one vertex carry other UVs,
+  // and the triangles grouped by the material of their face.
+  struct Attributes {
+    std::vector<uint32_t> uv_corner;          // per vertex, a surface corner whose UVs it takes
+    std::vector<std::vector<uint32_t>> runs;  // per material, its triangles' vertex indices
+  };
+
+  std::optional<Attributes> refine(const AnimatedMesh& mesh, const std::vector<Polygon>& polygons,
+                                   NormalSplit& split) const {
+    const Mesh& surface = mesh.surface;
+    if (surface.face_count() == 0 ||
+        (surface.uv_sets.empty() && surface.point_colours.empty() && surface.face_material.empty()))
+      return std::nullopt;
+    const DerivedPolygons derived = derive_polygons(surface);
+    if (derived.polygons.size() != polygons.size()) return std::nullopt;
+    Attributes out;
+    const size_t materials = surface.face_material.empty() ? 1 : std::max<size_t>(surface.materials.size(), 1);
+    out.runs.resize(materials);
+    std::vector<uint32_t> first(split.source_point.size(), UINT32_MAX), next;
+    NormalSplit refined;
+    refined.triangles.resize(split.triangles.size());
+    const auto same_uvs = [&](uint32_t a, uint32_t b) {
+      for (const UvSet& set : surface.uv_sets)
+        if (!(set.uvs[a] == set.uvs[b])) return false;
+      return true;
+    };
+    size_t t = 0;
+    for (size_t p = 0; p < polygons.size(); ++p) {
+      const Polygon& own = derived.polygons[p];
+      const int32_t points[4] = {own.a, own.b, own.c, own.d};
+      const size_t material = surface.face_material.empty() ? 0 : surface.face_material[derived.face[p]];
+      const size_t end = t + (polygons[p].is_triangle() ? 3 : 6);
+      for (; t < end; ++t) {
+        const uint32_t v = split.triangles[t];
+        // The corner of the file's face at this vertex's point.
+        const auto point = static_cast<int32_t>(split.source_point[v]);
+        size_t k = 0;
+        while (k < 4 && points[k] != point) ++k;
+        if (k == 4) return std::nullopt;  // not the file's face after all
+        const uint32_t corner = derived.corners[p * 4 + k];
+        uint32_t r = first[v], last = UINT32_MAX;
+        while (r != UINT32_MAX && !same_uvs(out.uv_corner[r], corner)) last = r, r = next[r];
+        if (r == UINT32_MAX) {
+          r = static_cast<uint32_t>(refined.source_point.size());
+          refined.source_point.push_back(split.source_point[v]);
+          refined.normals.push_back(split.normals[v]);
+          out.uv_corner.push_back(corner);
+          next.push_back(UINT32_MAX);
+          (last == UINT32_MAX ? first[v] : next[last]) = r;
+        }
+        refined.triangles[t] = r;
+        out.runs[std::min(material, materials - 1)].push_back(r);
+      }
+    }
+    split = std::move(refined);
+    return out;
+  }
+
   // The mesh, with its morph targets planned and its weights channel when
   // it deforms; none when a point does not fit a float.
-  std::optional<Json> mesh_for(const ObjectFrames& frames, const AnimatedMesh& mesh, const std::string& name,
-                               int node_index) {
+  Result<std::optional<Json>> mesh_for(const ObjectFrames& frames, const AnimatedMesh& mesh, const std::string& name,
+                                       int node_index) {
     std::vector<Polygon> polygons = frames.polygons();
     Mesh base;
     base.name = name;
     base.colour = mesh.colour;
     for (const Polygon& q : polygons) base.add_polygon(q);
-    if (!frames.points_at(0, base.points)) return std::nullopt;
+    if (!frames.points_at(0, base.points)) return std::optional<Json>();
 
     // The layout: which point each vertex copies, and the triangles.
     std::optional<NormalSplit> split;
+    std::optional<Attributes> attributes_of_file;
     std::vector<uint32_t> source_point;
     if (polygons.empty()) {
       source_point.resize(base.points.size());
       for (size_t i = 0; i < source_point.size(); ++i) source_point[i] = static_cast<uint32_t>(i);
     } else {
       split = split_by_normals(base, options_.normals);
+      attributes_of_file = refine(mesh, polygons, *split);
       source_point = split->source_point;
     }
     const size_t vertices = source_point.size();
@@ -165,22 +230,68 @@ class AnimatedWriter {
     for (size_t v = 0; v < vertices; ++v) base_positions[v] = base.points[source_point[v]];
     Json attributes = {{"POSITION", doc_.buffer.add_vectors(base_positions, true)}};
     if (split) attributes["NORMAL"] = doc_.buffer.add_vectors(split->normals, false);
-    Json primitive = {{"attributes", std::move(attributes)}};
-    if (split) primitive["indices"] = doc_.buffer.add_indices(split->triangles);
-    primitive["material"] = static_cast<int>(doc_.materials.size());
-    primitive["mode"] = split ? kTriangles : kPoints;
-    doc_.materials.push_back(gltf::material_for(mesh.colour, name));
+    const Mesh& surface = mesh.surface;
+    if (attributes_of_file) {
+      std::vector<float> values;
+      for (size_t u = 0; u < surface.uv_sets.size(); ++u) {
+        values.clear();
+        for (size_t v = 0; v < vertices; ++v) {
+          const Uv& uv = surface.uv_sets[u].uvs[attributes_of_file->uv_corner[v]];
+          values.insert(values.end(), {uv.u, 1.0f - uv.v});  // glTF's t runs down the picture
+        }
+        attributes["TEXCOORD_" + std::to_string(u)] = doc_.buffer.add_vertex_floats(values, 2);
+      }
+      if (!surface.point_colours.empty()) {
+        values.clear();
+        for (size_t v = 0; v < vertices; ++v) {
+          const Vector& c = surface.point_colours[source_point[v]];
+          values.insert(values.end(),
+                        {std::clamp(c.x, 0.0f, 1.0f), std::clamp(c.y, 0.0f, 1.0f), std::clamp(c.z, 0.0f, 1.0f)});
+        }
+        attributes["COLOR_0"] = doc_.buffer.add_vertex_floats(values, 3);
+      }
+    }
+    // One primitive per material the faces use, all sharing the vertices.
+    Json primitives = Json::array();
+    if (attributes_of_file) {
+      for (size_t r = 0; r < attributes_of_file->runs.size(); ++r) {
+        if (attributes_of_file->runs[r].empty()) continue;
+        Json primitive = {{"attributes", attributes}};
+        primitive["indices"] = doc_.buffer.add_indices(attributes_of_file->runs[r]);
+        Json material;
+        if (surface.materials.empty()) {
+          material = gltf::material_for(mesh.colour, name);
+        } else {
+          const Material& source = surface.materials[r];
+          auto made = gltf::material_json(source, source.name.empty() ? name + "." + std::to_string(r) : source.name,
+                                          !surface.uv_sets.empty(), images_, doc_.buffer);
+          if (!made) return made.status();
+          material = std::move(made.value());
+        }
+        primitive["material"] = static_cast<int>(doc_.materials.size());
+        primitive["mode"] = kTriangles;
+        doc_.materials.push_back(std::move(material));
+        primitives.push_back(std::move(primitive));
+      }
+    } else {
+      Json primitive = {{"attributes", std::move(attributes)}};
+      if (split) primitive["indices"] = doc_.buffer.add_indices(split->triangles);
+      primitive["material"] = static_cast<int>(doc_.materials.size());
+      primitive["mode"] = split ? kTriangles : kPoints;
+      doc_.materials.push_back(gltf::material_for(mesh.colour, name));
+      primitives.push_back(std::move(primitive));
+    }
 
     Json gltf_mesh = {{"name", name}};
     if (!frames.deformed()) {
-      gltf_mesh["primitives"] = Json::array({std::move(primitive)});
-      return gltf_mesh;
+      gltf_mesh["primitives"] = std::move(primitives);
+      return std::optional<Json>(std::move(gltf_mesh));
     }
     // Targets: accessors and position bounds now, the bytes when the file is written.
     Json targets = Json::array(), names = Json::array();
     std::vector<Vector> points;
     for (size_t s = 1; s < series_.samples(); ++s) {
-      if (!frames.points_at(s, points)) return std::nullopt;
+      if (!frames.points_at(s, points)) return std::optional<Json>();
       Bounds moved;
       for (size_t v = 0; v < vertices; ++v) moved.add(points[source_point[v]] - base_positions[v]);
       Json target = {{"POSITION", doc_.buffer.reserve_vectors(vertices, moved)}};
@@ -188,14 +299,14 @@ class AnimatedWriter {
       targets.push_back(std::move(target));
       names.push_back("frame " + number_text(series_.frames[s]));
     }
-    primitive["targets"] = std::move(targets);
-    gltf_mesh["primitives"] = Json::array({std::move(primitive)});
+    for (Json& primitive : primitives) primitive["targets"] = targets;
+    gltf_mesh["primitives"] = std::move(primitives);
     gltf_mesh["weights"] = Json(std::vector<int>(series_.samples() - 1, 0));
     gltf_mesh["extras"] = {{"targetNames", std::move(names)}};
     add_channel(node_index, "weights", weight_keys());
     morphs_.push_back(Morph{frames, std::move(polygons), base.points.size(), std::move(split),
                             std::move(source_point), std::move(base_positions)});
-    return gltf_mesh;
+    return std::optional<Json>(std::move(gltf_mesh));
   }
 
   // The node's transform at the first sample, and a channel for each path
@@ -271,6 +382,7 @@ class AnimatedWriter {
   const std::filesystem::path& file_;
   const ExportOptions& options_;
   Document doc_;
+  gltf::Images images_;
   std::vector<Morph> morphs_;
 };
 

@@ -6,7 +6,12 @@
 // one primitive: triangles with unit normals and 32-bit indices, or points
 // when the object has no polygons, and a material of its own from the
 // colour, exactly as write_gltf writes a still mesh (an object without
-// points gets a node without a mesh). Coordinates are in glTF's frame as
+// points gets a node without a mesh). Where the mesh still has the faces of
+// its file (AnimatedMesh::surface), its UV sets, point colours and materials
+// come along as write_gltf writes them: vertices split further where UVs
+// differ, one primitive per material used, all sharing the vertices and the
+// morph targets, and the base colour textures (embedded in a .glb, named
+// relative to a .gltf). Coordinates are in glTF's frame as
 // the still export has them (axis_convention.h: (x, y, -z) times the scale,
 // winding reversed), or the host's own with raw axes.
 //

@@ -5,6 +5,9 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
 
 #include "atomic_file.h"
 #include "path_text.h"
@@ -189,6 +192,16 @@ int BufferBuilder::add_floats(const std::vector<float>& values, const char* type
                        {"type", type}});
 }
 
+int BufferBuilder::add_vertex_floats(const std::vector<float>& values, int components) {
+  static const char* const kType[] = {"SCALAR", "VEC2", "VEC3", "VEC4"};
+  const int width = std::clamp(components, 1, 4);
+  const size_t offset = append(values.data(), values.size() * 4);
+  return add_accessor({{"bufferView", add_view(offset, bytes_.size() - offset, kArrayBuffer)},
+                       {"componentType", kFloat},
+                       {"count", values.size() / static_cast<size_t>(width)},
+                       {"type", kType[width - 1]}});
+}
+
 size_t BufferBuilder::append(const void* data, size_t size) {
   const size_t offset = bytes_.size();
   bytes_.append(static_cast<const char*>(data), size);
@@ -255,5 +268,99 @@ Status write_document(Json& root, const std::string& bin, const std::filesystem:
   if (Status s = write_staged(files.stage(file), file, root.dump(1, ' ') + "\n"); !s.ok()) return s;
   return files.commit(file);
 }
+
+
+namespace {
+
+bool starts_with(const std::string& bytes, std::string_view magic) { return bytes.compare(0, magic.size(), magic) == 0; }
+
+std::string base64(const std::string& bytes) {
+  static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    const size_t n = std::min<size_t>(3, bytes.size() - i);
+    uint32_t word = 0;
+    for (size_t k = 0; k < 3; ++k) word = word << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    for (size_t k = 0; k < 4; ++k) out += k <= n ? digits[(word >> (18 - 6 * k)) & 63] : '=';
+  }
+  return out;
+}
+
+}  // namespace
+
+Images::Images(const std::filesystem::path& file, GltfContainer container) : file_(file), container_(container) {}
+
+Result<int> Images::texture(const Material& material, const std::string& name, BufferBuilder& buffer) {
+  const bool embedded = material.base_colour_texture.empty();
+  const std::string key = embedded ? "\n" + std::to_string(reinterpret_cast<uintptr_t>(material.base_colour_image.get()))
+                                   : material.base_colour_texture;
+  if (auto known = index_.find(key); known != index_.end()) return known->second;
+  const std::filesystem::path path = material.base_colour_texture;
+  const auto refuse = [&](const std::string& why) {
+    return Status::failure("cannot write " + quoted(file_) + ": material \"" + name + "\": its texture " +
+                           (embedded ? std::string("(embedded)") : quoted(path)) + " " + why);
+  };
+  std::string bytes;
+  if (embedded) {
+    bytes = *material.base_colour_image;
+  } else {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) return refuse("cannot be read");
+  }
+  if (bytes.empty()) return refuse("is missing or empty");
+  const char* mime = starts_with(bytes, "\x89PNG\r\n\x1a\n") ? "image/png"
+                     : starts_with(bytes, "\xff\xd8\xff") ? "image/jpeg"
+                                                          : nullptr;
+  if (!mime) return refuse("is neither PNG nor JPEG, the images glTF holds (convert it, or write .obj)");
+  Json image;
+  if (container_ == GltfContainer::binary) {
+    image = {{"bufferView", buffer.add_image(bytes)}, {"mimeType", mime}};
+  } else if (embedded) {
+    image = {{"uri", std::string("data:") + mime + ";base64," + base64(bytes)}, {"mimeType", mime}};
+  } else {
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::absolute(file_, ec).parent_path();
+    std::filesystem::path relative = std::filesystem::relative(path, folder, ec);
+    if (ec || relative.empty()) relative = path;
+    image = {{"uri", gltf::uri_of_path(relative.generic_string())}, {"mimeType", mime}};
+  }
+  images_.push_back(std::move(image));
+  textures_.push_back(Json{{"source", images_.size() - 1}});
+  const int index = static_cast<int>(textures_.size() - 1);
+  index_.emplace(key, index);
+  return index;
+}
+
+void Images::put(Json& root) {
+  if (images_.empty()) return;
+  root["images"] = std::move(images_);
+  root["textures"] = std::move(textures_);
+}
+
+
+// The glTF material of `material`; its texture only where the primitive has
+// the UVs it is read with.
+Result<Json> material_json(const Material& material, const std::string& name, bool has_uvs, Images& images,
+                           BufferBuilder& buffer) {
+  const auto unit = [](float v) { return shortest(v > 0.0f ? std::min(v, 1.0f) : 0.0f); };
+  const float opacity = material.opacity > 0.0f ? std::min(material.opacity, 1.0f) : 0.0f;
+  // A plain dielectric unless the file said otherwise: glTF's default of a
+  // fully metallic surface renders nearly black in most viewers.
+  Json pbr = {{"baseColorFactor",
+               {unit(material.base_colour.x), unit(material.base_colour.y), unit(material.base_colour.z), unit(opacity)}},
+              {"metallicFactor", unit(material.metallic.value_or(0.0f))},
+              {"roughnessFactor", unit(material.roughness.value_or(0.7f))}};
+  if (has_uvs && (!material.base_colour_texture.empty() || material.base_colour_image)) {
+    auto texture = images.texture(material, name, buffer);
+    if (!texture) return texture.status();
+    pbr["baseColorTexture"] = Json{{"index", texture.value()}};
+  }
+  Json out = {{"name", name}, {"pbrMetallicRoughness", std::move(pbr)}};
+  if (opacity < 1.0f) out["alphaMode"] = "BLEND";
+  return out;
+}
+
 
 }  // namespace kurvo::media::gltf

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -45,6 +46,9 @@ class BufferBuilder {
   // bounds readers ask of them), quaternions (VEC4) and weights (SCALAR).
   int add_key_times(const std::vector<float>& seconds);
   int add_floats(const std::vector<float>& values, const char* type);
+  // Vertex floats kept in memory, `components` (2 to 4) a value (texture
+  // coordinates and colours of an animated mesh).
+  int add_vertex_floats(const std::vector<float>& values, int components);
   // VEC3 floats whose bytes the caller's StreamedTail makes later, in the
   // order of these calls; bounds as add_vectors computes them, when given.
   int reserve_vectors(size_t count, const std::optional<Bounds>& bounds);
@@ -90,6 +94,31 @@ std::string uri_of_path(const std::string& path);
 // A material of its own per mesh: the colour, clamped into 0..1, as base
 // colour on a plain dielectric surface.
 Json material_for(const std::optional<Vector>& colour, const std::string& name);
+
+// The textures of the file: one image each, shared by the materials that
+// name the same file or carry the same embedded image. A .glb embeds every
+// image; a .gltf names an image file where it lies, relative to itself, and
+// carries an image that came embedded as a data URI (no file of its own is
+// made beside the output).
+class Images {
+ public:
+  Images(const std::filesystem::path& file, GltfContainer container);
+  // The texture index of the material's image, or a failure naming it.
+  Result<int> texture(const Material& material, const std::string& name, BufferBuilder& buffer);
+  // The images and textures into the root (nothing when there are none).
+  void put(Json& root);
+
+ private:
+  std::filesystem::path file_;
+  GltfContainer container_;
+  std::map<std::string, int> index_;
+  Json images_ = Json::array(), textures_ = Json::array();
+};
+
+// The glTF material of `material`; its texture only where the primitive has
+// the UVs it is read with.
+Result<Json> material_json(const Material& material, const std::string& name, bool has_uvs, Images& images,
+                           BufferBuilder& buffer);
 
 // Writes the document with `bin` and then the tail as its buffer (removing
 // the empty accessor and view lists when there is no binary data), as one

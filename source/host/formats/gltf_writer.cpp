@@ -16,6 +16,8 @@ namespace kurvo::media {
 namespace {
 
 using gltf::BufferBuilder;
+using gltf::Images;
+using gltf::material_json;
 using gltf::Json;
 
 constexpr int kPoints = 0, kTriangles = 4;
@@ -165,111 +167,9 @@ void write_arrays(const std::vector<StreamedMesh>& meshes, const std::function<v
   }
 }
 
-bool starts_with(const std::string& bytes, std::string_view magic) { return bytes.compare(0, magic.size(), magic) == 0; }
-
-std::string base64(const std::string& bytes) {
-  static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    const size_t n = std::min<size_t>(3, bytes.size() - i);
-    uint32_t word = 0;
-    for (size_t k = 0; k < 3; ++k) word = word << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
-    for (size_t k = 0; k < 4; ++k) out += k <= n ? digits[(word >> (18 - 6 * k)) & 63] : '=';
-  }
-  return out;
-}
-
-// The textures of the file: one image each, shared by the materials that
-// name the same file or carry the same embedded image. A .glb embeds every
-// image; a .gltf names an image file where it lies, relative to itself, and
-// carries an image that came embedded as a data URI (no file of its own is
-// made beside the output).
-class Images {
- public:
-  Images(const std::filesystem::path& file, GltfContainer container) : file_(file), container_(container) {}
-
-  // The texture index of the material's image, or a failure naming it.
-  Result<int> texture(const Material& material, const std::string& name, BufferBuilder& buffer) {
-    const bool embedded = material.base_colour_texture.empty();
-    const std::string key = embedded ? "\n" + std::to_string(reinterpret_cast<uintptr_t>(material.base_colour_image.get()))
-                                     : material.base_colour_texture;
-    if (auto known = index_.find(key); known != index_.end()) return known->second;
-    const std::filesystem::path path = material.base_colour_texture;
-    const auto refuse = [&](const std::string& why) {
-      return Status::failure("cannot write " + quoted(file_) + ": material \"" + name + "\": its texture " +
-                             (embedded ? std::string("(embedded)") : quoted(path)) + " " + why);
-    };
-    std::string bytes;
-    if (embedded) {
-      bytes = *material.base_colour_image;
-    } else {
-      std::ifstream in(path, std::ios::binary);
-      bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-      if (!in.good() && !in.eof()) return refuse("cannot be read");
-    }
-    if (bytes.empty()) return refuse("is missing or empty");
-    const char* mime = starts_with(bytes, "\x89PNG\r\n\x1a\n") ? "image/png"
-                       : starts_with(bytes, "\xff\xd8\xff") ? "image/jpeg"
-                                                            : nullptr;
-    if (!mime) return refuse("is neither PNG nor JPEG, the images glTF holds (convert it, or write .obj)");
-    Json image;
-    if (container_ == GltfContainer::binary) {
-      image = {{"bufferView", buffer.add_image(bytes)}, {"mimeType", mime}};
-    } else if (embedded) {
-      image = {{"uri", std::string("data:") + mime + ";base64," + base64(bytes)}, {"mimeType", mime}};
-    } else {
-      std::error_code ec;
-      const std::filesystem::path folder = std::filesystem::absolute(file_, ec).parent_path();
-      std::filesystem::path relative = std::filesystem::relative(path, folder, ec);
-      if (ec || relative.empty()) relative = path;
-      image = {{"uri", gltf::uri_of_path(relative.generic_string())}, {"mimeType", mime}};
-    }
-    images_.push_back(std::move(image));
-    textures_.push_back(Json{{"source", images_.size() - 1}});
-    const int index = static_cast<int>(textures_.size() - 1);
-    index_.emplace(key, index);
-    return index;
-  }
-
-  void put(Json& root) {
-    if (images_.empty()) return;
-    root["images"] = std::move(images_);
-    root["textures"] = std::move(textures_);
-  }
-
- private:
-  std::filesystem::path file_;
-  GltfContainer container_;
-  std::map<std::string, int> index_;
-  Json images_ = Json::array(), textures_ = Json::array();
-};
-
 }  // namespace
 
 namespace {
-
-// The glTF material of `material`; its texture only where the primitive has
-// the UVs it is read with.
-Result<Json> material_json(const Material& material, const std::string& name, bool has_uvs, Images& images,
-                           BufferBuilder& buffer) {
-  const auto unit = [](float v) { return gltf::shortest(v > 0.0f ? std::min(v, 1.0f) : 0.0f); };
-  const float opacity = material.opacity > 0.0f ? std::min(material.opacity, 1.0f) : 0.0f;
-  // A plain dielectric unless the file said otherwise: glTF's default of a
-  // fully metallic surface renders nearly black in most viewers.
-  Json pbr = {{"baseColorFactor",
-               {unit(material.base_colour.x), unit(material.base_colour.y), unit(material.base_colour.z), unit(opacity)}},
-              {"metallicFactor", unit(material.metallic.value_or(0.0f))},
-              {"roughnessFactor", unit(material.roughness.value_or(0.7f))}};
-  if (has_uvs && (!material.base_colour_texture.empty() || material.base_colour_image)) {
-    auto texture = images.texture(material, name, buffer);
-    if (!texture) return texture.status();
-    pbr["baseColorTexture"] = Json{{"index", texture.value()}};
-  }
-  Json out = {{"name", name}, {"pbrMetallicRoughness", std::move(pbr)}};
-  if (opacity < 1.0f) out["alphaMode"] = "BLEND";
-  return out;
-}
 
 // The mesh's primitives: one per material its faces use (one for all when
 // it has no materials), sharing one set of vertices.
@@ -277,7 +177,10 @@ Result<Json> primitives_for(StreamedMesh& streamed, NormalStyle normals, const s
                             Images& images, BufferBuilder& buffer) {
   const Mesh& mesh = *streamed.mesh;
   Bounds bounds;
-  const bool need_corners = !mesh.uv_sets.empty() || !mesh.face_material.empty() || !faces_are_polygons(mesh);
+  const bool kept_normals = normals == NormalStyle::smooth && mesh.keep_corner_normals &&
+                            mesh.corner_normals.size() == mesh.corners.size();
+  const bool need_corners =
+      kept_normals || !mesh.uv_sets.empty() || !mesh.face_material.empty() || !faces_are_polygons(mesh);
   if (need_corners)
     streamed.derived = derive_polygons(mesh);
   else
@@ -289,7 +192,9 @@ Result<Json> primitives_for(StreamedMesh& streamed, NormalStyle normals, const s
                              {"material", materials.size() - 1},
                              {"mode", kPoints}}});
   }
-  streamed.layout = layout_by_normals(mesh.points, streamed.derived.polygons, normals);
+  streamed.layout = kept_normals ? layout_by_given_normals(mesh.points.size(), streamed.derived.polygons,
+                                                          streamed.derived.corners, mesh.corner_normals)
+                                 : layout_by_normals(mesh.points, streamed.derived.polygons, normals);
   split_by_uvs(streamed);
   const size_t used_materials = mesh.face_material.empty() ? 1 : mesh.materials.size();
   order_by_material(streamed, used_materials);

@@ -49,6 +49,8 @@ CornerVertices split_corner_vertices(const Mesh& mesh, const std::vector<uint32_
 }
 
 IndexedNormals writer_normals(const Mesh& mesh, NormalStyle style) {
+  if (style != NormalStyle::flat && mesh.keep_corner_normals && mesh.corner_normals.size() == mesh.corners.size())
+    return shared_corner_normals(mesh);
   if (style != NormalStyle::flat) return renew_normals(mesh);
   Mesh flat;  // faces only: every face its own smoothing group 0
   flat.points = mesh.points;

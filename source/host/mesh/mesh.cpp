@@ -12,6 +12,7 @@ void Mesh::clear_faces() {
   face_start.assign(1, 0);
   uv_sets.clear();
   corner_normals.clear();
+  keep_corner_normals = false;
   face_material.clear();
   face_smooth_group.clear();
   face_group.clear();

@@ -14,7 +14,9 @@
 //    (0 flat; faces of one group > 0 share normals at the points they have in
 //    common) and a group (an index into `group_names`).
 // The deformer moves points and nothing else: every attribute is carried
-// through a bend untouched, corner for corner.
+// through a bend untouched, corner for corner, but authored normals, which
+// are made again from the bent surface unless they are carried through the
+// bend itself (keep_corner_normals).
 //
 // The quads and triangles a module sees (the host's own polygon list) are
 // derived: faces of three and four corners as they are, larger ones cut into
@@ -75,6 +77,11 @@ struct Mesh {
 
   std::vector<UvSet> uv_sets;            // each per corner
   std::vector<Vector> corner_normals;    // per corner, authored by the file
+  // The corner normals are the ones to write as they are (authored normals
+  // carried through a bend, unit length); otherwise writers make normals
+  // again from the surface and the corner normals only say where it is
+  // smooth and where hard.
+  bool keep_corner_normals = false;
   std::vector<Vector> point_colours;     // per point, red/green/blue in 0..1
 
   std::vector<Material> materials;

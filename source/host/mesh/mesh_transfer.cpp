@@ -115,6 +115,7 @@ std::string encode_meshes(const std::vector<Mesh>& meshes) {
       w.list(set.uvs);
     }
     w.list(mesh.corner_normals);
+    w.value<uint8_t>(mesh.keep_corner_normals);
     w.list(mesh.point_colours);
     w.value<uint64_t>(mesh.materials.size());
     for (const Material& m : mesh.materials) {
@@ -154,6 +155,7 @@ std::optional<std::vector<Mesh>> decode_meshes(std::string_view bytes) {
       set.uvs = r.list<Uv>();
     }
     mesh.corner_normals = r.list<Vector>();
+    mesh.keep_corner_normals = r.value<uint8_t>() != 0;
     mesh.point_colours = r.list<Vector>();
     mesh.materials.resize(r.count(2 * sizeof(uint64_t)));
     for (Material& m : mesh.materials) {

@@ -139,4 +139,23 @@ IndexedValues<Uv> shared_per_point(const Mesh& mesh, const std::vector<Uv>& per_
   return out;
 }
 
+IndexedNormals shared_corner_normals(const Mesh& mesh) {
+  IndexedNormals out;
+  out.corner.resize(mesh.corner_normals.size());
+  out.normals.reserve(mesh.points.size());
+  const CornersAround around = corners_around(mesh);
+  std::vector<uint32_t> made;
+  const auto same = [](const Vector& a, const Vector& b) {
+    return std::fabs(a.x - b.x) <= 1e-6f && std::fabs(a.y - b.y) <= 1e-6f && std::fabs(a.z - b.z) <= 1e-6f;
+  };
+  for (size_t p = 0; p < mesh.points.size(); ++p) {
+    made.clear();
+    for (uint32_t k = around.start[p]; k < around.start[p + 1]; ++k) {
+      const uint32_t c = around.corners[k];
+      add_shared(out.normals, made, mesh.corner_normals[c], same, out.corner[c]);
+    }
+  }
+  return out;
+}
+
 }  // namespace kurvo::media

@@ -40,6 +40,9 @@ struct IndexedValues {
   std::vector<uint32_t> corner;
 };
 IndexedValues<Uv> shared_per_point(const Mesh& mesh, const std::vector<Uv>& per_corner);
+// The mesh's own corner normals so, corners of a point with the same normal
+// sharing one (for a mesh that keeps its corner normals).
+IndexedNormals shared_corner_normals(const Mesh& mesh);
 
 // Area-weighted normal (Newell) of face f; zero for a face without area.
 Vector face_area_normal(const Mesh& mesh, size_t f);

@@ -250,6 +250,36 @@ VertexLayout layout_by_normals(const std::vector<Vector>& points, const std::vec
   return out;
 }
 
+VertexLayout layout_by_given_normals(size_t point_count, const std::vector<Polygon>& polygons,
+                                     const std::vector<uint32_t>& polygon_corners,
+                                     const std::vector<Vector>& corner_normals) {
+  VertexLayout out;
+  constexpr uint32_t kNone = UINT32_MAX;
+  std::vector<uint32_t> first_made(point_count, kNone), next_made;
+  out.corner_vertex.assign(polygons.size() * 4, VertexLayout::kPerCorner);
+  for (size_t f = 0; f < polygons.size(); ++f) {
+    const Polygon& q = polygons[f];
+    const int32_t c[4] = {q.a, q.b, q.c, q.d};
+    for (int k = 0; k < corners(q); ++k) {
+      const Vector& normal = corner_normals[polygon_corners[f * 4 + static_cast<size_t>(k)]];
+      uint32_t* link = &first_made[static_cast<size_t>(c[k])];
+      for (; *link != kNone; link = &next_made[*link]) {
+        const Vector d = out.normals[*link] - normal;
+        if (std::fabs(d.x) <= kSameNormal && std::fabs(d.y) <= kSameNormal && std::fabs(d.z) <= kSameNormal) break;
+      }
+      if (*link == kNone) {
+        out.source_point.push_back(static_cast<uint32_t>(c[k]));
+        out.normals.push_back(normal);
+        *link = static_cast<uint32_t>(out.normals.size() - 1);
+        next_made.resize(out.normals.size(), kNone);
+      }
+      out.corner_vertex[f * 4 + static_cast<size_t>(k)] = *link;
+    }
+  }
+  out.point_vertex.assign(point_count, VertexLayout::kPerCorner);
+  return out;
+}
+
 size_t VertexLayout::triangle_indices(const std::vector<Polygon>& polygons) {
   size_t n = 0;
   for (const Polygon& q : polygons) n += q.is_triangle() ? 3 : 6;

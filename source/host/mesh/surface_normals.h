@@ -55,6 +55,14 @@ VertexLayout layout_by_normals(const Mesh& mesh, NormalStyle style);
 VertexLayout layout_by_normals(const std::vector<Vector>& points, const std::vector<Polygon>& polygons,
                                NormalStyle style);
 
+// For normals given per corner (a mesh's carried normals): `polygon_corners`
+// names, four per polygon (DerivedPolygons::corners), the entry of
+// `corner_normals` each polygon corner takes. Corners of one point with the
+// same normal share a vertex.
+VertexLayout layout_by_given_normals(size_t point_count, const std::vector<Polygon>& polygons,
+                                     const std::vector<uint32_t>& polygon_corners,
+                                     const std::vector<Vector>& corner_normals);
+
 // The normals of a layout made by split_by_normals, for new positions of the
 // same polygons' points (the later frames of an animation, whose vertices
 // must stay those of the first). Each vertex takes the normal that the

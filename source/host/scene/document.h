@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <unordered_map>
 #include <vector>
@@ -79,6 +80,16 @@ class Document {
   // objects before an evaluation.
   void generate();
   int64_t evaluationCount() const noexcept { return evaluations_; }
+  // Runs `object`'s deformers once more, as its last evaluation ran them
+  // (the same matrices, the box of its rest points), on `points` in place of
+  // its rest points: object coordinates, a whole number of times its point
+  // count, a vertex map's weights repeated for each copy. Answers the moved
+  // points, or nothing when no deformer ran on the object at its last
+  // evaluation, the count is not such a multiple, or a deformer changed the
+  // number of points. The object's points, box and vertex map are left as
+  // they were; the deformers' own state moves on as after any run (a
+  // random draw), so this is for a document that is done evaluating.
+  std::optional<std::vector<Vector>> deformAgain(Object& object, std::vector<Vector> points);
   // The point objects the last evaluation ran again (their deformers, or
   // none): every one whose points or placement may have changed in it.
   const std::vector<uint64_t>& lastRuns() const noexcept { return lastRuns_; }

@@ -254,6 +254,12 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
     options.raw_axes = axes == "raw";
   }
   if (entry.contains("mesh_weld")) options.weld = c.boolean(entry["mesh_weld"], "mesh_weld");
+  bool carry = false;
+  if (entry.contains("normals")) {
+    const std::string& normals = c.text(entry["normals"], "normals");
+    if (normals != "renew" && normals != "carry") c.fail("normals", "expected \"renew\" or \"carry\"");
+    carry = normals == "carry";
+  }
   float scale = 1.0f;
   if (entry.contains("mesh_scale")) {
     scale = c.number(entry["mesh_scale"], "mesh_scale");
@@ -306,6 +312,7 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
   source.meshRawAxes = options.raw_axes;
   source.meshWeld = options.weld;
   source.meshScale = scale;
+  source.carryNormals = carry;
   source.surface = std::make_shared<const kurvo::media::Mesh>(std::move(surface));
 }
 
@@ -499,7 +506,7 @@ std::optional<GeometrySource> readPolygonGeometry(const Json& entry, host::Objec
   const int sources = (inlinePoints ? 1 : 0) + (entry.contains("mesh") ? 1 : 0) + (entry.contains("primitive") ? 1 : 0);
   if (sources > 1) c.fail("points", "give only one of \"points\"/\"polygons\", \"mesh\" and \"primitive\"");
   if (entry.contains("mesh_name") && !entry.contains("mesh")) c.fail("mesh_name", "needs \"mesh\"");
-  for (const char* key : {"mesh_axes", "mesh_weld"})
+  for (const char* key : {"mesh_axes", "mesh_weld", "normals"})
     if (entry.contains(key) && !entry.contains("mesh")) c.fail(key, "needs \"mesh\"");
   std::vector<Vector> points;
   std::vector<Polygon> polygons;
@@ -605,6 +612,7 @@ void writePolygonGeometry(const host::Object& object, const GeometrySource* sour
     if (source->meshRawAxes) entry["mesh_axes"] = "raw";
     if (source->meshWeld) entry["mesh_weld"] = true;
     if (source->meshScale != 1.0f) entry["mesh_scale"] = jsonFloat(source->meshScale);
+    if (source->carryNormals) entry["normals"] = "carry";
     return;
   }
   entry["points"] = deferredPointList(points, pointLists);

@@ -33,6 +33,7 @@ struct GeometrySource {
   bool meshRawAxes = false;        // "mesh_axes": "raw"
   bool meshWeld = false;           // "mesh_weld": true
   float meshScale = 1.0f;          // "mesh_scale"
+  bool carryNormals = false;       // "normals": "carry" (else "renew")
   uint64_t fingerprint = 0;        // of the points and polygons the source gave
   // A mesh file's faces and attributes (UVs, normals, colours, materials,
   // smoothing) without its points, for writers that carry them; it fits the

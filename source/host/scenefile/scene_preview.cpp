@@ -1,5 +1,7 @@
 #include "scene_preview.h"
 
+#include "normal_renewal.h"
+#include "scene/deformation_derivative.h"
 #include "scene/document.h"
 #include "scene/shading.h"
 
@@ -62,6 +64,31 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
   Vector origin_, scale_;
 };
 
+// A file mesh's corner normals in world space (and the file's frame): the
+// authored ones, or those carried through the bend, which are then kept.
+void placeNormals(kurvo::media::Mesh& mesh, const KhMatrix& m, const kurvo::media::FileMapping* into,
+                  bool carried) {
+  if (mesh.corner_normals.empty()) return;
+  const host::LocalDerivative placement{FromKh(m.v1), FromKh(m.v2), FromKh(m.v3)};
+  const bool mirror = into && !into->raw_axes;
+  bool missing = false;
+  for (Vector& n : mesh.corner_normals) {
+    if (n == Vector(0.0f, 0.0f, 0.0f)) {
+      missing = true;
+      continue;
+    }
+    n = host::carryNormal(placement, n);
+    if (mirror) n = kurvo::media::to_file_frame(n, into->frame);
+  }
+  if (!carried) return;
+  mesh.keep_corner_normals = true;
+  if (!missing) return;
+  // Corners the file gave no normal: the bent surface's own.
+  const kurvo::media::IndexedNormals renewed = kurvo::media::renew_normals(mesh);
+  for (size_t c = 0; c < mesh.corner_normals.size(); ++c)
+    if (mesh.corner_normals[c] == Vector(0.0f, 0.0f, 0.0f)) mesh.corner_normals[c] = renewed.normals[renewed.corner[c]];
+}
+
 // Calls visit(object, mesh) for every polygon object, in tree order.
 // With `take`, each object hands its points over and frees its polygons and
 // rest state once they are copied (host::Object::takeGeometry). Objects
@@ -71,8 +98,8 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
 template <class Visit>
 void forEachMesh(const host::Document& document, const host::RenderShading* shading,
                  const kurvo::media::FileMapping* into, bool take,
-                 const std::unordered_map<uint64_t, GeometrySource>* sources, Visit&& visit,
-                 const std::function<bool(const host::Object&)>& include = {},
+                 const std::unordered_map<uint64_t, GeometrySource>* sources, const CarriedNormals* carried,
+                 Visit&& visit, const std::function<bool(const host::Object&)>& include = {},
                  const std::function<bool(const host::Object&)>& pointsOnly = {}) {
   size_t index = 0;
   document.forEachObject([&](host::Object& o) {
@@ -109,7 +136,14 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
         mesh.points.reserve(o.points().size());
         for (const Vector& p : o.points()) mesh.points.push_back(into ? into->point(transform(m, p)) : transform(m, p));
       }
+      bool kept = false;
+      if (carried)
+        if (auto c = carried->objects.find(o.serial()); c != carried->objects.end()) {
+          mesh.corner_normals = c->second;  // corner for corner, before any turn of the winding
+          kept = true;
+        }
       if (into && !into->raw_axes) reverse_faces(mesh);
+      placeNormals(mesh, m, into, kept);
     } else if (take) {
       mesh.reserve_faces(o.polygons().size(), 4 * o.polygons().size());
       for (const auto& p : o.polygons())
@@ -136,9 +170,10 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
 
 std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document, const host::RenderShading* shading,
                                             const kurvo::media::FileMapping* into,
-                                            const std::unordered_map<uint64_t, GeometrySource>* sources) {
+                                            const std::unordered_map<uint64_t, GeometrySource>* sources,
+                                            const CarriedNormals* carried) {
   std::vector<kurvo::media::Mesh> meshes;
-  forEachMesh(document, shading, into, false, sources, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, into, false, sources, carried, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
     meshes.push_back(std::move(mesh));
   });
   return meshes;
@@ -154,9 +189,10 @@ kurvo::media::DrawList Preview::drawList() const {
 
 std::vector<kurvo::media::Mesh> takeWorldMeshes(host::Document& document, const host::RenderShading* shading,
                                                 const kurvo::media::FileMapping* into,
-                                                const std::unordered_map<uint64_t, GeometrySource>* sources) {
+                                                const std::unordered_map<uint64_t, GeometrySource>* sources,
+                                                const CarriedNormals* carried) {
   std::vector<kurvo::media::Mesh> meshes;
-  forEachMesh(document, shading, into, true, sources, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, into, true, sources, carried, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
     meshes.push_back(std::move(mesh));
   });
   return meshes;
@@ -167,7 +203,7 @@ Preview buildPreview(host::Document& document, const host::RenderShading* shadin
                      const std::function<bool(const host::Object&)>& pointsOnly) {
   Preview preview;
   forEachMesh(
-      document, shading, nullptr, false, nullptr,
+      document, shading, nullptr, false, nullptr, nullptr,
       [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
         const bool left = include && !include(o);
         preview.pointsOnly.push_back(!left && pointsOnly && pointsOnly(o));

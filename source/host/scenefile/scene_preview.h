@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "axis_convention.h"
+#include "carried_normals.h"
 #include "mesh.h"
 #include "raster.h"
 #include "scene_geometry.h"
@@ -33,11 +34,16 @@ namespace kurvo::scenefile {
 // With `sources` (a loaded scene's, by object serial), an object read from a
 // mesh file whose polygons are still those the file gave comes out with the
 // file's own faces (n-gons whole) and their UVs, normals, colours, materials
-// and smoothing, only its points moved.
+// and smoothing, only its points moved; its authored normals turn with the
+// object's placement (and into the file's frame with `into`). With
+// `carried`, the objects it names write their carried normals as they are
+// (Mesh::keep_corner_normals); a corner without one takes the normal made
+// again from the bent surface.
 std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document,
                                             const host::RenderShading* shading = nullptr,
                                             const kurvo::media::FileMapping* into = nullptr,
-                                            const std::unordered_map<uint64_t, GeometrySource>* sources = nullptr);
+                                            const std::unordered_map<uint64_t, GeometrySource>* sources = nullptr,
+                                            const CarriedNormals* carried = nullptr);
 
 // As worldMeshes(), for a document that is done with: each object's points
 // move into its mesh (changed into world space in place) and its polygons
@@ -47,7 +53,8 @@ std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document,
 std::vector<kurvo::media::Mesh> takeWorldMeshes(host::Document& document,
                                                 const host::RenderShading* shading = nullptr,
                                                 const kurvo::media::FileMapping* into = nullptr,
-                                                const std::unordered_map<uint64_t, GeometrySource>* sources = nullptr);
+                                                const std::unordered_map<uint64_t, GeometrySource>* sources = nullptr,
+                                                const CarriedNormals* carried = nullptr);
 
 struct Preview {
   std::vector<kurvo::media::Mesh> meshes;

@@ -172,7 +172,8 @@ class Reader {
     if (polygon)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "deformed_points", "points", "polygons", "mesh", "mesh_name",
-                                     "mesh_axes", "mesh_weld", "mesh_scale", "primitive", "material", "baked_color", "tracks"});
+                                     "mesh_axes", "mesh_weld", "mesh_scale", "normals", "primitive", "material", "baked_color",
+                                     "tracks"});
     else if (spline)
       context_.allowOnly(entry, "", {"name", "type", "children", "tags", "params", "matrix", "position", "rotation",
                                      "scale", "deform", "deformed_points", "points", "interpolation", "closed",
