@@ -12,20 +12,11 @@
 #include <unistd.h>
 
 #include "child_call.h"
+#include "sanitized_build.h"
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
+constexpr bool kSanitized = kSanitizedBuild;
 
 using kurvo::isolation::call_in_child;
 using kurvo::isolation::ChildLimits;

@@ -23,21 +23,12 @@
 #include "ply_header_check.h"
 #include "render_budget.h"
 #include "scene_fixture.h"
+#include "sanitized_build.h"
 #include "temp_dir.h"
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
+constexpr bool kSanitized = kSanitizedBuild;
 
 struct ToolRun {
   int status = -1;

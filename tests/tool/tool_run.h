@@ -14,19 +14,10 @@
 #include <sstream>
 #include <string>
 
+#include "sanitized_build.h"
 #include "temp_dir.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kToolSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kToolSanitized = true;
-#else
-inline constexpr bool kToolSanitized = false;
-#endif
-#else
-inline constexpr bool kToolSanitized = false;
-#endif
+inline constexpr bool kToolSanitized = kSanitizedBuild;
 
 struct ToolRun {
   int status = -1;
