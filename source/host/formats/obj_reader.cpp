@@ -214,10 +214,20 @@ constexpr uint32_t kNoMaterial = UINT32_MAX;
 // One index of a corner token, resolved against the `count` entries read so
 // far; false for 0, a malformed number or one out of range.
 bool resolve_index(const char*& at, const char* end, size_t count, int32_t& out) {
+  // Digits by hand: indices are most of a textured mesh's face lines, and
+  // this is several times the speed of a general number parser on them.
+  const char* p = at;
+  const bool negative = p < end && *p == '-';
+  if (negative) ++p;
+  if (p == end || *p < '0' || *p > '9') return false;
   long long index = 0;
-  const auto [stop, ec] = std::from_chars(at, end, index);
-  if (ec != std::errc() || index == 0) return false;
-  at = stop;
+  for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+    index = index * 10 + (*p - '0');
+    if (index > INT32_MAX + 1LL) return false;  // past any index a file can hold
+  }
+  if (negative) index = -index;
+  if (index == 0) return false;
+  at = p;
   // Negative indices count back from the entries read so far.
   const long long resolved = index > 0 ? index - 1 : static_cast<long long>(count) + index;
   if (resolved < 0 || resolved > INT32_MAX) return false;
