@@ -23,7 +23,8 @@ namespace kurvo::isolation {
 
 namespace {
 
-// What the child sends back: one tag byte, then the bytes.
+// What the child sends back: one tag byte, the length of the bytes (eight
+// bytes, this machine's order), then the bytes.
 constexpr char kDone = 'D';       // the work's bytes
 constexpr char kFailed = 'F';     // an exception's text
 constexpr char kNoMemory = 'M';   // the memory allowed ran out
@@ -123,7 +124,10 @@ bool write_all(int fd, const char* data, size_t size) {
     tag = kFailed;
     bytes = "an unknown error";
   }
-  const bool sent = write_all(fd, &tag, 1) && write_all(fd, bytes.data(), bytes.size());
+  // The length first, so that the caller takes the answer into memory once.
+  const uint64_t length = bytes.size();
+  const bool sent = write_all(fd, &tag, 1) && write_all(fd, reinterpret_cast<const char*>(&length), sizeof length) &&
+                    write_all(fd, bytes.data(), bytes.size());
   ::_exit(sent ? 0 : 3);
 }
 
@@ -178,7 +182,9 @@ media::Result<std::string> call_in_child(const std::function<std::string()>& wor
   // holds. A child that neither answers nor uses the processor for
   // `stall_seconds` is stuck (a lock taken by a thread the fork left behind,
   // a read that never returns) and is ended.
-  std::string answer;
+  constexpr size_t kHeader = 1 + sizeof(uint64_t);
+  std::string header, answer;
+  bool reserved = false;
   char buffer[1 << 16];
   bool stalled = false;
   long last_cpu = -1;
@@ -201,7 +207,16 @@ media::Result<std::string> call_in_child(const std::function<std::string()>& wor
     const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
-    answer.append(buffer, static_cast<size_t>(n));
+    size_t used = 0;
+    while (header.size() < kHeader && used < static_cast<size_t>(n)) header.push_back(buffer[used++]);
+    if (header.size() == kHeader && !reserved) {
+      uint64_t length = 0;
+      std::memcpy(&length, header.data() + 1, sizeof length);
+      // A damaged length is not trusted beyond what was allowed to be made.
+      answer.reserve(static_cast<size_t>(std::min<uint64_t>(length, limits.memory_bytes)));
+      reserved = true;
+    }
+    answer.append(buffer + used, static_cast<size_t>(n) - used);
   }
   ::close(fds[0]);
   int status = 0;
@@ -213,9 +228,10 @@ media::Result<std::string> call_in_child(const std::function<std::string()>& wor
   if (stalled)
     return media::Status::failure(limits.worker + " stopped responding on it (" + std::to_string(limits.stall_seconds) +
                                   " s without progress) and was ended");
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && !answer.empty()) {
-    const char tag = answer[0];
-    answer.erase(0, 1);
+  uint64_t length = 0;
+  if (header.size() == kHeader) std::memcpy(&length, header.data() + 1, sizeof length);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && header.size() == kHeader && length == answer.size()) {
+    const char tag = header[0];
     if (tag == kDone) return answer;
     if (tag == kNoMemory) return media::Status::failure(memory_clause(limits));
     return media::Status::failure(answer);
