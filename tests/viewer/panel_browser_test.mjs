@@ -3,7 +3,8 @@
 // placement and shape as fields; a position and a spline's closed flag typed
 // there move the tube as `kurvo eval` of the file with those values written,
 // and Save writes the file as it was plus exactly those values. Then an
-// animated value (Offset) edited at a frame is saved as a key at that frame.
+// animated value (Offset) edited at a frame is saved as a key at that frame,
+// and so is a typed position of a tube whose position has a track.
 // Exits 77 (skipped) when chromium or the npm packages are missing, unless
 // KURVO_REQUIRE_BROWSER is set.
 import assert from 'node:assert/strict';
@@ -57,7 +58,7 @@ function worstDifference(expected, shown) {
 }
 
 const viewer = startViewer([scenePath, '--port', '0', '--quiet']);
-let browser;
+let browser, animatedViewer;
 try {
   const address = await viewer.ready;
   browser = await puppeteer.launch({ executablePath: chromium, userDataDir: path.join(work, 'profile'),
@@ -87,10 +88,15 @@ try {
     await page.keyboard.press('Tab');
     await page.waitForFunction((n) => window.kurvo.edits > n, { timeout: 20000 }, edits);
   };
-  const save = async () => {
+  const save = async (file = scenePath) => {
     await page.click('#save');
     await page.waitForFunction(() => /^saved /.test(document.getElementById('status').textContent), { timeout: 20000 });
-    return JSON.parse(fs.readFileSync(scenePath, 'utf8'));
+    return JSON.parse(fs.readFileSync(file, 'utf8'));
+  };
+  const scrubTo = async (frame) => {
+    const frames = await page.evaluate(() => window.kurvo.frames);
+    await page.$eval('#timeline .scrub', (s, f) => { s.value = f; s.dispatchEvent(new Event('input')); }, String(frame));
+    await page.waitForFunction((n, f) => window.kurvo.frames > n && window.kurvo.frame === f, { timeout: 20000 }, frames, frame);
   };
   const expected = JSON.parse(original);
 
@@ -146,12 +152,40 @@ try {
     assert.ok(worst < 0.01, `largest difference ${worst}`);
     assert.deepEqual(problems, []);
   });
+
+  await check('an animated position is marked, and a typed one is saved as a key at the frame', async () => {
+    const animatedPath = path.join(work, 'animated.json');
+    const animated = JSON.parse(original);
+    animated.objects[1].tracks = [{ placement: 'position', keys: [[0, [0, 0, 120]], [72, [0, 0, 200]]] }];
+    fs.writeFileSync(animatedPath, JSON.stringify(animated, null, 2));
+    animatedViewer = startViewer([animatedPath, '--port', '0', '--quiet']);
+    await page.goto((await animatedViewer.ready).url);
+    await page.waitForFunction('window.kurvo && window.kurvo.ready', { timeout: 30000 });
+    const frame = 30;
+    await scrubTo(frame);
+    await selectInTree('Tube');
+    const marked = (key) => page.$eval(`.row[data-key="placement.${key}"]`, (r) => r.classList.contains('animated'));
+    assert.equal(await marked('position'), true, 'the position is marked as animated');
+    assert.equal(await marked('rotation'), false);
+    await typeInto('input[data-key="placement.position"]:nth-of-type(3)', '150');
+    const shown = await positions();
+    animated.objects[1].tracks[0].keys.splice(1, 0, [frame, [0, 0, 150]]);
+    assert.deepEqual(await save(animatedPath), animated, 'a key added at the frame, nothing else changed');
+    const worst = worstDifference(evalPoints(animatedPath, frame), shown);
+    assert.ok(worst < 0.01, `largest difference ${worst}`);
+    // Another frame and back: the key holds.
+    await scrubTo(10);
+    await scrubTo(frame);
+    assert.ok(worstDifference(evalPoints(animatedPath, frame), await positions()) < 0.01, 'the edit kept at the frame');
+    assert.deepEqual(problems, []);
+  });
 } catch (e) {
   failures.push(e.message);
   console.log(`not ok - ${e.stack}`);
 } finally {
   if (browser) await browser.close();
   await stopViewer(viewer);
+  if (animatedViewer) await stopViewer(animatedViewer);
   fs.rmSync(work, { recursive: true, force: true });
 }
 if (failures.length) {

@@ -43,8 +43,10 @@ export class ObjectPanel {
     section.append(title);
     section.append(el('h3', { textContent: 'Placement' }));
     const parts = [['position', 'Position', 'cm'], ['rotation', 'Rotation', '°'], ['scale', 'Scale', '']];
+    const animated = shape.animated || {};
     for (const [key, label, unit] of parts)
-      section.append(this.vectorRow(`placement.${key}`, label, unit, (s) => s.placement[key], (v) => ({ [key]: v })));
+      section.append(this.vectorRow(`placement.${key}`, label, unit, (s) => s.placement[key], (v) => ({ [key]: v }),
+        animated[key]));
     if (shape.spline) {
       section.append(el('h3', { textContent: 'Spline' }));
       section.append(this.interpolationRow(), this.closedRow());
@@ -54,7 +56,7 @@ export class ObjectPanel {
           const points = this.shape.spline.points.map((p) => [...p]);
           points[i] = v;
           return { points };
-        }));
+        }, animated.points));
       if (count > MAX_POINT_ROWS)
         section.append(el('p', { className: 'note', textContent: `${count - MAX_POINT_ROWS} more points: drag them in the viewport` }));
     } else if (/ spline$/.test(shape.kind)) {
@@ -79,11 +81,18 @@ export class ObjectPanel {
       if (f.key === restore || !f.row.contains(document.activeElement)) f.set(shape);
   }
 
-  row(key, label, control) {
+  row(key, label, control, animated = false) {
     const row = el('div', { className: 'row' });
     row.dataset.key = key;
     const value = el('div', { className: 'value' }, control);
-    row.append(el('label', { className: 'name', textContent: label }), value);
+    const name = el('label', { className: 'name', textContent: label });
+    if (animated) {
+      // A track drives this value: an edit sets (or adds) its key at the current frame.
+      row.classList.add('animated');
+      name.prepend(el('span', { className: 'key', textContent: '◆ ' }));
+      name.title = 'Animated: an edit sets the key at the current frame';
+    }
+    row.append(name, value);
     return { row, value };
   }
 
@@ -98,9 +107,9 @@ export class ObjectPanel {
     } else if (box) box.remove();
   }
 
-  vectorRow(key, label, unit, get, body) {
+  vectorRow(key, label, unit, get, body, animated = false) {
     const inputs = [0, 1, 2].map((k) => el('input', { type: 'number', step: 'any', title: 'XYZ'[k] }));
-    const { row, value } = this.row(key, label, inputs);
+    const { row, value } = this.row(key, label, inputs, animated);
     if (unit) value.append(el('span', { className: 'unit', textContent: unit }));
     for (const input of inputs) {
       input.dataset.key = key;

@@ -31,6 +31,11 @@ struct ObjectState {
   // The keys of the tracks animating edited parameters, by parameter ID.
   using Keys = std::vector<std::pair<int32_t, std::vector<kurvo::animation::Key>>>;
   std::optional<Keys> keys;
+  // The keys of the tracks animating the edited placement parts or points.
+  using ChannelKeys = std::vector<std::pair<kurvo::animation::Channel, std::vector<kurvo::animation::Key>>>;
+  std::optional<ChannelKeys> channelKeys;
+  // The parts an animated placement starts from (its parts without a track).
+  std::optional<kurvo::animation::PlacementParts> rest;
 };
 
 struct EditStep {

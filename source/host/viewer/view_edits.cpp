@@ -137,10 +137,14 @@ kurvo::media::Result<nlohmann::json> ViewSession::objectShape(uint64_t serial) {
                         {"parent", matrix(object->parent() ? object->parent()->globalMatrix() : identity)},
                         {"editable", !object->isGenerated()},
                         {"kind", objectKind(*object)}};
-  const auto parts = parts_.find(serial);
-  const kurvo::animation::PlacementParts p =
-      parts != parts_.end() ? parts->second : placementParts(object->localMatrix());
+  const kurvo::animation::PlacementParts p = currentParts(*object);
   out["placement"] = {{"position", vec(p.position)}, {"rotation", vec(p.rotation)}, {"scale", vec(p.scale)}};
+  // What a track drives: an edit of it sets the key at the current frame.
+  nlohmann::json animated = nlohmann::json::object();
+  if (const kurvo::animation::ObjectAnimation* a = animationOf(serial))
+    for (const kurvo::animation::Track& t : a->tracks)
+      if (t.channel != kurvo::animation::Channel::parameter) animated[kurvo::animation::channelName(t.channel)] = true;
+  out["animated"] = std::move(animated);
   if (object->isSpline()) {
     const auto& s = object->spline();
     const int32_t interpolation = std::clamp(object->parameters().getLong(kurvo::host::kSplineInterpolation, 0), 0, 2);
@@ -204,9 +208,7 @@ EditAnswer ViewSession::setShape(uint64_t serial, const nlohmann::json& shape) {
   }
   if (shape.contains("position") || shape.contains("rotation") || shape.contains("scale")) {
     // The parts an edit leaves out stay as they are.
-    const auto current = parts_.find(serial);
-    const kurvo::animation::PlacementParts now =
-        current != parts_.end() ? current->second : placementParts(object->localMatrix());
+    const kurvo::animation::PlacementParts now = currentParts(*object);
     Vector parts[3] = {now.position, now.rotation, now.scale};
     const char* names[3] = {"position", "rotation", "scale"};
     for (int i = 0; i < 3; ++i)
@@ -219,11 +221,102 @@ EditAnswer ViewSession::setShape(uint64_t serial, const nlohmann::json& shape) {
   }
   if (!step.after.shape && !step.after.placement)
     return {where + "the edit names no points, interpolation, closed flag or placement", {}};
+  // An animated object: every placement and points track as it was, and the
+  // parts its placement starts from, whatever part this step of a drag moves.
+  kurvo::animation::ObjectAnimation* animation = animationOf(serial);
+  if (animation) {
+    step.before.channelKeys = channelKeysOf(serial);
+    step.before.rest = animation->restPlacement;
+  }
+  const std::vector<Vector> pointsBefore = object->isSpline() ? object->spline().points : std::vector<Vector>{};
+  const kurvo::animation::PlacementParts partsBefore = currentParts(*object);
   noteRestore(*object, step, step.after);
   restore(*object, step.after);
+  if (animation) {
+    using kurvo::animation::Channel;
+    // A part with a track is keyed at the current frame when the edit changed
+    // it; a part without one is the placement the tracks start from.
+    if (step.after.parts) {
+      const Vector after[3] = {step.after.parts->position, step.after.parts->rotation, step.after.parts->scale};
+      const Vector was[3] = {partsBefore.position, partsBefore.rotation, partsBefore.scale};
+      const Channel channels[3] = {Channel::position, Channel::rotation, Channel::scale};
+      for (int i = 0; i < 3; ++i) {
+        if (channelTrack(serial, channels[i])) {
+          if (!(after[i] == was[i])) keyChannel(serial, channels[i], after[i]);
+        } else if (animation->restPlacement) {
+          loadedRest_.try_emplace(serial, *animation->restPlacement);
+          Vector* rest[3] = {&animation->restPlacement->position, &animation->restPlacement->rotation,
+                             &animation->restPlacement->scale};
+          *rest[i] = after[i];
+        }
+      }
+    }
+    if (step.after.shape && channelTrack(serial, Channel::points) && step.after.shape->points != pointsBefore)
+      keyChannel(serial, Channel::points, step.after.shape->points);
+    step.after.channelKeys = channelKeysOf(serial);
+    step.after.rest = animation->restPlacement;
+  }
   history_.record(std::move(step));
   document_->evaluate();
   return {{}, geometry(false)};
+}
+
+kurvo::animation::ObjectAnimation* ViewSession::animationOf(uint64_t serial) const {
+  for (auto& o : scene_.timeline.objects)
+    if (o.object == serial) return &o;
+  return nullptr;
+}
+
+kurvo::animation::Track* ViewSession::channelTrack(uint64_t serial, kurvo::animation::Channel channel) const {
+  if (kurvo::animation::ObjectAnimation* a = animationOf(serial))
+    for (auto& t : a->tracks)
+      if (t.channel == channel) return &t;
+  return nullptr;
+}
+
+ObjectState::ChannelKeys ViewSession::channelKeysOf(uint64_t serial) const {
+  ObjectState::ChannelKeys keys;
+  if (const kurvo::animation::ObjectAnimation* a = animationOf(serial))
+    for (const auto& t : a->tracks)
+      if (t.channel != kurvo::animation::Channel::parameter) keys.emplace_back(t.channel, t.keys);
+  return keys;
+}
+
+void ViewSession::restoreChannelKeys(uint64_t serial, const ObjectState& state) {
+  if (state.channelKeys)
+    for (const auto& [channel, list] : *state.channelKeys)
+      if (kurvo::animation::Track* track = channelTrack(serial, channel)) track->keys = list;
+  if (state.rest)
+    if (kurvo::animation::ObjectAnimation* a = animationOf(serial)) a->restPlacement = state.rest;
+}
+
+void ViewSession::keyChannel(uint64_t serial, kurvo::animation::Channel channel, kurvo::animation::Value value) {
+  kurvo::animation::Track* track = channelTrack(serial, channel);
+  if (!track) return;
+  loadedChannelKeys_.try_emplace({serial, channel}, track->keys);
+  auto at = std::find_if(track->keys.begin(), track->keys.end(),
+                         [this](const kurvo::animation::Key& k) { return k.frame >= frame_; });
+  if (at != track->keys.end() && at->frame == frame_)
+    at->value = std::move(value);
+  else
+    track->keys.insert(at, kurvo::animation::Key{frame_, std::move(value)});
+  std::vector<double>& frames = channelKeyed_[{serial, channel}];
+  if (std::find(frames.begin(), frames.end(), frame_) == frames.end()) frames.push_back(frame_);
+}
+
+kurvo::animation::PlacementParts ViewSession::currentParts(const kurvo::host::Object& object) const {
+  using kurvo::animation::Channel;
+  if (const kurvo::animation::ObjectAnimation* a = animationOf(object.serial()); a && a->restPlacement) {
+    kurvo::animation::PlacementParts p = *a->restPlacement;
+    for (const auto& t : a->tracks) {
+      if (t.channel != Channel::position && t.channel != Channel::rotation && t.channel != Channel::scale) continue;
+      const Vector v = std::get<Vector>(t.sample(frame_));
+      (t.channel == Channel::position ? p.position : t.channel == Channel::rotation ? p.rotation : p.scale) = v;
+    }
+    return p;
+  }
+  const auto parts = parts_.find(object.serial());
+  return parts != parts_.end() ? parts->second : placementParts(object.localMatrix());
 }
 
 void ViewSession::recordParameters(uint64_t serial, const kurvo::host::Container& before,
@@ -268,6 +361,19 @@ void ViewSession::noteRestore(kurvo::host::Object& object, const EditStep& step,
     else
       parts_.erase(serial);
   }
+  if (to.channelKeys)
+    for (const auto& [channel, list] : *to.channelKeys) {
+      const kurvo::animation::Track* track = channelTrack(serial, channel);
+      if (!track) continue;
+      loadedChannelKeys_.try_emplace({serial, channel}, track->keys);
+      std::vector<double>& frames = channelKeyed_[{serial, channel}];
+      for (const auto* keys : {&track->keys, &list})
+        for (const kurvo::animation::Key& k : *keys)
+          if (std::find(frames.begin(), frames.end(), k.frame) == frames.end()) frames.push_back(k.frame);
+    }
+  if (to.rest)
+    if (const kurvo::animation::ObjectAnimation* a = animationOf(serial); a && a->restPlacement)
+      loadedRest_.try_emplace(serial, *a->restPlacement);
   if (to.keys)
     for (const auto& [id, list] : *to.keys) {
       const kurvo::animation::Track* track = trackOf(serial, id);
@@ -292,6 +398,7 @@ EditAnswer ViewSession::undo() {
     noteRestore(*object, *step, step->before);
     restore(*object, step->before);
     if (step->before.keys) restoreKeys(step->object, *step->before.keys);
+    restoreChannelKeys(step->object, step->before);
   }
   showCurrentFrame();
   document_->evaluate();
@@ -305,6 +412,7 @@ EditAnswer ViewSession::redo() {
     noteRestore(*object, *step, step->after);
     restore(*object, step->after);
     if (step->after.keys) restoreKeys(step->object, *step->after.keys);
+    restoreChannelKeys(step->object, step->after);
   }
   showCurrentFrame();
   document_->evaluate();

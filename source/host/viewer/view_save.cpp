@@ -61,7 +61,12 @@ Json keyValue(const kurvo::animation::Track& track, const kurvo::animation::Valu
       const Vector v = std::get<Vector>(value);
       return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)});
     }
-    case ValueKind::points: break;
+    case ValueKind::points: {
+      Json list = Json::array();
+      for (const Vector& p : std::get<std::vector<Vector>>(value))
+        list.push_back(Json::array({jsonFloat(p.x), jsonFloat(p.y), jsonFloat(p.z)}));
+      return list;
+    }
   }
   return nullptr;
 }
@@ -101,6 +106,21 @@ void eraseFileKey(Json& keys, double frame) {
       keys.erase(keys.begin() + static_cast<std::ptrdiff_t>(at));
       return;
     }
+}
+
+// Into a track's "keys" in the file: the keys an edit set at `frames`, each
+// only when it is not as loaded (a key added and taken back is removed again).
+void writeKeys(Json& fileTrack, const kurvo::animation::Track& track, const std::vector<double>& frames,
+               const std::vector<kurvo::animation::Key>* loaded) {
+  for (double frame : frames) {
+    const kurvo::animation::Key* now = keyAt(track.keys, frame);
+    const kurvo::animation::Key* was = loaded ? keyAt(*loaded, frame) : nullptr;
+    if (now && was && now->value == was->value) continue;  // as the file has it
+    if (now)
+      setFileKey(fileTrack["keys"], frame, keyValue(track, now->value));
+    else if (was)
+      eraseFileKey(fileTrack["keys"], frame);
+  }
 }
 
 bool isJson(const std::filesystem::path& file) {
@@ -159,15 +179,7 @@ kurvo::media::Status ViewSession::saveAsWritten(const std::filesystem::path& fil
           return Status::failure("save: " + scene + ": object \"" + object->name() + "\" has no track \"" +
                                  track->parameterName + "\" any more; export under another name instead");
         const auto loaded = loadedKeys_.find({serial, id});
-        for (double frame : keyed_[{serial, id}]) {
-          const kurvo::animation::Key* now = keyAt(track->keys, frame);
-          const kurvo::animation::Key* was = loaded == loadedKeys_.end() ? nullptr : keyAt(loaded->second, frame);
-          if (now && was && now->value == was->value) continue;  // as the file has it
-          if (now)
-            setFileKey((*fileTrack)["keys"], frame, keyValue(*track, now->value));
-          else if (was)
-            eraseFileKey((*fileTrack)["keys"], frame);
-        }
+        writeKeys(*fileTrack, *track, keyed_[{serial, id}], loaded == loadedKeys_.end() ? nullptr : &loaded->second);
         continue;
       }
       const Json now = paramValue(object->parameters(), description, id);
@@ -195,6 +207,7 @@ kurvo::media::Status ViewSession::saveAsWritten(const std::filesystem::path& fil
     Json* node = objectNamed(out["objects"], object->name());
     if (!node) return missingObject(*object);
     if (Status s = saveShape(*object, *node); !s) return s;
+    if (Status s = saveChannelKeys(*object, *node); !s) return s;
   }
   const std::filesystem::path from = std::filesystem::absolute(scene_.file).parent_path();
   const std::filesystem::path to = file.parent_path();
@@ -214,6 +227,32 @@ void ViewSession::forgetEdits() {
   loadedShape_.clear();
   loadedPlacement_.clear();
   parts_.clear();
+  channelKeyed_.clear();
+  loadedChannelKeys_.clear();
+  loadedRest_.clear();
+}
+
+kurvo::media::Status ViewSession::saveChannelKeys(const kurvo::host::Object& object, Json& node) const {
+  const uint64_t serial = object.serial();
+  for (auto at = channelKeyed_.lower_bound({serial, kurvo::animation::Channel::parameter});
+       at != channelKeyed_.end() && at->first.first == serial; ++at) {
+    const kurvo::animation::Channel channel = at->first.second;
+    const kurvo::animation::Track* track = channelTrack(serial, channel);
+    if (!track) continue;
+    const bool points = channel == kurvo::animation::Channel::points;
+    const char* name = kurvo::animation::channelName(channel);
+    Json* fileTrack = nullptr;
+    if (node.contains("tracks") && node["tracks"].is_array())
+      for (Json& t : node["tracks"])
+        if (t.is_object() && (points ? t.contains("points") : t.contains("placement") && t["placement"] == name))
+          fileTrack = &t;
+    if (!fileTrack)
+      return kurvo::media::Status::failure("save: " + scene_.file.string() + ": object \"" + object.name() +
+                                           "\" has no " + name + " track any more; export under another name instead");
+    const auto loaded = loadedChannelKeys_.find(at->first);
+    writeKeys(*fileTrack, *track, at->second, loaded == loadedChannelKeys_.end() ? nullptr : &loaded->second);
+  }
+  return kurvo::media::Status::success();
 }
 
 kurvo::media::Status ViewSession::saveShape(const kurvo::host::Object& object, Json& node) const {
@@ -236,7 +275,8 @@ kurvo::media::Status ViewSession::saveShape(const kurvo::host::Object& object, J
           list[i] = std::move(p);
       }
     };
-    write("points", s.points, loaded->second.points);
+    // Animated points: the file's points at rest stay, the edit is a key.
+    if (!channelTrack(serial, kurvo::animation::Channel::points)) write("points", s.points, loaded->second.points);
     write("tangents_in", s.tangentsIn, loaded->second.tangentsIn);
     write("tangents_out", s.tangentsOut, loaded->second.tangentsOut);
     // The flags only when they changed; a value back at the file's stays as the file wrote it.
@@ -247,6 +287,28 @@ kurvo::media::Status ViewSession::saveShape(const kurvo::host::Object& object, J
       static constexpr const char* kNames[] = {"linear", "cubic", "bezier"};
       node["interpolation"] = kNames[std::clamp(interpolation, 0, 2)];
     }
+  }
+  const kurvo::animation::ObjectAnimation* animation = animationOf(serial);
+  if (animation && animation->restPlacement) {
+    // An animated placement: the parts without a track as they now start
+    // from, each only when the file writes it or it changed; the others are keys.
+    using kurvo::animation::Channel;
+    const kurvo::animation::PlacementParts& p = *animation->restPlacement;
+    const auto was = loadedRest_.find(serial);
+    const kurvo::animation::PlacementParts& before = was != loadedRest_.end() ? was->second : p;
+    auto vec = [](const Vector& v) { return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)}); };
+    const std::pair<const char*, Channel> parts[] = {
+        {"position", Channel::position}, {"rotation", Channel::rotation}, {"scale", Channel::scale}};
+    const Vector now[] = {p.position, p.rotation, p.scale}, then[] = {before.position, before.rotation, before.scale};
+    for (int i = 0; i < 3; ++i) {
+      const auto& [key, channel] = parts[i];
+      if (channelTrack(serial, channel) || now[i] == then[i]) continue;
+      if (i == 2 && node.contains("scale") && node["scale"].is_number() && now[i].x == now[i].y && now[i].y == now[i].z)
+        node["scale"] = jsonFloat(now[i].x);
+      else
+        node[key] = vec(now[i]);
+    }
+    return kurvo::media::Status::success();
   }
   if (const auto loaded = loadedPlacement_.find(serial); loaded != loadedPlacement_.end()) {
     const KhMatrix& m = object.localMatrix();

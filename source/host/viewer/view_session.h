@@ -138,6 +138,19 @@ class ViewSession {
   // Notes for the save what `restore` changes on `object`, the state it leaves.
   void noteRestore(kurvo::host::Object& object, const EditStep& step, const ObjectState& to);
   void restoreKeys(uint64_t serial, const ObjectState::Keys& keys);
+  // The track driving `channel` (a placement part or the points) of `serial`, or null.
+  kurvo::animation::Track* channelTrack(uint64_t serial, kurvo::animation::Channel channel) const;
+  kurvo::animation::ObjectAnimation* animationOf(uint64_t serial) const;
+  // The keys of every placement and points track of `serial`.
+  ObjectState::ChannelKeys channelKeysOf(uint64_t serial) const;
+  void restoreChannelKeys(uint64_t serial, const ObjectState& state);
+  // Sets (or adds) the key of `channel` at the current frame to `value`.
+  void keyChannel(uint64_t serial, kurvo::animation::Channel channel, kurvo::animation::Value value);
+  // The placement's parts as shown: an animated placement's from its tracks
+  // at the current frame and its rest, else as last set or read from the matrix.
+  kurvo::animation::PlacementParts currentParts(const kurvo::host::Object& object) const;
+  // Writes the keys edits set on the placement and points tracks of `object`.
+  kurvo::media::Status saveChannelKeys(const kurvo::host::Object& object, nlohmann::ordered_json& node) const;
   // Writes the dragged points and placements of `object` into its entry `node`.
   kurvo::media::Status saveShape(const kurvo::host::Object& object, nlohmann::ordered_json& node) const;
   void forgetEdits();
@@ -167,6 +180,11 @@ class ViewSession {
   std::map<uint64_t, kurvo::animation::PlacementParts> parts_;
   // Per object and animated parameter: the track's keys as loaded.
   std::map<std::pair<uint64_t, int32_t>, std::vector<kurvo::animation::Key>> loadedKeys_;
+  // The same for the placement and points tracks, and an animated
+  // placement's rest parts as loaded.
+  std::map<std::pair<uint64_t, kurvo::animation::Channel>, std::vector<double>> channelKeyed_;
+  std::map<std::pair<uint64_t, kurvo::animation::Channel>, std::vector<kurvo::animation::Key>> loadedChannelKeys_;
+  std::map<uint64_t, kurvo::animation::PlacementParts> loadedRest_;
 };
 
 }  // namespace kurvo::viewer
