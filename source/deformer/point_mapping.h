@@ -193,25 +193,20 @@ struct PointMapper {
   // the straight extensions.
   static void PathPoints(const PathRecord& rec, const Real* pos, int32 n, Real* x, Real* y, Real* z, Real* tx,
                          Real* ty, Real* tz) {
+    const SplineEvaluator spline(rec.spline);
+    int32 on = 0;
+    for (int32 k = 0; k < n; ++k) on += OnPath(pos[k]) ? 1 : 0;
+    // Every position on the path (the usual case): the answers go straight
+    // where they belong.
+    if (on == n) return spline.UniformPoints(pos, n, x, y, z, tx, ty, tz);
     alignas(16) Real u[kBlock];
     alignas(16) Real hx[kBlock], hy[kBlock], hz[kBlock], htx[kBlock], hty[kBlock], htz[kBlock];
-    int32 on = 0;
+    on = 0;
     for (int32 k = 0; k < n; ++k) {
       u[on] = pos[k];
       on += OnPath(pos[k]) ? 1 : 0;
     }
-    const SplineEvaluator spline(rec.spline);
     spline.UniformPoints(u, on, hx, hy, hz, tx ? htx : nullptr, hty, htz);
-    if (on == n) {
-      std::memcpy(x, hx, sizeof(Real) * size_t(n));
-      std::memcpy(y, hy, sizeof(Real) * size_t(n));
-      std::memcpy(z, hz, sizeof(Real) * size_t(n));
-      if (!tx) return;
-      std::memcpy(tx, htx, sizeof(Real) * size_t(n));
-      std::memcpy(ty, hty, sizeof(Real) * size_t(n));
-      std::memcpy(tz, htz, sizeof(Real) * size_t(n));
-      return;
-    }
     for (int32 k = 0, h = 0; k < n; ++k) {
       if (OnPath(pos[k])) {
         x[k] = hx[h], y[k] = hy[h], z[k] = hz[h];
@@ -238,8 +233,19 @@ struct PointMapper {
       pos[runs] = block.pos[i];
       runs += Same(block, i) ? 0 : 1;
     }
-    alignas(16) Real px[kBlock], py[kBlock], pz[kBlock], tx[kBlock], ty[kBlock], tz[kBlock];
-    alignas(16) Real ux[kBlock], uy[kBlock], uz[kBlock];
+    // Every point its own run (points in no particular order): the values
+    // go straight into the block, with nothing to spread afterwards.
+    const bool alone = runs == count;
+    alignas(16) Real runValues[9][kBlock];
+    Real* px = alone ? block.px : runValues[0];
+    Real* py = alone ? block.py : runValues[1];
+    Real* pz = alone ? block.pz : runValues[2];
+    Real* tx = alone ? block.tx : runValues[3];
+    Real* ty = alone ? block.ty : runValues[4];
+    Real* tz = alone ? block.tz : runValues[5];
+    Real* ux = alone ? block.ux : runValues[6];
+    Real* uy = alone ? block.uy : runValues[7];
+    Real* uz = alone ? block.uz : runValues[8];
     PathPoints(*frame.path, pos, runs, px, py, pz, needsTangent ? tx : nullptr, ty, tz);
     if (!needsTangent) {
       // Without a frame both axes are zero: a zero tangent gives exactly that.
@@ -278,6 +284,7 @@ struct PointMapper {
         ux[k] = u.x, uy[k] = u.y, uz[k] = u.z;
       }
     }
+    if (alone) return;
     // Each run's values over the run.
     for (int32 i = 0, k = -1; i < count; ++i) {
       k += Same(block, i) ? 0 : 1;
