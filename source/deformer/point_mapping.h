@@ -37,6 +37,11 @@ struct CurveLookup {
   CurveLookup(const SplineData* data, Real flatValue)
       : curve(data ? data->Evaluator() : CurveEvaluator()), present(data != nullptr), flat(flatValue) {}
   Real At(Real x) const { return present ? curve.Y(x) : flat; }
+  // At(x[i]) into y[i] for i < count, in one host call where it can.
+  void AtMany(const Real* x, int32 count, Real* y) const {
+    if (present) return curve.Ys(x, count, y);
+    for (int32 i = 0; i < count; ++i) y[i] = flat;
+  }
 };
 
 struct PointMapper {
@@ -146,20 +151,29 @@ struct PointMapper {
   void Shape(Block& block, int32 count) const {
     // The profile's factor depends on the deformer-space Z alone, as the
     // path position does: a point at the previous point's Z takes its factor.
-    Real k = 0;
+    // Each curve is asked once per run, for all runs of the block at once.
+    alignas(16) Real at[kBlock], value[kBlock];
+    int32 runs = 0;
     for (int32 i = 0; i < count; ++i) {
-      if (i == 0 || !SameBits(block.profileAt[i], block.profileAt[i - 1]))
-        k = profileStrength * profile.At(block.profileAt[i]);
-      block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * k;
-      block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * k;
+      at[runs] = block.profileAt[i];
+      runs += i > 0 && SameBits(block.profileAt[i], block.profileAt[i - 1]) ? 0 : 1;
     }
-    // Copies come from a value held in a register, not from the array just
-    // written: reading back the previous element would chain every point of
-    // a run to its neighbour's store.
-    Real scaleNow = 0;
+    profile.AtMany(at, runs, value);
+    for (int32 i = 0, k = -1; i < count; ++i) {
+      k += i > 0 && SameBits(block.profileAt[i], block.profileAt[i - 1]) ? 0 : 1;
+      const Real f = profileStrength * value[k];
+      block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * f;
+      block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * f;
+    }
+    runs = 0;
     for (int32 i = 0; i < count; ++i) {
-      if (!Same(block, i)) scaleNow = scaleStrength * scale.At(block.pos[i]);
-      block.s[i] = scaleNow;
+      at[runs] = block.pos[i];
+      runs += Same(block, i) ? 0 : 1;
+    }
+    scale.AtMany(at, runs, value);
+    for (int32 i = 0, k = -1; i < count; ++i) {
+      k += Same(block, i) ? 0 : 1;
+      block.s[i] = scaleStrength * value[k];
     }
 
     for (int32 i = 0; i < count; ++i) {
