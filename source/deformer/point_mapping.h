@@ -114,6 +114,11 @@ struct PointMapper {
     // would have answered. Meshes made of rings or rows across the path
     // (tubes, lathes, extrusions, grids) have runs of such points.
     bool same[kBlock];
+    // The same for the profile position, and the number of runs of each
+    // kind: a block whose points all differ (points in no particular order)
+    // skips gathering and spreading the runs.
+    bool sameProfile[kBlock];
+    int32 runs = 0, profileRuns = 0;
   };
 
   // Point 0 of a block never copies (the test on i keeps that visible to the
@@ -142,8 +147,14 @@ struct PointMapper {
       block.profileAt[i] = ((q.z - objectPosition.z) - zLow) * zScale;
       block.pos[i] = PathPosition(q.z / length);
     }
-    block.same[0] = false;
+    block.same[0] = block.sameProfile[0] = false;
     for (int32 i = 1; i < count; ++i) block.same[i] = SameBits(block.pos[i], block.pos[i - 1]);
+    for (int32 i = 1; i < count; ++i) block.sameProfile[i] = SameBits(block.profileAt[i], block.profileAt[i - 1]);
+    int32 repeats = 0, profileRepeats = 0;
+    for (int32 i = 0; i < count; ++i) repeats += block.same[i] ? 1 : 0;
+    for (int32 i = 0; i < count; ++i) profileRepeats += block.sameProfile[i] ? 1 : 0;
+    block.runs = count - repeats;
+    block.profileRuns = count - profileRepeats;
   }
 
   // The curve look-ups and the roll of every point of a block, one curve at a
@@ -153,27 +164,41 @@ struct PointMapper {
     // path position does: a point at the previous point's Z takes its factor.
     // Each curve is asked once per run, for all runs of the block at once.
     alignas(16) Real at[kBlock], value[kBlock];
-    int32 runs = 0;
-    for (int32 i = 0; i < count; ++i) {
-      at[runs] = block.profileAt[i];
-      runs += i > 0 && SameBits(block.profileAt[i], block.profileAt[i - 1]) ? 0 : 1;
+    if (block.profileRuns == count) {
+      profile.AtMany(block.profileAt, count, value);
+      for (int32 i = 0; i < count; ++i) {
+        const Real f = profileStrength * value[i];
+        block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * f;
+        block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * f;
+      }
+    } else {
+      int32 runs = 0;
+      for (int32 i = 0; i < count; ++i) {
+        at[runs] = block.profileAt[i];
+        runs += i > 0 && block.sameProfile[i] ? 0 : 1;
+      }
+      profile.AtMany(at, runs, value);
+      for (int32 i = 0, k = -1; i < count; ++i) {
+        k += i > 0 && block.sameProfile[i] ? 0 : 1;
+        const Real f = profileStrength * value[k];
+        block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * f;
+        block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * f;
+      }
     }
-    profile.AtMany(at, runs, value);
-    for (int32 i = 0, k = -1; i < count; ++i) {
-      k += i > 0 && SameBits(block.profileAt[i], block.profileAt[i - 1]) ? 0 : 1;
-      const Real f = profileStrength * value[k];
-      block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * f;
-      block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * f;
-    }
-    runs = 0;
-    for (int32 i = 0; i < count; ++i) {
-      at[runs] = block.pos[i];
-      runs += Same(block, i) ? 0 : 1;
-    }
-    scale.AtMany(at, runs, value);
-    for (int32 i = 0, k = -1; i < count; ++i) {
-      k += Same(block, i) ? 0 : 1;
-      block.s[i] = scaleStrength * value[k];
+    if (block.runs == count) {
+      scale.AtMany(block.pos, count, value);
+      for (int32 i = 0; i < count; ++i) block.s[i] = scaleStrength * value[i];
+    } else {
+      int32 runs = 0;
+      for (int32 i = 0; i < count; ++i) {
+        at[runs] = block.pos[i];
+        runs += Same(block, i) ? 0 : 1;
+      }
+      scale.AtMany(at, runs, value);
+      for (int32 i = 0, k = -1; i < count; ++i) {
+        k += Same(block, i) ? 0 : 1;
+        block.s[i] = scaleStrength * value[k];
+      }
     }
 
     for (int32 i = 0; i < count; ++i) {
@@ -240,16 +265,18 @@ struct PointMapper {
   // the first point of each run at one path position is looked up; the run
   // copies its values.
   void LookUpPath(Block& block, int32 count) const {
-    // The runs' positions, side by side.
-    alignas(16) Real pos[kBlock];
-    int32 runs = 0;
-    for (int32 i = 0; i < count; ++i) {
-      pos[runs] = block.pos[i];
-      runs += Same(block, i) ? 0 : 1;
-    }
     // Every point its own run (points in no particular order): the values
-    // go straight into the block, with nothing to spread afterwards.
-    const bool alone = runs == count;
+    // go straight into the block, with nothing to gather or spread.
+    const bool alone = block.runs == count;
+    // The runs' positions, side by side.
+    alignas(16) Real runPos[kBlock];
+    const int32 runs = block.runs;
+    if (!alone)
+      for (int32 i = 0, k = 0; i < count; ++i) {
+        runPos[k] = block.pos[i];
+        k += Same(block, i) ? 0 : 1;
+      }
+    const Real* pos = alone ? block.pos : runPos;
     alignas(16) Real runValues[9][kBlock];
     Real* px = alone ? block.px : runValues[0];
     Real* py = alone ? block.py : runValues[1];
@@ -331,18 +358,18 @@ struct PointMapper {
   void FinishBlock(const Block& block, int32 count, int32 firstIndex, const Vector* rest, Vector* out) const {
     // The rolled and scaled axes X' and Y' of every point.
     alignas(16) Real prx[kBlock], pry[kBlock], prz[kBlock], pvx[kBlock], pvy[kBlock], pvz[kBlock];
-    int32 heads[kBlock + 1];  // the first point of each run
-    int32 runs = 0;
-    for (int32 i = 0; i < count; ++i)
-      if (!Same(block, i)) heads[runs++] = i;
-    heads[runs] = count;
-    if (runs * 2 > count) {
+    if (block.runs * 2 > count) {
       // Short runs (points in no particular order): every point on its own.
       for (int32 i = 0; i < count; ++i)
         RolledAxes(block.tx[i], block.ty[i], block.tz[i], block.ux[i], block.uy[i], block.uz[i], block.c[i],
                    block.sn[i], block.s[i], prx[i], pry[i], prz[i], pvx[i], pvy[i], pvz[i]);
     } else {
       // Each run's inputs side by side, its axes, then spread over the run.
+      int32 heads[kBlock + 1];  // the first point of each run
+      int32 runs = 0;
+      for (int32 i = 0; i < count; ++i)
+        if (!Same(block, i)) heads[runs++] = i;
+      heads[runs] = count;
       alignas(16) Real tx[kBlock], ty[kBlock], tz[kBlock], ux[kBlock], uy[kBlock], uz[kBlock];
       alignas(16) Real c[kBlock], sn[kBlock], s[kBlock];
       for (int32 k = 0; k < runs; ++k) {
