@@ -148,11 +148,17 @@ struct PointMapper {
       block.pos[i] = PathPosition(q.z / length);
     }
     block.same[0] = block.sameProfile[0] = false;
-    for (int32 i = 1; i < count; ++i) block.same[i] = SameBits(block.pos[i], block.pos[i - 1]);
-    for (int32 i = 1; i < count; ++i) block.sameProfile[i] = SameBits(block.profileAt[i], block.profileAt[i - 1]);
     int32 repeats = 0, profileRepeats = 0;
-    for (int32 i = 0; i < count; ++i) repeats += block.same[i] ? 1 : 0;
-    for (int32 i = 0; i < count; ++i) profileRepeats += block.sameProfile[i] ? 1 : 0;
+    for (int32 i = 1; i < count; ++i) {
+      const bool same = SameBits(block.pos[i], block.pos[i - 1]);
+      block.same[i] = same;
+      repeats += same;
+    }
+    for (int32 i = 1; i < count; ++i) {
+      const bool same = SameBits(block.profileAt[i], block.profileAt[i - 1]);
+      block.sameProfile[i] = same;
+      profileRepeats += same;
+    }
     block.runs = count - repeats;
     block.profileRuns = count - profileRepeats;
   }
@@ -171,7 +177,16 @@ struct PointMapper {
         block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * f;
         block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * f;
       }
+    } else if (block.profileRuns * 4 <= count) {
+      // Long runs (rings): one look-up per run, the branch predicted.
+      Real f = 0;
+      for (int32 i = 0; i < count; ++i) {
+        if (i == 0 || !block.sameProfile[i]) f = profileStrength * profile.At(block.profileAt[i]);
+        block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * f;
+        block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * f;
+      }
     } else {
+      // Short runs: the runs' positions gathered, asked at once, spread.
       int32 runs = 0;
       for (int32 i = 0; i < count; ++i) {
         at[runs] = block.profileAt[i];
@@ -188,6 +203,15 @@ struct PointMapper {
     if (block.runs == count) {
       scale.AtMany(block.pos, count, value);
       for (int32 i = 0; i < count; ++i) block.s[i] = scaleStrength * value[i];
+    } else if (block.runs * 4 <= count) {
+      // Copies come from a value held in a register, not from the array
+      // just written: reading back the previous element would chain every
+      // point of a run to its neighbour's store.
+      Real scaleNow = 0;
+      for (int32 i = 0; i < count; ++i) {
+        if (!Same(block, i)) scaleNow = scaleStrength * scale.At(block.pos[i]);
+        block.s[i] = scaleNow;
+      }
     } else {
       int32 runs = 0;
       for (int32 i = 0; i < count; ++i) {
