@@ -10,7 +10,7 @@
 // are per CPU second of that thread (other work on a shared machine inflates
 // wall time, not CPU time). BM_ModifyObjectThreads splits one object over
 // 1, 2, ... of the pool's threads and reports wall-clock rates, for the
-// scaling curve.
+// scaling curve, in both point orders.
 #include <benchmark/benchmark.h>
 
 #include "alloc_counter.h"
@@ -75,6 +75,7 @@ void BM_ModifyObjectThreads(benchmark::State& state) {
   SceneOptions options;
   options.points = static_cast<int32_t>(state.range(1));
   options.upMode = static_cast<int32_t>(state.range(2));
+  options.scattered = state.range(3) != 0;
   DeformScene scene(options);
   scene.Modify();
   for (auto _ : state) {
@@ -89,8 +90,8 @@ void BM_ModifyObjectThreads(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ModifyObjectThreads)
-    ->ArgNames({"threads", "points", "up"})
-    ->ArgsProduct({{1, 2, 4}, {100000, 1000000}, {0, 1, 2, 3}})
+    ->ArgNames({"threads", "points", "up", "scattered"})
+    ->ArgsProduct({{1, 2, 4}, {100000, 1000000}, {0, 1, 2, 3}, {0, 1}})
     ->UseRealTime()
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);

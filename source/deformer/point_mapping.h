@@ -37,6 +37,11 @@ struct CurveLookup {
   CurveLookup(const SplineData* data, Real flatValue)
       : curve(data ? data->Evaluator() : CurveEvaluator()), present(data != nullptr), flat(flatValue) {}
   Real At(Real x) const { return present ? curve.Y(x) : flat; }
+  // At(x[i]) into y[i] for i < count, in one host call where it can.
+  void AtMany(const Real* x, int32 count, Real* y) const {
+    if (present) return curve.Ys(x, count, y);
+    for (int32 i = 0; i < count; ++i) y[i] = flat;
+  }
 };
 
 struct PointMapper {
@@ -109,6 +114,11 @@ struct PointMapper {
     // would have answered. Meshes made of rings or rows across the path
     // (tubes, lathes, extrusions, grids) have runs of such points.
     bool same[kBlock];
+    // The same for the profile position, and the number of runs of each
+    // kind: a block whose points all differ (points in no particular order)
+    // skips gathering and spreading the runs.
+    bool sameProfile[kBlock];
+    int32 runs = 0, profileRuns = 0;
   };
 
   // Point 0 of a block never copies (the test on i keeps that visible to the
@@ -137,8 +147,20 @@ struct PointMapper {
       block.profileAt[i] = ((q.z - objectPosition.z) - zLow) * zScale;
       block.pos[i] = PathPosition(q.z / length);
     }
-    block.same[0] = false;
-    for (int32 i = 1; i < count; ++i) block.same[i] = SameBits(block.pos[i], block.pos[i - 1]);
+    block.same[0] = block.sameProfile[0] = false;
+    int32 repeats = 0, profileRepeats = 0;
+    for (int32 i = 1; i < count; ++i) {
+      const bool same = SameBits(block.pos[i], block.pos[i - 1]);
+      block.same[i] = same;
+      repeats += same;
+    }
+    for (int32 i = 1; i < count; ++i) {
+      const bool same = SameBits(block.profileAt[i], block.profileAt[i - 1]);
+      block.sameProfile[i] = same;
+      profileRepeats += same;
+    }
+    block.runs = count - repeats;
+    block.profileRuns = count - profileRepeats;
   }
 
   // The curve look-ups and the roll of every point of a block, one curve at a
@@ -146,20 +168,61 @@ struct PointMapper {
   void Shape(Block& block, int32 count) const {
     // The profile's factor depends on the deformer-space Z alone, as the
     // path position does: a point at the previous point's Z takes its factor.
-    Real k = 0;
-    for (int32 i = 0; i < count; ++i) {
-      if (i == 0 || !SameBits(block.profileAt[i], block.profileAt[i - 1]))
-        k = profileStrength * profile.At(block.profileAt[i]);
-      block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * k;
-      block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * k;
+    // Each curve is asked once per run, for all runs of the block at once.
+    alignas(16) Real at[kBlock], value[kBlock];
+    if (block.profileRuns == count) {
+      profile.AtMany(block.profileAt, count, value);
+      for (int32 i = 0; i < count; ++i) {
+        const Real f = profileStrength * value[i];
+        block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * f;
+        block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * f;
+      }
+    } else if (block.profileRuns * 4 <= count) {
+      // Long runs (rings): one look-up per run, the branch predicted.
+      Real f = 0;
+      for (int32 i = 0; i < count; ++i) {
+        if (i == 0 || !block.sameProfile[i]) f = profileStrength * profile.At(block.profileAt[i]);
+        block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * f;
+        block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * f;
+      }
+    } else {
+      // Short runs: the runs' positions gathered, asked at once, spread.
+      int32 runs = 0;
+      for (int32 i = 0; i < count; ++i) {
+        at[runs] = block.profileAt[i];
+        runs += i > 0 && block.sameProfile[i] ? 0 : 1;
+      }
+      profile.AtMany(at, runs, value);
+      for (int32 i = 0, k = -1; i < count; ++i) {
+        k += i > 0 && block.sameProfile[i] ? 0 : 1;
+        const Real f = profileStrength * value[k];
+        block.a[i] = objectPosition.x + (block.a[i] - objectPosition.x) * f;
+        block.b[i] = objectPosition.y + (block.b[i] - objectPosition.y) * f;
+      }
     }
-    // Copies come from a value held in a register, not from the array just
-    // written: reading back the previous element would chain every point of
-    // a run to its neighbour's store.
-    Real scaleNow = 0;
-    for (int32 i = 0; i < count; ++i) {
-      if (!Same(block, i)) scaleNow = scaleStrength * scale.At(block.pos[i]);
-      block.s[i] = scaleNow;
+    if (block.runs == count) {
+      scale.AtMany(block.pos, count, value);
+      for (int32 i = 0; i < count; ++i) block.s[i] = scaleStrength * value[i];
+    } else if (block.runs * 4 <= count) {
+      // Copies come from a value held in a register, not from the array
+      // just written: reading back the previous element would chain every
+      // point of a run to its neighbour's store.
+      Real scaleNow = 0;
+      for (int32 i = 0; i < count; ++i) {
+        if (!Same(block, i)) scaleNow = scaleStrength * scale.At(block.pos[i]);
+        block.s[i] = scaleNow;
+      }
+    } else {
+      int32 runs = 0;
+      for (int32 i = 0; i < count; ++i) {
+        at[runs] = block.pos[i];
+        runs += Same(block, i) ? 0 : 1;
+      }
+      scale.AtMany(at, runs, value);
+      for (int32 i = 0, k = -1; i < count; ++i) {
+        k += Same(block, i) ? 0 : 1;
+        block.s[i] = scaleStrength * value[k];
+      }
     }
 
     for (int32 i = 0; i < count; ++i) {
@@ -193,25 +256,20 @@ struct PointMapper {
   // the straight extensions.
   static void PathPoints(const PathRecord& rec, const Real* pos, int32 n, Real* x, Real* y, Real* z, Real* tx,
                          Real* ty, Real* tz) {
+    const SplineEvaluator spline(rec.spline);
+    int32 on = 0;
+    for (int32 k = 0; k < n; ++k) on += OnPath(pos[k]) ? 1 : 0;
+    // Every position on the path (the usual case): the answers go straight
+    // where they belong.
+    if (on == n) return spline.UniformPoints(pos, n, x, y, z, tx, ty, tz);
     alignas(16) Real u[kBlock];
     alignas(16) Real hx[kBlock], hy[kBlock], hz[kBlock], htx[kBlock], hty[kBlock], htz[kBlock];
-    int32 on = 0;
+    on = 0;
     for (int32 k = 0; k < n; ++k) {
       u[on] = pos[k];
       on += OnPath(pos[k]) ? 1 : 0;
     }
-    const SplineEvaluator spline(rec.spline);
     spline.UniformPoints(u, on, hx, hy, hz, tx ? htx : nullptr, hty, htz);
-    if (on == n) {
-      std::memcpy(x, hx, sizeof(Real) * size_t(n));
-      std::memcpy(y, hy, sizeof(Real) * size_t(n));
-      std::memcpy(z, hz, sizeof(Real) * size_t(n));
-      if (!tx) return;
-      std::memcpy(tx, htx, sizeof(Real) * size_t(n));
-      std::memcpy(ty, hty, sizeof(Real) * size_t(n));
-      std::memcpy(tz, htz, sizeof(Real) * size_t(n));
-      return;
-    }
     for (int32 k = 0, h = 0; k < n; ++k) {
       if (OnPath(pos[k])) {
         x[k] = hx[h], y[k] = hy[h], z[k] = hz[h];
@@ -231,15 +289,28 @@ struct PointMapper {
   // the first point of each run at one path position is looked up; the run
   // copies its values.
   void LookUpPath(Block& block, int32 count) const {
+    // Every point its own run (points in no particular order): the values
+    // go straight into the block, with nothing to gather or spread.
+    const bool alone = block.runs == count;
     // The runs' positions, side by side.
-    alignas(16) Real pos[kBlock];
-    int32 runs = 0;
-    for (int32 i = 0; i < count; ++i) {
-      pos[runs] = block.pos[i];
-      runs += Same(block, i) ? 0 : 1;
-    }
-    alignas(16) Real px[kBlock], py[kBlock], pz[kBlock], tx[kBlock], ty[kBlock], tz[kBlock];
-    alignas(16) Real ux[kBlock], uy[kBlock], uz[kBlock];
+    alignas(16) Real runPos[kBlock];
+    const int32 runs = block.runs;
+    if (!alone)
+      for (int32 i = 0, k = 0; i < count; ++i) {
+        runPos[k] = block.pos[i];
+        k += Same(block, i) ? 0 : 1;
+      }
+    const Real* pos = alone ? block.pos : runPos;
+    alignas(16) Real runValues[9][kBlock];
+    Real* px = alone ? block.px : runValues[0];
+    Real* py = alone ? block.py : runValues[1];
+    Real* pz = alone ? block.pz : runValues[2];
+    Real* tx = alone ? block.tx : runValues[3];
+    Real* ty = alone ? block.ty : runValues[4];
+    Real* tz = alone ? block.tz : runValues[5];
+    Real* ux = alone ? block.ux : runValues[6];
+    Real* uy = alone ? block.uy : runValues[7];
+    Real* uz = alone ? block.uz : runValues[8];
     PathPoints(*frame.path, pos, runs, px, py, pz, needsTangent ? tx : nullptr, ty, tz);
     if (!needsTangent) {
       // Without a frame both axes are zero: a zero tangent gives exactly that.
@@ -278,6 +349,7 @@ struct PointMapper {
         ux[k] = u.x, uy[k] = u.y, uz[k] = u.z;
       }
     }
+    if (alone) return;
     // Each run's values over the run.
     for (int32 i = 0, k = -1; i < count; ++i) {
       k += Same(block, i) ? 0 : 1;
@@ -310,18 +382,18 @@ struct PointMapper {
   void FinishBlock(const Block& block, int32 count, int32 firstIndex, const Vector* rest, Vector* out) const {
     // The rolled and scaled axes X' and Y' of every point.
     alignas(16) Real prx[kBlock], pry[kBlock], prz[kBlock], pvx[kBlock], pvy[kBlock], pvz[kBlock];
-    int32 heads[kBlock + 1];  // the first point of each run
-    int32 runs = 0;
-    for (int32 i = 0; i < count; ++i)
-      if (!Same(block, i)) heads[runs++] = i;
-    heads[runs] = count;
-    if (runs * 2 > count) {
+    if (block.runs * 2 > count) {
       // Short runs (points in no particular order): every point on its own.
       for (int32 i = 0; i < count; ++i)
         RolledAxes(block.tx[i], block.ty[i], block.tz[i], block.ux[i], block.uy[i], block.uz[i], block.c[i],
                    block.sn[i], block.s[i], prx[i], pry[i], prz[i], pvx[i], pvy[i], pvz[i]);
     } else {
       // Each run's inputs side by side, its axes, then spread over the run.
+      int32 heads[kBlock + 1];  // the first point of each run
+      int32 runs = 0;
+      for (int32 i = 0; i < count; ++i)
+        if (!Same(block, i)) heads[runs++] = i;
+      heads[runs] = count;
       alignas(16) Real tx[kBlock], ty[kBlock], tz[kBlock], ux[kBlock], uy[kBlock], uz[kBlock];
       alignas(16) Real c[kBlock], sn[kBlock], s[kBlock];
       for (int32 k = 0; k < runs; ++k) {

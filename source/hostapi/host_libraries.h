@@ -53,18 +53,31 @@ class CustomDataType {
 class CurveEvaluator {
  public:
   CurveEvaluator() = default;
-  CurveEvaluator(const KhCustomData* curve, void(KH_CALL* getPoint)(const KhCustomData*, float, KhVector*))
-      : curve_(curve), getPoint_(getPoint) {}
+  using GetPoint = void(KH_CALL*)(const KhCustomData*, float, KhVector*);
+  using GetValues = void(KH_CALL*)(const KhCustomData*, int32_t, const float*, float*);
+  CurveEvaluator(const KhCustomData* curve, GetPoint getPoint, GetValues getValues = nullptr)
+      : curve_(curve), getPoint_(getPoint), getValues_(getPoint ? getValues : nullptr) {}
   bool Valid() const { return getPoint_ != nullptr; }
   Real Y(Real x) const {
     KhVector v{0, 0, 0};
     if (getPoint_) getPoint_(curve_, x, &v);
     return v.y;
   }
+  // Y(x[i]) into y[i] for i < count: one call for all of them where the
+  // host answers many positions at once, else one per position; the bits
+  // are the same either way.
+  void Ys(const Real* x, int32 count, Real* y) const {
+    if (getValues_) return getValues_(curve_, count, x, y);
+    for (int32 i = 0; i < count; ++i) y[i] = Y(x[i]);
+  }
+  // The same curve asked one position at a time, as on a host without the
+  // batched entry.
+  CurveEvaluator OneByOne() const { return CurveEvaluator(curve_, getPoint_); }
 
  private:
   const KhCustomData* curve_ = nullptr;
-  void(KH_CALL* getPoint_)(const KhCustomData*, float, KhVector*) = nullptr;
+  GetPoint getPoint_ = nullptr;
+  GetValues getValues_ = nullptr;
 };
 
 class SplineData : public CustomDataType {

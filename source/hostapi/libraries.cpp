@@ -103,7 +103,9 @@ Vector SplineData::GetPoint(Real x) const {
 
 CurveEvaluator SplineData::Evaluator() const {
   const auto* lib = CurveLib(KH_LIB_OFFSET(KhSplineDataLib, get_point));
-  return lib && lib->get_point ? CurveEvaluator(Kh(), lib->get_point) : CurveEvaluator();
+  if (!lib || !lib->get_point) return CurveEvaluator();
+  const auto* many = CurveLib(KH_LIB_OFFSET(KhSplineDataLib, get_values));
+  return CurveEvaluator(Kh(), lib->get_point, many ? many->get_values : nullptr);
 }
 
 Bool SplineData::MakeLinearSpline(int32 count) {

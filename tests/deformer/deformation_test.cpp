@@ -649,16 +649,20 @@ TEST_F(DeformationTest, MapPointGivesTheBitsOfMapBlock) {
     std::vector<Vector> blocked = points;
     for (int32_t first = 0; first < kCount; first += PointMapper::kBlock)
       m.MapBlock(blocked.data(), first, std::min(PointMapper::kBlock, kCount - first));
-    // Blocks ask the host for all their path positions at once; single
-    // points ask position by position, as on a host without the batch
-    // family.
+    // Blocks ask the host for all their path positions and curve values at
+    // once; single points ask position by position, as on a host without
+    // the batch family and the curves' batched entry.
     ASSERT_NE(t_HostOS->spline_batch, nullptr);
     const KhHostTable* batched = t_HostOS;
     KhHostTable perPosition = *batched;
     perPosition.spline_batch = nullptr;
     t_HostOS = &perPosition;
+    PointMapper single = m;
+    single.profile.curve = m.profile.curve.OneByOne();
+    single.scale.curve = m.scale.curve.OneByOne();
+    single.twist.curve = m.twist.curve.OneByOne();
     std::vector<Vector> singles(kCount);
-    for (int32_t i = 0; i < kCount; ++i) singles[i] = m.MapPoint(i, points[i]);
+    for (int32_t i = 0; i < kCount; ++i) singles[i] = single.MapPoint(i, points[i]);
     t_HostOS = batched;
     for (int32_t i = 0; i < kCount; ++i) {
       const Vector& single = singles[i];

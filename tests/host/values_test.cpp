@@ -1,5 +1,9 @@
 // Strings, file names and typed values through the table.
+#include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <random>
+#include <vector>
 
 #include "core/custom_types.h"
 #include "core/data_value.h"
@@ -149,6 +153,54 @@ TEST_F(ValuesTest, CustomDataIsTypedAndCopiedDeeply) {
       << "the data must be of the type named";
   d.free(&a);
   d.free(&b);
+}
+
+// The curves' batched entry answers every position with exactly the y of
+// get_point: flat, linear, smooth and mixed curves, a curve without knots,
+// positions inside and outside [0, 1], on knots and not-a-number.
+TEST_F(ValuesTest, CurveValuesManyAtOnceHaveTheBitsOfOneByOne) {
+  const KhGeneralFamily& g = *table().general;
+  const auto* lib = static_cast<const KhSplineDataLib*>(
+      g.registry_get_data(g.registry_find(KH_LIB_SPLINEDATA, KH_REGISTRYTYPE_LIBRARY)));
+  ASSERT_NE(lib, nullptr);
+  ASSERT_GE(lib->head.size, static_cast<int32_t>(offsetof(KhSplineDataLib, get_values) + sizeof(void*)));
+  ASSERT_NE(lib->get_values, nullptr);
+  const KhDataFamily& d = *table().data;
+  std::mt19937 rng(5150u);
+  std::uniform_real_distribution<float> x01(0.0f, 1.0f), xWide(-0.5f, 1.5f), y(-3.0f, 3.0f);
+  for (int setting = 0; setting < 8; ++setting) {
+    SCOPED_TRACE(setting);
+    KhDataValue v;
+    d.init(&v);
+    ASSERT_EQ(d.init_custom(&v, KH_CUSTOMDATA_SPLINE), 1);
+    const KhCustomData* handle = d.get_custom(&v, KH_CUSTOMDATA_SPLINE);
+    auto* data = customAs<CurveData>(handle);
+    ASSERT_NE(data, nullptr);
+    geo::Curve& curve = data->curve;
+    curve.MakeLinear(-1);  // no knots: 0 everywhere
+    const int knots = setting == 0 ? 0 : 1 + setting % 5;
+    const float flatValue = y(rng);
+    for (int k = 0; k < knots; ++k)
+      curve.InsertKnot(x01(rng), setting == 1 ? flatValue : y(rng), setting % 3 == 2 && k % 2 ? 1 : 0);
+    curve.SetRound(setting % 4 == 3 ? 0.5f : 1.0f);
+    std::vector<float> x(100), got(100);
+    for (float& xi : x) xi = xWide(rng);
+    x[0] = std::nanf(""), x[1] = 0.0f, x[2] = 1.0f, x[3] = -0.0f;
+    for (int k = 0; k < curve.KnotCount() && 4 + k < 100; ++k) x[4 + k] = curve.GetKnot(k).x;
+    lib->get_values(handle, 100, x.data(), got.data());
+    for (int i = 0; i < 100; ++i) {
+      KhVector p;
+      lib->get_point(handle, x[i], &p);
+      EXPECT_EQ(std::memcmp(&got[i], &p.y, sizeof p.y), 0) << i << " x " << x[i];
+    }
+    d.free(&v);
+  }
+  float out = 7.0f;
+  const float x = 0.5f;
+  lib->get_values(nullptr, 0, &x, &out);
+  EXPECT_EQ(out, 7.0f);
+  lib->get_values(nullptr, 1, &x, &out);
+  EXPECT_EQ(out, 0.0f);
 }
 
 }  // namespace

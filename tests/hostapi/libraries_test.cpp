@@ -45,6 +45,12 @@ TEST(HostLibraries, EntriesPastAnOlderRecordsEndCountAsMissing) {
   // A record that ends right after get_point: later entries are missing.
   testlib::Curves().head.size = KH_LIB_OFFSET(KhSplineDataLib, get_point);
   EXPECT_EQ(curve->GetPoint(0.25f), Vector(0.25f, 0.5f, 0));
+  // Many values at once then go through get_point one by one.
+  const float xs[2] = {0.25f, 0.5f};
+  float ys[2] = {};
+  curve->Evaluator().Ys(xs, 2, ys);
+  EXPECT_EQ(ys[0], 0.5f);
+  EXPECT_EQ(ys[1], 0.5f);
   EXPECT_EQ(curve->InsertKnot(0, 1, 1), -1);
   EXPECT_FALSE(curve->MakeLinearSpline(-1));
 

@@ -153,6 +153,18 @@ int32_t KH_CALL curveInsertKnot(KhCustomData* sd, float x, float y, int32_t flag
     return d ? d->curve.InsertKnot(x, y, flags) : -1;
   });
 }
+// Many positions at once: the same evaluation as curveGetPoint for each, with
+// the record found once (a flat curve is then a fill).
+void KH_CALL curveGetValues(const KhCustomData* sd, int32_t count, const float* x, float* y) {
+  if (count <= 0 || !x || !y) return;
+  const auto* d = customAs<CurveData>(sd);
+  if (!d) {
+    std::fill(y, y + count, 0.0f);
+    return;
+  }
+  const kurvo::geo::Curve& curve = d->curve;
+  for (int32_t i = 0; i < count; ++i) y[i] = curve.Evaluate(x[i]);
+}
 int32_t KH_CALL curveKnotCount(const KhCustomData* sd) {
   const auto* d = customAs<CurveData>(sd);
   return d ? d->curve.KnotCount() : 0;
@@ -211,6 +223,7 @@ struct Libraries {
     splineData.set_round = curveSetRound;
     splineData.insert_knot = curveInsertKnot;
     splineData.get_knot_count = curveKnotCount;
+    splineData.get_values = curveGetValues;
     setHead(splineHelp);
     splineHelp.alloc = splineHelpAlloc;
     splineHelp.free = splineHelpFree;

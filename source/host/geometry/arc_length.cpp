@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <new>
 
 namespace kurvo::geo {
@@ -233,9 +235,15 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
   const float* cumulative = cumulative_.data();
   const int32_t* bucketFirst = bucketFirst_.data();
   const int32_t last = lastBucket_;
-  alignas(16) float x[kManyBlock], start[kManyBlock], inverse[kManyBlock];
-  alignas(16) float c1[kManyBlock], c2[kManyBlock], c3[kManyBlock];
-  alignas(16) double from[kManyBlock], width[kManyBlock];
+  // Each interval's four floats (1 / length, c1, c2, c3) and its two
+  // doubles (start, width) are copied whole, one load and one store apiece.
+  typedef float Floats __attribute__((vector_size(16)));
+  typedef double Doubles __attribute__((vector_size(16)));
+  static_assert(offsetof(Interval, width) == offsetof(Interval, start) + sizeof(double));
+  static_assert(offsetof(Interval, c3) == offsetof(Interval, inverseLength) + 3 * sizeof(float));
+  alignas(16) float x[kManyBlock], start[kManyBlock];
+  alignas(16) Floats cubic[kManyBlock];
+  alignas(16) Doubles range[kManyBlock];
   for (int32_t j = 0; j < count; ++j) {
     // Fractions outside (0, 1) get their answer below; any inside value
     // keeps the search in range meanwhile.
@@ -252,21 +260,19 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
     const bool found = cumulative[i] <= xj && (i == last || cumulative[i + 1] > xj);
     if (!found) [[unlikely]]
       i = FindInterval(xj, k);
-    const Interval& iv = intervals_[i];
+    const auto* iv = reinterpret_cast<const unsigned char*>(&intervals_[i]);
     x[j] = xj;
     start[j] = cumulative[i];
-    inverse[j] = iv.inverseLength;
-    c1[j] = iv.c1, c2[j] = iv.c2, c3[j] = iv.c3;
-    from[j] = iv.start, width[j] = iv.width;
+    std::memcpy(&cubic[j], iv + offsetof(Interval, inverseLength), sizeof(Floats));
+    std::memcpy(&range[j], iv + offsetof(Interval, start), sizeof(Doubles));
   }
   for (int32_t j = 0; j < count; ++j) {
-    const float sigma = Clamp01((x[j] - start[j]) * inverse[j]);
-    const float f = Clamp01(((c3[j] * sigma + c2[j]) * sigma + c1[j]) * sigma);
-    out[j] = static_cast<float>(from[j] + width[j] * f);
-  }
-  for (int32_t j = 0; j < count; ++j) {
+    const float inverse = cubic[j][0], c1 = cubic[j][1], c2 = cubic[j][2], c3 = cubic[j][3];
+    const float sigma = Clamp01((x[j] - start[j]) * inverse);
+    const float f = Clamp01(((c3 * sigma + c2) * sigma + c1) * sigma);
+    const float t = static_cast<float>(range[j][0] + range[j][1] * f);
     const float uj = u[j];
-    out[j] = !(uj > 0.0f) ? 0.0f : uj >= 1.0f ? 1.0f : out[j];
+    out[j] = !(uj > 0.0f) ? 0.0f : uj >= 1.0f ? 1.0f : t;
   }
 }
 

@@ -57,9 +57,11 @@ class SpanTable {
   // tangents into tx, ty, tz, each to the bit what Point and Tangent give.
   // declined[i] is set where Tangent declines (that tangent is then
   // meaningless: the caller asks the careful way) and cleared elsewhere;
-  // untouched without tangents. The span
-  // look-ups gather the coefficients, the polynomials run as plain loops
-  // over the block, several points per instruction.
+  // untouched without tangents. Each point's polynomial runs on the three
+  // components of its span's coefficients at once (one vector load per
+  // coefficient, the same operations per component as Point); the
+  // normalisation runs as a plain loop over the block, several points per
+  // instruction.
   static constexpr int32_t kManyBlock = 64;
   void EvaluateMany(const float* t, int32_t count, float* px, float* py, float* pz, float* tx, float* ty, float* tz,
                     bool* declined) const;
@@ -71,6 +73,11 @@ class SpanTable {
   struct Span {
     Vector a, b, c, d;
     Vector c2, d3;
+  };
+  // The same coefficients, each padded to four floats (the fourth 0) so that
+  // one aligned load reads a whole coefficient.
+  struct alignas(16) PaddedSpan {
+    float a[4], b[4], c[4], d[4], c2[4], d3[4];
   };
 
   static Vector Derivative(const Span& p, float s) { return p.b + (p.c2 + p.d3 * s) * s; }
@@ -90,6 +97,7 @@ class SpanTable {
   }
 
   std::vector<Span> spans_;
+  std::vector<PaddedSpan> padded_;  // spans_, padded
   float spanCount_ = 0.0f;
   int32_t lastSpan_ = -1;
 };

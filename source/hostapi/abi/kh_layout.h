@@ -145,7 +145,7 @@ KH_OFFSET(KhGradientKnot, bias, 20, 20);
 KH_OFFSET(KhGradientKnot, index, 24, 24);
 KH_SIZE(KhGradientLib, 40, 72);
 KH_OFFSET(KhGradientLib, calc_pixel, 28, 48);
-KH_SIZE(KhSplineDataLib, 28, 48);
+KH_SIZE(KhSplineDataLib, 32, 56);
 KH_SIZE(KhSplineHelpLib, 20, 32);
 KH_SIZE(KhCustomGuiLib, 56, 104);
 

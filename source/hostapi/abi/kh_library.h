@@ -72,6 +72,11 @@ typedef struct KhSplineDataLib {
   /* Inserts a knot; its index, or -1. flags 1: linear on both sides. */
   int32_t(KH_CALL* insert_knot)(KhCustomData* sd, float x, float y, int32_t flags);
   int32_t(KH_CALL* get_knot_count)(const KhCustomData* sd);
+  /* For each of `count` positions x[i], the curve's value there into y[i]:
+   * exactly the y that get_point answers for x[i]. A null sd writes zeros;
+   * count <= 0 writes nothing. [thread-safe] Records of an older host end
+   * before this entry (head.size); ask get_point one position at a time. */
+  void(KH_CALL* get_values)(const KhCustomData* sd, int32_t count, const float* x, float* y);
 } KhSplineDataLib;
 
 /* 1019534: spline help (a helper that evaluates a spline with its object's
