@@ -7,20 +7,13 @@
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import { createRequire } from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
 
+import { checks, chromium, loadPuppeteer, outDir } from './browser_harness.mjs';
 import { examples, startViewer, stopViewer, tool } from './viewer_process.mjs';
 
-const chromium = process.env.KURVO_CHROMIUM || '/usr/bin/chromium';
-const npmDir = process.env.KURVO_NPM_DIR;
-const outDir = process.env.KURVO_BROWSER_OUT || os.tmpdir();
-if (!fs.existsSync(chromium) || !fs.existsSync(path.join(npmDir, 'node_modules', 'puppeteer-core'))) {
-  console.log(`skipped: needs ${chromium} and puppeteer-core in ${npmDir}`);
-  process.exit(process.env.KURVO_REQUIRE_BROWSER ? 1 : 77);
-}
-const puppeteer = createRequire(path.join(npmDir, 'package.json'))('puppeteer-core');
+const puppeteer = loadPuppeteer();
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kurvo-browser-'));
 const scenePath = path.join(work, 'tube-on-arc.json');
@@ -76,16 +69,7 @@ function objPoints(file) {
 
 const viewer = startViewer([scenePath, '--port', '0', '--quiet']);
 let browser;
-const failures = [];
-async function check(name, body) {
-  try {
-    await body();
-    console.log(`ok - ${name}`);
-  } catch (e) {
-    failures.push(name);
-    console.log(`not ok - ${name}\n${e.stack}`);
-  }
-}
+const { check, failures } = checks();
 
 try {
   const address = await viewer.ready;

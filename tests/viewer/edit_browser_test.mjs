@@ -9,22 +9,14 @@
 // Exits 77 (skipped) when chromium or the npm packages are missing, unless
 // KURVO_REQUIRE_BROWSER is set.
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import { createRequire } from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
 
-import { examples, startViewer, stopViewer, tool } from './viewer_process.mjs';
+import { checks, chromium, evalPoints, loadPuppeteer, outDir, worstDifference } from './browser_harness.mjs';
+import { examples, startViewer, stopViewer } from './viewer_process.mjs';
 
-const chromium = process.env.KURVO_CHROMIUM || '/usr/bin/chromium';
-const npmDir = process.env.KURVO_NPM_DIR;
-const outDir = process.env.KURVO_BROWSER_OUT || os.tmpdir();
-if (!fs.existsSync(chromium) || !fs.existsSync(path.join(npmDir, 'node_modules', 'puppeteer-core'))) {
-  console.log(`skipped: needs ${chromium} and puppeteer-core in ${npmDir}`);
-  process.exit(process.env.KURVO_REQUIRE_BROWSER ? 1 : 77);
-}
-const puppeteer = createRequire(path.join(npmDir, 'package.json'))('puppeteer-core');
+const puppeteer = loadPuppeteer();
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kurvo-edit-'));
 const scenePath = path.join(work, 'tube-sliding.json');
@@ -35,32 +27,8 @@ slide.tracks = slide.tracks.filter((t) => t.param !== 'KURVO_ROTATION');
 const original = JSON.stringify(example, null, 2);
 fs.writeFileSync(scenePath, original);
 
-const failures = [];
-async function check(name, body) {
-  try {
-    await body();
-    console.log(`ok - ${name}`);
-  } catch (e) {
-    failures.push(name);
-    console.log(`not ok - ${name}\n${e.stack}`);
-  }
-}
+const { check, failures } = checks();
 
-// The points `kurvo eval` writes for frame `frame` of `scene` (the scene's own axes, as the page shows them).
-function evalPoints(scene, frame) {
-  const dir = fs.mkdtempSync(path.join(work, 'eval-'));
-  execFileSync(tool, ['eval', scene, '--frames', `${frame}:${frame}`, '-o', path.join(dir, 'f_####.obj'), '--quiet', '--raw-axes']);
-  const file = fs.readdirSync(dir).find((f) => f.endsWith('.obj'));
-  return fs.readFileSync(path.join(dir, file), 'utf8').split('\n').filter((l) => l.startsWith('v '))
-    .map((l) => l.split(/\s+/).slice(1, 4).map(Number));
-}
-
-function worstDifference(expected, shown) {
-  assert.equal(shown.length, expected.length * 3, 'point count');
-  let worst = 0;
-  expected.forEach((p, i) => { for (let k = 0; k < 3; ++k) worst = Math.max(worst, Math.abs(p[k] - shown[i * 3 + k])); });
-  return worst;
-}
 
 function median(values) {
   const v = [...values].sort((a, b) => a - b);
@@ -124,7 +92,7 @@ try {
     await page.waitForFunction((n, f) => window.kurvo.frames > n && window.kurvo.frame === f, { timeout: 20000 }, before, frame);
     assert.equal(await page.$eval('#timeline .frame', (i) => Number(i.value)), frame);
     scrubbed = await positions();
-    const worst = worstDifference(evalPoints(scenePath, frame), scrubbed);
+    const worst = worstDifference(evalPoints(work, scenePath, frame), scrubbed);
     assert.ok(worst < 0.01, `largest difference ${worst}`);
     // Played frames go on from there.
     await page.click('#timeline .play');
@@ -133,7 +101,7 @@ try {
     await page.waitForFunction(() => !window.kurvo.timeline.busy, { timeout: 20000 });
     frame = await page.evaluate(() => window.kurvo.frame);
     scrubbed = await positions();
-    const again = worstDifference(evalPoints(scenePath, frame), scrubbed);
+    const again = worstDifference(evalPoints(work, scenePath, frame), scrubbed);
     assert.ok(again < 0.01, `frame ${frame}: largest difference ${again}`);
   });
 
@@ -165,7 +133,7 @@ try {
     fs.writeFileSync(editedPath, JSON.stringify(file));
     dragged = await positions();
     await page.screenshot({ path: path.join(outDir, 'viewer-edit-page.png') });
-    const worst = worstDifference(evalPoints(editedPath, frame), dragged);
+    const worst = worstDifference(evalPoints(work, editedPath, frame), dragged);
     assert.ok(worst < 0.01, `largest difference ${worst}`);
   });
 
@@ -222,7 +190,7 @@ try {
     await page.waitForFunction(() => window.kurvo.reloads >= 1, { timeout: 30000, polling: 100 });
     await page.waitForFunction(() => window.kurvo.handles.shape && window.kurvo.handles.shape.name === 'Tube', { timeout: 20000 });
     const shown = await positions();
-    const worst = worstDifference(evalPoints(scenePath, frame), shown);
+    const worst = worstDifference(evalPoints(work, scenePath, frame), shown);
     assert.ok(worst < 0.01, `largest difference ${worst}`);
     assert.deepEqual(await page.evaluate(() => window.kurvo.viewport.camera.position.toArray()), camera);
     assert.equal(await page.$eval('#tree div.selected', (e) => e.firstChild.textContent), 'Tube');

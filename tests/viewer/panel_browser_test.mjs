@@ -8,54 +8,22 @@
 // Exits 77 (skipped) when chromium or the npm packages are missing, unless
 // KURVO_REQUIRE_BROWSER is set.
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import { createRequire } from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
 
-import { examples, startViewer, stopViewer, tool } from './viewer_process.mjs';
+import { checks, chromium, evalPoints, loadPuppeteer, outDir, worstDifference } from './browser_harness.mjs';
+import { examples, startViewer, stopViewer } from './viewer_process.mjs';
 
-const chromium = process.env.KURVO_CHROMIUM || '/usr/bin/chromium';
-const npmDir = process.env.KURVO_NPM_DIR;
-const outDir = process.env.KURVO_BROWSER_OUT || os.tmpdir();
-if (!fs.existsSync(chromium) || !fs.existsSync(path.join(npmDir, 'node_modules', 'puppeteer-core'))) {
-  console.log(`skipped: needs ${chromium} and puppeteer-core in ${npmDir}`);
-  process.exit(process.env.KURVO_REQUIRE_BROWSER ? 1 : 77);
-}
-const puppeteer = createRequire(path.join(npmDir, 'package.json'))('puppeteer-core');
+const puppeteer = loadPuppeteer();
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kurvo-panels-'));
 const scenePath = path.join(work, 'tube-sliding.json');
 const original = fs.readFileSync(path.join(examples, 'tube-sliding.json'), 'utf8');
 fs.writeFileSync(scenePath, original);
 
-const failures = [];
-async function check(name, body) {
-  try {
-    await body();
-    console.log(`ok - ${name}`);
-  } catch (e) {
-    failures.push(name);
-    console.log(`not ok - ${name}\n${e.stack}`);
-  }
-}
+const { check, failures } = checks();
 
-// The points `kurvo eval` writes for frame `frame` of `scene`, in the scene's own axes as the page shows them.
-function evalPoints(scene, frame) {
-  const dir = fs.mkdtempSync(path.join(work, 'eval-'));
-  execFileSync(tool, ['eval', scene, '--frames', `${frame}:${frame}`, '-o', path.join(dir, 'f_####.obj'), '--quiet', '--raw-axes']);
-  const file = fs.readdirSync(dir).find((f) => f.endsWith('.obj'));
-  return fs.readFileSync(path.join(dir, file), 'utf8').split('\n').filter((l) => l.startsWith('v '))
-    .map((l) => l.split(/\s+/).slice(1, 4).map(Number));
-}
-
-function worstDifference(expected, shown) {
-  assert.equal(shown.length, expected.length * 3, 'point count');
-  let worst = 0;
-  expected.forEach((p, i) => { for (let k = 0; k < 3; ++k) worst = Math.max(worst, Math.abs(p[k] - shown[i * 3 + k])); });
-  return worst;
-}
 
 const viewer = startViewer([scenePath, '--port', '0', '--quiet']);
 let browser, animatedViewer;
@@ -125,7 +93,7 @@ try {
     expected.objects[0].closed = true;
     const editedPath = path.join(work, 'edited.json');
     fs.writeFileSync(editedPath, JSON.stringify(expected));
-    const worst = worstDifference(evalPoints(editedPath, 0), await positions());
+    const worst = worstDifference(evalPoints(work, editedPath, 0), await positions());
     assert.ok(worst < 0.01, `largest difference ${worst}`);
     assert.deepEqual(await save(), expected, 'the file as it was plus the two values');
     await page.screenshot({ path: path.join(outDir, 'viewer-panels.png') });
@@ -148,7 +116,7 @@ try {
     offset.keys = [[0, 0], [frame, 0.5], [72, 0.7]];
     assert.deepEqual(await save(), expected, 'a key added at the frame, nothing else changed');
     // What the page showed is what the saved file gives at that frame.
-    const worst = worstDifference(evalPoints(scenePath, frame), shown);
+    const worst = worstDifference(evalPoints(work, scenePath, frame), shown);
     assert.ok(worst < 0.01, `largest difference ${worst}`);
     assert.deepEqual(problems, []);
   });
@@ -171,12 +139,12 @@ try {
     const shown = await positions();
     animated.objects[1].tracks[0].keys.splice(1, 0, [frame, [0, 0, 150]]);
     assert.deepEqual(await save(animatedPath), animated, 'a key added at the frame, nothing else changed');
-    const worst = worstDifference(evalPoints(animatedPath, frame), shown);
+    const worst = worstDifference(evalPoints(work, animatedPath, frame), shown);
     assert.ok(worst < 0.01, `largest difference ${worst}`);
     // Another frame and back: the key holds.
     await scrubTo(10);
     await scrubTo(frame);
-    assert.ok(worstDifference(evalPoints(animatedPath, frame), await positions()) < 0.01, 'the edit kept at the frame');
+    assert.ok(worstDifference(evalPoints(work, animatedPath, frame), await positions()) < 0.01, 'the edit kept at the frame');
     assert.deepEqual(problems, []);
   });
 } catch (e) {
