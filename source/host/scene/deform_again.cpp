@@ -30,15 +30,7 @@ std::optional<std::vector<Vector>> Document::deformAgain(Object& object, std::ve
   object.points() = object.restPoints();
   object.refreshBox();
   object.points() = std::move(points);
-  const KhMatrix opMg = object.globalMatrix();
-  for (Object* c = object.firstChild(); c; c = c->nextObject()) {
-    if (!c->isDeformer() || !c->deformEnabled()) continue;
-    const KhObjectPlugin* record = c->objectRecord();
-    if (!record->modify_object || !c->pluginData()) continue;
-    const KhMatrix modMg = c->globalMatrix();
-    record->modify_object(c->pluginData(), toObjectHandle(c), handle(), toObjectHandle(&object), &opMg, &modMg, 1.0f,
-                          0, nullptr);
-  }
+  callDeformers(object, nullptr);
   std::vector<Vector> moved = std::move(object.points());
   object.points() = std::move(kept);
   object.polygons_ = std::move(keptPolygons);

@@ -128,6 +128,8 @@ class Document {
   void runInStages(const std::vector<Object*>& runs);
   void runTogether(const std::vector<Object*>& objects);
   void runDeformers(Object& object);
+  // Calls modify_object of each enabled deformer child of `object`, in order.
+  void callDeformers(Object& object, KhThread* thread);
 
   uint32_t magic_ = kMagic;
   Object* first_ = nullptr;

@@ -186,14 +186,18 @@ void Document::runDeformers(Object& object) {
   else
     object.keepRestState();
   object.refreshBox();
+  callDeformers(object, thread_.handle());
+}
+
+void Document::callDeformers(Object& object, KhThread* thread) {
   const KhMatrix opMg = object.globalMatrix();
   for (Object* c = object.firstChild(); c; c = c->nextObject()) {
     if (!c->isDeformer() || !c->deformEnabled()) continue;
     const KhObjectPlugin* record = c->objectRecord();
     if (!record->modify_object || !c->pluginData()) continue;
     const KhMatrix modMg = c->globalMatrix();
-    record->modify_object(c->pluginData(), toObjectHandle(c), handle(), toObjectHandle(&object), &opMg,
-                          &modMg, 1.0f, 0, thread_.handle());
+    record->modify_object(c->pluginData(), toObjectHandle(c), handle(), toObjectHandle(&object), &opMg, &modMg, 1.0f,
+                          0, thread);
   }
 }
 
