@@ -104,8 +104,8 @@ Expected read_glb(const std::filesystem::path& file) {
     for (size_t k = 0; k < gltf["meshes"][m]["primitives"].size(); ++k) {
       const nlohmann::json& mesh = gltf["meshes"][m];
       const nlohmann::json& primitive = mesh["primitives"][k];
-      const std::string name =
-          mesh.value("name", "") + (mesh["primitives"].size() > 1 ? "-" + std::to_string(k) : std::string());
+      std::string name = mesh.value("name", "");
+      if (mesh["primitives"].size() > 1) name.append("-").append(std::to_string(k));
       const int position = primitive["attributes"]["POSITION"];
       const int indices = primitive["indices"];
       const size_t corners = gltf["accessors"][indices]["count"];
