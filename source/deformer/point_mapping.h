@@ -89,12 +89,6 @@ struct PointMapper {
     needsTangent = FrameNeedsTangent(frame);
   }
 
-  Real PathPosition(Real u) const {
-    const Real along = stretch ? (stretchFactor * u) * step + offset : offset + u;
-    if (!closed) return along;
-    return static_cast<Real>(std::fmod(static_cast<double>(along), 1.0));
-  }
-
   // A block's values between the stages, one array per component, so that
   // the stages write where the placing arithmetic reads and the compiler can
   // run the plain loops on several points per instruction.
@@ -139,14 +133,27 @@ struct PointMapper {
   // Deformer-space position, profile position and path position of each
   // point.
   void Place(const Vector* points, int32 count, Block& block) const {
+    // The points' coordinates side by side first (a point is stored as three
+    // floats), so that the arithmetic runs on several points per
+    // instruction: m * p term by term, as Matrix's operator gives it.
+    alignas(16) Real x[kBlock], y[kBlock], z[kBlock];
+    for (int32 i = 0; i < count; ++i) x[i] = points[i].x, y[i] = points[i].y, z[i] = points[i].z;
     const Matrix& m = toDeformer;
     for (int32 i = 0; i < count; ++i) {
-      const Vector q = m * points[i];
-      block.a[i] = q.x;  // across-path offsets before the profile (Shape)
-      block.b[i] = q.y;
-      block.profileAt[i] = ((q.z - objectPosition.z) - zLow) * zScale;
-      block.pos[i] = PathPosition(q.z / length);
+      const Real qx = m.off.x + m.v1.x * x[i] + m.v2.x * y[i] + m.v3.x * z[i];
+      const Real qy = m.off.y + m.v1.y * x[i] + m.v2.y * y[i] + m.v3.y * z[i];
+      const Real qz = m.off.z + m.v1.z * x[i] + m.v2.z * y[i] + m.v3.z * z[i];
+      block.a[i] = qx;  // across-path offsets before the profile (Shape)
+      block.b[i] = qy;
+      block.profileAt[i] = ((qz - objectPosition.z) - zLow) * zScale;
+      // The path position (the offset added, or the stretch); on a closed
+      // path its remainder of 1 below.
+      const Real u = qz / length;
+      block.pos[i] = stretch ? (stretchFactor * u) * step + offset : offset + u;
     }
+    if (closed)
+      for (int32 i = 0; i < count; ++i)
+        block.pos[i] = static_cast<Real>(std::fmod(static_cast<double>(block.pos[i]), 1.0));
     block.same[0] = block.sameProfile[0] = false;
     int32 repeats = 0, profileRepeats = 0;
     for (int32 i = 1; i < count; ++i) {
@@ -161,6 +168,23 @@ struct PointMapper {
     }
     block.runs = count - repeats;
     block.profileRuns = count - profileRepeats;
+  }
+
+  // Place for a single point, written point-wise (Matrix's operator, the
+  // path position as a function): the values Place gives, by another road.
+  void PlaceOne(const Vector& p, Block& block) const {
+    const Vector q = toDeformer * p;
+    block.a[0] = q.x;
+    block.b[0] = q.y;
+    block.profileAt[0] = ((q.z - objectPosition.z) - zLow) * zScale;
+    block.pos[0] = PathPosition(q.z / length);
+    block.same[0] = block.sameProfile[0] = false;
+    block.runs = block.profileRuns = 1;
+  }
+  Real PathPosition(Real u) const {
+    const Real along = stretch ? (stretchFactor * u) * step + offset : offset + u;
+    if (!closed) return along;
+    return static_cast<Real>(std::fmod(static_cast<double>(along), 1.0));
   }
 
   // The curve look-ups and the roll of every point of a block, one curve at a
@@ -232,11 +256,28 @@ struct PointMapper {
     // The twist acts only through the random value: with r = 0 the roll is
     // KURVO_ROTATION alone, so the twist curve is not even looked up.
     if (twistStrength == 0.0f || random == 0.0f) return;
+    // Long runs: one look-up per run as the run starts. Short runs: the
+    // runs' positions asked at once (as for the scale), then each run's roll.
+    const bool longRuns = block.runs * 4 <= count;
+    const Real* twistAt = value;
+    if (!longRuns) {
+      const Real* runPos = block.pos;
+      if (block.runs != count) {
+        int32 runs = 0;
+        for (int32 i = 0; i < count; ++i) {
+          at[runs] = block.pos[i];
+          runs += Same(block, i) ? 0 : 1;
+        }
+        runPos = at;
+      }
+      twist.AtMany(runPos, block.runs, value);
+    }
     Real cosNow = rotationCos, sinNow = rotationSin;
-    for (int32 i = 0; i < count; ++i) {
+    for (int32 i = 0, k = -1; i < count; ++i) {
       if (!Same(block, i)) {
+        ++k;
         cosNow = rotationCos, sinNow = rotationSin;
-        const Real tw = twistStrength * twist.At(block.pos[i]);
+        const Real tw = twistStrength * (longRuns ? twist.At(block.pos[i]) : twistAt[k]);
         if (tw != 0.0f) {
           const Real tr = static_cast<Real>(static_cast<double>(tw) * std::numbers::pi / 180.0);
           const Real angle = tr * random + rotation;
@@ -440,7 +481,7 @@ struct PointMapper {
   // coordinates.
   Vector MapPoint(int32 index, const Vector& p) const {
     Block block;
-    Place(&p, 1, block);
+    PlaceOne(p, block);
     Shape(block, 1);
     LookUpPath(block, 1);
     Vector out;

@@ -558,7 +558,7 @@ TEST_F(DeformationTest, OnlyASuccessfulOptimizeSendsASecondUpdate) {
 }
 
 // The run maps the points a block at a time; MapPoint maps one point on its
-// own, through the host's per-position entries. Every point must come out
+// own, placed point by point and through the host's per-position entries. Every point must come out
 // with the same bits either way, whatever the
 // settings: frames of each up mode, curves, twist, stretch, a closed path,
 // weights, points on and past the path.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "arc_length.h"
@@ -111,6 +113,65 @@ TEST(ArcLength, LongPathsFindTheirControlPoints) {
     const Vector d = s.points[k] - s.points[k - 1];
     acc += std::sqrt(double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z);
     EXPECT_NEAR(table.UniformToNatural(static_cast<float>(acc / table.Length())), k / 999.0f, 2e-6f);
+  }
+}
+
+// Many fractions at once give the bits of one at a time, on every kind of
+// segment: random ones, ones with cusps and repeated points (short and
+// zero-length intervals, so cells that meet many intervals), a polyline of
+// whole-unit spans (fractions that land exactly on interval starts), one
+// long enough that its finer grid has one cell per interval, and Bezier
+// spans without tangents. The fractions are random, every k / 4096 and the
+// floats on either side of each, the ends, outside [0, 1] and not a number.
+TEST(ArcLength, ManyFractionsAtOnceHaveTheBitsOfOneByOne) {
+  Random r;
+  r.Init(4711u);
+  std::vector<Spline> splines;
+  for (Interpolation kind : {Interpolation::Linear, Interpolation::Cubic, Interpolation::Bezier})
+    for (int count : {2, 3, 8, 40}) splines.push_back(test::RandomSpline(r, kind, count, count == 8));
+  for (Interpolation kind : {Interpolation::Cubic, Interpolation::Bezier}) {
+    // Back and forth along a line (cusps), with repeated points.
+    Spline s;
+    s.interpolation = kind;
+    s.points = {{0, 0, 0}, {0, 0, 10}, {0, 0, 10}, {0, 0, 0.5f}, {0, 0, 30}, {0, 0.001f, 30}, {0, 0, 2}};
+    splines.push_back(s);
+  }
+  Spline units;
+  for (int i = 0; i <= 50; ++i) units.points.push_back(Vector(0, 0, static_cast<float>(i)));
+  splines.push_back(units);
+  splines.push_back(test::RandomSpline(r, Interpolation::Linear, 70000, false));
+  Spline flat = test::RandomSpline(r, Interpolation::Bezier, 6, false);
+  flat.tangentsIn.clear(), flat.tangentsOut.clear();
+  splines.push_back(flat);
+
+  std::vector<float> u;
+  for (int i = 0; i < 20000; ++i) u.push_back(r.Get01());
+  for (int k = 0; k <= 4096; ++k) {
+    const float f = static_cast<float>(k) / 4096.0f;
+    u.insert(u.end(), {f, std::nextafter(f, -1.0f), std::nextafter(f, 2.0f)});
+  }
+  for (int k = 0; k <= 50; ++k) {
+    const float f = static_cast<float>(k) / 50.0f;
+    u.insert(u.end(), {f, std::nextafter(f, -1.0f), std::nextafter(f, 2.0f)});
+  }
+  u.insert(u.end(), {0.0f, -0.0f, 1.0f, 0.99999994f, 1e-30f, -0.5f, 1.5f, std::nanf(""), 1e30f});
+
+  for (size_t n = 0; n < splines.size(); ++n) {
+    SCOPED_TRACE(n);
+    ArcLengthTable table;
+    ASSERT_TRUE(table.Build(MakeSegmentView(splines[n], 0)));
+    std::vector<float> many(u.size());
+    for (size_t first = 0; first < u.size(); first += ArcLengthTable::kManyBlock) {
+      const auto count = static_cast<int32_t>(std::min<size_t>(ArcLengthTable::kManyBlock, u.size() - first));
+      table.UniformToNaturalMany(u.data() + first, many.data() + first, count);
+    }
+    int wrong = 0;
+    for (size_t i = 0; i < u.size(); ++i) {
+      const float one = table.UniformToNatural(u[i]);
+      if (std::memcmp(&one, &many[i], sizeof one) == 0) continue;
+      if (++wrong <= 5) ADD_FAILURE() << "u " << u[i] << ": one by one " << one << ", many " << many[i];
+    }
+    EXPECT_EQ(wrong, 0);
   }
 }
 

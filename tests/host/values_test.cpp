@@ -157,7 +157,10 @@ TEST_F(ValuesTest, CustomDataIsTypedAndCopiedDeeply) {
 
 // The curves' batched entry answers every position with exactly the y of
 // get_point: flat, linear, smooth and mixed curves, a curve without knots,
-// positions inside and outside [0, 1], on knots and not-a-number.
+// few and many knots, knots crowded into a sliver of x and knots sharing an
+// x, positions inside and outside [0, 1], on knots and on the floats beside
+// them, on a fine grid of x and beside it, and not-a-number; more than one
+// of the host's blocks, and an odd count.
 TEST_F(ValuesTest, CurveValuesManyAtOnceHaveTheBitsOfOneByOne) {
   const KhGeneralFamily& g = *table().general;
   const auto* lib = static_cast<const KhSplineDataLib*>(
@@ -168,7 +171,7 @@ TEST_F(ValuesTest, CurveValuesManyAtOnceHaveTheBitsOfOneByOne) {
   const KhDataFamily& d = *table().data;
   std::mt19937 rng(5150u);
   std::uniform_real_distribution<float> x01(0.0f, 1.0f), xWide(-0.5f, 1.5f), y(-3.0f, 3.0f);
-  for (int setting = 0; setting < 8; ++setting) {
+  for (int setting = 0; setting < 40; ++setting) {
     SCOPED_TRACE(setting);
     KhDataValue v;
     d.init(&v);
@@ -178,21 +181,41 @@ TEST_F(ValuesTest, CurveValuesManyAtOnceHaveTheBitsOfOneByOne) {
     ASSERT_NE(data, nullptr);
     geo::Curve& curve = data->curve;
     curve.MakeLinear(-1);  // no knots: 0 everywhere
-    const int knots = setting == 0 ? 0 : 1 + setting % 5;
+    const int knots = setting == 0 ? 0 : setting < 8 ? 1 + setting % 5 : setting < 24 ? 2 + setting % 7 : 30;
     const float flatValue = y(rng);
-    for (int k = 0; k < knots; ++k)
-      curve.InsertKnot(x01(rng), setting == 1 ? flatValue : y(rng), setting % 3 == 2 && k % 2 ? 1 : 0);
-    curve.SetRound(setting % 4 == 3 ? 0.5f : 1.0f);
-    std::vector<float> x(100), got(100);
-    for (float& xi : x) xi = xWide(rng);
-    x[0] = std::nanf(""), x[1] = 0.0f, x[2] = 1.0f, x[3] = -0.0f;
-    for (int k = 0; k < curve.KnotCount() && 4 + k < 100; ++k) x[4 + k] = curve.GetKnot(k).x;
-    lib->get_values(handle, 100, x.data(), got.data());
-    for (int i = 0; i < 100; ++i) {
+    // Settings 16 on: half the knots within 10^-3 of one x; from 32 on,
+    // knots in pairs at one x.
+    const float crowd = x01(rng);
+    for (int k = 0; k < knots; ++k) {
+      float kx = x01(rng);
+      if (setting >= 16 && k % 2) kx = crowd + 1e-3f * x01(rng);
+      if (setting >= 32 && k % 2) kx = curve.GetKnot(curve.KnotCount() - 1).x;
+      if (setting % 6 == 5 && k < 2) kx = static_cast<float>(k);  // knots at 0 and 1
+      curve.InsertKnot(kx, setting == 1 ? flatValue : y(rng), setting % 3 == 2 && k % 2 ? 1 : 0);
+    }
+    curve.SetRound(setting % 4 == 3 ? 0.5f : setting % 8 == 6 ? 0.0f : 1.0f);
+    std::vector<float> x;
+    for (int i = 0; i < 200; ++i) x.push_back(xWide(rng));
+    x.insert(x.end(), {std::nanf(""), 0.0f, 1.0f, -0.0f, 1e-30f, 0.99999994f});
+    for (int k = 0; k < curve.KnotCount(); ++k) {
+      const float kx = curve.GetKnot(k).x;
+      x.insert(x.end(), {kx, std::nextafter(kx, -1.0f), std::nextafter(kx, 2.0f)});
+    }
+    for (int k = 0; k <= 256; ++k) {
+      const float f = static_cast<float>(k) / 256.0f;
+      x.insert(x.end(), {f, std::nextafter(f, -1.0f), std::nextafter(f, 2.0f)});
+    }
+    if (x.size() % 2 == 0) x.push_back(x01(rng));
+    std::vector<float> got(x.size());
+    lib->get_values(handle, static_cast<int32_t>(x.size()), x.data(), got.data());
+    int wrong = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
       KhVector p;
       lib->get_point(handle, x[i], &p);
-      EXPECT_EQ(std::memcmp(&got[i], &p.y, sizeof p.y), 0) << i << " x " << x[i];
+      if (std::memcmp(&got[i], &p.y, sizeof p.y) == 0) continue;
+      if (++wrong <= 5) ADD_FAILURE() << i << " x " << x[i] << ": one by one " << p.y << ", many " << got[i];
     }
+    EXPECT_EQ(wrong, 0);
     d.free(&v);
   }
   float out = 7.0f;

@@ -163,7 +163,7 @@ void KH_CALL curveGetValues(const KhCustomData* sd, int32_t count, const float* 
     return;
   }
   const kurvo::geo::Curve& curve = d->curve;
-  for (int32_t i = 0; i < count; ++i) y[i] = curve.Evaluate(x[i]);
+  curve.EvaluateMany(x, count, y);
 }
 int32_t KH_CALL curveKnotCount(const KhCustomData* sd) {
   const auto* d = customAs<CurveData>(sd);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace kurvo::geo {
@@ -15,6 +16,14 @@ constexpr int32_t kMaxHalvings = 10;
 constexpr double kRelativeTolerance = 1e-6;
 // Beyond this many intervals (very long curved splines) refinement stops.
 constexpr size_t kIntervalBudget = size_t{1} << 21;
+// Cells of the finer grid per interval, up to this many intervals (beyond,
+// one cell per interval: the grid stays the size of the table).
+constexpr int32_t kCellsPerInterval = 4;
+constexpr int32_t kFineCellsUpTo = int32_t{1} << 16;
+// The widening of each cell, as a fraction of the whole length. A look-up's
+// position and its cell are each off by a few float roundings (about 10^-7
+// of the length); the cell's intervals are found for ten times that.
+constexpr double kCellMargin = 1e-6;
 
 // Into [0, 1]; NaN gives 0.
 float Clamp01(float v) { return std::min(std::max(0.0f, v), 1.0f); }
@@ -165,6 +174,7 @@ bool ArcLengthTable::Build(const SegmentView& source) {
       while (i + 1 < n && cumulative_[i + 1] <= start) ++i;
       bucketFirst_[k] = i;
     }
+    BuildCells();
   } catch (const std::bad_alloc&) {
     Clear();
     return false;
@@ -172,6 +182,33 @@ bool ArcLengthTable::Build(const SegmentView& source) {
   built_ = true;
   TakeIntoUse();
   return true;
+}
+
+void ArcLengthTable::BuildCells() {
+  const auto n = static_cast<int32_t>(intervals_.size());
+  const int32_t m = n <= kFineCellsUpTo ? n * kCellsPerInterval : n;
+  cells_.assign(static_cast<size_t>(m), Cell{});
+  cellScale_ = static_cast<float>(m);
+  lastCell_ = m - 1;
+  const double total = length_;
+  const double margin = kCellMargin * total;
+  // The largest interval i < n whose start is at or before x (0 if none),
+  // for both ends of each cell; both ends only grow with k, so each walk
+  // goes once over the table.
+  const float* cumulative = cumulative_.data();
+  auto walk = [&](int32_t& i, double x) {
+    while (i + 1 < n && static_cast<double>(cumulative[i + 1]) <= x) ++i;
+    return i;
+  };
+  int32_t low = 0, high = 0;
+  for (int32_t k = 0; k < m; ++k) {
+    const int32_t first = walk(low, total * k / m - margin);
+    const int32_t last = walk(high, total * (k + 1) / m + margin);
+    constexpr float kNone = std::numeric_limits<float>::infinity();
+    cells_[k] = last == first       ? Cell{first, kNone}
+                : last == first + 1 ? Cell{first, cumulative[last]}
+                                    : Cell{-1, kNone};
+  }
 }
 
 void ArcLengthTable::TakeIntoUse() {
@@ -184,6 +221,9 @@ void ArcLengthTable::Clear() {
   std::vector<float>().swap(cumulative_);
   std::vector<Interval>().swap(intervals_);
   std::vector<int32_t>().swap(bucketFirst_);
+  std::vector<Cell>().swap(cells_);
+  cellScale_ = 0.0f;
+  lastCell_ = -1;
   length_ = 0.0f;
   bucketScale_ = 0.0f;
   lastBucket_ = -1;
@@ -233,45 +273,34 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
     return;
   }
   const float* cumulative = cumulative_.data();
-  const int32_t* bucketFirst = bucketFirst_.data();
-  const int32_t last = lastBucket_;
-  // Each interval's four floats (1 / length, c1, c2, c3) and its two
-  // doubles (start, width) are copied whole, one load and one store apiece.
-  typedef float Floats __attribute__((vector_size(16)));
-  typedef double Doubles __attribute__((vector_size(16)));
-  static_assert(offsetof(Interval, width) == offsetof(Interval, start) + sizeof(double));
-  static_assert(offsetof(Interval, c3) == offsetof(Interval, inverseLength) + 3 * sizeof(float));
-  alignas(16) float x[kManyBlock], start[kManyBlock];
-  alignas(16) Floats cubic[kManyBlock];
-  alignas(16) Doubles range[kManyBlock];
+  const Interval* intervals = intervals_.data();
+  const Cell* cells = cells_.data();
+  const int32_t lastCell = lastCell_;
+  const float cellScale = cellScale_, length = length_;
+  // One pass per fraction: its cell, interval and cubic. The clamps are
+  // Clamp01 written out (v > 0 ? v : 0 is its max(0, v), NaN included;
+  // m < 1 ? m : 1 its min(m, 1) for m >= 0); they almost never act, so
+  // their branches are predicted.
   for (int32_t j = 0; j < count; ++j) {
-    // Fractions outside (0, 1) get their answer below; any inside value
+    // Fractions outside (0, 1) get their answer at the end; any inside value
     // keeps the search in range meanwhile.
     const float uj = u[j];
     const float inside = uj > 0.0f && uj < 1.0f ? uj : 0.0f;
-    const float xj = inside * length_;
-    const int32_t k = std::min(static_cast<int32_t>(inside * bucketScale_), last);
-    // Mostly the answer is the interval holding the bucket's start or one of
-    // the next two: step without branches, then check, and search the
-    // careful way only when the check fails.
-    int32_t i = bucketFirst[k];
-    i += (i < last) & (cumulative[i + 1] <= xj);
-    i += (i < last) & (cumulative[i + 1] <= xj);
-    const bool found = cumulative[i] <= xj && (i == last || cumulative[i + 1] > xj);
-    if (!found) [[unlikely]]
-      i = FindInterval(xj, k);
-    const auto* iv = reinterpret_cast<const unsigned char*>(&intervals_[i]);
-    x[j] = xj;
-    start[j] = cumulative[i];
-    std::memcpy(&cubic[j], iv + offsetof(Interval, inverseLength), sizeof(Floats));
-    std::memcpy(&range[j], iv + offsetof(Interval, start), sizeof(Doubles));
-  }
-  for (int32_t j = 0; j < count; ++j) {
-    const float inverse = cubic[j][0], c1 = cubic[j][1], c2 = cubic[j][2], c3 = cubic[j][3];
-    const float sigma = Clamp01((x[j] - start[j]) * inverse);
-    const float f = Clamp01(((c3 * sigma + c2) * sigma + c1) * sigma);
-    const float t = static_cast<float>(range[j][0] + range[j][1] * f);
-    const float uj = u[j];
+    const float xj = inside * length;
+    // The fine cell settles the interval with one comparison; the few cells
+    // that meet more than two intervals (near cusps) search the bucket.
+    const Cell cell = cells[std::min(static_cast<int32_t>(inside * cellScale), lastCell)];
+    int32_t i = cell.first + (xj >= cell.boundary ? 1 : 0);
+    if (cell.first < 0) [[unlikely]]
+      i = FindInterval(xj, std::min(static_cast<int32_t>(inside * bucketScale_), lastBucket_));
+    const Interval& iv = intervals[i];
+    float sigma = (xj - cumulative[i]) * iv.inverseLength;
+    sigma = sigma > 0.0f ? sigma : 0.0f;
+    sigma = sigma < 1.0f ? sigma : 1.0f;
+    float f = ((iv.c3 * sigma + iv.c2) * sigma + iv.c1) * sigma;
+    f = f > 0.0f ? f : 0.0f;
+    f = f < 1.0f ? f : 1.0f;
+    const float t = static_cast<float>(iv.start + iv.width * f);
     out[j] = !(uj > 0.0f) ? 0.0f : uj >= 1.0f ? 1.0f : t;
   }
 }

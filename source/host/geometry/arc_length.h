@@ -12,7 +12,10 @@
 // A look-up finds the interval through a table of buckets of equal length
 // (constant time for evenly spread intervals, a short binary search within
 // the bucket otherwise) and evaluates the interval's cubic: a handful of
-// float operations whatever the spline.
+// float operations whatever the spline. Look-ups of many fractions at once
+// use a second, finer grid (four cells per interval) whose cells mostly
+// meet at most one interval boundary: one comparison with the boundary the
+// cell stores then settles the interval, with no further load.
 //
 // The table keeps a copy of the segment it was built for, and that copy's
 // flat evaluator (SpanTable): between Build and Release, point and tangent
@@ -82,15 +85,15 @@ class ArcLengthTable {
   // (NaN counts as 0). A table that is empty or of length 0 answers u itself.
   float UniformToNatural(float u) const;
   // UniformToNatural of u[i] into out[i] for i < count, to the bit, for many
-  // fractions at once: the interval search takes no branch that depends on
-  // where a fraction lies (points in no order then cost no mispredictions),
-  // and the interval cubics run as plain loops over the block. count <=
-  // kManyBlock.
+  // fractions at once: the finer grid's cell settles each interval with one
+  // comparison and no branch that depends on where a fraction lies (points
+  // in no order then cost no mispredictions). count <= kManyBlock.
   static constexpr int32_t kManyBlock = 64;
   void UniformToNaturalMany(const float* u, float* out, int32_t count) const;
 
  private:
   int32_t FindInterval(float x, int32_t bucket) const;
+  void BuildCells();
   struct Refiner;
   void TakeIntoUse();
 
@@ -108,6 +111,19 @@ class ArcLengthTable {
   float length_ = 0.0f;
   float bucketScale_ = 0.0f;  // n, the number of intervals and of buckets
   int32_t lastBucket_ = -1;   // n - 1
+  // The finer grid: cell k covers the lengths [k, k + 1) * L / m, widened on
+  // both sides by far more than the rounding of a look-up's position and
+  // cell. Every position that a look-up puts in cell k lies in interval
+  // `first` or, at or past `boundary` (the next interval's start), in the
+  // next one; +inf when the cell meets a single interval. first < 0: the
+  // cell meets more than two intervals and the look-up searches the bucket.
+  struct Cell {
+    int32_t first = 0;
+    float boundary = 0.0f;
+  };
+  std::vector<Cell> cells_;  // m cells
+  float cellScale_ = 0.0f;   // m
+  int32_t lastCell_ = -1;    // m - 1
   bool searchable_ = false;   // in use, with intervals and a length
   const SpanTable* activeSpans_ = nullptr;  // &spans_ while in use and not empty
   SegmentCopy shape_;

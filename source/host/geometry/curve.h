@@ -16,6 +16,13 @@
 // threads as long as nobody edits at the same time. A curve whose knots all
 // have the same value (the usual flat default) is answered without a search:
 // every formula below gives exactly that value there.
+//
+// EvaluateMany answers many positions with the bits of Evaluate. Each edit
+// also builds a grid of equal x steps over [0, 1] (four cells per piece
+// between knots) and a copy of each piece's values in the form the formula
+// reads them; a cell that meets at most one knot settles its piece with one
+// comparison, so the look-up takes constant time, and only cells crowded
+// with knots search.
 #ifndef KURVO_GEO_CURVE_H
 #define KURVO_GEO_CURVE_H
 
@@ -56,6 +63,8 @@ class Curve {
   const Knot& GetKnot(int32_t index) const { return knots_[index]; }
 
   float Evaluate(float x) const { return constant_ ? constantValue_ : EvaluateKnots(x); }
+  // Evaluate(x[i]) into y[i] for i < count.
+  void EvaluateMany(const float* x, int32_t count, float* y) const;
   // (x, y(x), 0).
   Vector GetPoint(float x) const { return Vector(x, Evaluate(x), 0.0f); }
 
@@ -63,7 +72,30 @@ class Curve {
 
  private:
   void UpdateSlopes();
+  void BuildCells();
   float EvaluateKnots(float x) const;
+  // Index of the knot that starts the piece holding x, first.x < x < last.x,
+  // as EvaluateKnots finds it.
+  int32_t PieceOf(float x) const;
+
+  // Piece i, from knot i to knot i + 1, with the values the formula uses.
+  struct Piece {
+    double x0 = 0.0, h = 0.0;     // start, and the width as the formula computes it
+    double y0 = 0.0, dy = 0.0;    // start value, and the rise as the formula computes it
+    double y1 = 0.0;              // end value
+    double slope0 = 0.0, slope1 = 0.0;
+    double lo = 0.0, hi = 0.0;    // the lower and higher of y0 and y1
+    int64_t linearKnot = 0;       // either knot flagged linear: all bits set, else 0
+  };
+  // Cell k covers x in [k, k + 1) / m, widened by far more than the rounding
+  // of k: any x in it lies in piece `first` or, at or past `boundary`, in
+  // the next one (+inf: the cell meets no knot). first < 0: search.
+  struct Cell {
+    int32_t first = 0;
+    float boundary = 0.0f;
+  };
+  std::vector<Piece> pieces_;
+  std::vector<Cell> cells_;
 
   std::vector<Knot> knots_;
   float round_ = 1.0f;
