@@ -103,10 +103,23 @@ IndexedNormals renew_normals(const Mesh& mesh) {
   const auto same = [](const Vector& a, const Vector& b) {
     return std::fabs(a.x - b.x) <= 1e-6f && std::fabs(a.y - b.y) <= 1e-6f && std::fabs(a.z - b.z) <= 1e-6f;
   };
+  // A face of smoothing group 0 is flat: every corner of it takes the face's
+  // own normal, and they share one entry across the face's points (a flat
+  // mesh would otherwise write a normal per corner, three times the file).
+  std::vector<uint32_t> flat_entry(groups ? faces : 0, UINT32_MAX);
   for (size_t p = 0; p < mesh.points.size(); ++p) {
     made.clear();
     for (uint32_t k = around.start[p]; k < around.start[p + 1]; ++k) {
       const uint32_t c = around.corners[k];
+      const uint32_t f = face_of[c];
+      if (groups && mesh.face_smooth_group[f] == 0) {
+        if (flat_entry[f] == UINT32_MAX)
+          add_shared(out.normals, made, unit[f], same, flat_entry[f]);
+        else
+          made.push_back(flat_entry[f]);  // smooth corners here may share it too
+        out.corner[c] = flat_entry[f];
+        continue;
+      }
       Vector sum(0.0f, 0.0f, 0.0f);
       // Each face counts once, however many of its corners lie on the point.
       for (uint32_t j = around.start[p]; j < around.start[p + 1]; ++j) {
