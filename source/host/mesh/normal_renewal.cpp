@@ -73,15 +73,22 @@ Vector face_area_normal(const Mesh& mesh, size_t f) {
 
 IndexedNormals renew_normals(const Mesh& mesh) {
   const size_t faces = mesh.face_count();
-  std::vector<Vector> area(faces), unit(faces);
-  for (size_t f = 0; f < faces; ++f) {
-    area[f] = face_area_normal(mesh, f);
-    unit[f] = unit_or(area[f], Vector(0.0f, 1.0f, 0.0f));
-  }
-  const CornersAround around = corners_around(mesh);
-  const std::vector<uint32_t> face_of = face_of_corners(mesh);
   const bool groups = !mesh.face_smooth_group.empty();
   const bool authored = !groups && mesh.corner_normals.size() == mesh.corners.size();
+  // The unit face normals are kept only where the crease angle needs them
+  // again and again; otherwise each is made from its area normal when asked
+  // (a face's worth of memory less at the writer's peak).
+  const bool by_angle = !groups && !authored;
+  std::vector<Vector> area(faces), unit_kept(by_angle ? faces : 0);
+  for (size_t f = 0; f < faces; ++f) {
+    area[f] = face_area_normal(mesh, f);
+    if (by_angle) unit_kept[f] = unit_or(area[f], Vector(0.0f, 1.0f, 0.0f));
+  }
+  const auto unit = [&](size_t f) {
+    return by_angle ? unit_kept[f] : unit_or(area[f], Vector(0.0f, 1.0f, 0.0f));
+  };
+  const CornersAround around = corners_around(mesh);
+  const std::vector<uint32_t> face_of = face_of_corners(mesh);
   const float crease = std::cos(kCreaseAngleDegrees * kPi / 180.0f);
   const auto together = [&](uint32_t c, uint32_t other) {
     const uint32_t f = face_of[c], g = face_of[other];
@@ -93,7 +100,7 @@ IndexedNormals renew_normals(const Mesh& mesh) {
       const float la = Len(a), lb = Len(b);
       return la > 0.0f && lb > 0.0f && Dot(a, b) >= kSameAuthored * la * lb;
     }
-    return Dot(unit[f], unit[g]) >= crease;
+    return Dot(unit_kept[f], unit_kept[g]) >= crease;
   };
 
   IndexedNormals out;
@@ -114,7 +121,7 @@ IndexedNormals renew_normals(const Mesh& mesh) {
       const uint32_t f = face_of[c];
       if (groups && mesh.face_smooth_group[f] == 0) {
         if (flat_entry[f] == UINT32_MAX)
-          add_shared(out.normals, made, unit[f], same, flat_entry[f]);
+          add_shared(out.normals, made, unit(f), same, flat_entry[f]);
         else
           made.push_back(flat_entry[f]);  // smooth corners here may share it too
         out.corner[c] = flat_entry[f];
@@ -129,7 +136,7 @@ IndexedNormals renew_normals(const Mesh& mesh) {
           if (face_of[around.corners[i]] == face_of[other]) first_of_face = false;
         if (first_of_face && together(c, other)) sum += area[face_of[other]];
       }
-      add_shared(out.normals, made, unit_or(sum, unit[face_of[c]]), same, out.corner[c]);
+      add_shared(out.normals, made, unit_or(sum, unit(face_of[c])), same, out.corner[c]);
     }
   }
   return out;
