@@ -59,8 +59,20 @@ Vector reference_corner_normal(const Mesh& m, size_t face, int32_t point) {
 TEST(NormalRenewal, SmoothingGroupsGiveTheReferenceNormalsSharedPerFlatFaceAndPerPoint) {
   std::mt19937 random(20261210);
   for (int round = 0; round < 20; ++round) {
-    const Mesh m = random_grid(random, 3 + round % 6);
-    const IndexedNormals out = renew_normals(m);
+    Mesh m = random_grid(random, 3 + round % 6);
+    // Every fourth mesh is one smooth region (where each point's corners
+    // share one sum); every fourth after it says so by authored normals,
+    // one per point, instead of by groups.
+    if (round % 4 >= 2) m.face_smooth_group.assign(m.face_count(), 1);
+    IndexedNormals out;
+    if (round % 4 == 3) {
+      Mesh authored = m;
+      authored.face_smooth_group.clear();
+      for (int32_t p : authored.corners) authored.corner_normals.push_back(Vector(0.1f * float(p % 7), 0.0f, 1.0f));
+      out = renew_normals(authored);
+    } else {
+      out = renew_normals(m);
+    }
     ASSERT_EQ(out.corner.size(), m.corners.size());
     for (size_t f = 0; f < m.face_count(); ++f) {
       std::set<uint32_t> entries;

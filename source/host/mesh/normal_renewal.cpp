@@ -114,9 +114,48 @@ IndexedNormals renew_normals(const Mesh& mesh) {
   // own normal, and they share one entry across the face's points (a flat
   // mesh would otherwise write a normal per corner, three times the file).
   std::vector<uint32_t> flat_entry(groups ? faces : 0, UINT32_MAX);
+  // Whether every corner at a point lies in one smooth region with every
+  // other (one smoothing group, or one authored normal, as inside a smooth
+  // surface): then each corner's sum below is the same sum, made once.
+  const auto one_region = [&](uint32_t begin, uint32_t end) {
+    const uint32_t first = around.corners[begin];
+    if (groups) {
+      const uint32_t group = mesh.face_smooth_group[face_of[first]];
+      if (group == 0) return false;
+      for (uint32_t k = begin + 1; k < end; ++k)
+        if (mesh.face_smooth_group[face_of[around.corners[k]]] != group) return false;
+      return true;
+    }
+    if (!authored) return false;
+    const Vector& a = mesh.corner_normals[first];
+    if (!(Len(a) > 0.0f)) return false;
+    for (uint32_t k = begin + 1; k < end; ++k) {
+      const Vector& b = mesh.corner_normals[around.corners[k]];
+      if (b.x != a.x || b.y != a.y || b.z != a.z) return false;
+    }
+    return true;
+  };
   for (size_t p = 0; p < mesh.points.size(); ++p) {
     made.clear();
-    for (uint32_t k = around.start[p]; k < around.start[p + 1]; ++k) {
+    const uint32_t begin = around.start[p], end = around.start[p + 1];
+    if (end > begin && one_region(begin, end)) {
+      Vector sum(0.0f, 0.0f, 0.0f);
+      for (uint32_t j = begin; j < end; ++j) {
+        const uint32_t other = around.corners[j];
+        bool first_of_face = true;
+        for (uint32_t i = begin; i < j; ++i)
+          if (face_of[around.corners[i]] == face_of[other]) first_of_face = false;
+        if (first_of_face) sum += area[face_of[other]];
+      }
+      const double length = std::sqrt(double(sum.x) * sum.x + double(sum.y) * sum.y + double(sum.z) * sum.z);
+      if (length > 0.0 && std::isfinite(length)) {  // else each corner falls back to its own face
+        uint32_t entry = 0;
+        add_shared(out.normals, made, unit_or(sum, sum), same, entry);
+        for (uint32_t k = begin; k < end; ++k) out.corner[around.corners[k]] = entry;
+        continue;
+      }
+    }
+    for (uint32_t k = begin; k < end; ++k) {
       const uint32_t c = around.corners[k];
       const uint32_t f = face_of[c];
       if (groups && mesh.face_smooth_group[f] == 0) {
