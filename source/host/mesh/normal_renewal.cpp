@@ -34,13 +34,29 @@ CornersAround corners_around(const Mesh& mesh) {
   return out;
 }
 
-// Which face each corner belongs to.
-std::vector<uint32_t> face_of_corners(const Mesh& mesh) {
-  std::vector<uint32_t> out(mesh.corners.size());
-  for (size_t f = 0; f < mesh.face_count(); ++f)
-    for (uint32_t c = mesh.face_start[f]; c < mesh.face_start[f + 1]; ++c) out[c] = uint32_t(f);
-  return out;
-}
+// Which face each corner belongs to: by division where every face has as
+// many corners (all triangles, all quads: no list a corner long), else listed.
+class FaceOfCorner {
+ public:
+  explicit FaceOfCorner(const Mesh& mesh) {
+    const size_t faces = mesh.face_count();
+    const uint32_t size = faces > 0 ? mesh.face_start[1] - mesh.face_start[0] : 0;
+    bool uniform = size > 0 && mesh.face_start[0] == 0;
+    for (size_t f = 0; uniform && f < faces; ++f) uniform = mesh.face_start[f + 1] - mesh.face_start[f] == size;
+    if (uniform) {
+      size_ = size;
+      return;
+    }
+    listed_.resize(mesh.corners.size());
+    for (size_t f = 0; f < faces; ++f)
+      for (uint32_t c = mesh.face_start[f]; c < mesh.face_start[f + 1]; ++c) listed_[c] = uint32_t(f);
+  }
+  uint32_t operator[](uint32_t corner) const { return size_ ? corner / size_ : listed_[corner]; }
+
+ private:
+  uint32_t size_ = 0;
+  std::vector<uint32_t> listed_;
+};
 
 template <class T, class Same>
 void add_shared(std::vector<T>& values, std::vector<uint32_t>& made_at_point, const T& value, Same&& same,
@@ -88,7 +104,7 @@ IndexedNormals renew_normals(const Mesh& mesh) {
     return by_angle ? unit_kept[f] : unit_or(area[f], Vector(0.0f, 1.0f, 0.0f));
   };
   const CornersAround around = corners_around(mesh);
-  const std::vector<uint32_t> face_of = face_of_corners(mesh);
+  const FaceOfCorner face_of(mesh);
   const float crease = std::cos(kCreaseAngleDegrees * kPi / 180.0f);
   const auto together = [&](uint32_t c, uint32_t other) {
     const uint32_t f = face_of[c], g = face_of[other];
