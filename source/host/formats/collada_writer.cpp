@@ -7,7 +7,6 @@
 #include <assimp/Exporter.hpp>
 #include <cctype>
 #include <map>
-#include <set>
 #include <memory>
 #include <string>
 
@@ -22,27 +21,12 @@
 namespace kurvo::media {
 namespace {
 
-// A name as a file name part: letters, digits, '-', '_' and '.' kept.
-std::string file_word(const std::string& name) {
-  std::string out;
-  for (char c : name) {
-    const auto u = static_cast<unsigned char>(c);
-    out += (std::isalnum(u) || c == '-' || c == '_' || c == '.') && u < 0x80 ? c : '_';
-  }
-  return out.empty() ? "material" : out;
-}
-
-bool same_material(const Material& a, const Material& b) {
-  return a.name == b.name && a.base_colour == b.base_colour && a.opacity == b.opacity &&
-         a.base_colour_texture == b.base_colour_texture && a.base_colour_image == b.base_colour_image &&
-         a.metallic == b.metallic && a.roughness == b.roughness;
-}
-
 // Materials of all meshes, equal ones written once, and the image files
 // written beside the output for embedded images.
 class MaterialTable {
  public:
-  MaterialTable(const std::filesystem::path& file, StagedFiles& files) : file_(file), files_(files) {}
+  MaterialTable(const std::filesystem::path& file, StagedFiles& files) : file_(file), images_(file, files) {}
+  void keep(const std::string& texture) { images_.keep(texture); }
 
   Status add(const Material& material, uint32_t& index) {
     for (size_t i = 0; i < known_.size(); ++i)
@@ -65,18 +49,9 @@ class MaterialTable {
     if (!material.base_colour_texture.empty()) {
       texture = texture_reference(material.base_colour_texture, file_);
     } else if (material.base_colour_image && !material.base_colour_image->empty()) {
-      const std::string& bytes = *material.base_colour_image;
-      const bool jpeg = bytes.size() > 2 && static_cast<unsigned char>(bytes[0]) == 0xff &&
-                        static_cast<unsigned char>(bytes[1]) == 0xd8;
-      // Names that differ only in characters a file name drops get a number.
-      std::string stem = file_.stem().string() + "_" + file_word(name);
-      for (int n = 2; !images_.insert(stem).second; ++n) stem = file_.stem().string() + "_" + file_word(name) + "_" + std::to_string(n);
-      std::filesystem::path image = file_;
-      image.replace_filename(stem + (jpeg ? ".jpg" : ".png"));
-      TextSink sink(files_.stage(image), image);
-      sink.append(bytes);
-      if (Status s = sink.finish(); !s.ok()) return s;
-      texture = image.filename().generic_string();
+      Result<std::string> image = images_.write(name, material.base_colour_image);
+      if (!image) return image.status();
+      texture = image.value();
     }
     if (!texture.empty()) {
       const aiString path(texture);
@@ -94,10 +69,9 @@ class MaterialTable {
 
  private:
   const std::filesystem::path& file_;
-  StagedFiles& files_;
+  SideImages images_;  // embedded pictures, written beside the output
   std::vector<Material> known_;
   std::map<std::string, bool> names_;
-  std::set<std::string> images_;  // image file stems written
   std::vector<std::unique_ptr<aiMaterial>> made_;
 };
 
@@ -180,6 +154,8 @@ Status write_dae(const std::vector<Mesh>& meshes, const std::filesystem::path& f
     }
   StagedFiles files;
   MaterialTable materials(file, files);
+  for (const Mesh& m : meshes)
+    for (const Material& material : m.materials) materials.keep(material.base_colour_texture);
   std::vector<std::unique_ptr<aiMesh>> parts;
   auto scene = std::make_unique<aiScene>();
   scene->mRootNode = new aiNode("kurvo");

@@ -258,19 +258,16 @@ class AnimatedWriter {
         if (attributes_of_file->runs[r].empty()) continue;
         Json primitive = {{"attributes", attributes}};
         primitive["indices"] = doc_.buffer.add_indices(attributes_of_file->runs[r]);
-        Json material;
         if (surface.materials.empty()) {
-          material = gltf::material_for(mesh.colour, name);
+          primitive["material"] = static_cast<int>(doc_.materials.size());
+          doc_.materials.push_back(gltf::material_for(mesh.colour, name));
         } else {
-          const Material& source = surface.materials[r];
-          auto made = gltf::material_json(source, source.name.empty() ? name + "." + std::to_string(r) : source.name,
-                                          !surface.uv_sets.empty(), images_, doc_.buffer);
+          auto made = materials_.index(surface.materials[r], name + "." + std::to_string(r), !surface.uv_sets.empty(),
+                                       doc_.materials, images_, doc_.buffer);
           if (!made) return made.status();
-          material = std::move(made.value());
+          primitive["material"] = static_cast<int>(made.value());
         }
-        primitive["material"] = static_cast<int>(doc_.materials.size());
         primitive["mode"] = kTriangles;
-        doc_.materials.push_back(std::move(material));
         primitives.push_back(std::move(primitive));
       }
     } else {
@@ -383,6 +380,7 @@ class AnimatedWriter {
   const ExportOptions& options_;
   Document doc_;
   gltf::Images images_;
+  gltf::Materials materials_;
   std::vector<Morph> morphs_;
 };
 

@@ -362,5 +362,16 @@ Result<Json> material_json(const Material& material, const std::string& name, bo
   return out;
 }
 
+Result<size_t> Materials::index(const Material& material, const std::string& name, bool has_uvs, Json& materials,
+                                Images& images, BufferBuilder& buffer) {
+  if (!material.name.empty())
+    for (const Made& m : made_)
+      if (m.has_uvs == has_uvs && same_material(*m.material, material)) return m.index;
+  auto made = material_json(material, material.name.empty() ? name : material.name, has_uvs, images, buffer);
+  if (!made) return made.status();
+  materials.push_back(std::move(made.value()));
+  if (!material.name.empty()) made_.push_back(Made{&material, has_uvs, materials.size() - 1});
+  return materials.size() - 1;
+}
 
 }  // namespace kurvo::media::gltf

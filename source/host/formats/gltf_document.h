@@ -120,6 +120,26 @@ class Images {
 Result<Json> material_json(const Material& material, const std::string& name, bool has_uvs, Images& images,
                            BufferBuilder& buffer);
 
+// The document's materials made from the meshes' own, each once: the same
+// material on several meshes (a file's material on every part and object
+// read from it) is one glTF material. Unnamed materials take the mesh's
+// name and stay its own.
+class Materials {
+ public:
+  // The index in `materials` of `material` as a primitive with or without
+  // UVs uses it, made and added when it is new.
+  Result<size_t> index(const Material& material, const std::string& name, bool has_uvs, Json& materials,
+                       Images& images, BufferBuilder& buffer);
+
+ private:
+  struct Made {
+    const Material* material;  // the meshes outlive the writing
+    bool has_uvs;
+    size_t index;
+  };
+  std::vector<Made> made_;
+};
+
 // Writes the document with `bin` and then the tail as its buffer (removing
 // the empty accessor and view lists when there is no binary data), as one
 // .glb or as .gltf with a .bin beside it, all or nothing.

@@ -174,7 +174,7 @@ namespace {
 // The mesh's primitives: one per material its faces use (one for all when
 // it has no materials), sharing one set of vertices.
 Result<Json> primitives_for(StreamedMesh& streamed, NormalStyle normals, const std::string& name, Json& materials,
-                            Images& images, BufferBuilder& buffer) {
+                            gltf::Materials& written, Images& images, BufferBuilder& buffer) {
   const Mesh& mesh = *streamed.mesh;
   Bounds bounds;
   const bool kept_normals = normals == NormalStyle::smooth && mesh.keep_corner_normals &&
@@ -212,20 +212,19 @@ Result<Json> primitives_for(StreamedMesh& streamed, NormalStyle normals, const s
       indices += streamed.derived.polygons[streamed.order[i]].is_triangle() ? 3 : 6;
     if (indices == 0) continue;  // a material no face uses: no primitive (its run writes nothing)
     const int accessor = buffer.reserve_indices(indices);
-    Json material;
+    size_t material = 0;
     if (mesh.materials.empty()) {
-      material = gltf::material_for(mesh.colour, name);
+      materials.push_back(gltf::material_for(mesh.colour, name));
+      material = materials.size() - 1;
     } else {
       const Material& source = mesh.materials[r];
-      auto made = material_json(source, source.name.empty() ? name + "." + std::to_string(r) : source.name,
-                                !mesh.uv_sets.empty(), images, buffer);
+      auto made = written.index(source, name + "." + std::to_string(r), !mesh.uv_sets.empty(), materials, images, buffer);
       if (!made) return made.status();
-      material = std::move(made.value());
+      material = made.value();
     }
-    materials.push_back(std::move(material));
     primitives.push_back(Json{{"attributes", attributes},
                               {"indices", accessor},
-                              {"material", materials.size() - 1},
+                              {"material", material},
                               {"mode", kTriangles}});
   }
   return primitives;
@@ -241,6 +240,7 @@ Status write_gltf(const std::vector<Mesh>& meshes, const std::filesystem::path& 
   Json nodes = Json::array(), gltf_meshes = Json::array(), materials = Json::array();
   BufferBuilder buffer(root);
   Images images(file, container);
+  gltf::Materials written;
   std::vector<StreamedMesh> streamed;
   streamed.reserve(meshes.size());
   for (size_t i = 0; i < meshes.size(); ++i) {
@@ -249,7 +249,7 @@ Status write_gltf(const std::vector<Mesh>& meshes, const std::filesystem::path& 
     Json node = {{"name", name}};
     if (!mesh.points.empty()) {  // glTF has no empty primitive
       streamed.emplace_back().mesh = &mesh;
-      auto primitives = primitives_for(streamed.back(), normals, name, materials, images, buffer);
+      auto primitives = primitives_for(streamed.back(), normals, name, materials, written, images, buffer);
       if (!primitives) return primitives.status();
       gltf_meshes.push_back(Json{{"name", name}, {"primitives", std::move(primitives.value())}});
       node["mesh"] = gltf_meshes.size() - 1;

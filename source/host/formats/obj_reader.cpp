@@ -434,6 +434,7 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
           if (m != kNoMaterial) {
             made.name = material_names[m];
             if (auto found = library_materials.find(made.name); found != library_materials.end()) made = found->second;
+            made.file_index = static_cast<int32_t>(m);  // the file's own list: its usemtl names in order
           }
           mesh.materials.push_back(std::move(made));
         }

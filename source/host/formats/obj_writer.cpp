@@ -82,6 +82,9 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
     }
 
   StagedFiles files;
+  SideImages images(file, files);  // a .glb's pictures, written beside the output
+  for (const Mesh& m : meshes)
+    for (const Material& material : m.materials) images.keep(material.base_colour_texture);
   TextSink obj(files.stage(file), file);
   std::string mtl = "# written by kurvo\n";
   obj.append("# written by kurvo\n");
@@ -102,11 +105,7 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
       for (int n = 2;; ++n) {
         auto found = written.find(name);
         if (found == written.end()) break;
-        const Material& other = *found->second;
-        if (other.base_colour == material.base_colour && other.base_colour_texture == material.base_colour_texture &&
-            other.opacity == material.opacity && other.metallic == material.metallic &&
-            other.roughness == material.roughness)
-          break;
+        if (same_material(*found->second, material)) break;
         name = word_safe(material.name) + "." + std::to_string(n);
       }
       if (written.emplace(name, &material).second) {
@@ -127,8 +126,13 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
           append_float(mtl, *material.roughness);
           mtl += '\n';
         }
-        if (!material.base_colour_texture.empty())
+        if (!material.base_colour_texture.empty()) {
           mtl += "map_Kd " + texture_reference(material.base_colour_texture, file) + "\n";
+        } else if (material.base_colour_image && !material.base_colour_image->empty()) {
+          Result<std::string> picture = images.write(name, material.base_colour_image);
+          if (!picture) return picture.status();
+          mtl += "map_Kd " + picture.value() + "\n";
+        }
       }
       names.push_back(name);
     }

@@ -56,10 +56,12 @@ Status write_ply(const std::vector<Mesh>& meshes, const std::filesystem::path& f
     if (!mesh.uv_sets.empty()) layout.uvs = shared_per_point(mesh, mesh.uv_sets.front().uvs);
     if (mesh.face_count() > 0) layout.normals = writer_normals(mesh, style);
     layout.vertices = split_corner_vertices(mesh, layout.uvs.corner, layout.normals.corner);
-    if (mesh.colour)
-      layout.fallback_colour = *mesh.colour;
-    else if (!mesh.materials.empty())
+    // The file's own material where the mesh has one, as the other writers
+    // colour it; else the mesh's colour.
+    if (!mesh.materials.empty())
       layout.fallback_colour = mesh.materials.front().base_colour;
+    else if (mesh.colour)
+      layout.fallback_colour = *mesh.colour;
     vertex_count += layout.vertices.point.size();
     face_count += mesh.face_count();
   }

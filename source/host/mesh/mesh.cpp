@@ -18,6 +18,14 @@ void Mesh::clear_faces() {
   face_group.clear();
 }
 
+bool same_material(const Material& a, const Material& b) {
+  const bool same_image = a.base_colour_image == b.base_colour_image ||
+                          (a.base_colour_image && b.base_colour_image && *a.base_colour_image == *b.base_colour_image);
+  return a.name == b.name && a.base_colour == b.base_colour && a.opacity == b.opacity &&
+         a.base_colour_texture == b.base_colour_texture && same_image && a.metallic == b.metallic &&
+         a.roughness == b.roughness;
+}
+
 void reverse_faces(Mesh& mesh) {
   const auto reverse = [&](auto& list) {
     for (size_t f = 0; f < mesh.face_count(); ++f)

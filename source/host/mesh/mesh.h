@@ -66,7 +66,16 @@ struct Material {
   // .glb's image): shared, since every instance of a mesh carries them.
   std::shared_ptr<const std::string> base_colour_image;
   std::optional<float> metallic, roughness;  // where the format has them
+  // The material's place in its file's own material list (-1: it is in no
+  // such list). The meshes of one file that name the same material carry
+  // the same index, so an object joining them keeps one material.
+  int32_t file_index = -1;
 };
+
+// The same look: name, colours, opacity, texture (the file, or the same
+// embedded picture) and metallic/roughness alike; where a material came
+// from does not count.
+bool same_material(const Material& a, const Material& b);
 
 struct Mesh {
   std::string name;

@@ -126,6 +126,7 @@ std::string encode_meshes(const std::vector<Mesh>& meshes) {
       w.value<uint64_t>(m.base_colour_image ? image_index.at(m.base_colour_image.get()) : kNoImage);
       w.maybe(m.metallic);
       w.maybe(m.roughness);
+      w.value(m.file_index);
     }
     w.list(mesh.face_material);
     w.list(mesh.face_smooth_group);
@@ -170,6 +171,7 @@ std::optional<std::vector<Mesh>> decode_meshes(std::string_view bytes) {
       }
       m.metallic = r.maybe<float>();
       m.roughness = r.maybe<float>();
+      m.file_index = r.value<int32_t>();
     }
     mesh.face_material = r.list<uint32_t>();
     mesh.face_smooth_group = r.list<uint32_t>();

@@ -6,6 +6,7 @@
 #include <variant>
 #include <numbers>
 #include <system_error>
+#include <unordered_map>
 
 #include "input_file.h"
 #include "mesh_import.h"
@@ -175,11 +176,33 @@ kurvo::geo::Mesh makeMeshPrimitive(const Json& block, const ReadContext& c, cons
 
 // ---- mesh files
 
+// Where the materials of the meshes joined so far are in the joined list:
+// those of the file's own material list by their index in it, the others
+// (made for a mesh without materials) by their look.
+struct JoinedMaterials {
+  std::unordered_map<int32_t, uint32_t> fromFile;
+  std::vector<uint32_t> made;
+
+  uint32_t place(kurvo::media::Mesh& joined, const kurvo::media::Material& material) {
+    if (material.file_index >= 0) {
+      auto [it, added] = fromFile.emplace(material.file_index, static_cast<uint32_t>(joined.materials.size()));
+      if (added) joined.materials.push_back(material);
+      return it->second;
+    }
+    for (uint32_t k : made)
+      if (kurvo::media::same_material(joined.materials[k], material)) return k;
+    made.push_back(static_cast<uint32_t>(joined.materials.size()));
+    joined.materials.push_back(material);
+    return made.back();
+  }
+};
+
 // Appends mesh `m`'s faces and attributes (its points numbered from
 // `offset`) to `joined`. An attribute only some meshes have is filled in for
 // the others: UV (0, 0), no authored normal, white, a default material,
-// smoothing group 1.
-void appendSurface(kurvo::media::Mesh& joined, const kurvo::media::Mesh& m, int32_t offset) {
+// smoothing group 1. A material of the file that several meshes use is one
+// material of the joined mesh.
+void appendSurface(kurvo::media::Mesh& joined, const kurvo::media::Mesh& m, int32_t offset, JoinedMaterials& places) {
   using kurvo::media::Material;
   const bool first = joined.face_count() == 0 && joined.corners.empty() && joined.name.empty();
   const size_t corners = joined.corners.size(), faces = joined.face_count();
@@ -207,19 +230,16 @@ void appendSurface(kurvo::media::Mesh& joined, const kurvo::media::Mesh& m, int3
     else joined.point_colours.insert(joined.point_colours.end(), m.point_colours.begin(), m.point_colours.end());
   }
   if (!m.face_material.empty() || !joined.face_material.empty()) {
-    if (joined.face_material.empty() && faces) {
-      joined.materials.push_back(Material{});
-      joined.face_material.assign(faces, static_cast<uint32_t>(joined.materials.size() - 1));
-    }
-    const auto base = static_cast<uint32_t>(joined.materials.size());
+    if (joined.face_material.empty() && faces) joined.face_material.assign(faces, places.place(joined, Material{}));
     if (m.face_material.empty()) {
       Material plain;
       if (m.colour) plain.base_colour = *m.colour;
-      joined.materials.push_back(plain);
-      joined.face_material.resize(joined.face_count(), base);
+      joined.face_material.resize(joined.face_count(), places.place(joined, plain));
     } else {
-      joined.materials.insert(joined.materials.end(), m.materials.begin(), m.materials.end());
-      for (uint32_t k : m.face_material) joined.face_material.push_back(base + k);
+      std::vector<uint32_t> placed;
+      placed.reserve(m.materials.size());
+      for (const Material& material : m.materials) placed.push_back(places.place(joined, material));
+      for (uint32_t k : m.face_material) joined.face_material.push_back(placed[k]);
     }
   }
   if (!m.face_smooth_group.empty() || !joined.face_smooth_group.empty()) {
@@ -280,6 +300,7 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
   if (entry.contains("mesh_name")) wanted = c.text(entry["mesh_name"], "mesh_name");
   bool found = wanted.empty();
   kurvo::media::Mesh surface;  // faces and attributes of the meshes taken, joined
+  JoinedMaterials places;
   // Reserved once for all: growing by each mesh's share made a file of many
   // small meshes quadratic.
   size_t totalPoints = 0, totalPolygons = 0;
@@ -294,7 +315,7 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
     // their own plane.
     for (const auto& p : kurvo::media::mesh_polygons(m))
       polygons.push_back(Polygon{p.a + offset, p.b + offset, p.c + offset, p.d + offset});
-    appendSurface(surface, m, offset);
+    appendSurface(surface, m, offset, places);
     m.clear_faces();
     // The first mesh hands its points over; each mesh's polygons go as soon
     // as they are converted, so a large file is not held twice.

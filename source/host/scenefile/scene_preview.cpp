@@ -121,6 +121,13 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
       mesh.colour = material->colour;
     else
       mesh.colour = shading ? *shading->bakedColour(o) : FromKh(host::RenderShading::kFallbackColour);
+    // A material the scene gives the object is its whole look, as a render
+    // draws it: every face takes it in place of the file's own materials
+    // (their textures too). Without one, the file's materials stay.
+    if (material) {
+      mesh.materials.clear();
+      mesh.face_material.clear();
+    }
     const KhMatrix m = o.globalMatrix();
     if (include && !include(o)) {
     } else if (onlyPoints) {
