@@ -3,7 +3,11 @@
 // as a failure the caller reports, with the caller still running.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -12,6 +16,7 @@
 #include <unistd.h>
 
 #include "child_call.h"
+#include "progress.h"
 #include "sanitized_build.h"
 
 namespace {
@@ -85,6 +90,50 @@ TEST(ChildCall, FaultsInTheChildEndAsMessages) {
   ASSERT_FALSE(stuck.ok());
   EXPECT_NE(stuck.message().find("the test reader stopped responding on it (2 s without progress)"), std::string::npos)
       << stuck.message();
+}
+
+// A bar the child draws on the terminal it shares: ended by the child when
+// it gets that far, by the caller when the child is ended first, and never
+// twice (no empty line between the bar and what follows).
+TEST(ChildCall, ABarTheChildLeavesOpenIsEndedByTheCaller) {
+  struct Case {
+    const char* what;
+    bool shown;
+    bool finish;  // the child ends the bar before it stops
+    bool crash;
+    int lines;    // line ends in the output
+  };
+  for (const Case& c : {Case{"ended by the child, then crashed", true, true, true, 1},
+                        Case{"crashed with the bar open", true, false, true, 1},
+                        Case{"failed with the bar open", true, false, false, 1},
+                        Case{"a bar that does not show", false, false, true, 0}}) {
+    SCOPED_TRACE(c.what);
+    std::FILE* out = std::tmpfile();
+    ASSERT_TRUE(out);
+    kurvo::media::ChildProgress progress("reading big.ply", 40'000'000, out, c.shown);
+    auto answer = call_in_child(
+        [&]() -> std::string {
+          kurvo::media::FileProgress& bar = progress.start();
+          bar.reach(10'000'000);
+          if (c.finish) bar.finish();
+          if (c.crash) std::raise(SIGSEGV);
+          throw std::runtime_error("no such mesh");
+        },
+        limits(256, 30));
+    progress.end_left_line();
+    progress.end_left_line();  // once is all
+    ASSERT_FALSE(answer.ok());
+    std::fflush(out);
+    std::rewind(out);
+    std::string text;
+    for (int ch; (ch = std::fgetc(out)) != EOF;) text += static_cast<char>(ch);
+    std::fclose(out);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), c.lines) << text;
+    if (!c.shown) continue;
+    EXPECT_NE(text.find("reading big.ply ["), std::string::npos) << text;
+    EXPECT_EQ(text.back(), '\n') << text;
+    EXPECT_NE(text.find(c.finish ? "] 25% 10.0/40.0 MB\n" : "] 25% 10.0/40.0 MB"), std::string::npos) << text;
+  }
 }
 
 }  // namespace

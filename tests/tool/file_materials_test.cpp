@@ -125,6 +125,13 @@ TEST(FileMaterials, AMaterialManyMeshesShareIsOneMaterialInEveryOutput) {
   std::set<std::string> looks;
   for (const auto& m : source_engine.json["materials"]) looks.insert(m["name"].dump() + m["pbrMetallicRoughness"].dump());
   EXPECT_EQ(written.json["materials"].size(), looks.size());
+  // The object's own list is the file's: one primitive for each material of
+  // the file that a primitive of it uses.
+  std::set<int> materials_used;
+  for (const auto& mesh : source_engine.json["meshes"])
+    for (const auto& primitive : mesh["primitives"]) materials_used.insert(primitive["material"].get<int>());
+  ASSERT_EQ(written.json["meshes"].size(), 1u);
+  EXPECT_EQ(written.json["meshes"][0]["primitives"].size(), materials_used.size());
 }
 
 // BoxTextured.glb carries its picture as bytes. Written as OBJ, the picture

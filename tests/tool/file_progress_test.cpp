@@ -57,4 +57,33 @@ TEST(FileProgress, LargeFilesShowTheirBarsOnATerminalOnly) {
   EXPECT_EQ(piped.err, "");
 }
 
+// A file the import library reads (PLY) is read in a child process, which
+// shares the terminal: its bar counts the megabytes the library has taken
+// from the file and ends its line before anything else is written.
+TEST(FileProgress, TheImportLibrarysReadShowsItsBarFromTheChild) {
+  TempDir dir;
+  // ~250000 points and faces: a binary PLY of about 10 MB.
+  dir.write("plane.json",
+            R"({"format": "kurvo-scene", "version": 1, "objects": [{"name": "P", "type": "polygon",)"
+            R"( "primitive": {"kind": "plane", "width_segments": 500, "depth_segments": 500}}]})");
+  ASSERT_EQ(runKurvo(dir, "eval", "plane.json -o large.ply").status, 0);
+  ASSERT_GT(std::filesystem::file_size(dir / "large.ply"), 8'000'000u);
+  dir.write("large.json",
+            R"({"format": "kurvo-scene", "version": 1, "objects": [{"name": "L", "type": "polygon", "mesh": "large.ply"}]})");
+  const std::string command = std::string(KURVO_TOOL) + " eval --plugins '" + KURVO_PLUGIN_DIR + "' large.json -o out.stl";
+  ASSERT_EQ(std::system(("cd '" + dir.path().string() + "' && script -qec \"" + command + "\" screen.txt > /dev/null").c_str()), 0);
+  const std::string screen = readWhole(dir / "screen.txt");
+  const size_t bar = screen.find("reading large.ply [");
+  ASSERT_NE(bar, std::string::npos) << screen;
+  const size_t end = screen.find("\r\n", bar);
+  ASSERT_NE(end, std::string::npos) << screen;
+  const std::string last = screen.substr(screen.rfind('\r', end - 1) + 1, end - screen.rfind('\r', end - 1) - 1);
+  EXPECT_NE(last.find("] 100% 10."), std::string::npos) << last;
+  EXPECT_TRUE(last.ends_with(" MB")) << last;
+  // In a pipe, the child draws nothing either.
+  const ToolRun piped = runKurvo(dir, "eval", "large.json -o piped.stl", false);
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.err, "");
+}
+
 }  // namespace

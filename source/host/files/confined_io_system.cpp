@@ -1,9 +1,37 @@
 #include "confined_io_system.h"
 
+#include <assimp/IOStream.hpp>
+
 #include "input_file.h"
 #include "path_text.h"
 
 namespace kurvo::media {
+namespace {
+
+// A stream that tells how many bytes were read through it.
+class CountedStream : public Assimp::IOStream {
+ public:
+  CountedStream(Assimp::IOStream* inner, const std::function<void(uint64_t)>& told) : inner_(inner), told_(told) {}
+  ~CountedStream() override { delete inner_; }
+  size_t Read(void* buffer, size_t size, size_t count) override {
+    const size_t items = inner_->Read(buffer, size, count);
+    read_ += static_cast<uint64_t>(items) * size;
+    told_(read_);
+    return items;
+  }
+  size_t Write(const void* buffer, size_t size, size_t count) override { return inner_->Write(buffer, size, count); }
+  aiReturn Seek(size_t offset, aiOrigin origin) override { return inner_->Seek(offset, origin); }
+  size_t Tell() const override { return inner_->Tell(); }
+  size_t FileSize() const override { return inner_->FileSize(); }
+  void Flush() override { inner_->Flush(); }
+
+ private:
+  Assimp::IOStream* inner_;
+  uint64_t read_ = 0;
+  const std::function<void(uint64_t)>& told_;
+};
+
+}  // namespace
 
 ConfinedIOSystem::ConfinedIOSystem(const std::filesystem::path& mesh_file, bool outside_allowed,
                                    std::string& refusal)
@@ -43,7 +71,9 @@ Assimp::IOStream* ConfinedIOSystem::Open(const char* file, const char* mode) {
     if (why.find("no such file") == std::string::npos && refusal_.empty()) refusal_ = why;
     return nullptr;
   }
-  return DefaultIOSystem::Open(file, mode);
+  Assimp::IOStream* stream = DefaultIOSystem::Open(file, mode);
+  if (!stream || !on_read_ || std::filesystem::path(file).lexically_normal() != mesh_file_) return stream;
+  return new CountedStream(stream, on_read_);
 }
 
 }  // namespace kurvo::media

@@ -9,7 +9,9 @@
 
 #include <assimp/DefaultIOSystem.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace kurvo::media {
@@ -20,6 +22,11 @@ class ConfinedIOSystem : public Assimp::DefaultIOSystem {
   // importer's caller to report instead of Assimp's generic message; it must
   // outlive this object.
   ConfinedIOSystem(const std::filesystem::path& mesh_file, bool outside_allowed, std::string& refusal);
+
+  // Called after each read from the mesh file itself (its resources do not
+  // count) with the bytes read so far through that opening of it: how far
+  // the importer has got through the file.
+  void on_mesh_file_read(std::function<void(uint64_t)> call) { on_read_ = std::move(call); }
 
   bool Exists(const char* file) const override;
   Assimp::IOStream* Open(const char* file, const char* mode = "rb") override;
@@ -32,6 +39,7 @@ class ConfinedIOSystem : public Assimp::DefaultIOSystem {
   std::filesystem::path folder_;
   bool outside_allowed_;
   std::string& refusal_;
+  std::function<void(uint64_t)> on_read_;
 };
 
 }  // namespace kurvo::media

@@ -1,8 +1,10 @@
 #include "progress.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <new>
 
 namespace kurvo::media {
 namespace {
@@ -54,6 +56,7 @@ void ProgressBar::finish() {
   finished_ = true;
   if (!log_) std::fputc('\n', out_);
   std::fflush(out_);
+  if (open_line_) open_line_->store(false);
 }
 
 std::string ProgressBar::format_line(const std::string& label, uint64_t done, uint64_t total, int bar_width) {
@@ -101,6 +104,7 @@ void ProgressBar::maybe_draw(bool force) {
   std::fprintf(out_, "\r%s%s", line.c_str(), std::string(pad, ' ').c_str());
   std::fflush(out_);
   last_length_ = line.size();
+  if (open_line_) open_line_->store(true);
 }
 
 void FileProgress::enable(bool on) { fileProgress.store(on); }
@@ -148,6 +152,44 @@ void FileProgress::finish() {
   report();
   bar_->finish();
   bar_.reset();
+}
+
+ChildProgress::ChildProgress(std::string label, uint64_t total_bytes)
+    : label_(std::move(label)), total_(total_bytes) {
+  // Only a bar drawn in place leaves a line open; one that cannot show
+  // needs nothing shared.
+  if (fileProgress.load() && total_bytes >= FileProgress::kLargeBytes && ::isatty(STDERR_FILENO) == 1) share();
+}
+
+ChildProgress::ChildProgress(std::string label, uint64_t total_bytes, std::FILE* out, bool shown)
+    : label_(std::move(label)), total_(total_bytes), out_(out), decided_(true), shown_(shown) {
+  if (shown) share();
+}
+
+void ChildProgress::share() {
+  static_assert(std::atomic<bool>::is_always_lock_free, "a flag shared between processes");
+  void* page = ::mmap(nullptr, sizeof(std::atomic<bool>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (page != MAP_FAILED) open_ = new (page) std::atomic<bool>(false);
+}
+
+ChildProgress::~ChildProgress() {
+  bar_.reset();
+  if (open_) ::munmap(open_, sizeof(std::atomic<bool>));
+}
+
+FileProgress& ChildProgress::start() {
+  if (!bar_) {
+    bar_ = std::make_unique<FileProgress>(decided_ ? FileProgress(label_, total_, "MB", 1'000'000, out_, shown_)
+                                                   : FileProgress::bytes(label_, total_));
+    bar_->share_open_line(open_);
+  }
+  return *bar_;
+}
+
+void ChildProgress::end_left_line() {
+  if (!open_ || !open_->exchange(false)) return;
+  std::fputc('\n', out_);
+  std::fflush(out_);
 }
 
 }  // namespace kurvo::media

@@ -57,6 +57,9 @@ class ProgressBar {
 
   // Counts are shown in this unit from now on (see format_line).
   void set_unit(std::string unit, uint64_t per_unit);
+  // `open` (which may live in memory shared with another process) is true
+  // while a drawn line waits for its end, false once finish() ended it.
+  void share_open_line(std::atomic<bool>* open) { open_line_ = open; }
 
  private:
   void maybe_draw(bool force);
@@ -72,6 +75,7 @@ class ProgressBar {
   bool log_ = false;  // whole lines, seldom (stderr is a file)
   std::string unit_;
   uint64_t per_unit_ = 1;
+  std::atomic<bool>* open_line_ = nullptr;
 };
 
 // The bar of one large file being read or written, in a unit a person reads
@@ -108,9 +112,16 @@ class FileProgress {
     done_ += amount;
     if (done_ - reported_ >= step_) report();
   }
+  // Moves the count up to `done` (a count below the present one is left).
+  void reach(uint64_t done) {
+    if (bar_ && done > done_) add(done - done_);
+  }
   // Draws the final count and ends the line (also on destruction).
   void finish();
   bool shown() const { return bar_ != nullptr; }
+  void share_open_line(std::atomic<bool>* open) {
+    if (bar_) bar_->share_open_line(open);
+  }
 
  private:
   FileProgress() = default;
@@ -118,6 +129,44 @@ class FileProgress {
 
   std::unique_ptr<ProgressBar> bar_;
   uint64_t done_ = 0, reported_ = 0, step_ = 1;
+};
+
+// The bar of a file that a child process reads (isolation/child_call.h):
+// the child shares the terminal and draws the bar, under FileProgress's
+// rules; when the child is ended before it could end the line (a limit it
+// ran into, a crash), the parent ends it, so that the message which follows
+// starts on a line of its own.
+//
+//   ChildProgress progress("reading scan.ply", size);  // before the child starts
+//   // in the child:
+//   FileProgress& bar = progress.start();  ...  bar.reach(bytes);  ...  bar.finish();
+//   // back in the parent:
+//   progress.end_left_line();
+class ChildProgress {
+ public:
+  ChildProgress(std::string label, uint64_t total_bytes);
+  // For tests: the child's bar draws to `out` when `shown`, whatever the
+  // process setting and the size (as FileProgress's own).
+  ChildProgress(std::string label, uint64_t total_bytes, std::FILE* out, bool shown);
+  ChildProgress(const ChildProgress&) = delete;
+  ChildProgress& operator=(const ChildProgress&) = delete;
+  ~ChildProgress();
+
+  // In the child: its bar (one that may show nothing).
+  FileProgress& start();
+  // In the parent, once the child has ended: ends a line it left open.
+  void end_left_line();
+
+ private:
+  void share();
+
+  std::string label_;
+  uint64_t total_;
+  std::FILE* out_ = stderr;
+  bool decided_ = false;  // out_ and shown_ given, not the process's rules
+  bool shown_ = false;
+  std::atomic<bool>* open_ = nullptr;  // shared with the child; null: no bar can show
+  std::unique_ptr<FileProgress> bar_;
 };
 
 }  // namespace kurvo::media

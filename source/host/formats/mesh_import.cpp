@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
 #include <assimp/config.h>
 #include <cctype>
 #include <cstdlib>
@@ -28,6 +29,7 @@
 #include "mesh_weld.h"
 #include "obj_reader.h"
 #include "polygon_split.h"
+#include "progress.h"
 
 #include "import_formats.h"
 #include "import_limits.h"
@@ -218,6 +220,7 @@ void convert_attributes(const aiScene& scene, const aiMesh& source, const std::o
   }
   if (source.mMaterialIndex < scene.mNumMaterials) {
     if (std::optional<Material> m = convert_material(scene, *scene.mMaterials[source.mMaterialIndex], file)) {
+      m->file_index = static_cast<int32_t>(source.mMaterialIndex);
       mesh.materials.push_back(std::move(*m));
       mesh.face_material.assign(mesh.face_count(), 0);
     }
@@ -258,11 +261,38 @@ Mesh convert_mesh(const aiScene& scene, unsigned index, const std::optional<aiMa
   return mesh;
 }
 
-Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, const ImportOptions& options) {
+// How far the library has got with the file, as it says so itself (the
+// steps of its own reading; post-processing is not the file's).
+class ReadProgress : public Assimp::ProgressHandler {
+ public:
+  ReadProgress(FileProgress& bar, uint64_t size) : bar_(bar), size_(size) {}
+  bool Update(float) override { return true; }
+  void UpdateFileRead(int current, int total) override {
+    if (total > 0 && current >= 0)
+      bar_.reach(static_cast<uint64_t>(static_cast<double>(size_) * std::min(current, total) / total));
+  }
+  void UpdatePostProcess(int, int) override {}
+
+ private:
+  FileProgress& bar_;
+  uint64_t size_;
+};
+
+// `progress` shows how much of the file the library has read: the bytes it
+// took from the file, or the steps it reports, whichever is further.
+Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, const ImportOptions& options,
+                                             FileProgress& progress) {
   std::string refusal;  // outlives the importer, whose IO system writes it
   Assimp::Importer importer;
   keep_importers_for(importer, file);
-  importer.SetIOHandler(new ConfinedIOSystem(file, options.resources_outside_folder, refusal));
+  auto* files = new ConfinedIOSystem(file, options.resources_outside_folder, refusal);
+  if (progress.shown()) {
+    files->on_mesh_file_read([&progress](uint64_t bytes) { progress.reach(bytes); });
+    std::error_code ec;
+    const uint64_t size = std::filesystem::file_size(file, ec);
+    importer.SetProgressHandler(new ReadProgress(progress, ec ? 0 : size));  // the importer owns both
+  }
+  importer.SetIOHandler(files);
   // Positions, normals, UVs and colours are kept; the other vertex
   // attributes are dropped early.
   importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS,
@@ -270,6 +300,7 @@ Result<std::vector<Mesh>> import_with_assimp(const std::filesystem::path& file, 
   // Validation turns broken index data into an error message instead of a crash.
   const aiScene* scene = importer.ReadFile(
       file.string(), aiProcess_RemoveComponent | aiProcess_ValidateDataStructure);
+  progress.finish();
   if (!scene || !refusal.empty()) {
     // The library turns a failed allocation into its error text.
     if (refusal.empty() && std::string(importer.GetErrorString()).find("bad_alloc") != std::string::npos)
@@ -330,14 +361,20 @@ isolation::ChildLimits import_limits_for(const std::filesystem::path& file) {
 // runaway allocation on a damaged file ends the child, and the tool reports
 // it in one line (a viewer keeps its scene). The meshes come back whole and
 // are checked again on arrival.
+// A large file's bar is drawn by the child; one that it leaves unfinished
+// (ended by a limit, or crashed) is ended here.
 Result<std::vector<Mesh>> import_isolated(const std::filesystem::path& file, const ImportOptions& options) {
+  std::error_code ec;
+  const uint64_t size = std::filesystem::file_size(file, ec);
+  ChildProgress progress("reading " + file.filename().string(), ec ? 0 : size);
   auto bytes = isolation::call_in_child(
       [&]() -> std::string {
-        Result<std::vector<Mesh>> meshes = import_with_assimp(file, options);
+        Result<std::vector<Mesh>> meshes = import_with_assimp(file, options, progress.start());
         if (!meshes) throw std::runtime_error(meshes.message());
         return encode_meshes(meshes.value());
       },
       import_limits_for(file));
+  progress.end_left_line();
   if (!bytes) {
     // The child's own failures already name the file.
     if (bytes.message().rfind("cannot read mesh file ", 0) == 0) return Status::failure(bytes.message());
