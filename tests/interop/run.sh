@@ -10,10 +10,13 @@
 #  3. glTF assets nobody here wrote (Debian's assimp-testmodels) read through
 #     a scene and written again, compared by gltf_assets_check.py with
 #     Blender's import of the original: triangles, places, every node instance;
-#  4. a textured asset made with Blender's Python, bent (normals renewed and
+#  4. a file's own materials (file_materials_check.py): spider.obj's four,
+#     shared by its 19 groups, on the same triangles in the tool's glTF, DAE
+#     and OBJ; BoxTextured.glb's embedded picture as a file beside an OBJ;
+#  5. a textured asset made with Blender's Python, bent (normals renewed and
 #     carried) into glTF, PLY and DAE, and compared attribute by attribute
 #     with the source in Blender;
-#  5. the animated outputs (--frames: .glb, .pc2, .mdd) played by Blender,
+#  6. the animated outputs (--frames: .glb, .pc2, .mdd) played by Blender,
 #     compared frame by frame with the tool's own positions.
 # Usage: tests/interop/run.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
@@ -86,6 +89,28 @@ for model in "$models/2CylinderEngine-glTF-Binary/2CylinderEngine.glb"; do
     "$out/$stem.result.glb" || status=1
   grep "^gltf_assets_check" "$out/$stem-assets.log"
 done
+
+echo "== a file's own materials: one for each the file has, a .glb's pictures beside an OBJ"
+# spider.obj's 19 groups share 4 materials: Blender must see the same 4 on
+# the same triangles in the tool's glTF, DAE and OBJ. BoxTextured.glb holds
+# its picture as bytes: written as OBJ, Blender must find it as a file beside
+# the output, with the glb's own pixels.
+materials="$out/materials"
+mkdir -p "$materials"
+printf '{"format": "kurvo-scene", "version": 1, "objects": [{"name": "Asset", "type": "polygon", "mesh": "%s"}]}\n' \
+  /usr/share/assimp/models/OBJ/spider.obj >"$materials/spider.json"
+printf '{"format": "kurvo-scene", "version": 1, "objects": [{"name": "Asset", "type": "polygon", "mesh": "%s"}]}\n' \
+  "$models/BoxTextured-glTF-Binary/BoxTextured.glb" >"$materials/box.json"
+for ext in glb dae obj; do
+  "$kurvo" eval --quiet "$materials/spider.json" -o "$materials/spider.$ext"
+  blender_script file_materials_check.py "$materials/spider-$ext.log" materials /usr/share/assimp/models/OBJ/spider.obj \
+    "$materials/spider.$ext" || status=1
+  grep "^file_materials_check" "$materials/spider-$ext.log"
+done
+"$kurvo" eval --quiet "$materials/box.json" -o "$materials/box.obj"
+blender_script file_materials_check.py "$materials/box.log" pictures \
+  "$models/BoxTextured-glTF-Binary/BoxTextured.glb" "$materials/box.obj" || status=1
+grep "^file_materials_check" "$materials/box.log"
 
 echo "== a textured asset made in Blender comes out whole (glTF, PLY, DAE)"
 # textured_asset_check.py makes a tube with Blender's own Python (one UV map,
