@@ -211,6 +211,12 @@ struct PendingMesh {
 
 constexpr uint32_t kNoMaterial = UINT32_MAX;
 
+// Frees a list read once it is no longer needed.
+template <class T>
+void release(std::vector<T>& list) {
+  std::vector<T>().swap(list);
+}
+
 // One index of a corner token, resolved against the `count` entries read so
 // far; false for 0, a malformed number or one out of range.
 bool resolve_index(const char*& at, const char* end, size_t count, int32_t& out) {
@@ -406,26 +412,54 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
                                std::to_string(normals.size()));
     // Faces of fewer than three corners (lines written as faces) are left out
     // with their corners.
-    mesh.reserve_faces(p.sizes.size(), p.corners.size());
-    std::vector<Uv> corner_uvs;
-    if (p.any_uv) corner_uvs.reserve(p.corners.size());
-    if (p.any_normal) mesh.corner_normals.reserve(p.corners.size());
+    const bool every_face = std::all_of(p.sizes.begin(), p.sizes.end(), [](uint32_t n) { return n >= 3; });
+    if (all_points && every_face) {
+      // The file's faces as they are: the corner list is taken over, and each
+      // list read goes as soon as the mesh's own is made from it.
+      mesh.corners = std::move(p.corners);
+      mesh.face_start.resize(p.sizes.size() + 1);
+      for (size_t f = 0; f < p.sizes.size(); ++f) mesh.face_start[f + 1] = mesh.face_start[f] + p.sizes[f];
+      if (p.any_uv) {
+        std::vector<Uv> corner_uvs(p.uvs.size());
+        for (size_t k = 0; k < p.uvs.size(); ++k)
+          if (p.uvs[k] >= 0) corner_uvs[k] = uvs[size_t(p.uvs[k])];
+        mesh.uv_sets.push_back(UvSet{"UVMap", std::move(corner_uvs)});
+      }
+      release(p.uvs);
+      release(uvs);
+      if (p.any_normal) {
+        mesh.corner_normals.assign(p.normals.size(), Vector(0.0f, 0.0f, 0.0f));
+        for (size_t k = 0; k < p.normals.size(); ++k)
+          if (p.normals[k] >= 0) mesh.corner_normals[k] = normals[size_t(p.normals[k])];
+      }
+      release(p.normals);
+      release(normals);
+    } else {
+      mesh.reserve_faces(p.sizes.size(), p.corners.size());
+      std::vector<Uv> corner_uvs;
+      if (p.any_uv) corner_uvs.reserve(p.corners.size());
+      if (p.any_normal) mesh.corner_normals.reserve(p.corners.size());
+      size_t at = 0;
+      std::vector<int32_t> face;
+      for (const uint32_t n : p.sizes) {
+        const size_t first = at;
+        at += n;
+        if (n < 3) continue;
+        face.clear();
+        for (size_t k = first; k < at; ++k) face.push_back(all_points ? p.corners[k] : local[p.corners[k]]);
+        mesh.add_face(face);
+        for (size_t k = first; k < at; ++k) {
+          if (p.any_uv) corner_uvs.push_back(p.uvs[k] >= 0 ? uvs[p.uvs[k]] : Uv{});
+          if (p.any_normal) mesh.corner_normals.push_back(p.normals[k] >= 0 ? normals[p.normals[k]] : Vector(0.0f, 0.0f, 0.0f));
+        }
+      }
+      if (p.any_uv) mesh.uv_sets.push_back(UvSet{"UVMap", std::move(corner_uvs)});
+    }
+    // The materials and smoothing groups of the faces kept.
     std::map<uint32_t, uint32_t> local_material;
     const bool any_material = std::any_of(p.material.begin(), p.material.end(), [](uint32_t m) { return m != kNoMaterial; });
-    size_t at = 0;
-    std::vector<int32_t> face;
-    for (size_t f = 0; f < p.sizes.size(); ++f) {
-      const uint32_t n = p.sizes[f];
-      const size_t first = at;
-      at += n;
-      if (n < 3) continue;
-      face.clear();
-      for (size_t k = first; k < at; ++k) face.push_back(all_points ? p.corners[k] : local[p.corners[k]]);
-      mesh.add_face(face);
-      for (size_t k = first; k < at; ++k) {
-        if (p.any_uv) corner_uvs.push_back(p.uvs[k] >= 0 ? uvs[p.uvs[k]] : Uv{});
-        if (p.any_normal) mesh.corner_normals.push_back(p.normals[k] >= 0 ? normals[p.normals[k]] : Vector(0.0f, 0.0f, 0.0f));
-      }
+    for (size_t f = 0; f < p.sizes.size() && (any_material || any_smoothing); ++f) {
+      if (p.sizes[f] < 3) continue;
       if (any_material) {
         const uint32_t m = p.material[f];
         auto [it, added] = local_material.emplace(m, static_cast<uint32_t>(mesh.materials.size()));
@@ -441,7 +475,6 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
       }
       if (any_smoothing) mesh.face_smooth_group.push_back(p.smooth_group[f]);
     }
-    if (p.any_uv) mesh.uv_sets.push_back(UvSet{"UVMap", std::move(corner_uvs)});
     for (int32_t g : used) local[g] = -1;
     if (!mesh.materials.empty() && library_materials.count(mesh.materials.front().name))
       mesh.colour = mesh.materials.front().base_colour;
