@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -146,6 +148,50 @@ TEST(ObjLines, PointLinesReadAsTheTokenReadingDid) {
     ++good;
   }
   EXPECT_GT(good, 20);
+}
+
+// Decimals as writers print them (fixed and shortest forms, many digits or
+// few, leading zeros, signs), 30,000 of them on point lines: each the float
+// the reference reading makes of it, bit for bit.
+TEST(ObjLines, DecimalsOfEveryLengthReadAsTheTokenReadingDid) {
+  std::mt19937 random(15);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+  std::vector<std::string> numbers;
+  char text[64];
+  while (numbers.size() < 30000) {
+    const double magnitude = std::pow(10.0, pick(-12, 9)) * std::uniform_real_distribution<double>(0.0, 10.0)(random);
+    const double value = pick(0, 1) ? -magnitude : magnitude;
+    switch (pick(0, 3)) {
+      case 0: std::snprintf(text, sizeof text, "%.*g", pick(1, 10), value); break;
+      case 1: std::snprintf(text, sizeof text, "%.*f", pick(0, 13), value); break;
+      case 2: {  // a run of digits with the point anywhere, leading zeros kept
+        std::string digits;
+        for (int k = pick(1, 12); k > 0; --k) digits += char('0' + pick(0, 9));
+        const int point = pick(0, int(digits.size()));
+        if (point > 0 && point < int(digits.size())) digits.insert(size_t(point), ".");
+        std::snprintf(text, sizeof text, "%s%s", pick(0, 3) == 0 ? "-" : "", digits.c_str());
+        break;
+      }
+      default: std::snprintf(text, sizeof text, "%.9g", float(value)); break;
+    }
+    numbers.push_back(text);
+  }
+  std::string file_text;
+  for (size_t k = 0; k < numbers.size(); k += 3)
+    file_text += "v " + numbers[k] + " " + numbers[k + 1] + "\t" + numbers[k + 2] + "\n";
+  TempDir dir;
+  dir.write("decimals.obj", file_text);
+  const auto read = read_obj(dir / "decimals.obj");
+  ASSERT_TRUE(read.ok()) << read.message();
+  const std::vector<Vector>& points = read.value().front().points;
+  ASSERT_EQ(points.size(), numbers.size() / 3);
+  for (size_t k = 0; k < numbers.size(); ++k) {
+    float want = 0.0f;
+    ASSERT_TRUE(referenceFloat(numbers[k], want)) << numbers[k];
+    const Vector& point = points[k / 3];
+    const float got = k % 3 == 0 ? point.x : k % 3 == 1 ? point.y : point.z;
+    EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << numbers[k] << ": " << got << " against " << want;
+  }
 }
 
 TEST(ObjLines, FaceLinesReadAsTheTokenReadingDid) {

@@ -48,6 +48,33 @@ bool parse_float(std::string_view token, float& out) {
   return ec == std::errc() && end == token.data() + token.size();
 }
 
+// A plain decimal ("-12.375", "0.922135": digits, a point with digits
+// after it or none) that ends at `end` or a space, of digits that make a
+// whole number below 2^24 and at most ten after the point: its float made
+// exactly as the nearest to the text, which is what from_chars answers. The
+// digits and the power of ten are both exact floats, so their quotient,
+// rounded once, is the nearest float to the number. Null for anything else
+// (more digits, an exponent, nan, inf, ...), which from_chars reads.
+const char* plain_decimal(const char* p, const char* end, float& out) {
+  static constexpr float kPowerOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  const bool negative = p < end && *p == '-';
+  if (negative) ++p;
+  uint32_t digits = 0;
+  int count = 0, after = 0;
+  for (; p < end && *p >= '0' && *p <= '9' && count < 9; ++p, ++count) digits = digits * 10 + uint32_t(*p - '0');
+  if (count == 0) return nullptr;
+  if (p < end && *p == '.') {
+    ++p;
+    for (; p < end && *p >= '0' && *p <= '9' && count < 9; ++p, ++count, ++after)
+      digits = digits * 10 + uint32_t(*p - '0');
+    if (after == 0) return nullptr;
+  }
+  if ((p < end && !is_space(*p)) || digits >= (1u << 24) || after > 10) return nullptr;
+  const float value = float(digits) / kPowerOfTen[after];
+  out = negative ? -value : value;
+  return p;
+}
+
 // Reads the next number of `rest` where it lies, as parse_float of the next
 // token would: the token must be the whole number.
 bool next_float(std::string_view& rest, float& out) {
@@ -55,6 +82,10 @@ bool next_float(std::string_view& rest, float& out) {
   const char* const end = p + rest.size();
   while (p < end && is_space(*p)) ++p;
   if (p < end && *p == '+') ++p;
+  if (const char* stop = plain_decimal(p, end, out)) {
+    rest.remove_prefix(static_cast<size_t>(stop - rest.data()));
+    return true;
+  }
   const auto [stop, ec] = std::from_chars(p, end, out);
   if (ec != std::errc() || (stop < end && !is_space(*stop))) return false;
   rest.remove_prefix(static_cast<size_t>(stop - rest.data()));
@@ -219,7 +250,7 @@ void release(std::vector<T>& list) {
 
 // One index of a corner token, resolved against the `count` entries read so
 // far; false for 0, a malformed number or one out of range.
-bool resolve_index(const char*& at, const char* end, size_t count, int32_t& out) {
+[[gnu::always_inline]] inline bool resolve_index(const char*& at, const char* end, size_t count, int32_t& out) {
   // Digits by hand: indices are most of a textured mesh's face lines, and
   // this is several times the speed of a general number parser on them.
   const char* p = at;

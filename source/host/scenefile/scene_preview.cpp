@@ -69,7 +69,7 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
 void placeNormals(kurvo::media::Mesh& mesh, const KhMatrix& m, const kurvo::media::FileMapping* into,
                   bool carried) {
   if (mesh.corner_normals.empty()) return;
-  const host::LocalDerivative placement{FromKh(m.v1), FromKh(m.v2), FromKh(m.v3)};
+  const host::NormalCarrier placement(host::LocalDerivative{FromKh(m.v1), FromKh(m.v2), FromKh(m.v3)});
   const bool mirror = into && !into->raw_axes;
   bool missing = false;
   for (Vector& n : mesh.corner_normals) {
@@ -77,7 +77,7 @@ void placeNormals(kurvo::media::Mesh& mesh, const KhMatrix& m, const kurvo::medi
       missing = true;
       continue;
     }
-    n = host::carryNormal(placement, n);
+    n = placement(n);
     if (mirror) n = kurvo::media::to_file_frame(n, into->frame);
   }
   if (!carried) return;
