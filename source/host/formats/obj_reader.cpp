@@ -293,7 +293,12 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
     const auto fail = [&](const std::string& what) {
       error = "cannot read mesh file " + quoted(file) + ": line " + std::to_string(line) + ": " + what;
     };
-    if (keyword == "v") {
+    // The keywords of most lines, told apart without a comparison call.
+    const bool v = keyword.size() == 1 && keyword[0] == 'v';
+    const bool vt = keyword.size() == 2 && keyword[0] == 'v' && keyword[1] == 't';
+    const bool vn = keyword.size() == 2 && keyword[0] == 'v' && keyword[1] == 'n';
+    const bool f = keyword.size() == 1 && keyword[0] == 'f';
+    if (v) {
       float c[3];
       for (float& v : c) {
         if (!next_float(rest, v)) return fail("a point needs three numbers");
@@ -307,19 +312,28 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
         colours.emplace_back(std::clamp(rgb[0], 0.0f, 1.0f), std::clamp(rgb[1], 0.0f, 1.0f),
                              std::clamp(rgb[2], 0.0f, 1.0f));
       }
-    } else if (keyword == "vt") {
+    } else if (vt) {
       Uv uv;
       if (!next_float(rest, uv.u)) return fail("a texture coordinate needs a number");
       if (!next_float(rest, uv.v)) uv.v = 0.0f;
       uvs.push_back(uv);
-    } else if (keyword == "vn") {
+    } else if (vn) {
       float c[3];
       for (float& v : c)
         if (!next_float(rest, v)) return fail("a normal needs three numbers");
       normals.emplace_back(c[0], c[1], c[2]);
-    } else if (keyword == "f") {
+    } else if (f) {
       PendingMesh& mesh = pending.back();
       uint32_t count = 0;
+      constexpr size_t kHeld = 16;
+      int32_t held_points[kHeld], held_uvs[kHeld], held_normals[kHeld];
+      size_t held = 0;
+      const auto flush = [&] {
+        mesh.corners.insert(mesh.corners.end(), held_points, held_points + held);
+        mesh.uvs.insert(mesh.uvs.end(), held_uvs, held_uvs + held);
+        mesh.normals.insert(mesh.normals.end(), held_normals, held_normals + held);
+        held = 0;
+      };
       // Each corner is a token "p", "p/t", "p//n" or "p/t/n".
       const char* at = rest.data();
       const char* const end = at + rest.size();
@@ -343,13 +357,17 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
           }
         }
         if (at < end && !is_space(*at)) return bad("point");
-        mesh.corners.push_back(point);
-        mesh.uvs.push_back(uv);
-        mesh.normals.push_back(normal);
+        // Gathered a few at a time, then added to the mesh's lists together.
+        if (held == kHeld) flush();
+        held_points[held] = point;
+        held_uvs[held] = uv;
+        held_normals[held] = normal;
+        ++held;
         mesh.any_uv = mesh.any_uv || uv >= 0;
         mesh.any_normal = mesh.any_normal || normal >= 0;
         ++count;
       }
+      flush();
       mesh.sizes.push_back(count);
       mesh.material.push_back(material);
       mesh.smooth_group.push_back(smooth_group);
