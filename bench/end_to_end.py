@@ -6,6 +6,10 @@ rings along a 400-unit axis, bent by one deformer along an 8-point cubic path
 (the figures of docs/performance.md). Prints Markdown tables:
 
   files      - 10^6 points: OBJ to OBJ, OBJ to GLB, OBJ to JSON, primitive to OBJ
+  textured   - a 1000 x 1000 grid (10^6 points) read from OBJ bare and with a
+               UV per point and a normal per point on every corner (f p/t/n),
+               to OBJ and to GLB: the time with the attributes over the time
+               without, and peak memory over the mesh's own size
   points     - OBJ to OBJ and primitive to OBJ at 10^4 .. 10^7 points
   objects    - 1, 10, 100, 1,000 deformed tubes of 1,000 points each, to OBJ
   blender    - the side-by-side table: the deformation alone at 10^4 .. 10^6
@@ -18,13 +22,14 @@ Wall time is the median of --rounds runs; peak memory (max RSS) comes from
 /usr/bin/time. The deformation alone on kurvo's side is the benchmark
 BM_ModifyObject (a build with -DKURVO_BUILD_BENCH=ON, see --bench).
 
-Usage: bench/end_to_end.py [--build build] [--tables files,points,objects]
+Usage: bench/end_to_end.py [--build build] [--tables files,textured,points,objects]
        [--rounds 3] [--blender] [--install-blender] [--bench build-perf/bin/kurvo_bench]
 Blender runs only with --blender (Debian's `blender`, headless);
 --install-blender installs it (and numpy) through scripts/install-deps.sh.
 """
 import argparse
 import json
+import math
 import os
 import re
 import statistics
@@ -76,10 +81,10 @@ class Runner:
     def __init__(self, kurvo, rounds, folder):
         self.kurvo, self.rounds, self.folder = kurvo, rounds, folder
 
-    def measure(self, command):
-        """Median wall seconds, median CPU seconds (user + system) and the
-        largest peak RSS (MB) of the runs."""
-        walls, cpus, peaks = [], [], []
+    def samples(self, command):
+        """Wall seconds, CPU seconds (user + system), user CPU seconds and
+        peak RSS (MB) of each of the runs."""
+        walls, cpus, users, peaks = [], [], [], []
         for _ in range(self.rounds):
             log = os.path.join(self.folder, "time.txt")
             start = time.perf_counter()
@@ -89,11 +94,21 @@ class Runner:
             with open(log) as f:
                 user, system, peak = f.read().split()[-3:]
             cpus.append(float(user) + float(system))
+            users.append(float(user))
             peaks.append(int(peak) / 1024)
+        return walls, cpus, users, peaks
+
+    def measure(self, command):
+        """Median wall seconds, median CPU seconds (user + system) and the
+        largest peak RSS (MB) of the runs."""
+        walls, cpus, _, peaks = self.samples(command)
         return statistics.median(walls), statistics.median(cpus), max(peaks)
 
+    def eval_command(self, scene, out):
+        return [self.kurvo, "eval", "--quiet", scene, "-o", os.path.join(self.folder, out)]
+
     def eval(self, scene, out):
-        return self.measure([self.kurvo, "eval", "--quiet", scene, "-o", os.path.join(self.folder, out)])
+        return self.measure(self.eval_command(scene, out))
 
     def rest_obj(self, points):
         """An OBJ of the undeformed tube of `points` points (made once, not timed)."""
@@ -121,6 +136,75 @@ def table_files(run):
                               ("primitive to OBJ", from_primitive, "out.obj")]:
         wall, cpu, peak = run.eval(scene, out)
         print(f"| {label} | {wall:.2f} | {cpu:.2f} | {peak:.0f} | {peak / mesh_mb(n):.1f} |")
+
+
+GRID = 1000  # points along each side of the textured job's grid
+
+
+def write_grid(folder, textured):
+    """A GRID x GRID sheet in x-z (z from 0 to 400 along the path, x from -10
+    to 10, gently waved in y), one OBJ bare and one with `vt` and `vn` per
+    point and `f p/t/n`. Made once, not timed."""
+    file = os.path.join(folder, f"grid-{'textured' if textured else 'bare'}.obj")
+    if os.path.exists(file):
+        return file
+    lines = []
+    for j in range(GRID):
+        z = 400.0 * j / (GRID - 1)
+        for i in range(GRID):
+            x = -10.0 + 20.0 * i / (GRID - 1)
+            lines.append(f"v {x:.6g} {0.5 * math.sin(x):.6g} {z:.6g}\n")
+    if textured:
+        for j in range(GRID):
+            for i in range(GRID):
+                lines.append(f"vt {i / (GRID - 1):.6g} {j / (GRID - 1):.6g}\n")
+        for j in range(GRID):
+            for i in range(GRID):
+                # The wave's normal: (-dy/dx, 1, 0) made unit length.
+                slope = -0.5 * math.cos(-10.0 + 20.0 * i / (GRID - 1))
+                length = math.sqrt(slope * slope + 1.0)
+                lines.append(f"vn {slope / length:.6g} {1.0 / length:.6g} 0\n")
+    for j in range(GRID - 1):
+        for i in range(GRID - 1):
+            a = j * GRID + i + 1
+            quad = (a, a + 1, a + 1 + GRID, a + GRID)
+            lines.append("f " + " ".join(f"{k}/{k}/{k}" if textured else str(k) for k in quad) + "\n")
+    with open(file, "w") as f:
+        f.writelines(lines)
+    return file
+
+
+def grid_mesh_mb(textured):
+    """The mesh's own size as kurvo holds it: float points (12 bytes), a point
+    index per corner (4) and a start per face (4); with the attributes also a
+    UV (8) and a normal (12) per corner."""
+    points, faces = GRID * GRID, (GRID - 1) ** 2
+    corners = 4 * faces
+    size = points * 12 + corners * 4 + (faces + 1) * 4
+    if textured:
+        size += corners * (8 + 12)
+    return size / 1e6
+
+
+def table_textured(run):
+    print(f"\n{GRID} x {GRID} grid ({GRID * GRID:,} points), with UVs and normals (f p/t/n) against bare: "
+          f"mesh {grid_mesh_mb(False):.0f} MB bare, {grid_mesh_mb(True):.0f} MB with its attributes; "
+          f"best and median of {run.rounds} runs\n")
+    print("| job | input | wall s best | median | user CPU s best | median | CPU s median | peak MB | peak / mesh |"
+          " with / without: CPU | wall |\n|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    scenes = {textured: write_scene(run.folder, f"grid-{int(textured)}.json",
+                                    [tube("Tube", GRID * GRID, os.path.basename(write_grid(run.folder, textured)))])
+              for textured in (False, True)}
+    for label, out in [("OBJ to OBJ", "grid.obj"), ("OBJ to GLB", "grid.glb")]:
+        bare = None
+        for textured in (False, True):
+            walls, cpus, users, peaks = run.samples(run.eval_command(scenes[textured], out))
+            wall, cpu = statistics.median(walls), statistics.median(cpus)
+            ratio = f"{cpu / bare[1]:.2f} | {wall / bare[0]:.2f}" if bare else "- | -"
+            print(f"| {label} | {'UVs, normals' if textured else 'bare'} | {min(walls):.2f} | {wall:.2f} | "
+                  f"{min(users):.2f} | {statistics.median(users):.2f} | {cpu:.2f} | {max(peaks):.0f} | "
+                  f"{max(peaks) / grid_mesh_mb(textured):.1f} | {ratio} |")
+            bare = bare or (wall, cpu)
 
 
 def table_points(run, sizes):
@@ -221,7 +305,7 @@ def table_blender(run, args):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=os.path.join(ROOT, "build"))
-    parser.add_argument("--tables", default="files,points,objects")
+    parser.add_argument("--tables", default="files,textured,points,objects")
     parser.add_argument("--sizes", default="10000,100000,1000000,10000000")
     parser.add_argument("--objects", default="1,10,100,1000")
     parser.add_argument("--rounds", type=int, default=3)
@@ -241,6 +325,8 @@ def main():
         tables = args.tables.split(",")
         if "files" in tables:
             table_files(run)
+        if "textured" in tables:
+            table_textured(run)
         if "points" in tables:
             table_points(run, [int(s) for s in args.sizes.split(",")])
         if "objects" in tables:

@@ -158,9 +158,10 @@ void printWarnings(const SceneRun& run, const kurvo::host::RenderShading& shadin
 }  // namespace
 
 namespace {
+// With `takeFrom` (the run's sources), the meshes take the geometry over.
 Status writeResultOf(const SceneRun& run, const std::filesystem::path& out,
                      const kurvo::media::ExportOptions& exportOptions, kurvo::scenefile::NormalChoice normals,
-                     bool takeGeometry) {
+                     std::unordered_map<uint64_t, kurvo::scenefile::GeometrySource>* takeFrom) {
   if (auto s = kurvo::scenefile::checkFiniteResults(*run.document, run.session->state(), run.scene.file); !s)
     return s;
   const kurvo::host::RenderShading shading(*run.document);
@@ -178,20 +179,20 @@ Status writeResultOf(const SceneRun& run, const std::filesystem::path& out,
   for (const std::string& w : carried.warnings)
     std::fprintf(stderr, "kurvo: warning: %s\n", printable(run.scene.file.string() + ": " + w).c_str());
   return kurvo::media::export_mapped_meshes(
-      takeGeometry ? kurvo::scenefile::takeWorldMeshes(*run.document, &shading, &mapping, &run.scene.sources, &carried)
-                   : kurvo::scenefile::worldMeshes(*run.document, &shading, &mapping, &run.scene.sources, &carried),
+      takeFrom ? kurvo::scenefile::takeWorldMeshes(*run.document, &shading, &mapping, takeFrom, &carried)
+               : kurvo::scenefile::worldMeshes(*run.document, &shading, &mapping, &run.scene.sources, &carried),
       out, exportOptions);
 }
 }  // namespace
 
 Status writeResult(const SceneRun& run, const std::filesystem::path& out,
                    const kurvo::media::ExportOptions& exportOptions, kurvo::scenefile::NormalChoice normals) {
-  return writeResultOf(run, out, exportOptions, normals, false);
+  return writeResultOf(run, out, exportOptions, normals, nullptr);
 }
 
 Status writeFinalResult(SceneRun& run, const std::filesystem::path& out,
                         const kurvo::media::ExportOptions& exportOptions, kurvo::scenefile::NormalChoice normals) {
-  return writeResultOf(run, out, exportOptions, normals, true);
+  return writeResultOf(run, out, exportOptions, normals, &run.scene.sources);
 }
 
 Status renderPreview(SceneRun& run, const std::filesystem::path& out, const kurvo::media::RenderOptions& options) {

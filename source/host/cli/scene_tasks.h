@@ -54,8 +54,9 @@ kurvo::media::Status writeResult(const SceneRun& run, const std::filesystem::pat
                                  const kurvo::media::ExportOptions& exportOptions = {},
                                  kurvo::scenefile::NormalChoice normals = kurvo::scenefile::NormalChoice::asScene);
 // As writeResult, as the run's last use of its document: a mesh export takes
-// the objects' geometry over instead of copying it (takeWorldMeshes), which
-// leaves the document fit only to be destroyed.
+// the objects' geometry and their mesh files' surfaces over instead of
+// copying them (takeWorldMeshes), which leaves the document and the scene's
+// sources fit only to be destroyed.
 kurvo::media::Status writeFinalResult(SceneRun& run, const std::filesystem::path& out,
                                       const kurvo::media::ExportOptions& exportOptions = {},
                                       kurvo::scenefile::NormalChoice normals = kurvo::scenefile::NormalChoice::asScene);

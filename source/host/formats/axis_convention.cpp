@@ -10,12 +10,6 @@ FileFrame file_frame(const std::filesystem::path& file) {
   return FileFrame::y_up_right_handed;
 }
 
-Vector to_file_frame(const Vector& p, FileFrame frame) {
-  if (frame == FileFrame::z_up_right_handed) return Vector(p.x, p.z, p.y);
-  // Adding 0 turns the -0 of a mirrored 0 into 0, so files do not show "-0".
-  return Vector(p.x, p.y, -p.z + 0.0f);
-}
-
 Polygon reversed(const Polygon& q) {
   if (q.is_triangle()) return make_triangle(q.a, q.c, q.b);
   return Polygon{q.a, q.d, q.c, q.b};

@@ -30,7 +30,11 @@ enum class FileFrame { y_up_right_handed, z_up_right_handed };
 FileFrame file_frame(const std::filesystem::path& file);
 
 // The point in the file's frame for a host point, and back (the same map).
-Vector to_file_frame(const Vector& p, FileFrame frame);
+inline Vector to_file_frame(const Vector& p, FileFrame frame) {
+  if (frame == FileFrame::z_up_right_handed) return Vector(p.x, p.z, p.y);
+  // Adding 0 turns the -0 of a mirrored 0 into 0, so files do not show "-0".
+  return Vector(p.x, p.y, -p.z + 0.0f);
+}
 inline Vector from_file_frame(const Vector& p, FileFrame frame) { return to_file_frame(p, frame); }
 
 // The polygon with its winding reversed; the first corner stays first.

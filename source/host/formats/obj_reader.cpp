@@ -48,6 +48,33 @@ bool parse_float(std::string_view token, float& out) {
   return ec == std::errc() && end == token.data() + token.size();
 }
 
+// A plain decimal ("-12.375", "0.922135": digits, a point with digits
+// after it or none) that ends at `end` or a space, of digits that make a
+// whole number below 2^24 and at most ten after the point: its float made
+// exactly as the nearest to the text, which is what from_chars answers. The
+// digits and the power of ten are both exact floats, so their quotient,
+// rounded once, is the nearest float to the number. Null for anything else
+// (more digits, an exponent, nan, inf, ...), which from_chars reads.
+const char* plain_decimal(const char* p, const char* end, float& out) {
+  static constexpr float kPowerOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  const bool negative = p < end && *p == '-';
+  if (negative) ++p;
+  uint32_t digits = 0;
+  int count = 0, after = 0;
+  for (; p < end && *p >= '0' && *p <= '9' && count < 9; ++p, ++count) digits = digits * 10 + uint32_t(*p - '0');
+  if (count == 0) return nullptr;
+  if (p < end && *p == '.') {
+    ++p;
+    for (; p < end && *p >= '0' && *p <= '9' && count < 9; ++p, ++count, ++after)
+      digits = digits * 10 + uint32_t(*p - '0');
+    if (after == 0) return nullptr;
+  }
+  if ((p < end && !is_space(*p)) || digits >= (1u << 24) || after > 10) return nullptr;
+  const float value = float(digits) / kPowerOfTen[after];
+  out = negative ? -value : value;
+  return p;
+}
+
 // Reads the next number of `rest` where it lies, as parse_float of the next
 // token would: the token must be the whole number.
 bool next_float(std::string_view& rest, float& out) {
@@ -55,6 +82,10 @@ bool next_float(std::string_view& rest, float& out) {
   const char* const end = p + rest.size();
   while (p < end && is_space(*p)) ++p;
   if (p < end && *p == '+') ++p;
+  if (const char* stop = plain_decimal(p, end, out)) {
+    rest.remove_prefix(static_cast<size_t>(stop - rest.data()));
+    return true;
+  }
   const auto [stop, ec] = std::from_chars(p, end, out);
   if (ec != std::errc() || (stop < end && !is_space(*stop))) return false;
   rest.remove_prefix(static_cast<size_t>(stop - rest.data()));
@@ -211,9 +242,15 @@ struct PendingMesh {
 
 constexpr uint32_t kNoMaterial = UINT32_MAX;
 
+// Frees a list read once it is no longer needed.
+template <class T>
+void release(std::vector<T>& list) {
+  std::vector<T>().swap(list);
+}
+
 // One index of a corner token, resolved against the `count` entries read so
 // far; false for 0, a malformed number or one out of range.
-bool resolve_index(const char*& at, const char* end, size_t count, int32_t& out) {
+[[gnu::always_inline]] inline bool resolve_index(const char*& at, const char* end, size_t count, int32_t& out) {
   // Digits by hand: indices are most of a textured mesh's face lines, and
   // this is several times the speed of a general number parser on them.
   const char* p = at;
@@ -256,7 +293,12 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
     const auto fail = [&](const std::string& what) {
       error = "cannot read mesh file " + quoted(file) + ": line " + std::to_string(line) + ": " + what;
     };
-    if (keyword == "v") {
+    // The keywords of most lines, told apart without a comparison call.
+    const bool v = keyword.size() == 1 && keyword[0] == 'v';
+    const bool vt = keyword.size() == 2 && keyword[0] == 'v' && keyword[1] == 't';
+    const bool vn = keyword.size() == 2 && keyword[0] == 'v' && keyword[1] == 'n';
+    const bool f = keyword.size() == 1 && keyword[0] == 'f';
+    if (v) {
       float c[3];
       for (float& v : c) {
         if (!next_float(rest, v)) return fail("a point needs three numbers");
@@ -270,19 +312,28 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
         colours.emplace_back(std::clamp(rgb[0], 0.0f, 1.0f), std::clamp(rgb[1], 0.0f, 1.0f),
                              std::clamp(rgb[2], 0.0f, 1.0f));
       }
-    } else if (keyword == "vt") {
+    } else if (vt) {
       Uv uv;
       if (!next_float(rest, uv.u)) return fail("a texture coordinate needs a number");
       if (!next_float(rest, uv.v)) uv.v = 0.0f;
       uvs.push_back(uv);
-    } else if (keyword == "vn") {
+    } else if (vn) {
       float c[3];
       for (float& v : c)
         if (!next_float(rest, v)) return fail("a normal needs three numbers");
       normals.emplace_back(c[0], c[1], c[2]);
-    } else if (keyword == "f") {
+    } else if (f) {
       PendingMesh& mesh = pending.back();
       uint32_t count = 0;
+      constexpr size_t kHeld = 16;
+      int32_t held_points[kHeld], held_uvs[kHeld], held_normals[kHeld];
+      size_t held = 0;
+      const auto flush = [&] {
+        mesh.corners.insert(mesh.corners.end(), held_points, held_points + held);
+        mesh.uvs.insert(mesh.uvs.end(), held_uvs, held_uvs + held);
+        mesh.normals.insert(mesh.normals.end(), held_normals, held_normals + held);
+        held = 0;
+      };
       // Each corner is a token "p", "p/t", "p//n" or "p/t/n".
       const char* at = rest.data();
       const char* const end = at + rest.size();
@@ -306,13 +357,17 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
           }
         }
         if (at < end && !is_space(*at)) return bad("point");
-        mesh.corners.push_back(point);
-        mesh.uvs.push_back(uv);
-        mesh.normals.push_back(normal);
+        // Gathered a few at a time, then added to the mesh's lists together.
+        if (held == kHeld) flush();
+        held_points[held] = point;
+        held_uvs[held] = uv;
+        held_normals[held] = normal;
+        ++held;
         mesh.any_uv = mesh.any_uv || uv >= 0;
         mesh.any_normal = mesh.any_normal || normal >= 0;
         ++count;
       }
+      flush();
       mesh.sizes.push_back(count);
       mesh.material.push_back(material);
       mesh.smooth_group.push_back(smooth_group);
@@ -406,26 +461,54 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
                                std::to_string(normals.size()));
     // Faces of fewer than three corners (lines written as faces) are left out
     // with their corners.
-    mesh.reserve_faces(p.sizes.size(), p.corners.size());
-    std::vector<Uv> corner_uvs;
-    if (p.any_uv) corner_uvs.reserve(p.corners.size());
-    if (p.any_normal) mesh.corner_normals.reserve(p.corners.size());
+    const bool every_face = std::all_of(p.sizes.begin(), p.sizes.end(), [](uint32_t n) { return n >= 3; });
+    if (all_points && every_face) {
+      // The file's faces as they are: the corner list is taken over, and each
+      // list read goes as soon as the mesh's own is made from it.
+      mesh.corners = std::move(p.corners);
+      mesh.face_start.resize(p.sizes.size() + 1);
+      for (size_t f = 0; f < p.sizes.size(); ++f) mesh.face_start[f + 1] = mesh.face_start[f] + p.sizes[f];
+      if (p.any_uv) {
+        std::vector<Uv> corner_uvs(p.uvs.size());
+        for (size_t k = 0; k < p.uvs.size(); ++k)
+          if (p.uvs[k] >= 0) corner_uvs[k] = uvs[size_t(p.uvs[k])];
+        mesh.uv_sets.push_back(UvSet{"UVMap", std::move(corner_uvs)});
+      }
+      release(p.uvs);
+      release(uvs);
+      if (p.any_normal) {
+        mesh.corner_normals.assign(p.normals.size(), Vector(0.0f, 0.0f, 0.0f));
+        for (size_t k = 0; k < p.normals.size(); ++k)
+          if (p.normals[k] >= 0) mesh.corner_normals[k] = normals[size_t(p.normals[k])];
+      }
+      release(p.normals);
+      release(normals);
+    } else {
+      mesh.reserve_faces(p.sizes.size(), p.corners.size());
+      std::vector<Uv> corner_uvs;
+      if (p.any_uv) corner_uvs.reserve(p.corners.size());
+      if (p.any_normal) mesh.corner_normals.reserve(p.corners.size());
+      size_t at = 0;
+      std::vector<int32_t> face;
+      for (const uint32_t n : p.sizes) {
+        const size_t first = at;
+        at += n;
+        if (n < 3) continue;
+        face.clear();
+        for (size_t k = first; k < at; ++k) face.push_back(all_points ? p.corners[k] : local[p.corners[k]]);
+        mesh.add_face(face);
+        for (size_t k = first; k < at; ++k) {
+          if (p.any_uv) corner_uvs.push_back(p.uvs[k] >= 0 ? uvs[p.uvs[k]] : Uv{});
+          if (p.any_normal) mesh.corner_normals.push_back(p.normals[k] >= 0 ? normals[p.normals[k]] : Vector(0.0f, 0.0f, 0.0f));
+        }
+      }
+      if (p.any_uv) mesh.uv_sets.push_back(UvSet{"UVMap", std::move(corner_uvs)});
+    }
+    // The materials and smoothing groups of the faces kept.
     std::map<uint32_t, uint32_t> local_material;
     const bool any_material = std::any_of(p.material.begin(), p.material.end(), [](uint32_t m) { return m != kNoMaterial; });
-    size_t at = 0;
-    std::vector<int32_t> face;
-    for (size_t f = 0; f < p.sizes.size(); ++f) {
-      const uint32_t n = p.sizes[f];
-      const size_t first = at;
-      at += n;
-      if (n < 3) continue;
-      face.clear();
-      for (size_t k = first; k < at; ++k) face.push_back(all_points ? p.corners[k] : local[p.corners[k]]);
-      mesh.add_face(face);
-      for (size_t k = first; k < at; ++k) {
-        if (p.any_uv) corner_uvs.push_back(p.uvs[k] >= 0 ? uvs[p.uvs[k]] : Uv{});
-        if (p.any_normal) mesh.corner_normals.push_back(p.normals[k] >= 0 ? normals[p.normals[k]] : Vector(0.0f, 0.0f, 0.0f));
-      }
+    for (size_t f = 0; f < p.sizes.size() && (any_material || any_smoothing); ++f) {
+      if (p.sizes[f] < 3) continue;
       if (any_material) {
         const uint32_t m = p.material[f];
         auto [it, added] = local_material.emplace(m, static_cast<uint32_t>(mesh.materials.size()));
@@ -442,7 +525,6 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
       }
       if (any_smoothing) mesh.face_smooth_group.push_back(p.smooth_group[f]);
     }
-    if (p.any_uv) mesh.uv_sets.push_back(UvSet{"UVMap", std::move(corner_uvs)});
     for (int32_t g : used) local[g] = -1;
     if (!mesh.materials.empty() && library_materials.count(mesh.materials.front().name))
       mesh.colour = mesh.materials.front().base_colour;

@@ -75,11 +75,7 @@ Vector carryNormal(const LocalDerivative& d, const Vector& normal) {
   // columns are the cross products of the derivative's. It takes the cross
   // product of two edges at rest to that of the bent edges, so the normal
   // keeps to the side its face's winding makes the front, mirrored or not.
-  const Vector yz = Cross(d.dy, d.dz), zx = Cross(d.dz, d.dx), xy = Cross(d.dx, d.dy);
-  const Vector n = yz * normal.x + zx * normal.y + xy * normal.z;
-  const float length = Len(n);
-  if (!(length > 0.0f) || !std::isfinite(length)) return normal;
-  return n / length;
+  return NormalCarrier(d)(normal);
 }
 
 }  // namespace kurvo::host

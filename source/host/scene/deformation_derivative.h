@@ -9,6 +9,7 @@
 // derivative: a surface normal stays normal to the bent surface.
 #pragma once
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -43,5 +44,21 @@ std::optional<std::vector<LocalDerivative>> deformationDerivatives(Document& doc
 // the front of its faces as their winding has it (under a mirroring d too,
 // which turns the winding). A d that flattens it to nothing gives `normal`.
 Vector carryNormal(const LocalDerivative& d, const Vector& normal);
+
+// carryNormal under one d for many normals: d's cofactor columns made once.
+class NormalCarrier {
+ public:
+  explicit NormalCarrier(const LocalDerivative& d)
+      : yz_(Cross(d.dy, d.dz)), zx_(Cross(d.dz, d.dx)), xy_(Cross(d.dx, d.dy)) {}
+  Vector operator()(const Vector& normal) const {
+    const Vector n = yz_ * normal.x + zx_ * normal.y + xy_ * normal.z;
+    const float length = Len(n);
+    if (!(length > 0.0f) || !std::isfinite(length)) return normal;
+    return n / length;
+  }
+
+ private:
+  Vector yz_, zx_, xy_;
+};
 
 }  // namespace kurvo::host

@@ -201,9 +201,39 @@ struct JoinedMaterials {
 // `offset`) to `joined`. An attribute only some meshes have is filled in for
 // the others: UV (0, 0), no authored normal, white, a default material,
 // smoothing group 1. A material of the file that several meshes use is one
-// material of the joined mesh.
-void appendSurface(kurvo::media::Mesh& joined, const kurvo::media::Mesh& m, int32_t offset, JoinedMaterials& places) {
+// material of the joined mesh. The first mesh's lists are moved over, the
+// others' copied; `m` is left with its points alone.
+void appendSurface(kurvo::media::Mesh& joined, kurvo::media::Mesh&& m, int32_t offset, JoinedMaterials& places) {
   using kurvo::media::Material;
+  if (offset == 0 && joined.group_names.empty() && joined.corners.empty() && joined.face_count() == 0) {
+    // What the general case below makes of a first mesh, without a copy.
+    joined.name = m.name;
+    joined.corners = std::move(m.corners);
+    joined.face_start = std::move(m.face_start);
+    joined.uv_sets = std::move(m.uv_sets);
+    joined.corner_normals = std::move(m.corner_normals);
+    joined.point_colours = std::move(m.point_colours);
+    if (!m.face_material.empty()) {
+      // Placed as the general case places them (materials the file lists
+      // twice, or looks made twice, become one).
+      std::vector<uint32_t> placed;
+      placed.reserve(m.materials.size());
+      bool same_places = true;
+      for (const Material& material : m.materials) {
+        placed.push_back(places.place(joined, material));
+        same_places = same_places && placed.back() == placed.size() - 1;
+      }
+      joined.face_material = std::move(m.face_material);
+      if (!same_places)
+        for (uint32_t& k : joined.face_material) k = placed[k];
+    }
+    joined.face_smooth_group = std::move(m.face_smooth_group);
+    joined.colour = m.colour;
+    joined.group_names.push_back(m.name);
+    joined.face_group.assign(joined.face_count(), 0);
+    m.clear_faces();
+    return;
+  }
   const bool first = joined.face_count() == 0 && joined.corners.empty() && joined.name.empty();
   const size_t corners = joined.corners.size(), faces = joined.face_count();
   const auto points = static_cast<size_t>(offset);
@@ -315,7 +345,7 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
     // their own plane.
     for (const auto& p : kurvo::media::mesh_polygons(m))
       polygons.push_back(Polygon{p.a + offset, p.b + offset, p.c + offset, p.d + offset});
-    appendSurface(surface, m, offset, places);
+    appendSurface(surface, std::move(m), offset, places);
     m.clear_faces();
     // The first mesh hands its points over; each mesh's polygons go as soon
     // as they are converted, so a large file is not held twice.
@@ -334,7 +364,8 @@ void readMeshFile(const Json& entry, std::vector<Vector>& points, std::vector<Po
   source.meshWeld = options.weld;
   source.meshScale = scale;
   source.carryNormals = carry;
-  source.surface = std::make_shared<const kurvo::media::Mesh>(std::move(surface));
+  // Made as a mutable mesh, seen as a const one: takeSurface may move it out.
+  source.surface = std::make_shared<kurvo::media::Mesh>(std::move(surface));
 }
 
 // ---- spline primitives
@@ -519,6 +550,13 @@ uint64_t fingerprintOf(const std::vector<Vector>& points, const std::vector<Poly
 const kurvo::media::Mesh* surfaceFor(const GeometrySource& source, const std::vector<Polygon>& polygons) {
   if (!source.surface || source.polygonHash != fingerprintOf({}, polygons)) return nullptr;
   return source.surface.get();
+}
+
+kurvo::media::Mesh takeSurface(GeometrySource& source) {
+  if (source.surface.use_count() != 1) return *source.surface;
+  kurvo::media::Mesh taken = std::move(const_cast<kurvo::media::Mesh&>(*source.surface));
+  source.surface.reset();
+  return taken;
 }
 
 Json pointsJson(const std::vector<Vector>& points) {

@@ -59,6 +59,11 @@ uint64_t fingerprintOf(const std::vector<Vector>& points, const std::vector<kurv
 // The source's surface when it still fits the object's polygons, else null.
 const kurvo::media::Mesh* surfaceFor(const GeometrySource& source, const std::vector<kurvo::geo::Polygon>& polygons);
 
+// The source's surface (which must be there) for an object that is done
+// with: moved out when nothing else holds it, the source left without one;
+// a copy otherwise.
+kurvo::media::Mesh takeSurface(GeometrySource& source);
+
 // Polygon objects: "points" and "polygons", or "mesh" (and "mesh_name"), or
 // "primitive". Answers the source for the last two.
 std::optional<GeometrySource> readPolygonGeometry(const Json& entry, host::Object& object,

@@ -69,7 +69,7 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
 void placeNormals(kurvo::media::Mesh& mesh, const KhMatrix& m, const kurvo::media::FileMapping* into,
                   bool carried) {
   if (mesh.corner_normals.empty()) return;
-  const host::LocalDerivative placement{FromKh(m.v1), FromKh(m.v2), FromKh(m.v3)};
+  const host::NormalCarrier placement(host::LocalDerivative{FromKh(m.v1), FromKh(m.v2), FromKh(m.v3)});
   const bool mirror = into && !into->raw_axes;
   bool missing = false;
   for (Vector& n : mesh.corner_normals) {
@@ -77,7 +77,7 @@ void placeNormals(kurvo::media::Mesh& mesh, const KhMatrix& m, const kurvo::medi
       missing = true;
       continue;
     }
-    n = host::carryNormal(placement, n);
+    n = placement(n);
     if (mirror) n = kurvo::media::to_file_frame(n, into->frame);
   }
   if (!carried) return;
@@ -91,7 +91,9 @@ void placeNormals(kurvo::media::Mesh& mesh, const KhMatrix& m, const kurvo::medi
 
 // Calls visit(object, mesh) for every polygon object, in tree order.
 // With `take`, each object hands its points over and frees its polygons and
-// rest state once they are copied (host::Object::takeGeometry). Objects
+// rest state once they are copied (host::Object::takeGeometry), and the
+// file surfaces of `handOver` (the same map as `sources`) move into the
+// meshes where nothing else shares them. Objects
 // `include` answers false for get a mesh without points and polygons;
 // those `pointsOnly` answers true for get their points alone (not with
 // `into` or `take`).
@@ -99,7 +101,7 @@ template <class Visit>
 void forEachMesh(const host::Document& document, const host::RenderShading* shading,
                  const kurvo::media::FileMapping* into, bool take,
                  const std::unordered_map<uint64_t, GeometrySource>* sources, const CarriedNormals* carried,
-                 Visit&& visit, const std::function<bool(const host::Object&)>& include = {},
+                 std::unordered_map<uint64_t, GeometrySource>* handOver, Visit&& visit, const std::function<bool(const host::Object&)>& include = {},
                  const std::function<bool(const host::Object&)>& pointsOnly = {}) {
   size_t index = 0;
   document.forEachObject([&](host::Object& o) {
@@ -111,7 +113,12 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
         surface = surfaceFor(found->second, o.polygons());
     kurvo::media::Mesh mesh;
     const bool onlyPoints = pointsOnly && !into && !take && pointsOnly(o);
-    if (surface && !onlyPoints) mesh = *surface;
+    if (surface && !onlyPoints) {
+      if (take && handOver)
+        mesh = takeSurface(handOver->at(o.serial()));
+      else
+        mesh = *surface;
+    }
     mesh.name = o.name();
     // The colour first: a shader answers it for the object as it stands.
     const host::Material* material = document.materialOf(o);
@@ -180,7 +187,7 @@ std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document, cons
                                             const std::unordered_map<uint64_t, GeometrySource>* sources,
                                             const CarriedNormals* carried) {
   std::vector<kurvo::media::Mesh> meshes;
-  forEachMesh(document, shading, into, false, sources, carried, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, into, false, sources, carried, nullptr, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
     meshes.push_back(std::move(mesh));
   });
   return meshes;
@@ -196,10 +203,10 @@ kurvo::media::DrawList Preview::drawList() const {
 
 std::vector<kurvo::media::Mesh> takeWorldMeshes(host::Document& document, const host::RenderShading* shading,
                                                 const kurvo::media::FileMapping* into,
-                                                const std::unordered_map<uint64_t, GeometrySource>* sources,
+                                                std::unordered_map<uint64_t, GeometrySource>* sources,
                                                 const CarriedNormals* carried) {
   std::vector<kurvo::media::Mesh> meshes;
-  forEachMesh(document, shading, into, true, sources, carried, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
+  forEachMesh(document, shading, into, true, sources, carried, sources, [&](host::Object&, const host::Material*, kurvo::media::Mesh&& mesh) {
     meshes.push_back(std::move(mesh));
   });
   return meshes;
@@ -210,7 +217,7 @@ Preview buildPreview(host::Document& document, const host::RenderShading* shadin
                      const std::function<bool(const host::Object&)>& pointsOnly) {
   Preview preview;
   forEachMesh(
-      document, shading, nullptr, false, nullptr, nullptr,
+      document, shading, nullptr, false, nullptr, nullptr, nullptr,
       [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
         const bool left = include && !include(o);
         preview.pointsOnly.push_back(!left && pointsOnly && pointsOnly(o));

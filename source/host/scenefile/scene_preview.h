@@ -48,12 +48,14 @@ std::vector<kurvo::media::Mesh> worldMeshes(const host::Document& document,
 // As worldMeshes(), for a document that is done with: each object's points
 // move into its mesh (changed into world space in place) and its polygons
 // and rest state are freed as they are copied, so an export holds one copy
-// of the geometry rather than two. The document is left without geometry;
-// only destroying it is safe afterwards.
+// of the geometry rather than two. A file's surface in `sources` moves into
+// its mesh where nothing else holds it (the source is left without one).
+// The document and the sources are left without geometry; only destroying
+// them is safe afterwards.
 std::vector<kurvo::media::Mesh> takeWorldMeshes(host::Document& document,
                                                 const host::RenderShading* shading = nullptr,
                                                 const kurvo::media::FileMapping* into = nullptr,
-                                                const std::unordered_map<uint64_t, GeometrySource>* sources = nullptr,
+                                                std::unordered_map<uint64_t, GeometrySource>* sources = nullptr,
                                                 const CarriedNormals* carried = nullptr);
 
 struct Preview {
