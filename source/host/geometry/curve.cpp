@@ -45,7 +45,10 @@ void Curve::SetKnots(std::vector<Knot> knots) {
   UpdateSlopes();
 }
 
-void Curve::SetRound(float round) { round_ = Clamp01(round); }
+void Curve::SetRound(float round) {
+  round_ = Clamp01(round);
+  BuildCells();
+}
 
 // Fritsch-Carlson: secant averages at inner knots, flattened where the data
 // turns, then limited so that each cubic piece stays monotone.
@@ -95,16 +98,20 @@ void Curve::BuildCells() {
     const Knot& k0 = knots_[i];
     const Knot& k1 = knots_[i + 1];
     Piece& p = pieces_[i];
+    const double h = static_cast<double>(k1.x) - k0.x;
+    const double y0 = k0.y, y1 = k1.y;
+    const double secant = h > 0.0 ? (y1 - y0) / h : 0.0;
+    const bool linear = round_ == 0.0f || (k0.flags & kLinearKnot) || (k1.flags & kLinearKnot);
+    const double r = linear ? 0.0 : static_cast<double>(round_);
+    const double s0 = k0.slope, s1 = k1.slope;
     p.x0 = k0.x;
-    p.h = static_cast<double>(k1.x) - k0.x;
-    p.y0 = k0.y;
-    p.dy = static_cast<double>(k1.y) - k0.y;
-    p.y1 = k1.y;
-    p.slope0 = k0.slope;
-    p.slope1 = k1.slope;
-    p.lo = std::min<double>(k0.y, k1.y);
-    p.hi = std::max<double>(k0.y, k1.y);
-    p.linearKnot = (k0.flags & kLinearKnot) || (k1.flags & kLinearKnot) ? -1 : 0;
+    p.c0 = y0;
+    p.c1 = (1.0 - r) * secant + r * s0;
+    // A piece of no width is never asked for (the next one starts at its x).
+    p.c2 = h > 0.0 ? r * (3.0 * secant - 2.0 * s0 - s1) / h : 0.0;
+    p.c3 = h > 0.0 ? r * (s0 + s1 - 2.0 * secant) / (h * h) : 0.0;
+    p.lo = std::min(y0, y1);
+    p.hi = std::max(y0, y1);
   }
   const int32_t m = std::max(kMinCells, (n - 1) * kCellsPerPiece);
   cells_.resize(static_cast<size_t>(m));
@@ -130,11 +137,10 @@ int32_t Curve::PieceOf(float x) const {
   return static_cast<int32_t>(next - knots_.begin()) - 1;
 }
 
-// The operations of EvaluateKnots, in its order, on the piece's copied
-// values, two positions at a time in the compiler's vector types (each
-// operation is the IEEE operation of each lane, as in the scalar code); both
-// the straight and the smooth answer are computed and the right one chosen,
-// so the loops run without branches on the data.
+// The operations of EvaluateKnots, in its order, on the piece's power form,
+// two positions at a time in the compiler's vector types (each operation is
+// the IEEE operation of each lane, as in the scalar code), so the loops run
+// without branches on the data.
 void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
   if (constant_) {
     std::fill(y, y + count, constantValue_);
@@ -145,15 +151,12 @@ void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
     return;
   }
   typedef double Two __attribute__((vector_size(16)));
-  typedef int64_t TwoMasks __attribute__((vector_size(16)));
   const float firstX = knots_.front().x, firstY = knots_.front().y;
   const float lastX = knots_.back().x, lastY = knots_.back().y;
   const Piece* pieces = pieces_.data();
   const Cell* cells = cells_.data();
   const auto lastCell = static_cast<int32_t>(cells_.size()) - 1;
   const auto cellScale = static_cast<float>(cells_.size());
-  const Two round = {static_cast<double>(round_), static_cast<double>(round_)};
-  const TwoMasks straight = round_ == 0.0f ? TwoMasks{-1, -1} : TwoMasks{0, 0};
   constexpr int32_t kBlock = 64;
   alignas(16) double at[kBlock];
   alignas(16) int32_t which[kBlock];
@@ -176,18 +179,11 @@ void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
     for (int32_t i = 0; i < n; i += 2) {
       const Piece& p = pieces[which[i]];
       const Piece& q = pieces[which[i + 1]];
-      const Two xc = {at[i], at[i + 1]};
-      const Two x0 = {p.x0, q.x0}, h = {p.h, q.h}, y0 = {p.y0, q.y0}, dy = {p.dy, q.dy}, y1 = {p.y1, q.y1};
-      const Two slope0 = {p.slope0, q.slope0}, slope1 = {p.slope1, q.slope1}, lo = {p.lo, q.lo}, hi = {p.hi, q.hi};
-      const TwoMasks useLine = TwoMasks{p.linearKnot, q.linearKnot} | straight;
-      const Two t = (xc - x0) / h;
-      const Two line = y0 + dy * t;
-      const Two t2 = t * t, t3 = t2 * t;
-      const Two cubic = (2 * t3 - 3 * t2 + 1) * y0 + (t3 - 2 * t2 + t) * h * slope0 + (-2 * t3 + 3 * t2) * y1 +
-                        (t3 - t2) * h * slope1;
-      const Two blend = line + (cubic - line) * round;
-      const Two clamped = blend < lo ? lo : hi < blend ? hi : blend;
-      const Two chosen = useLine ? line : clamped;
+      const Two u = Two{at[i], at[i + 1]} - Two{p.x0, q.x0};
+      const Two c0 = {p.c0, q.c0}, c1 = {p.c1, q.c1}, c2 = {p.c2, q.c2}, c3 = {p.c3, q.c3};
+      const Two lo = {p.lo, q.lo}, hi = {p.hi, q.hi};
+      const Two poly = c0 + u * (c1 + u * (c2 + u * c3));
+      const Two chosen = poly < lo ? lo : hi < poly ? hi : poly;
       value[i] = static_cast<float>(chosen[0]);
       value[i + 1] = static_cast<float>(chosen[1]);
     }
@@ -207,20 +203,11 @@ float Curve::EvaluateKnots(float x) const {
   if (x >= last.x) return last.y;
   // knots_[i].x <= x < knots_[i + 1].x
   const auto next = std::upper_bound(knots_.begin(), knots_.end(), x, [](float v, const Knot& k) { return v < k.x; });
-  const Knot& k1 = *next;
-  const Knot& k0 = *(next - 1);
-  const double h = static_cast<double>(k1.x) - k0.x;
-  const double t = (static_cast<double>(x) - k0.x) / h;
-  const double line = k0.y + (static_cast<double>(k1.y) - k0.y) * t;
-  const bool linear = round_ == 0.0f || (k0.flags & kLinearKnot) || (k1.flags & kLinearKnot);
-  if (linear) return static_cast<float>(line);
-  // Cubic Hermite with the precomputed slopes.
-  const double t2 = t * t, t3 = t2 * t;
-  const double cubic = (2 * t3 - 3 * t2 + 1) * k0.y + (t3 - 2 * t2 + t) * h * k0.slope +
-                       (-2 * t3 + 3 * t2) * k1.y + (t3 - t2) * h * k1.slope;
-  // Rounding in the slopes must not let the curve step past its knots.
-  const double lo = std::min<double>(k0.y, k1.y), hi = std::max<double>(k0.y, k1.y);
-  return static_cast<float>(std::clamp(line + (cubic - line) * round_, lo, hi));
+  const Piece& p = pieces_[static_cast<size_t>(next - knots_.begin()) - 1];
+  const double u = static_cast<double>(x) - p.x0;
+  const double poly = p.c0 + u * (p.c1 + u * (p.c2 + u * p.c3));
+  // Rounding must not let the curve step past its knots.
+  return static_cast<float>(poly < p.lo ? p.lo : p.hi < poly ? p.hi : poly);
 }
 
 bool Curve::operator==(const Curve& other) const {

@@ -17,10 +17,12 @@
 // have the same value (the usual flat default) is answered without a search:
 // every formula below gives exactly that value there.
 //
+// Each edit also keeps each piece as the four coefficients of its blended
+// polynomial in x (power form, evaluated by Horner's rule in double
+// precision), so a position costs three multiplications and three additions.
 // EvaluateMany answers many positions with the bits of Evaluate. Each edit
 // also builds a grid of equal x steps over [0, 1] (four cells per piece
-// between knots) and a copy of each piece's values in the form the formula
-// reads them; a cell that meets at most one knot settles its piece with one
+// between knots); a cell that meets at most one knot settles its piece with one
 // comparison, so the look-up takes constant time, and only cells crowded
 // with knots search.
 #ifndef KURVO_GEO_CURVE_H
@@ -78,14 +80,14 @@ class Curve {
   // as EvaluateKnots finds it.
   int32_t PieceOf(float x) const;
 
-  // Piece i, from knot i to knot i + 1, with the values the formula uses.
+  // Piece i, from knot i to knot i + 1, in power form: with u = x - x0, the
+  // line blended with the monotone cubic by the roundness is
+  // c0 + u * (c1 + u * (c2 + u * c3)), then held between lo and hi.
   struct Piece {
-    double x0 = 0.0, h = 0.0;     // start, and the width as the formula computes it
-    double y0 = 0.0, dy = 0.0;    // start value, and the rise as the formula computes it
-    double y1 = 0.0;              // end value
-    double slope0 = 0.0, slope1 = 0.0;
-    double lo = 0.0, hi = 0.0;    // the lower and higher of y0 and y1
-    int64_t linearKnot = 0;       // either knot flagged linear: all bits set, else 0
+    double x0 = 0.0;
+    double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
+    double lo = 0.0, hi = 0.0;  // the lower and higher of the knots' values
+    double pad = 0.0;
   };
   // Cell k covers x in [k, k + 1) / m, widened by far more than the rounding
   // of k: any x in it lies in piece `first` or, at or past `boundary`, in
