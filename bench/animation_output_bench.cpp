@@ -27,7 +27,7 @@ Mesh wave(int n, float phase) {
   for (int j = 0; j < n; ++j)
     for (int i = 0; i < n; ++i) {
       const int a = j * (n + 1) + i;
-      mesh.polygons.push_back(Polygon{a, a + 1, a + n + 2, a + n + 1});
+      mesh.add_face({a, a + 1, a + n + 2, a + n + 1});
     }
   return mesh;
 }
@@ -66,7 +66,9 @@ void PointCache(benchmark::State& state) {
   AnimatedMesh sheet;
   const Mesh rest = wave(315, 0);
   sheet.name = rest.name;
-  sheet.polygons = rest.polygons;
+  sheet.surface = rest;
+  sheet.surface.points.clear();
+  sheet.polygons = mesh_polygons(rest);
   for (int s = 0; s < 100; ++s) {
     series.frames.push_back(s);
     sheet.placements.push_back(Matrix());
