@@ -29,12 +29,9 @@ import os
 import sys
 
 import bpy
-import numpy
 
-# Debian 12's Blender glTF importer still uses numpy.bool, which its numpy
-# (1.24) no longer has; the alias meant the builtin.
-if not hasattr(numpy, "bool") or "bool" in getattr(numpy, "__former_attrs__", {}):
-    numpy.bool = bool
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import blender_session  # noqa: E402,F401  (the numpy fix)
 
 
 def arguments():

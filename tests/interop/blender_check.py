@@ -15,22 +15,11 @@ import os
 import sys
 
 import bpy
-import numpy
 
-# Debian 12's Blender glTF importer still uses numpy.bool, which its numpy
-# (1.24) no longer has; the alias meant the builtin.
-if not hasattr(numpy, "bool") or "bool" in getattr(numpy, "__former_attrs__", {}):
-    numpy.bool = bool
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from blender_session import fail, import_file  # noqa: E402
 
 TOLERANCE = 1e-3  # relative to the scene's size
-
-
-def fail(message):
-    print("MISMATCH: " + message)
-    fail.count += 1
-
-
-fail.count = 0
 
 
 def read_obj(path):
@@ -77,22 +66,6 @@ def to_blender(p):
 
 def clear():
     bpy.ops.wm.read_factory_settings(use_empty=True)
-
-
-def import_file(path):
-    ext = os.path.splitext(path)[1].lower()
-    if ext == ".obj":
-        bpy.ops.wm.obj_import(filepath=path)
-    elif ext in (".glb", ".gltf"):
-        bpy.ops.import_scene.gltf(filepath=path)
-    elif ext == ".ply":
-        bpy.ops.import_mesh.ply(filepath=path)
-    elif ext == ".stl":
-        bpy.ops.import_mesh.stl(filepath=path)
-    elif ext == ".dae":
-        bpy.ops.wm.collada_import(filepath=path)
-    else:
-        raise RuntimeError("no importer for " + path)
 
 
 def world_points(obj):

@@ -20,31 +20,13 @@ import sys
 import bpy
 import numpy
 
-# Debian 12's Blender glTF importer still uses numpy.bool, which its numpy
-# (1.24) no longer has; the alias meant the builtin.
-if not hasattr(numpy, "bool") or "bool" in getattr(numpy, "__former_attrs__", {}):
-    numpy.bool = bool
-
-
-def fail(message):
-    print("MISMATCH: " + message)
-    fail.count += 1
-
-
-fail.count = 0
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from blender_session import fail, import_file  # noqa: E402
 
 
 def load(path):
     bpy.ops.wm.read_factory_settings(use_empty=True)
-    ext = os.path.splitext(path)[1].lower()
-    if ext == ".obj":
-        bpy.ops.wm.obj_import(filepath=path)
-    elif ext in (".glb", ".gltf"):
-        bpy.ops.import_scene.gltf(filepath=path)
-    elif ext == ".dae":
-        bpy.ops.wm.collada_import(filepath=path)
-    else:
-        raise SystemExit("no importer for " + path)
+    import_file(path)
 
 
 def triangles_by_material():

@@ -10,24 +10,14 @@
 #                           SOURCE's, in world space.
 #
 # Exits with status 1 on any mismatch.
+import os
 import sys
 
 import bpy
-import numpy
 from mathutils import kdtree
 
-# Debian 12's Blender glTF importer still uses numpy.bool, which its numpy
-# (1.24) no longer has; the alias meant the builtin.
-if not hasattr(numpy, "bool") or "bool" in getattr(numpy, "__former_attrs__", {}):
-    numpy.bool = bool
-
-
-def fail(message):
-    print("MISMATCH: " + message)
-    fail.count += 1
-
-
-fail.count = 0
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from blender_session import fail  # noqa: E402
 
 
 def imported_triangles(path):
