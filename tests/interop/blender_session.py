@@ -37,3 +37,14 @@ def import_file(path):
         bpy.ops.wm.collada_import(filepath=path)
     else:
         raise RuntimeError("no importer for " + path)
+
+
+def evaluated_meshes():
+    """(object, its evaluated mesh with loop triangles made) for every mesh object in the scene."""
+    depsgraph = bpy.context.evaluated_depsgraph_get()
+    for obj in bpy.context.scene.objects:
+        if obj.type != "MESH":
+            continue
+        mesh = obj.evaluated_get(depsgraph).to_mesh()
+        mesh.calc_loop_triangles()
+        yield obj, mesh

@@ -21,7 +21,7 @@ import bpy
 import numpy
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from blender_session import fail, import_file  # noqa: E402
+from blender_session import evaluated_meshes, fail, import_file  # noqa: E402
 
 
 def load(path):
@@ -32,12 +32,7 @@ def load(path):
 def triangles_by_material():
     """Triangles per material name over every mesh object in the scene."""
     counts = {}
-    depsgraph = bpy.context.evaluated_depsgraph_get()
-    for obj in bpy.context.scene.objects:
-        if obj.type != "MESH":
-            continue
-        mesh = obj.evaluated_get(depsgraph).to_mesh()
-        mesh.calc_loop_triangles()
+    for obj, mesh in evaluated_meshes():
         for t in mesh.loop_triangles:
             slot = obj.material_slots[t.material_index] if t.material_index < len(obj.material_slots) else None
             name = slot.material.name if slot and slot.material else ""

@@ -17,7 +17,7 @@ import bpy
 from mathutils import kdtree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from blender_session import fail  # noqa: E402
+from blender_session import evaluated_meshes, fail  # noqa: E402
 
 
 def imported_triangles(path):
@@ -25,12 +25,7 @@ def imported_triangles(path):
     bpy.ops.wm.read_factory_settings(use_empty=True)
     bpy.ops.import_scene.gltf(filepath=path)
     triangles = []
-    depsgraph = bpy.context.evaluated_depsgraph_get()
-    for obj in bpy.context.scene.objects:
-        if obj.type != "MESH":
-            continue
-        mesh = obj.evaluated_get(depsgraph).to_mesh()
-        mesh.calc_loop_triangles()
+    for obj, mesh in evaluated_meshes():
         world = [obj.matrix_world @ v.co for v in mesh.vertices]
         for t in mesh.loop_triangles:
             triangles.append(tuple(world[i].copy() for i in t.vertices))
