@@ -147,7 +147,8 @@ Status renderFrames(SceneRun& run, const animation::FrameRange& range, const std
         std::fprintf(stderr, "kurvo: warning: %s: %s\n", run.scene.file.string().c_str(), w.c_str());
       warned = true;
     }
-    const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(document, &shading);
+    const kurvo::scenefile::Preview preview =
+        kurvo::scenefile::buildPreview(document, &shading, {}, {}, &run.scene.sources);
     const kurvo::media::Image image = kurvo::media::render(preview.drawList(), options);
     if (auto s = writer ? writer->add(image)
                         : kurvo::media::write_png(image, sequenceName(out, static_cast<long long>(frame)));

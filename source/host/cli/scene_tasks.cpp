@@ -200,7 +200,8 @@ Status renderPreview(SceneRun& run, const std::filesystem::path& out, const kurv
     return s;
   const kurvo::host::RenderShading shading(*run.document);
   printWarnings(run, shading);
-  const kurvo::scenefile::Preview preview = kurvo::scenefile::buildPreview(*run.document, &shading);
+  const kurvo::scenefile::Preview preview =
+      kurvo::scenefile::buildPreview(*run.document, &shading, {}, {}, &run.scene.sources);
   const kurvo::media::Image image = kurvo::media::render(preview.drawList(), options);
   return kurvo::media::write_png(image, out);
 }

@@ -27,6 +27,12 @@ struct ProjectedMesh {
   std::vector<ScreenPoint> points;
   std::vector<uint8_t> visible;  // in front of the near plane
   std::vector<Polygon> polygons;  // the mesh's quads and triangles
+  // Per polygon, the base colour of its face's material; empty: `colour`
+  // for every polygon.
+  std::vector<Vector> polygon_colours;
+  // The mesh's point colours, which tint the faces' material colours (or
+  // are the colour, without materials); null: none.
+  const std::vector<Vector>* point_colours = nullptr;
   // Smooth shading: the corners' normals; empty when faceted.
   VertexLayout normals;
   bool smooth = false;
@@ -177,12 +183,21 @@ struct CornerNormals {
   Vector a, b, c, face;
 };
 
+// Colours of a triangle's corners, for a fill: the same at all three unless
+// the mesh has point colours.
+struct CornerColours {
+  Vector a, b, c;
+  bool varying = false;
+
+  Vector at(float wa, float wb, float wc) const { return varying ? a * wa + b * wb + c * wc : a; }
+};
+
 void fill_smooth(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, const CornerNormals& n,
-                 const Vector& colour, const Vector& light, Band& band) {
+                 const CornerColours& colours, const Vector& light, Band& band) {
   fill_triangle(a, b, c, band, [&](size_t i, float key, float wa, float wb, float wc) {
     correct_weights(band.perspective, a, b, c, key, wa, wb, wc);
     const Vector normal = unit_or(n.a * wa + n.b * wb + n.c * wc, n.face);
-    const Rgb8 rgb = to_rgb8(colour * light_intensity(normal, light, false));
+    const Rgb8 rgb = to_rgb8(colours.at(wa, wb, wc) * light_intensity(normal, light, false));
     uint8_t* p = &band.image.rgb[i * 3];
     p[0] = rgb.r;
     p[1] = rgb.g;
@@ -191,8 +206,16 @@ void fill_smooth(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& 
   });
 }
 
-void fill_plain(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, Rgb8 colour, Band& band) {
-  fill_triangle(a, b, c, band, [&](size_t i, float, float, float, float) {
+// One light for the whole triangle (faceted or unlit).
+void fill_plain(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, const CornerColours& colours,
+                float lit, Band& band) {
+  const Rgb8 same = to_rgb8(colours.a * lit);
+  fill_triangle(a, b, c, band, [&](size_t i, float key, float wa, float wb, float wc) {
+    Rgb8 colour = same;
+    if (colours.varying) {
+      correct_weights(band.perspective, a, b, c, key, wa, wb, wc);
+      colour = to_rgb8(colours.at(wa, wb, wc) * lit);
+    }
     uint8_t* p = &band.image.rgb[i * 3];
     p[0] = colour.r;
     p[1] = colour.g;
@@ -249,18 +272,32 @@ void draw_meshes(const std::vector<ProjectedMesh>& meshes, const Vector& light, 
                       pm.smooth, id, tri + 1, band);
         continue;
       }
+      const Vector& base = pm.polygon_colours.empty() ? pm.colour : pm.polygon_colours[k];
+      // The corners' colours, for the two triangles.
+      const auto colours = [&](bool half) {
+        if (!pm.point_colours) return CornerColours{base, base, base, false};
+        const std::vector<Vector>& tint = *pm.point_colours;
+        // A face's material is tinted by them; without materials they are
+        // the colour.
+        const auto tinted = [&](size_t point) {
+          return pm.polygon_colours.empty()
+                     ? tint[point]
+                     : Vector(base.x * tint[point].x, base.y * tint[point].y, base.z * tint[point].z);
+        };
+        return CornerColours{tinted(a), tinted(half ? c : b), tinted(half ? d : c), true};
+      };
       if (pm.smooth && !flat) {
-        if (first) fill_smooth(pm.points[a], pm.points[b], pm.points[c], normals(false), pm.colour, light, band);
-        if (second) fill_smooth(pm.points[a], pm.points[c], pm.points[d], normals(true), pm.colour, light, band);
+        if (first) fill_smooth(pm.points[a], pm.points[b], pm.points[c], normals(false), colours(false), light, band);
+        if (second) fill_smooth(pm.points[a], pm.points[c], pm.points[d], normals(true), colours(true), light, band);
         continue;
       }
       if (first) {
         const float lit = light_intensity(face_normal(world[a], world[b], world[c]), light, flat);
-        fill_plain(pm.points[a], pm.points[b], pm.points[c], to_rgb8(pm.colour * lit), band);
+        fill_plain(pm.points[a], pm.points[b], pm.points[c], colours(false), lit, band);
       }
       if (second) {
         const float lit = light_intensity(face_normal(world[a], world[c], world[d]), light, flat);
-        fill_plain(pm.points[a], pm.points[c], pm.points[d], to_rgb8(pm.colour * lit), band);
+        fill_plain(pm.points[a], pm.points[c], pm.points[d], colours(true), lit, band);
       }
     }
   }
@@ -420,8 +457,19 @@ Image render(const DrawList& list, const RenderOptions& options) {
     if (!mesh || !check_mesh(*mesh).empty()) continue;  // a broken mesh is not drawn rather than crash
     const SurfaceShader* shader = m < list.shaders.size() ? list.shaders[m] : nullptr;
     shaded = shaded || shader;
-    ProjectedMesh pm{mesh, mesh->colour.value_or(options.default_colour), shader, {}, {}, mesh_polygons(*mesh), {},
+    ProjectedMesh pm{mesh, mesh->colour.value_or(options.default_colour), shader, {}, {}, {}, {}, nullptr, {},
                      false};
+    if (mesh->face_material.empty() || shader) {
+      pm.polygons = mesh_polygons(*mesh);
+    } else {
+      // A face's material colour wins over the mesh's one colour.
+      DerivedPolygons derived = derive_polygons(*mesh);
+      pm.polygons = std::move(derived.polygons);
+      pm.polygon_colours.reserve(pm.polygons.size());
+      for (const uint32_t face : derived.face)
+        pm.polygon_colours.push_back(mesh->materials[mesh->face_material[face]].base_colour);
+    }
+    if (!mesh->point_colours.empty() && !shader) pm.point_colours = &mesh->point_colours;
     pm.smooth = !options.faceted && !(options.flat && !shader);
     if (pm.smooth) pm.normals = layout_by_normals(mesh->points, pm.polygons, NormalStyle::smooth);
     pm.points.resize(mesh->points.size());

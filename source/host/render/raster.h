@@ -6,8 +6,12 @@
 // smooth: each pixel takes the normal interpolated between its triangle's
 // corners, whose normals are the mesh's own smooth normals with hard edges
 // kept where faces meet at more than the crease angle (surface_normals.h);
-// faceted shading gives every face its own normal instead. A mesh with
-// a SurfaceShader takes its colour from it per pixel: each band first settles
+// faceted shading gives every face its own normal instead. A face with a
+// material takes the material's base colour, other faces the mesh's one
+// colour. Point colours, blended across each triangle, tint a material's
+// colour (as a glTF viewer multiplies COLOR_0 and the base colour) and, in
+// a mesh without materials, replace the one colour. Textures are not
+// drawn. A mesh with a SurfaceShader takes its colour from it per pixel: each band first settles
 // which surface is visible at each of its pixels, then asks the shader once
 // per such pixel, so the shader runs on every render thread. Lines (a
 // deformer's arrow, spline paths) are drawn after the meshes: where a surface

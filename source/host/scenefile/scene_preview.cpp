@@ -214,12 +214,14 @@ std::vector<kurvo::media::Mesh> takeWorldMeshes(host::Document& document, const 
 
 Preview buildPreview(host::Document& document, const host::RenderShading* shading,
                      const std::function<bool(const host::Object&)>& include,
-                     const std::function<bool(const host::Object&)>& pointsOnly) {
+                     const std::function<bool(const host::Object&)>& pointsOnly,
+                     const std::unordered_map<uint64_t, GeometrySource>* sources) {
   Preview preview;
   forEachMesh(
-      document, shading, nullptr, false, nullptr, nullptr, nullptr,
+      document, shading, nullptr, false, sources, nullptr, nullptr,
       [&](host::Object& o, const host::Material* material, kurvo::media::Mesh&& mesh) {
         const bool left = include && !include(o);
+        if (material) mesh.point_colours.clear();  // the scene's material is the whole look
         preview.pointsOnly.push_back(!left && pointsOnly && pointsOnly(o));
         preview.serials.push_back(o.serial());
         std::unique_ptr<kurvo::media::SurfaceShader> surface;

@@ -81,8 +81,15 @@ struct Preview {
 // left empty (their places in `meshes` kept), sparing the copy of their points;
 // with `pointsOnly`, those it answers true for get their points without
 // faces (a caller that has the faces already, such as the viewer).
+// With `sources` (a loaded scene's), a mesh read from a file whose polygons
+// are still those the file gave comes out with the file's own faces and
+// attributes, as worldMeshes() gives them: a render draws each face in its
+// material's colour, the file's point colours across them, unless the
+// scene gives the object a material (then its whole look, as in every
+// output).
 Preview buildPreview(host::Document& document, const host::RenderShading* shading = nullptr,
                      const std::function<bool(const host::Object&)>& include = {},
-                     const std::function<bool(const host::Object&)>& pointsOnly = {});
+                     const std::function<bool(const host::Object&)>& pointsOnly = {},
+                     const std::unordered_map<uint64_t, GeometrySource>* sources = nullptr);
 
 }  // namespace kurvo::scenefile
