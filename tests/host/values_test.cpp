@@ -216,6 +216,13 @@ TEST_F(ValuesTest, CurveValuesManyAtOnceHaveTheBitsOfOneByOne) {
       if (++wrong <= 5) ADD_FAILURE() << i << " x " << x[i] << ": one by one " << p.y << ", many " << got[i];
     }
     EXPECT_EQ(wrong, 0);
+    // Every count of a short call (the entry takes positions four at a time).
+    for (int32_t n = 1; n <= 9; ++n) {
+      std::vector<float> few(static_cast<size_t>(n), -1.0f);
+      lib->get_values(handle, n, x.data() + 7 * n, few.data());
+      for (int32_t i = 0; i < n; ++i)
+        EXPECT_EQ(std::memcmp(&few[i], &got[7 * n + i], sizeof(float)), 0) << n << " positions, " << i;
+    }
     d.free(&v);
   }
   float out = 7.0f;

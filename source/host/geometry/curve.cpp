@@ -110,11 +110,11 @@ void Curve::BuildCells() {
     // A piece of no width is never asked for (the next one starts at its x).
     p.c2 = h > 0.0 ? r * (3.0 * secant - 2.0 * s0 - s1) / h : 0.0;
     p.c3 = h > 0.0 ? r * (s0 + s1 - 2.0 * secant) / (h * h) : 0.0;
-    p.lo = std::min(y0, y1);
-    p.hi = std::max(y0, y1);
+    p.lo = std::min(k0.y, k1.y);
+    p.hi = std::max(k0.y, k1.y);
   }
   const int32_t m = std::max(kMinCells, (n - 1) * kCellsPerPiece);
-  cells_.resize(static_cast<size_t>(m));
+  cells_.resize(static_cast<size_t>(m) + 1);
   // The largest knot index i <= n - 2 with knot x at or before v (0 if
   // none); v only grows with the cell, so each walk passes the knots once.
   auto walk = [&](int32_t& i, double v) {
@@ -130,6 +130,7 @@ void Curve::BuildCells() {
                 : last == first + 1 ? Cell{first, knots_[last].x}
                                     : Cell{-1, kNone};
   }
+  cells_[m] = cells_[m - 1];
 }
 
 int32_t Curve::PieceOf(float x) const {
@@ -138,9 +139,12 @@ int32_t Curve::PieceOf(float x) const {
 }
 
 // The operations of EvaluateKnots, in its order, on the piece's power form,
-// two positions at a time in the compiler's vector types (each operation is
-// the IEEE operation of each lane, as in the scalar code), so the loops run
-// without branches on the data.
+// four positions at a time in the compiler's vector types (each operation is
+// the IEEE operation of each lane, as in the scalar code): the four cells
+// and pieces are settled together (float lanes), the four polynomials run
+// as two pairs of double lanes, and the ends are chosen in float lanes, so
+// a position costs no branch on its data and no trip through memory
+// between the stages.
 void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
   if (constant_) {
     std::fill(y, y + count, constantValue_);
@@ -150,49 +154,64 @@ void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
     for (int32_t i = 0; i < count; ++i) y[i] = EvaluateKnots(x[i]);
     return;
   }
+  typedef float Four __attribute__((vector_size(16)));
+  typedef int32_t FourInt __attribute__((vector_size(16)));
+  typedef uint32_t FourBits __attribute__((vector_size(16)));
   typedef double Two __attribute__((vector_size(16)));
   const float firstX = knots_.front().x, firstY = knots_.front().y;
   const float lastX = knots_.back().x, lastY = knots_.back().y;
-  const Piece* pieces = pieces_.data();
-  const Cell* cells = cells_.data();
-  const auto lastCell = static_cast<int32_t>(cells_.size()) - 1;
-  const auto cellScale = static_cast<float>(cells_.size());
-  constexpr int32_t kBlock = 64;
-  alignas(16) double at[kBlock];
-  alignas(16) int32_t which[kBlock];
-  alignas(16) float value[kBlock];
-  for (int32_t first = 0; first < count; first += kBlock) {
-    const int32_t n = std::min(kBlock, count - first);
-    const float* xs = x + first;
-    for (int32_t i = 0; i < n; ++i) {
-      const float xi = xs[i];
-      const float xc = xi > firstX && xi < lastX ? xi : firstX;  // any x of a piece while outside (and NaN)
-      const Cell cell = cells[std::min(static_cast<int32_t>(xc * cellScale), lastCell)];
-      int32_t piece = cell.first + (xc >= cell.boundary ? 1 : 0);
-      if (cell.first < 0) [[unlikely]]
-        piece = xc > firstX ? PieceOf(xc) : 0;
-      at[i] = xc;
-      which[i] = piece;
-    }
-    // An odd last position pairs with itself.
-    if (n % 2) at[n] = at[n - 1], which[n] = which[n - 1];
-    for (int32_t i = 0; i < n; i += 2) {
-      const Piece& p = pieces[which[i]];
-      const Piece& q = pieces[which[i + 1]];
-      const Two u = Two{at[i], at[i + 1]} - Two{p.x0, q.x0};
-      const Two c0 = {p.c0, q.c0}, c1 = {p.c1, q.c1}, c2 = {p.c2, q.c2}, c3 = {p.c3, q.c3};
-      const Two lo = {p.lo, q.lo}, hi = {p.hi, q.hi};
-      const Two poly = c0 + u * (c1 + u * (c2 + u * c3));
-      const Two chosen = poly < lo ? lo : hi < poly ? hi : poly;
-      value[i] = static_cast<float>(chosen[0]);
-      value[i + 1] = static_cast<float>(chosen[1]);
-    }
-    float* ys = y + first;
-    for (int32_t i = 0; i < n; ++i) {
-      const float xi = xs[i];
-      ys[i] = !(xi > firstX) ? firstY : xi >= lastX ? lastY : value[i];
-    }
-  }
+  const Four firstXs = Four{} + firstX, lastXs = Four{} + lastX;
+  const Four firstYs = Four{} + firstY, lastYs = Four{} + lastY;
+  // The last cell is repeated past the grid: x * m can round up to m.
+  const auto cellScale = static_cast<float>(cells_.size() - 1);
+  // Byte offsets, unsigned, so that a lane's offset is an address at once.
+  const auto* cellBytes = reinterpret_cast<const char*>(cells_.data());
+  const auto* pieceBytes = reinterpret_cast<const char*>(pieces_.data());
+  static_assert(sizeof(Cell) == 8 && sizeof(Piece) == 64);
+  auto cellAt = [&](uint32_t offset) -> const Cell& { return *reinterpret_cast<const Cell*>(cellBytes + offset); };
+  auto pieceAt = [&](uint32_t offset) -> const Piece& {
+    return *reinterpret_cast<const Piece*>(pieceBytes + offset);
+  };
+  auto four = [&](const float* xs, float* ys) {
+    Four xv;
+    std::memcpy(&xv, xs, sizeof xv);
+    // Any x of a piece while outside (and NaN).
+    const Four xc = (xv > firstXs) & (xv < lastXs) ? xv : firstXs;
+    const FourBits cell = __builtin_convertvector(__builtin_convertvector(xc * cellScale, FourInt), FourBits) << 3;
+    const Cell& c0 = cellAt(cell[0]);
+    const Cell& c1 = cellAt(cell[1]);
+    const Cell& c2 = cellAt(cell[2]);
+    const Cell& c3 = cellAt(cell[3]);
+    const FourInt firsts = {c0.first, c1.first, c2.first, c3.first};
+    const Four boundaries = {c0.boundary, c1.boundary, c2.boundary, c3.boundary};
+    FourInt piece = firsts - (xc >= boundaries);  // a true comparison is -1
+    if ((c0.first | c1.first | c2.first | c3.first) < 0) [[unlikely]]
+      for (int32_t j = 0; j < 4; ++j)
+        if (firsts[j] < 0) piece[j] = xc[j] > firstX ? PieceOf(xc[j]) : 0;
+    const FourBits offsets = __builtin_convertvector(piece, FourBits) << 6;
+    const Piece& p0 = pieceAt(offsets[0]);
+    const Piece& p1 = pieceAt(offsets[1]);
+    const Piece& p2 = pieceAt(offsets[2]);
+    const Piece& p3 = pieceAt(offsets[3]);
+    const Two at01 = {xc[0], xc[1]}, at23 = {xc[2], xc[3]};
+    const Two u01 = at01 - Two{p0.x0, p1.x0}, u23 = at23 - Two{p2.x0, p3.x0};
+    const Two poly01 = Two{p0.c0, p1.c0} + u01 * (Two{p0.c1, p1.c1} + u01 * (Two{p0.c2, p1.c2} + u01 * Two{p0.c3, p1.c3}));
+    const Two poly23 = Two{p2.c0, p3.c0} + u23 * (Two{p2.c1, p3.c1} + u23 * (Two{p2.c2, p3.c2} + u23 * Two{p2.c3, p3.c3}));
+    const Four poly = {static_cast<float>(poly01[0]), static_cast<float>(poly01[1]), static_cast<float>(poly23[0]),
+                       static_cast<float>(poly23[1])};
+    const Four lo = {p0.lo, p1.lo, p2.lo, p3.lo}, hi = {p0.hi, p1.hi, p2.hi, p3.hi};
+    const Four value = poly < lo ? lo : hi < poly ? hi : poly;
+    const Four out = xv > firstXs ? (xv >= lastXs ? lastYs : value) : firstYs;
+    std::memcpy(ys, &out, sizeof out);
+  };
+  int32_t i = 0;
+  for (; i + 4 <= count; i += 4) four(x + i, y + i);
+  if (i == count) return;
+  // The last one to three positions, padded with the last of them.
+  float xs[4], ys[4];
+  for (int32_t j = 0; j < 4; ++j) xs[j] = x[std::min(i + j, count - 1)];
+  four(xs, ys);
+  for (int32_t j = 0; i + j < count; ++j) y[i + j] = ys[j];
 }
 
 float Curve::EvaluateKnots(float x) const {
@@ -205,9 +224,9 @@ float Curve::EvaluateKnots(float x) const {
   const auto next = std::upper_bound(knots_.begin(), knots_.end(), x, [](float v, const Knot& k) { return v < k.x; });
   const Piece& p = pieces_[static_cast<size_t>(next - knots_.begin()) - 1];
   const double u = static_cast<double>(x) - p.x0;
-  const double poly = p.c0 + u * (p.c1 + u * (p.c2 + u * p.c3));
+  const auto poly = static_cast<float>(p.c0 + u * (p.c1 + u * (p.c2 + u * p.c3)));
   // Rounding must not let the curve step past its knots.
-  return static_cast<float>(poly < p.lo ? p.lo : p.hi < poly ? p.hi : poly);
+  return poly < p.lo ? p.lo : p.hi < poly ? p.hi : poly;
 }
 
 bool Curve::operator==(const Curve& other) const {

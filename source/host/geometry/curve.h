@@ -82,16 +82,19 @@ class Curve {
 
   // Piece i, from knot i to knot i + 1, in power form: with u = x - x0, the
   // line blended with the monotone cubic by the roundness is
-  // c0 + u * (c1 + u * (c2 + u * c3)), then held between lo and hi.
-  struct Piece {
+  // c0 + u * (c1 + u * (c2 + u * c3)), rounded to float, then held between
+  // lo and hi (holding the float gives the bits of holding the double and
+  // rounding it, as lo and hi are floats). One piece fills 64 bytes.
+  struct alignas(64) Piece {
     double x0 = 0.0;
     double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
-    double lo = 0.0, hi = 0.0;  // the lower and higher of the knots' values
-    double pad = 0.0;
+    float lo = 0.0f, hi = 0.0f;  // the lower and higher of the knots' values
   };
+  static_assert(sizeof(Piece) == 64);
   // Cell k covers x in [k, k + 1) / m, widened by far more than the rounding
   // of k: any x in it lies in piece `first` or, at or past `boundary`, in
-  // the next one (+inf: the cell meets no knot). first < 0: search.
+  // the next one (+inf: the cell meets no knot). first < 0: search. Cell m
+  // repeats cell m - 1 (x * m can round up to m).
   struct Cell {
     int32_t first = 0;
     float boundary = 0.0f;
