@@ -24,6 +24,7 @@
 #include <numbers>
 
 #include "deformer/path_frame.h"
+#include "deformer/roll_sin_cos.h"
 #include "kurvo_api.h"
 
 // One of the deformer's three curves. A container that lacks the curve (an
@@ -249,45 +250,72 @@ struct PointMapper {
       }
     }
 
-    for (int32 i = 0; i < count; ++i) {
-      block.c[i] = rotationCos;
-      block.sn[i] = rotationSin;
-    }
     // The twist acts only through the random value: with r = 0 the roll is
     // KURVO_ROTATION alone, so the twist curve is not even looked up.
-    if (twistStrength == 0.0f || random == 0.0f) return;
+    if (twistStrength == 0.0f || random == 0.0f) {
+      for (int32 i = 0; i < count; ++i) {
+        block.c[i] = rotationCos;
+        block.sn[i] = rotationSin;
+      }
+      return;
+    }
     // Long runs: one look-up per run as the run starts. Short runs: the
-    // runs' positions asked at once (as for the scale), then each run's roll.
-    const bool longRuns = block.runs * 4 <= count;
-    const Real* twistAt = value;
-    if (!longRuns) {
-      const Real* runPos = block.pos;
-      if (block.runs != count) {
-        int32 runs = 0;
-        for (int32 i = 0; i < count; ++i) {
-          at[runs] = block.pos[i];
-          runs += Same(block, i) ? 0 : 1;
+    // runs' positions asked at once (as for the scale), then the rolls of
+    // all runs at once, written straight into the block when every point is
+    // its own run.
+    if (block.runs * 4 <= count) {
+      Real cosNow = rotationCos, sinNow = rotationSin;
+      for (int32 i = 0; i < count; ++i) {
+        if (!Same(block, i)) {
+          const Real tw = twistStrength * twist.At(block.pos[i]);
+          cosNow = rotationCos, sinNow = rotationSin;
+          if (tw != 0.0f) kurvo_roll::SinCos(RollAngle(tw), cosNow, sinNow);
         }
-        runPos = at;
+        block.c[i] = cosNow;
+        block.sn[i] = sinNow;
       }
-      twist.AtMany(runPos, block.runs, value);
+      return;
     }
-    Real cosNow = rotationCos, sinNow = rotationSin;
+    const bool alone = block.runs == count;
+    const Real* runPos = block.pos;
+    if (!alone) {
+      int32 runs = 0;
+      for (int32 i = 0; i < count; ++i) {
+        at[runs] = block.pos[i];
+        runs += Same(block, i) ? 0 : 1;
+      }
+      runPos = at;
+    }
+    const int32 runs = block.runs;
+    twist.AtMany(runPos, runs, value);
+    alignas(16) Real angle[kBlock] = {};  // (cleared: the compiler cannot see that runs >= 1)
+    alignas(16) Real runCos[kBlock], runSin[kBlock];
+    for (int32 k = 0; k < runs; ++k) angle[k] = RollAngle(twistStrength * value[k]);
+    kurvo_roll::SinCosMany(angle, runs, runCos, runSin);
+    // A twist of 0 leaves the roll at KURVO_ROTATION's own cosine and sine.
+    // (The fields in locals: the stores below could otherwise change them.)
+    const Real strength = twistStrength, idleCos = rotationCos, idleSin = rotationSin;
+    if (alone) {
+      for (int32 i = 0; i < count; ++i) {
+        const bool idle = strength * value[i] == 0.0f;
+        block.c[i] = idle ? idleCos : runCos[i];
+        block.sn[i] = idle ? idleSin : runSin[i];
+      }
+      return;
+    }
     for (int32 i = 0, k = -1; i < count; ++i) {
-      if (!Same(block, i)) {
-        ++k;
-        cosNow = rotationCos, sinNow = rotationSin;
-        const Real tw = twistStrength * (longRuns ? twist.At(block.pos[i]) : twistAt[k]);
-        if (tw != 0.0f) {
-          const Real tr = static_cast<Real>(static_cast<double>(tw) * std::numbers::pi / 180.0);
-          const Real angle = tr * random + rotation;
-          cosNow = std::cos(angle);
-          sinNow = std::sin(angle);
-        }
-      }
-      block.c[i] = cosNow;
-      block.sn[i] = sinNow;
+      k += Same(block, i) ? 0 : 1;
+      const bool idle = strength * value[k] == 0.0f;
+      block.c[i] = idle ? idleCos : runCos[k];
+      block.sn[i] = idle ? idleSin : runSin[k];
     }
+  }
+
+  // The roll angle of a twist of tw degrees: in radians, times the random
+  // value, plus KURVO_ROTATION.
+  Real RollAngle(Real tw) const {
+    const Real tr = static_cast<Real>(static_cast<double>(tw) * std::numbers::pi / 180.0);
+    return tr * random + rotation;
   }
 
   // Points of `rec` at n positions pos[k], on the path or past its ends, as
