@@ -161,8 +161,10 @@ TEST(ArcLength, ManyFractionsAtOnceHaveTheBitsOfOneByOne) {
     ArcLengthTable table;
     ASSERT_TRUE(table.Build(MakeSegmentView(splines[n], 0)));
     std::vector<float> many(u.size());
-    for (size_t first = 0; first < u.size(); first += ArcLengthTable::kManyBlock) {
-      const auto count = static_cast<int32_t>(std::min<size_t>(ArcLengthTable::kManyBlock, u.size() - first));
+    // Calls of every size up to a block, in turn (the entry takes fractions
+    // four at a time).
+    for (size_t first = 0, size = 1; first < u.size(); first += size, size = size % ArcLengthTable::kManyBlock + 1) {
+      const auto count = static_cast<int32_t>(std::min(size, u.size() - first));
       table.UniformToNaturalMany(u.data() + first, many.data() + first, count);
     }
     int wrong = 0;

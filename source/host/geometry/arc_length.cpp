@@ -272,37 +272,89 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
     for (int32_t j = 0; j < count; ++j) out[j] = UniformToNatural(u[j]);
     return;
   }
+  // Four fractions at a time in the compiler's vector types: each operation
+  // is the IEEE operation of each lane, as in UniformToNatural, and nothing
+  // branches on the data. The clamps are Clamp01 written out (v > 0 ? v : 0
+  // is its max(0, v), NaN included; m < 1 ? m : 1 its min(m, 1) for m >= 0).
+  typedef float Four __attribute__((vector_size(16)));
+  typedef int32_t FourInt __attribute__((vector_size(16)));
+  typedef uint32_t FourBits __attribute__((vector_size(16)));
+  typedef double Two __attribute__((vector_size(16)));
   const float* cumulative = cumulative_.data();
-  const Interval* intervals = intervals_.data();
-  const Cell* cells = cells_.data();
-  const int32_t lastCell = lastCell_;
+  const auto* cellBytes = reinterpret_cast<const char*>(cells_.data());
+  const auto* intervalBytes = reinterpret_cast<const char*>(intervals_.data());
+  static_assert(sizeof(Cell) == 8 && sizeof(Interval) == 32 && offsetof(Interval, c3) == offsetof(Interval, inverseLength) + 12);
+  auto cellAt = [&](uint32_t offset) -> const Cell& { return *reinterpret_cast<const Cell*>(cellBytes + offset); };
+  auto intervalAt = [&](uint32_t offset) -> const Interval& {
+    return *reinterpret_cast<const Interval*>(intervalBytes + offset);
+  };
+  const FourInt lastCell = FourInt{} + lastCell_;
+  const Four zero = {}, one = zero + 1.0f;
   const float cellScale = cellScale_, length = length_;
-  // One pass per fraction: its cell, interval and cubic. The clamps are
-  // Clamp01 written out (v > 0 ? v : 0 is its max(0, v), NaN included;
-  // m < 1 ? m : 1 its min(m, 1) for m >= 0); they almost never act, so
-  // their branches are predicted.
-  for (int32_t j = 0; j < count; ++j) {
+  auto four = [&](const float* us, float* outs) {
+    Four uv;
+    std::memcpy(&uv, us, sizeof uv);
     // Fractions outside (0, 1) get their answer at the end; any inside value
     // keeps the search in range meanwhile.
-    const float uj = u[j];
-    const float inside = uj > 0.0f && uj < 1.0f ? uj : 0.0f;
-    const float xj = inside * length;
+    const Four inside = (uv > zero) & (uv < one) ? uv : zero;
+    const Four x = inside * length;
     // The fine cell settles the interval with one comparison; the few cells
     // that meet more than two intervals (near cusps) search the bucket.
-    const Cell cell = cells[std::min(static_cast<int32_t>(inside * cellScale), lastCell)];
-    int32_t i = cell.first + (xj >= cell.boundary ? 1 : 0);
-    if (cell.first < 0) [[unlikely]]
-      i = FindInterval(xj, std::min(static_cast<int32_t>(inside * bucketScale_), lastBucket_));
-    const Interval& iv = intervals[i];
-    float sigma = (xj - cumulative[i]) * iv.inverseLength;
-    sigma = sigma > 0.0f ? sigma : 0.0f;
-    sigma = sigma < 1.0f ? sigma : 1.0f;
-    float f = ((iv.c3 * sigma + iv.c2) * sigma + iv.c1) * sigma;
-    f = f > 0.0f ? f : 0.0f;
-    f = f < 1.0f ? f : 1.0f;
-    const float t = static_cast<float>(iv.start + iv.width * f);
-    out[j] = !(uj > 0.0f) ? 0.0f : uj >= 1.0f ? 1.0f : t;
-  }
+    FourInt k = __builtin_convertvector(inside * cellScale, FourInt);
+    k = k < lastCell ? k : lastCell;
+    // Unsigned byte offsets: a lane's offset is an address at once.
+    const FourBits cellOffsets = __builtin_convertvector(k, FourBits) << 3;
+    const Cell& c0 = cellAt(cellOffsets[0]);
+    const Cell& c1 = cellAt(cellOffsets[1]);
+    const Cell& c2 = cellAt(cellOffsets[2]);
+    const Cell& c3 = cellAt(cellOffsets[3]);
+    const FourInt firsts = {c0.first, c1.first, c2.first, c3.first};
+    const Four boundaries = {c0.boundary, c1.boundary, c2.boundary, c3.boundary};
+    FourInt i = firsts - (x >= boundaries);  // a true comparison is -1
+    if ((c0.first | c1.first | c2.first | c3.first) < 0) [[unlikely]]
+      for (int32_t j = 0; j < 4; ++j)
+        if (firsts[j] < 0) i[j] = FindInterval(x[j], std::min(static_cast<int32_t>(inside[j] * bucketScale_), lastBucket_));
+    const FourBits index = __builtin_convertvector(i, FourBits);
+    const FourBits offsets = index << 5;
+    const Interval& v0 = intervalAt(offsets[0]);
+    const Interval& v1 = intervalAt(offsets[1]);
+    const Interval& v2 = intervalAt(offsets[2]);
+    const Interval& v3 = intervalAt(offsets[3]);
+    const Four starts = {cumulative[index[0]], cumulative[index[1]], cumulative[index[2]], cumulative[index[3]]};
+    // Each interval's four floats in one load, then turned into one vector
+    // per field.
+    Four r0, r1, r2, r3;
+    std::memcpy(&r0, &v0.inverseLength, sizeof r0);
+    std::memcpy(&r1, &v1.inverseLength, sizeof r1);
+    std::memcpy(&r2, &v2.inverseLength, sizeof r2);
+    std::memcpy(&r3, &v3.inverseLength, sizeof r3);
+    const Four t0 = __builtin_shufflevector(r0, r1, 0, 4, 1, 5), t1 = __builtin_shufflevector(r2, r3, 0, 4, 1, 5);
+    const Four t2 = __builtin_shufflevector(r0, r1, 2, 6, 3, 7), t3 = __builtin_shufflevector(r2, r3, 2, 6, 3, 7);
+    const Four inverse = __builtin_shufflevector(t0, t1, 0, 1, 4, 5), a1 = __builtin_shufflevector(t0, t1, 2, 3, 6, 7);
+    const Four a2 = __builtin_shufflevector(t2, t3, 0, 1, 4, 5), a3 = __builtin_shufflevector(t2, t3, 2, 3, 6, 7);
+    Four sigma = (x - starts) * inverse;
+    sigma = sigma > zero ? sigma : zero;
+    sigma = sigma < one ? sigma : one;
+    Four f = ((a3 * sigma + a2) * sigma + a1) * sigma;
+    f = f > zero ? f : zero;
+    f = f < one ? f : one;
+    const Two f01 = __builtin_convertvector(__builtin_shufflevector(f, f, 0, 1), Two);
+    const Two f23 = __builtin_convertvector(__builtin_shufflevector(f, f, 2, 3), Two);
+    const Two t01 = Two{v0.start, v1.start} + Two{v0.width, v1.width} * f01;
+    const Two t23 = Two{v2.start, v3.start} + Two{v2.width, v3.width} * f23;
+    const Four t = {static_cast<float>(t01[0]), static_cast<float>(t01[1]), static_cast<float>(t23[0]),
+                    static_cast<float>(t23[1])};
+    const Four answer = uv > zero ? (uv >= one ? one : t) : zero;
+    std::memcpy(outs, &answer, sizeof answer);
+  };
+  int32_t j = 0;
+  for (; j + 4 <= count; j += 4) four(u + j, out + j);
+  if (j == count) return;
+  // The last one to three fractions, padded with the last of them.
+  float us[4], outs[4];
+  for (int32_t l = 0; l < 4; ++l) us[l] = u[std::min(j + l, count - 1)];
+  four(us, outs);
+  for (int32_t l = 0; j + l < count; ++l) out[j + l] = outs[l];
 }
 
 }  // namespace kurvo::geo

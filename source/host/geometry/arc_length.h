@@ -87,7 +87,8 @@ class ArcLengthTable {
   // UniformToNatural of u[i] into out[i] for i < count, to the bit, for many
   // fractions at once: the finer grid's cell settles each interval with one
   // comparison and no branch that depends on where a fraction lies (points
-  // in no order then cost no mispredictions). count <= kManyBlock.
+  // in no order then cost no mispredictions), four fractions per vector
+  // instruction. count <= kManyBlock.
   static constexpr int32_t kManyBlock = 64;
   void UniformToNaturalMany(const float* u, float* out, int32_t count) const;
 
