@@ -285,6 +285,7 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
   const auto* intervalBytes = reinterpret_cast<const char*>(intervals_.data());
   static_assert(sizeof(Cell) == 8 && sizeof(Interval) == 32 && offsetof(Interval, c3) == offsetof(Interval, inverseLength) + 12);
   auto cellAt = [&](uint32_t offset) -> const Cell& { return *reinterpret_cast<const Cell*>(cellBytes + offset); };
+  const Cell* cells = cells_.data();
   auto intervalAt = [&](uint32_t offset) -> const Interval& {
     return *reinterpret_cast<const Interval*>(intervalBytes + offset);
   };
@@ -349,12 +350,26 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
   };
   int32_t j = 0;
   for (; j + 4 <= count; j += 4) four(u + j, out + j);
-  if (j == count) return;
-  // The last one to three fractions, padded with the last of them.
-  float us[4], outs[4];
-  for (int32_t l = 0; l < 4; ++l) us[l] = u[std::min(j + l, count - 1)];
-  four(us, outs);
-  for (int32_t l = 0; j + l < count; ++l) out[j + l] = outs[l];
+  // The last one to three fractions (and calls for one to three, as runs of
+  // points along rings make them) one at a time, with the same operations.
+  for (; j < count; ++j) {
+    const float uj = u[j];
+    const float inside = uj > 0.0f && uj < 1.0f ? uj : 0.0f;
+    const float xj = inside * length;
+    const Cell& cell = cells[std::min(static_cast<int32_t>(inside * cellScale), lastCell_)];
+    int32_t i = cell.first + (xj >= cell.boundary ? 1 : 0);
+    if (cell.first < 0) [[unlikely]]
+      i = FindInterval(xj, std::min(static_cast<int32_t>(inside * bucketScale_), lastBucket_));
+    const Interval& iv = intervals_[i];
+    float sigma = (xj - cumulative[i]) * iv.inverseLength;
+    sigma = sigma > 0.0f ? sigma : 0.0f;
+    sigma = sigma < 1.0f ? sigma : 1.0f;
+    float f = ((iv.c3 * sigma + iv.c2) * sigma + iv.c1) * sigma;
+    f = f > 0.0f ? f : 0.0f;
+    f = f < 1.0f ? f : 1.0f;
+    const float t = static_cast<float>(iv.start + iv.width * f);
+    out[j] = !(uj > 0.0f) ? 0.0f : uj >= 1.0f ? 1.0f : t;
+  }
 }
 
 }  // namespace kurvo::geo

@@ -206,12 +206,21 @@ void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
   };
   int32_t i = 0;
   for (; i + 4 <= count; i += 4) four(x + i, y + i);
-  if (i == count) return;
-  // The last one to three positions, padded with the last of them.
-  float xs[4], ys[4];
-  for (int32_t j = 0; j < 4; ++j) xs[j] = x[std::min(i + j, count - 1)];
-  four(xs, ys);
-  for (int32_t j = 0; i + j < count; ++j) y[i + j] = ys[j];
+  // The last one to three positions (and calls for one to three, as runs of
+  // points along rings make them) one at a time, with the same operations.
+  for (; i < count; ++i) {
+    const float xi = x[i];
+    const float xc = xi > firstX && xi < lastX ? xi : firstX;
+    const Cell& cell = cellAt(static_cast<uint32_t>(static_cast<int32_t>(xc * cellScale)) << 3);
+    int32_t piece = cell.first + (xc >= cell.boundary ? 1 : 0);
+    if (cell.first < 0) [[unlikely]]
+      piece = xc > firstX ? PieceOf(xc) : 0;
+    const Piece& p = pieces_[piece];
+    const double u = static_cast<double>(xc) - p.x0;
+    const auto poly = static_cast<float>(p.c0 + u * (p.c1 + u * (p.c2 + u * p.c3)));
+    const float value = poly < p.lo ? p.lo : p.hi < poly ? p.hi : poly;
+    y[i] = xi > firstX ? (xi >= lastX ? lastY : value) : firstY;
+  }
 }
 
 float Curve::EvaluateKnots(float x) const {
