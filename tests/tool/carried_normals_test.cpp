@@ -102,8 +102,8 @@ TEST_F(SceneTest, CarriedNormalsAreTheBentSurfacesNormalsInEveryPlacement) {
     // Faceting of 48 sides lets the surface's own normals lean ~3.75 degrees
     // at most between a face and its neighbour; carried ones sit within that.
     EXPECT_LT(largestLean(carriedMeshes[0]), 4.0f);
-    // The authored normals as they stand (turned with the object only) do
-    // not fit the bent surface: the check above can tell.
+    // The authored normals as they stand (left as the author made them, not
+    // carried) do not fit the bent surface: the check above can tell.
     const auto authored = sf::worldMeshes(doc, nullptr, nullptr, &scene.sources);
     EXPECT_FALSE(authored[0].keep_corner_normals);
     EXPECT_GT(largestLean(authored[0]), 30.0f);

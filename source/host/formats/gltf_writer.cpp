@@ -10,6 +10,7 @@
 
 #include "progress.h"
 #include "gltf_document.h"
+#include "normal_renewal.h"
 #include "path_text.h"
 
 namespace kurvo::media {
@@ -179,8 +180,13 @@ Result<Json> primitives_for(StreamedMesh& streamed, NormalStyle normals, const s
   Bounds bounds;
   const bool kept_normals = normals == NormalStyle::smooth && mesh.keep_corner_normals &&
                             mesh.corner_normals.size() == mesh.corners.size();
+  // Smoothing groups or authored normals say where the surface is smooth and
+  // where hard; the crease angle decides only for a mesh without either.
+  const bool split_as_authored =
+      normals == NormalStyle::smooth && !kept_normals &&
+      (!mesh.face_smooth_group.empty() || mesh.corner_normals.size() == mesh.corners.size());
   const bool need_corners =
-      kept_normals || !mesh.uv_sets.empty() || !mesh.face_material.empty() || !faces_are_polygons(mesh);
+      kept_normals || split_as_authored || !mesh.uv_sets.empty() || !mesh.face_material.empty() || !faces_are_polygons(mesh);
   if (need_corners)
     streamed.derived = derive_polygons(mesh);
   else
@@ -192,9 +198,16 @@ Result<Json> primitives_for(StreamedMesh& streamed, NormalStyle normals, const s
                              {"material", materials.size() - 1},
                              {"mode", kPoints}}});
   }
-  streamed.layout = kept_normals ? layout_by_given_normals(mesh.points.size(), streamed.derived.polygons,
-                                                          streamed.derived.corners, mesh.corner_normals)
-                                 : layout_by_normals(mesh.points, streamed.derived.polygons, normals);
+  if (kept_normals) {
+    streamed.layout = layout_by_given_normals(mesh.points.size(), streamed.derived.polygons,
+                                              streamed.derived.corners, mesh.corner_normals);
+  } else if (split_as_authored) {
+    const IndexedNormals renewed = renew_normals(mesh);
+    streamed.layout = layout_by_indexed_normals(mesh.points.size(), streamed.derived.polygons,
+                                                streamed.derived.corners, renewed.normals, renewed.corner);
+  } else {
+    streamed.layout = layout_by_normals(mesh.points, streamed.derived.polygons, normals);
+  }
   split_by_uvs(streamed);
   const size_t used_materials = mesh.face_material.empty() ? 1 : mesh.materials.size();
   order_by_material(streamed, used_materials);

@@ -250,34 +250,60 @@ VertexLayout layout_by_normals(const std::vector<Vector>& points, const std::vec
   return out;
 }
 
-VertexLayout layout_by_given_normals(size_t point_count, const std::vector<Polygon>& polygons,
-                                     const std::vector<uint32_t>& polygon_corners,
-                                     const std::vector<Vector>& corner_normals) {
+namespace {
+
+// Each polygon corner takes normal_of(mesh corner); corners of one point
+// share a vertex when same(corner that made the vertex, corner) says so.
+template <class NormalOf, class Same>
+VertexLayout layout_by_corner_normals(size_t point_count, const std::vector<Polygon>& polygons,
+                                      const std::vector<uint32_t>& polygon_corners, const NormalOf& normal_of,
+                                      const Same& same) {
   VertexLayout out;
   constexpr uint32_t kNone = UINT32_MAX;
-  std::vector<uint32_t> first_made(point_count, kNone), next_made;
+  std::vector<uint32_t> first_made(point_count, kNone), next_made, made_by;
   out.corner_vertex.assign(polygons.size() * 4, VertexLayout::kPerCorner);
   for (size_t f = 0; f < polygons.size(); ++f) {
     const Polygon& q = polygons[f];
     const int32_t c[4] = {q.a, q.b, q.c, q.d};
     for (int k = 0; k < corners(q); ++k) {
-      const Vector& normal = corner_normals[polygon_corners[f * 4 + static_cast<size_t>(k)]];
+      const uint32_t corner = polygon_corners[f * 4 + static_cast<size_t>(k)];
       uint32_t* link = &first_made[static_cast<size_t>(c[k])];
-      for (; *link != kNone; link = &next_made[*link]) {
-        const Vector d = out.normals[*link] - normal;
-        if (std::fabs(d.x) <= kSameNormal && std::fabs(d.y) <= kSameNormal && std::fabs(d.z) <= kSameNormal) break;
-      }
+      for (; *link != kNone; link = &next_made[*link])
+        if (same(made_by[*link], corner)) break;
       if (*link == kNone) {
         out.source_point.push_back(static_cast<uint32_t>(c[k]));
-        out.normals.push_back(normal);
+        out.normals.push_back(normal_of(corner));
+        made_by.push_back(corner);
         *link = static_cast<uint32_t>(out.normals.size() - 1);
-        next_made.resize(out.normals.size(), kNone);
+        next_made.push_back(kNone);
       }
       out.corner_vertex[f * 4 + static_cast<size_t>(k)] = *link;
     }
   }
   out.point_vertex.assign(point_count, VertexLayout::kPerCorner);
   return out;
+}
+
+}  // namespace
+
+VertexLayout layout_by_given_normals(size_t point_count, const std::vector<Polygon>& polygons,
+                                     const std::vector<uint32_t>& polygon_corners,
+                                     const std::vector<Vector>& corner_normals) {
+  return layout_by_corner_normals(
+      point_count, polygons, polygon_corners, [&](uint32_t corner) { return corner_normals[corner]; },
+      [&](uint32_t a, uint32_t b) {
+        const Vector d = corner_normals[a] - corner_normals[b];
+        return std::fabs(d.x) <= kSameNormal && std::fabs(d.y) <= kSameNormal && std::fabs(d.z) <= kSameNormal;
+      });
+}
+
+VertexLayout layout_by_indexed_normals(size_t point_count, const std::vector<Polygon>& polygons,
+                                       const std::vector<uint32_t>& polygon_corners,
+                                       const std::vector<Vector>& normals,
+                                       const std::vector<uint32_t>& normal_of_corner) {
+  return layout_by_corner_normals(
+      point_count, polygons, polygon_corners, [&](uint32_t corner) { return normals[normal_of_corner[corner]]; },
+      [&](uint32_t a, uint32_t b) { return normal_of_corner[a] == normal_of_corner[b]; });
 }
 
 size_t VertexLayout::triangle_indices(const std::vector<Polygon>& polygons) {

@@ -62,6 +62,14 @@ VertexLayout layout_by_normals(const std::vector<Vector>& points, const std::vec
 VertexLayout layout_by_given_normals(size_t point_count, const std::vector<Polygon>& polygons,
                                      const std::vector<uint32_t>& polygon_corners,
                                      const std::vector<Vector>& corner_normals);
+// For normals made per corner as a list without repeats (the renewed
+// normals of a mesh with smoothing groups or authored normals):
+// `normal_of_corner` names, per mesh corner, its entry of `normals`; corners
+// of one point with the same entry share a vertex.
+VertexLayout layout_by_indexed_normals(size_t point_count, const std::vector<Polygon>& polygons,
+                                       const std::vector<uint32_t>& polygon_corners,
+                                       const std::vector<Vector>& normals,
+                                       const std::vector<uint32_t>& normal_of_corner);
 
 // The normals of a layout made by split_by_normals, for new positions of the
 // same polygons' points (the later frames of an animation, whose vertices

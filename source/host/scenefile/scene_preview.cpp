@@ -64,11 +64,14 @@ class MaterialSurface final : public kurvo::media::SurfaceShader {
   Vector origin_, scale_;
 };
 
-// A file mesh's corner normals in world space (and the file's frame): the
-// authored ones, or those carried through the bend, which are then kept.
+// Carried normals (those brought through the bend) in world space and the
+// file's frame, then kept. Normals that are not carried are left in the
+// author's frame: they only say which corners of a point belong together,
+// and that is judged by the angles the author made them with, which a
+// scaled placement would change.
 void placeNormals(kurvo::media::Mesh& mesh, const KhMatrix& m, const kurvo::media::FileMapping* into,
                   bool carried) {
-  if (mesh.corner_normals.empty()) return;
+  if (mesh.corner_normals.empty() || !carried) return;
   const host::NormalCarrier placement(host::LocalDerivative{FromKh(m.v1), FromKh(m.v2), FromKh(m.v3)});
   const bool mirror = into && !into->raw_axes;
   bool missing = false;
@@ -80,7 +83,6 @@ void placeNormals(kurvo::media::Mesh& mesh, const KhMatrix& m, const kurvo::medi
     n = placement(n);
     if (mirror) n = kurvo::media::to_file_frame(n, into->frame);
   }
-  if (!carried) return;
   mesh.keep_corner_normals = true;
   if (!missing) return;
   // Corners the file gave no normal: the bent surface's own.
