@@ -69,6 +69,9 @@ void split_by_uvs(StreamedMesh& m) {
   // output vertex to the next one made for the same layout vertex.
   std::vector<uint32_t> first(m.layout.source_point.size(), kNone), next;
   m.polygon_vertex.resize(polygons * 4);
+  m.refines.reserve(m.layout.source_point.size());
+  m.uv_corner.reserve(m.layout.source_point.size());
+  next.reserve(m.layout.source_point.size());
   const auto same_uvs = [&](uint32_t a, uint32_t b) {
     for (const UvSet& set : mesh.uv_sets)
       if (!(set.uvs[a] == set.uvs[b])) return false;

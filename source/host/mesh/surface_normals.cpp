@@ -261,6 +261,12 @@ VertexLayout layout_by_corner_normals(size_t point_count, const std::vector<Poly
   VertexLayout out;
   constexpr uint32_t kNone = UINT32_MAX;
   std::vector<uint32_t> first_made(point_count, kNone), next_made, made_by;
+  // Most points have one vertex: room for those up front, so the lists are
+  // not copied over and over as they grow.
+  out.source_point.reserve(point_count);
+  out.normals.reserve(point_count);
+  next_made.reserve(point_count);
+  made_by.reserve(point_count);
   out.corner_vertex.assign(polygons.size() * 4, VertexLayout::kPerCorner);
   for (size_t f = 0; f < polygons.size(); ++f) {
     const Polygon& q = polygons[f];
