@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -38,30 +39,45 @@ inline bool parse_float(std::string_view token, float& out) {
   return ec == std::errc() && end == token.data() + token.size();
 }
 
-// A plain decimal ("-12.375", "0.922135": digits, a point with digits
-// after it or none) that ends at `end` or a space, of digits that make a
-// whole number below 2^24 and at most ten after the point: its float made
-// exactly as the nearest to the text, which is what from_chars answers. The
-// digits and the power of ten are both exact floats, so their quotient,
-// rounded once, is the nearest float to the number. Null for anything else
-// (more digits, an exponent, nan, inf, ...), which from_chars reads.
+// A plain decimal ("-12.375", "289.443909": digits, a point with digits
+// after it or none) that ends at `end` or a space, of at most 19 digits: its
+// float, the nearest to the text, as from_chars makes it. The digits make a
+// whole number below 10^19 and the point divides it by an exact power of
+// ten; in double each step rounds once, so the quotient lies within two of
+// its last-place units of the exact value and rounds to the same float,
+// unless it lies that close to halfway between two floats. Null for those
+// (a few in a hundred million) and anything else (more digits, an exponent,
+// nan, inf, ...), which from_chars reads.
 inline const char* plain_decimal(const char* p, const char* end, float& out) {
-  static constexpr float kPowerOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  static constexpr double kPowerOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                           1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
   const bool negative = p < end && *p == '-';
   if (negative) ++p;
-  uint32_t digits = 0;
+  uint64_t digits = 0;
   int count = 0, after = 0;
-  for (; p < end && *p >= '0' && *p <= '9' && count < 9; ++p, ++count) digits = digits * 10 + uint32_t(*p - '0');
+  for (; p < end && *p >= '0' && *p <= '9'; ++p, ++count) {
+    if (count == 19) return nullptr;
+    digits = digits * 10 + uint64_t(*p - '0');
+  }
   if (count == 0) return nullptr;
   if (p < end && *p == '.') {
     ++p;
-    for (; p < end && *p >= '0' && *p <= '9' && count < 9; ++p, ++count, ++after)
-      digits = digits * 10 + uint32_t(*p - '0');
+    for (; p < end && *p >= '0' && *p <= '9'; ++p, ++count, ++after) {
+      if (count == 19) return nullptr;
+      digits = digits * 10 + uint64_t(*p - '0');
+    }
     if (after == 0) return nullptr;
   }
-  if ((p < end && !is_space(*p)) || digits >= (1u << 24) || after > 10) return nullptr;
-  const float value = float(digits) / kPowerOfTen[after];
-  out = negative ? -value : value;
+  if (p < end && !is_space(*p)) return nullptr;
+  const double value = double(digits) / kPowerOfTen[after];
+  // Halfway between two floats, a double's 29 bits below a float's last
+  // place are 1 followed by zeros.
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  constexpr uint64_t kBelowFloat = (uint64_t(1) << 29) - 1, kHalfway = uint64_t(1) << 28;
+  const uint64_t low = bits & kBelowFloat;
+  if (low + 4 >= kHalfway && low <= kHalfway + 4) return nullptr;
+  out = negative ? -float(value) : float(value);
   return p;
 }
 
