@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 #include <set>
 #include <span>
 #include <string>
@@ -28,8 +29,6 @@ void release(std::vector<T>& list) {
   std::vector<T>().swap(list);
 }
 
-void release_text(std::string& text) { std::string().swap(text); }
-
 template <class T>
 void append(std::vector<T>& to, const std::vector<T>& from) {
   to.insert(to.end(), from.begin(), from.end());
@@ -37,25 +36,26 @@ void append(std::vector<T>& to, const std::vector<T>& from) {
 
 // Appends `from`, or takes it over while `to` is empty (the first stretch).
 template <class T>
-void take(std::vector<T>& to, std::vector<T>& from) {
-  if (to.empty())
+void take(std::vector<T>& to, std::vector<T>& from, size_t total) {
+  if (to.empty()) {
     to.swap(from);
-  else
+    to.reserve(total);
+  } else {
     append(to, from);
+  }
+  std::vector<T>().swap(from);
 }
 
 struct StretchJob {
-  std::string_view text;
-  const std::vector<size_t>* starts;
+  const InputFile* file;
+  const std::vector<uint64_t>* bounds;
   std::vector<ObjStretch>* out;
 };
 
 void read_stretch(void* context, int32_t i) {
   const StretchJob& job = *static_cast<const StretchJob*>(context);
-  const std::vector<size_t>& starts = *job.starts;
-  const size_t begin = i == 0 ? 0 : starts[size_t(i) - 1];
-  const size_t end = size_t(i) < starts.size() ? starts[size_t(i)] : job.text.size();
-  (*job.out)[size_t(i)] = read_obj_stretch(job.text.substr(begin, end - begin));
+  const std::vector<uint64_t>& bounds = *job.bounds;
+  (*job.out)[size_t(i)] = read_obj_stretch(*job.file, bounds[size_t(i)], bounds[size_t(i) + 1]);
 }
 
 const char* kind_name(BackIndex::Kind kind) {
@@ -75,21 +75,24 @@ Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resou
 
 Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& file, bool resources_outside_folder,
                                                 size_t stretch_count) {
-  // The whole text at once, read in stretches on the task pool and joined in
-  // file order (obj_stretch.h).
+  // Stretches of the file read at once on the task pool, each a piece at a
+  // time, and joined in file order (obj_stretch.h).
   std::error_code size_error;
   const uintmax_t size = std::filesystem::file_size(file, size_error);
   FileProgress progress = FileProgress::bytes("reading " + file.filename().string(), size_error ? 0 : size);
-  Result<std::string> read = read_input_file(file);
-  if (!read) return Status::failure("cannot read mesh file " + quoted(file) + ": " + read.message());
-  std::string content = std::move(read.value());
-  const std::string_view text = content;
-  const std::vector<size_t> starts = stretch_starts(text, std::max<size_t>(1, stretch_count));
-  std::vector<ObjStretch> stretches(starts.size() + 1);
-  StretchJob job{text, &starts, &stretches};
+  Result<InputFile> input = InputFile::open(file);
+  if (!input) return Status::failure("cannot read mesh file " + quoted(file) + ": " + input.message());
+  std::string problem;
+  const std::vector<uint64_t> bounds = stretch_bounds(input.value(), std::max<size_t>(1, stretch_count), problem);
+  if (!problem.empty()) return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
+  std::vector<ObjStretch> stretches(bounds.size() - 1);
+  StretchJob job{&input.value(), &bounds, &stretches};
   host::TaskPool::shared().run(int32_t(stretches.size()), read_stretch, &job);
-  progress.add(text.size());
+  progress.add(input.value().size());
   progress.finish();
+  for (const ObjStretch& s : stretches)
+    if (!s.read_problem.empty())
+      return Status::failure("cannot read mesh file " + quoted(file) + ": " + s.read_problem);
 
   // The first error in file order: a stretch's own, or before it an index
   // that counts back past the first entry of the file.
@@ -107,8 +110,6 @@ Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& fil
     counts[BackIndex::uv] += s.uvs.size();
     counts[BackIndex::normal] += s.normals.size();
   }
-  release_text(content);  // the stretches hold what is needed of it
-
   // One stretch needs no join.
   std::vector<Vector> points, colours, normals;
   std::vector<Uv> uvs;
@@ -121,6 +122,25 @@ Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& fil
   std::set<std::string> named;  // a library named many times is read once
   const bool any_colour =
       std::any_of(stretches.begin(), stretches.end(), [](const ObjStretch& s) { return !s.colours.empty(); });
+  // The faces and corners each mesh will have once joined, so that its lists
+  // are made once at their full length instead of growing (a peak of the
+  // joined lists and the stretches' together, and copies on the way).
+  std::vector<std::pair<size_t, size_t>> totals(1, {0, 0});
+  for (const ObjStretch& s : stretches)
+    for (size_t i = 0; i < s.meshes.size(); ++i) {
+      if ((i > 0 || s.opens) && totals.back().first > 0) totals.emplace_back(0, 0);
+      totals.back().first += s.meshes[i].sizes.size();
+      totals.back().second += s.meshes[i].corners.size();
+    }
+  const auto reserve_all = [&](PendingMesh& m) {
+    const auto [faces, corners] = totals[pending.size() - 1];
+    m.corners.reserve(corners);
+    if (m.any_uv) m.uvs.reserve(corners);
+    if (m.any_normal) m.normals.reserve(corners);
+    m.sizes.reserve(faces);
+    m.material.reserve(faces);
+    m.smooth_group.reserve(faces);
+  };
   for (ObjStretch& s : stretches) {
     const int64_t before[3] = {int64_t(points.size()), int64_t(uvs.size()), int64_t(normals.size())};
     for (const BackIndex& b : s.back) {
@@ -153,9 +173,12 @@ Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& fil
         std::string name = std::move(to.name);
         to = std::move(from);
         to.name = std::move(name);
+        if (stretches.size() > 1) reserve_all(to);
         continue;
       }
       // UVs and normals: the lists of both sides, once either has them.
+      if (from.any_uv && !to.any_uv) to.uvs.reserve(totals[pending.size() - 1].second);
+      if (from.any_normal && !to.any_normal) to.normals.reserve(totals[pending.size() - 1].second);
       if (from.any_uv || to.any_uv) {
         to.uvs.resize(to.corners.size(), -1);
         from.uvs.resize(from.corners.size(), -1);
@@ -184,9 +207,9 @@ Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& fil
       colours.resize(points.size(), Vector(1.0f, 1.0f, 1.0f));
       append(colours, s.colours);
     }
-    take(points, s.points);
-    take(uvs, s.uvs);
-    take(normals, s.normals);
+    take(points, s.points, counts[BackIndex::point]);
+    take(uvs, s.uvs, counts[BackIndex::uv]);
+    take(normals, s.normals, counts[BackIndex::normal]);
     s = ObjStretch();
   }
 

@@ -205,41 +205,84 @@ class StretchReader {
   std::map<std::string, int> libraries_;
 };
 
-// Whether the line ending just before `end` goes on into the next one: its
-// text before any comment ends in a backslash.
-bool continues(std::string_view text, size_t end) {
-  const size_t begin = end == 0 ? 0 : text.rfind('\n', end - 1) + 1;  // npos + 1 is 0
-  std::string_view line = text.substr(begin, end - begin);
-  if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
-  line = trimmed(line);
-  return !line.empty() && line.back() == '\\';
+constexpr size_t kPiece = size_t(1) << 20;
+constexpr size_t kLook = size_t(1) << 12;
+
+// Whether the line that ends at the line break at `end` goes on into the
+// next one: its text before any comment ends in a backslash.
+bool continues(const InputFile& file, uint64_t end, std::string& problem) {
+  std::string line;  // read backwards to the line's start
+  uint64_t begin = end;
+  char piece[kLook];
+  while (begin > 0) {
+    const uint64_t from = begin > kLook ? begin - kLook : 0;
+    const int64_t got = file.read_at(from, piece, size_t(begin - from), problem);
+    if (got < int64_t(begin - from)) return false;  // a failure, or the file shrank
+    const std::string_view text(piece, size_t(got));
+    const size_t previous = text.rfind('\n');
+    const size_t start = previous == std::string_view::npos ? 0 : previous + 1;
+    line.insert(0, text.substr(start));
+    begin = from + start;
+    if (previous != std::string_view::npos) break;
+  }
+  std::string_view body = line;
+  if (const size_t hash = body.find('#'); hash != std::string_view::npos) body = body.substr(0, hash);
+  body = trimmed(body);
+  return !body.empty() && body.back() == '\\';
+}
+
+// The first offset from `at` where a logical line starts (or the file's size).
+uint64_t line_start(const InputFile& file, uint64_t at, std::string& problem) {
+  char piece[kLook];
+  uint64_t from = at - 1;  // a line starting at `at` follows a line break just before it
+  while (from < file.size()) {
+    const int64_t got = file.read_at(from, piece, kLook, problem);
+    if (got <= 0) return file.size();
+    const std::string_view text(piece, size_t(got));
+    const size_t found = text.find('\n');
+    if (found == std::string_view::npos) {
+      from += uint64_t(got);
+      continue;
+    }
+    const uint64_t end = from + found;
+    if (!continues(file, end, problem)) return end + 1;
+    from = end + 1;
+  }
+  return file.size();
 }
 
 }  // namespace
 
-ObjStretch read_obj_stretch(std::string_view text) {
+ObjStretch read_obj_stretch(const InputFile& file, uint64_t begin, uint64_t end) {
   ObjStretch out;
   StretchReader reader(out);
   LineReader<StretchReader> lines(reader);
-  lines.feed(text);
-  lines.finish();
+  std::string piece(std::min<uint64_t>(kPiece, end - begin), '\0');
+  for (uint64_t at = begin; at < end && out.error_line == 0;) {
+    const int64_t got = file.read_at(at, piece.data(), size_t(std::min<uint64_t>(piece.size(), end - at)), out.read_problem);
+    if (got < 0) return out;
+    if (got == 0) break;  // the file shrank
+    lines.feed(std::string_view(piece.data(), size_t(got)));
+    at += uint64_t(got);
+  }
+  if (out.error_line == 0) lines.finish();
   out.lines = lines.lines();
   return out;
 }
 
-std::vector<size_t> stretch_starts(std::string_view text, size_t count) {
-  std::vector<size_t> starts;
+std::vector<uint64_t> stretch_bounds(const InputFile& file, size_t count, std::string& problem) {
+  std::vector<uint64_t> bounds{0};
+  const uint64_t size = file.size();
   for (size_t i = 1; i < count; ++i) {
-    size_t at = std::max(text.size() / count * i, starts.empty() ? 0 : starts.back());
-    for (;;) {
-      const size_t line_end = text.find('\n', at);
-      if (line_end == std::string_view::npos || line_end + 1 >= text.size()) return starts;
-      at = line_end + 1;
-      if (!continues(text, line_end)) break;
-    }
-    if (starts.empty() || at > starts.back()) starts.push_back(at);
+    const uint64_t target = std::max<uint64_t>(size / count * i, bounds.back() + 1);
+    if (target >= size) break;
+    const uint64_t start = line_start(file, target, problem);
+    if (!problem.empty()) return {};
+    if (start >= size) break;
+    bounds.push_back(start);
   }
-  return starts;
+  bounds.push_back(size);
+  return bounds;
 }
 
 }  // namespace kurvo::media

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "input_file.h"
 #include "mesh.h"
 
 namespace kurvo::media {
@@ -73,17 +74,21 @@ struct ObjStretch {
   std::vector<BackIndex> back;
   std::vector<ReachBack> reach_back;
   size_t lines = 0;
+  std::string read_problem;  // the file could not be read
   // The first error: its line in the stretch (0: none) and what it is.
   size_t error_line = 0;
   std::string error;
 };
 
-ObjStretch read_obj_stretch(std::string_view text);
+// Bytes [begin, end) of the file, read a piece at a time: the stretch never
+// holds more than a piece of the text.
+ObjStretch read_obj_stretch(const InputFile& file, uint64_t begin, uint64_t end);
 
-// Where to cut `text` into up to `count` stretches of whole logical lines:
-// the offsets where stretches 1.. begin (a line ending in a backslash is
-// never cut from the next).
-std::vector<size_t> stretch_starts(std::string_view text, size_t count);
+// Where to cut the file into up to `count` stretches of whole logical lines:
+// 0, the offsets where the others begin (a line ending in a backslash is
+// never cut from the next), and the file's size. Empty, with the reason, when
+// the file cannot be read.
+std::vector<uint64_t> stretch_bounds(const InputFile& file, size_t count, std::string& problem);
 
 }  // namespace kurvo::media
 
