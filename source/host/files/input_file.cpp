@@ -99,6 +99,33 @@ Result<std::string> read_input_file(const std::filesystem::path& file, uint64_t 
   return content;
 }
 
+Result<InputFile> InputFile::open(const std::filesystem::path& file, uint64_t max_bytes) {
+  uint64_t size = 0;
+  std::string problem;
+  const int fd = open_input(file, max_bytes, size, problem);
+  if (fd < 0) return Status::failure(problem);
+  return InputFile(fd, size);
+}
+
+InputFile::~InputFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int64_t InputFile::read_at(uint64_t offset, char* into, size_t length, std::string& problem) const {
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t n = ::pread(fd_, into + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      problem = std::strerror(errno);
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
 Status read_input_blocks(const std::filesystem::path& file, const std::function<void(std::string_view)>& consume,
                          uint64_t max_bytes) {
   uint64_t size = 0;

@@ -35,6 +35,29 @@ Result<std::string> read_input_file(const std::filesystem::path& file, uint64_t 
 Status read_input_blocks(const std::filesystem::path& file, const std::function<void(std::string_view)>& consume,
                          uint64_t max_bytes = kMaxInputFileBytes);
 
+// A regular file opened after the checks above, for reading pieces of it at
+// any offset, from several threads at once.
+class InputFile {
+ public:
+  // The file, or the reason as above.
+  static Result<InputFile> open(const std::filesystem::path& file, uint64_t max_bytes = kMaxInputFileBytes);
+  InputFile(InputFile&& other) noexcept : fd_(other.fd_), size_(other.size_) { other.fd_ = -1; }
+  InputFile& operator=(InputFile&&) = delete;
+  InputFile(const InputFile&) = delete;
+  ~InputFile();
+
+  // The size when it was opened.
+  uint64_t size() const { return size_; }
+  // Up to `length` bytes from `offset`, fewer where the file ends (one that
+  // shrank keeps what is there); -1 with the reason on a failure.
+  int64_t read_at(uint64_t offset, char* into, size_t length, std::string& problem) const;
+
+ private:
+  InputFile(int fd, uint64_t size) : fd_(fd), size_(size) {}
+  int fd_;
+  uint64_t size_;
+};
+
 // True when `file` lies inside `folder` (or below), comparing the paths with
 // every symbolic link resolved, so neither ".." nor a link leads out.
 bool is_inside_folder(const std::filesystem::path& file, const std::filesystem::path& folder);

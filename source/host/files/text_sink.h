@@ -1,13 +1,15 @@
 // A file written through a fixed buffer: text is appended piece by piece and
 // goes to disk a buffer at a time, so a writer never holds the whole file in
 // memory. Numbers are formatted with std::to_chars (floats: the shortest text
-// that reads back to the same value).
+// that reads back to the same value). Blocks made elsewhere (ordered_blocks.h)
+// go out as they are, without passing through the buffer. Every few MiB the
+// system is asked to start writing what has gone out, so the final sync of a
+// staged file has little left to wait for.
 #ifndef KURVO_MEDIA_TEXT_SINK_H
 #define KURVO_MEDIA_TEXT_SINK_H
 
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -38,6 +40,8 @@ class TextSink {
   }
   void append(float v) { append_number(v); }
   void append(uint64_t v) { append_number(v); }
+  // A block of text, written after what is buffered.
+  void append_block(std::string_view text);
 
   // Writes what is buffered and closes the file; the first failure of the
   // whole write as a message naming the file.
@@ -59,9 +63,10 @@ class TextSink {
   void fail();
 
   std::filesystem::path shown_;
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
   std::vector<char> buffer_;
   size_t used_ = 0;
+  uint64_t written_ = 0, sent_ = 0;  // bytes written; of those, handed to write-back
   int error_ = 0;  // errno of the first failure
 };
 

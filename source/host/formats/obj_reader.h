@@ -22,6 +22,11 @@
 namespace kurvo::media {
 
 Result<std::vector<Mesh>> read_obj(const std::filesystem::path& file, bool resources_outside_folder = false);
+// The same with the file cut into `stretch_count` stretches of whole lines
+// (fewer where it has fewer lines), read at once on the task pool and joined
+// in file order: the meshes, and the first error, are the same at any count.
+Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& file, bool resources_outside_folder,
+                                                size_t stretch_count);
 
 }  // namespace kurvo::media
 

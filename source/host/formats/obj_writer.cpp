@@ -7,8 +7,10 @@
 #include "atomic_file.h"
 #include "corner_vertices.h"
 #include "normal_renewal.h"
+#include "ordered_blocks.h"
 #include "path_text.h"
 #include "progress.h"
+#include "text_block.h"
 #include "text_sink.h"
 #include "texture_reference.h"
 
@@ -67,6 +69,11 @@ void append_colour(std::string& out, const char* keyword, const Vector& c) {
 }  // namespace
 
 Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& file, NormalStyle style) {
+  return write_obj_in_blocks(meshes, file, style, 8192);
+}
+
+Status write_obj_in_blocks(const std::vector<Mesh>& meshes, const std::filesystem::path& file, NormalStyle style,
+                           size_t lines_per_block) {
   bool library_needed = false;
   for (const Mesh& m : meshes) library_needed = library_needed || m.colour.has_value() || !m.materials.empty();
   std::filesystem::path library = file;
@@ -93,6 +100,7 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
   uint64_t elements = 0;
   for (const Mesh& m : meshes) elements += m.points.size() + m.face_count();
   FileProgress progress = FileProgress::count("writing " + file.filename().string(), elements, "points and faces");
+  const auto step = [&](size_t items) { progress.add(items); };
   std::map<std::string, const Material*> written;  // by name: one definition each
   uint64_t base = 1, uv_base = 1, normal_base = 1;  // OBJ indices are global and start at 1
   for (size_t i = 0; i < meshes.size(); ++i) {
@@ -142,82 +150,102 @@ Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& f
       mtl += "newmtl " + material + "\n";
       append_colour(mtl, "Kd", *mesh.colour);
     }
+    // Lines are made in blocks on the task pool (ordered_blocks.h); each
+    // block reads the mesh only, and what a face line needs from the face
+    // before it (the last group, material and smoothing group) it reads
+    // there.
     const bool coloured = mesh.point_colours.size() == mesh.points.size();
-    for (size_t p = 0; p < mesh.points.size(); ++p) {
-      const Vector& v = mesh.points[p];
-      obj.append("v ");
-      obj.append(v.x);
-      obj.append(' ');
-      obj.append(v.y);
-      obj.append(' ');
-      obj.append(v.z);
-      if (coloured) {
-        for (float c : {mesh.point_colours[p].x, mesh.point_colours[p].y, mesh.point_colours[p].z}) {
-          obj.append(' ');
-          obj.append(c);
+    write_ordered_blocks(obj, mesh.points.size(), [&](size_t first, size_t last, std::string& out) {
+      TextBlock text(out);
+      for (size_t p = first; p < last; ++p) {
+        const Vector& v = mesh.points[p];
+        text.append("v ");
+        text.append(v.x);
+        text.append(' ');
+        text.append(v.y);
+        text.append(' ');
+        text.append(v.z);
+        if (coloured) {
+          for (float c : {mesh.point_colours[p].x, mesh.point_colours[p].y, mesh.point_colours[p].z}) {
+            text.append(' ');
+            text.append(c);
+          }
         }
+        text.append('\n');
       }
-      obj.append('\n');
-      progress.add(1);
-    }
+    }, {lines_per_block, step});
     // UVs and normals shared where the corners of a point agree.
     const bool textured = !mesh.uv_sets.empty();
     IndexedValues<Uv> uvs;
     if (textured) uvs = shared_per_point(mesh, mesh.uv_sets.front().uvs);
-    for (const Uv& uv : uvs.values) {
-      obj.append("vt ");
-      obj.append(uv.u);
-      obj.append(' ');
-      obj.append(uv.v);
-      obj.append('\n');
-    }
+    write_ordered_blocks(obj, uvs.values.size(), [&](size_t first, size_t last, std::string& out) {
+      TextBlock text(out);
+      for (size_t k = first; k < last; ++k) {
+        text.append("vt ");
+        text.append(uvs.values[k].u);
+        text.append(' ');
+        text.append(uvs.values[k].v);
+        text.append('\n');
+      }
+    }, {lines_per_block, {}});
     IndexedNormals normals;
     const bool with_normals = mesh.face_count() > 0;
     if (with_normals) normals = writer_normals(mesh, style);
-    for (const Vector& n : normals.normals) {
-      obj.append("vn ");
-      obj.append(n.x);
-      obj.append(' ');
-      obj.append(n.y);
-      obj.append(' ');
-      obj.append(n.z);
-      obj.append('\n');
-    }
+    write_ordered_blocks(obj, normals.normals.size(), [&](size_t first, size_t last, std::string& out) {
+      TextBlock text(out);
+      for (size_t k = first; k < last; ++k) {
+        const Vector& n = normals.normals[k];
+        text.append("vn ");
+        text.append(n.x);
+        text.append(' ');
+        text.append(n.y);
+        text.append(' ');
+        text.append(n.z);
+        text.append('\n');
+      }
+    }, {lines_per_block, {}});
     const bool grouped = !mesh.face_smooth_group.empty();
-    uint32_t last_material = UINT32_MAX, last_group = UINT32_MAX, last_named = UINT32_MAX;
     const bool named_groups = mesh.face_group.size() == mesh.face_count() && mesh.group_names.size() > 1;
-    for (size_t f = 0; f < mesh.face_count(); ++f) {
-      if (named_groups && mesh.face_group[f] != last_named) {
-        last_named = mesh.face_group[f];
-        obj.append("g " + line_safe(mesh.group_names[last_named]) + "\n");
-      }
-      if (!mesh.face_material.empty() && mesh.face_material[f] != last_material) {
-        last_material = mesh.face_material[f];
-        obj.append("usemtl " + names[last_material] + "\n");
-      }
-      if (grouped && mesh.face_smooth_group[f] != last_group) {
-        last_group = mesh.face_smooth_group[f];
-        obj.append("s ");
-        if (last_group == 0)
-          obj.append("off");
-        else
-          obj.append(uint64_t{last_group});
-        obj.append('\n');
-      }
-      obj.append("f");
-      for (uint32_t c = mesh.face_start[f]; c < mesh.face_start[f + 1]; ++c) {
-        obj.append(' ');
-        obj.append(base + static_cast<uint64_t>(mesh.corners[c]));
-        if (textured || with_normals) obj.append('/');
-        if (textured) obj.append(uv_base + uvs.corner[c]);
-        if (with_normals) {
-          obj.append('/');
-          obj.append(normal_base + normals.corner[c]);
+    const bool materials = !mesh.face_material.empty();
+    write_ordered_blocks(obj, mesh.face_count(), [&](size_t first, size_t last, std::string& out) {
+      TextBlock text(out);
+      // As the face before the block left them.
+      const bool after = first > 0;
+      uint32_t last_material = after && materials ? mesh.face_material[first - 1] : UINT32_MAX;
+      uint32_t last_group = after && grouped ? mesh.face_smooth_group[first - 1] : UINT32_MAX;
+      uint32_t last_named = after && named_groups ? mesh.face_group[first - 1] : UINT32_MAX;
+      for (size_t f = first; f < last; ++f) {
+        if (named_groups && mesh.face_group[f] != last_named) {
+          last_named = mesh.face_group[f];
+          text.append("g " + line_safe(mesh.group_names[last_named]) + "\n");
         }
+        if (materials && mesh.face_material[f] != last_material) {
+          last_material = mesh.face_material[f];
+          text.append("usemtl " + names[last_material] + "\n");
+        }
+        if (grouped && mesh.face_smooth_group[f] != last_group) {
+          last_group = mesh.face_smooth_group[f];
+          text.append("s ");
+          if (last_group == 0)
+            text.append("off");
+          else
+            text.append(uint64_t{last_group});
+          text.append('\n');
+        }
+        text.append('f');
+        for (uint32_t c = mesh.face_start[f]; c < mesh.face_start[f + 1]; ++c) {
+          text.append(' ');
+          text.append(base + static_cast<uint64_t>(mesh.corners[c]));
+          if (textured || with_normals) text.append('/');
+          if (textured) text.append(uv_base + uvs.corner[c]);
+          if (with_normals) {
+            text.append('/');
+            text.append(normal_base + normals.corner[c]);
+          }
+        }
+        text.append('\n');
       }
-      obj.append('\n');
-      progress.add(1);
-    }
+    }, {lines_per_block, step});
     base += mesh.points.size();
     uv_base += uvs.values.size();
     normal_base += normals.normals.size();

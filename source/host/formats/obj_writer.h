@@ -24,6 +24,10 @@ namespace kurvo::media {
 // (check_mesh).
 Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& file,
                  NormalStyle style = NormalStyle::smooth);
+// The same with the lines made `lines_per_block` at a time on the task pool
+// (ordered_blocks.h); the file is the same at any block size.
+Status write_obj_in_blocks(const std::vector<Mesh>& meshes, const std::filesystem::path& file, NormalStyle style,
+                           size_t lines_per_block);
 
 }  // namespace kurvo::media
 

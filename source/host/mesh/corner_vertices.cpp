@@ -1,5 +1,7 @@
 #include "corner_vertices.h"
 
+#include "flat_normals.h"
+
 namespace kurvo::media {
 
 CornerVertices split_corner_vertices(const Mesh& mesh, const std::vector<uint32_t>& uv_of_corner,
@@ -52,12 +54,7 @@ IndexedNormals writer_normals(const Mesh& mesh, NormalStyle style) {
   if (style != NormalStyle::flat && mesh.keep_corner_normals && mesh.corner_normals.size() == mesh.corners.size())
     return shared_corner_normals(mesh);
   if (style != NormalStyle::flat) return renew_normals(mesh);
-  Mesh flat;  // faces only: every face its own smoothing group 0
-  flat.points = mesh.points;
-  flat.corners = mesh.corners;
-  flat.face_start = mesh.face_start;
-  flat.face_smooth_group.assign(mesh.face_count(), 0);
-  return renew_normals(flat);
+  return flat_normals(mesh);
 }
 
 }  // namespace kurvo::media

@@ -1,7 +1,10 @@
 #include "normal_renewal.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "corner_sharing.h"
+#include "flat_normals.h"
 #include "surface_normals.h"
 
 namespace kurvo::media {
@@ -12,66 +15,13 @@ constexpr float kPi = 3.14159265358979f;
 // of one smooth region.
 constexpr float kSameAuthored = 0.9994f;
 
+}  // namespace
+
 Vector unit_or(const Vector& v, const Vector& fallback) {
   const double length = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z);
   if (!(length > 0.0) || !std::isfinite(length)) return fallback;
   return Vector(float(v.x / length), float(v.y / length), float(v.z / length));
 }
-
-// Per point, the corners at it (CSR).
-struct CornersAround {
-  std::vector<uint32_t> start, corners;
-};
-
-CornersAround corners_around(const Mesh& mesh) {
-  CornersAround out;
-  out.start.assign(mesh.points.size() + 1, 0);
-  for (int32_t p : mesh.corners) ++out.start[size_t(p) + 1];
-  for (size_t i = 1; i < out.start.size(); ++i) out.start[i] += out.start[i - 1];
-  out.corners.resize(mesh.corners.size());
-  std::vector<uint32_t> fill(out.start.begin(), out.start.end() - 1);
-  for (size_t c = 0; c < mesh.corners.size(); ++c) out.corners[fill[size_t(mesh.corners[c])]++] = uint32_t(c);
-  return out;
-}
-
-// Which face each corner belongs to: by division where every face has as
-// many corners (all triangles, all quads: no list a corner long), else listed.
-class FaceOfCorner {
- public:
-  explicit FaceOfCorner(const Mesh& mesh) {
-    const size_t faces = mesh.face_count();
-    const uint32_t size = faces > 0 ? mesh.face_start[1] - mesh.face_start[0] : 0;
-    bool uniform = size > 0 && mesh.face_start[0] == 0;
-    for (size_t f = 0; uniform && f < faces; ++f) uniform = mesh.face_start[f + 1] - mesh.face_start[f] == size;
-    if (uniform) {
-      size_ = size;
-      return;
-    }
-    listed_.resize(mesh.corners.size());
-    for (size_t f = 0; f < faces; ++f)
-      for (uint32_t c = mesh.face_start[f]; c < mesh.face_start[f + 1]; ++c) listed_[c] = uint32_t(f);
-  }
-  uint32_t operator[](uint32_t corner) const { return size_ ? corner / size_ : listed_[corner]; }
-
- private:
-  uint32_t size_ = 0;
-  std::vector<uint32_t> listed_;
-};
-
-template <class T, class Same>
-void add_shared(std::vector<T>& values, std::vector<uint32_t>& made_at_point, const T& value, Same&& same,
-                uint32_t& index) {
-  for (uint32_t v : made_at_point)
-    if (same(values[v], value)) {
-      index = v;
-      return;
-    }
-  index = uint32_t(values.size());
-  values.push_back(value);
-  made_at_point.push_back(index);
-}
-
-}  // namespace
 
 Vector face_area_normal(const Mesh& mesh, size_t f) {
   const std::span<const int32_t> c = mesh.face(f);
@@ -90,6 +40,11 @@ Vector face_area_normal(const Mesh& mesh, size_t f) {
 IndexedNormals renew_normals(const Mesh& mesh) {
   const size_t faces = mesh.face_count();
   const bool groups = !mesh.face_smooth_group.empty();
+  // Every face flat (a file's "s off" or "s 0" throughout): the faces' own
+  // normals, made on several threads.
+  if (groups && std::all_of(mesh.face_smooth_group.begin(), mesh.face_smooth_group.end(),
+                            [](uint32_t g) { return g == 0; }))
+    return flat_normals(mesh);
   const bool authored = !groups && mesh.corner_normals.size() == mesh.corners.size();
   // The unit face normals are kept only where the crease angle needs them
   // again and again; otherwise each is made from its area normal when asked

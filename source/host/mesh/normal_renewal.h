@@ -46,6 +46,8 @@ IndexedNormals shared_corner_normals(const Mesh& mesh);
 
 // Area-weighted normal (Newell) of face f; zero for a face without area.
 Vector face_area_normal(const Mesh& mesh, size_t f);
+// `v` made unit length (in double), or `fallback` where it has none.
+Vector unit_or(const Vector& v, const Vector& fallback);
 
 }  // namespace kurvo::media
 
