@@ -19,6 +19,13 @@ namespace kurvo::cli {
 void useHugePages() {
 #if defined(__linux__) && defined(__GLIBC__)
   mallopt(M_MMAP_MAX, 0);
+  // One heap for every thread: what the readers' and writers' tasks free on
+  // the pool's threads is then reused by the main thread (and the other way
+  // round) instead of sitting in a heap of each thread's own, and their
+  // blocks come from the part marked for huge pages below. Allocation is
+  // per file stretch and per block of lines, never per point, so the shared
+  // heap's lock is seldom taken.
+  mallopt(M_ARENA_MAX, 1);
   if (sizeof(void*) < 8) return;  // the address space is too small to reserve in
   if (const char* choice = std::getenv("KURVO_HUGE_PAGES"); choice && std::strcmp(choice, "0") == 0) return;
   // Valgrind replaces the allocator; the heap below is not its heap.

@@ -8,7 +8,7 @@ namespace kurvo::cli {
 // faulting those arrays in 4 KiB at a time is about a third of a 10^6-point
 // eval's time. This takes large blocks from the heap (not each from a
 // mapping of its own, which is given back on free so that the next array
-// faults in fresh pages again), keeps freed memory for reuse instead of
+// faults in fresh pages again), shares one heap among all threads, keeps freed memory for reuse instead of
 // giving it back, and asks for huge pages over the first part of the heap
 // (reserved address space: only the pages written take memory). Nothing
 // more than the first step happens when KURVO_HUGE_PAGES=0, under valgrind,
