@@ -9,9 +9,13 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "input_file.h"
 #include "obj_reader.h"
+#include "obj_stretch.h"
+#include "progress.h"
 #include "temp_dir.h"
 
 namespace {
@@ -133,6 +137,37 @@ TEST(ObjStretches, AnyStretchCountReadsWhatOneStretchReads) {
       ASSERT_EQ(got, expected) << "round " << round << ", " << count << " stretches, file:\n" << text;
     }
   }
+}
+
+// The reading bar moves as the stretches are read on their threads, piece
+// by piece, and ends at the file's size.
+TEST(ObjStretches, StretchesReadOnThreadsCountEveryByteOnOneBar) {
+  const TempDir dir;
+  std::string text;
+  for (int i = 0; text.size() < (size_t(5) << 20); ++i) text += "v " + std::to_string(i) + " 0.5 -2.25\n";
+  dir.write("big.obj", text);
+  auto file = InputFile::open(dir / "big.obj");
+  ASSERT_TRUE(file.ok()) << file.message();
+  std::string problem;
+  const std::vector<uint64_t> bounds = stretch_bounds(file.value(), 3, problem);
+  ASSERT_TRUE(problem.empty()) << problem;
+  ASSERT_EQ(bounds.size(), 4u);
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  {
+    FileProgress bar("reading big.obj", text.size(), "MB", 1'000'000, out, true);
+    SharedFileProgress shared(bar);
+    std::vector<std::thread> threads;
+    std::vector<size_t> points(3);
+    for (size_t i = 0; i < 3; ++i)
+      threads.emplace_back([&, i] {
+        points[i] = read_obj_stretch(file.value(), bounds[i], bounds[i + 1], &shared).points.size();
+      });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(shared.done(), text.size());
+    EXPECT_GT(points[0] * points[1] * points[2], 0u);
+  }
+  std::fclose(out);
 }
 
 }  // namespace

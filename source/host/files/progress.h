@@ -17,6 +17,7 @@
 #ifndef KURVO_MEDIA_PROGRESS_H
 #define KURVO_MEDIA_PROGRESS_H
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -129,6 +130,27 @@ class FileProgress {
 
   std::unique_ptr<ProgressBar> bar_;
   uint64_t done_ = 0, reported_ = 0, step_ = 1;
+};
+
+// A file's bar fed from several threads at once (the stretches of a file
+// read on the task pool): each adds what it has done; whichever thread finds
+// the bar free moves it to the count so far, and the others go on without
+// waiting. Called a few times per MiB, never per point.
+class SharedFileProgress {
+ public:
+  explicit SharedFileProgress(FileProgress& bar) : bar_(bar) {}
+  void add(uint64_t amount) {
+    const uint64_t done = done_.fetch_add(amount, std::memory_order_relaxed) + amount;
+    if (!bar_.shown() || drawing_.test_and_set(std::memory_order_acquire)) return;
+    bar_.reach(std::max(done, done_.load(std::memory_order_relaxed)));
+    drawing_.clear(std::memory_order_release);
+  }
+  uint64_t done() const { return done_.load(std::memory_order_relaxed); }
+
+ private:
+  FileProgress& bar_;
+  std::atomic<uint64_t> done_{0};
+  std::atomic_flag drawing_ = ATOMIC_FLAG_INIT;
 };
 
 // The bar of a file that a child process reads (isolation/child_call.h):

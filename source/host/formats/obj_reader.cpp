@@ -50,12 +50,13 @@ struct StretchJob {
   const InputFile* file;
   const std::vector<uint64_t>* bounds;
   std::vector<ObjStretch>* out;
+  SharedFileProgress* progress;
 };
 
 void read_stretch(void* context, int32_t i) {
   const StretchJob& job = *static_cast<const StretchJob*>(context);
   const std::vector<uint64_t>& bounds = *job.bounds;
-  (*job.out)[size_t(i)] = read_obj_stretch(*job.file, bounds[size_t(i)], bounds[size_t(i) + 1]);
+  (*job.out)[size_t(i)] = read_obj_stretch(*job.file, bounds[size_t(i)], bounds[size_t(i) + 1], job.progress);
 }
 
 const char* kind_name(BackIndex::Kind kind) {
@@ -86,9 +87,10 @@ Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& fil
   const std::vector<uint64_t> bounds = stretch_bounds(input.value(), std::max<size_t>(1, stretch_count), problem);
   if (!problem.empty()) return Status::failure("cannot read mesh file " + quoted(file) + ": " + problem);
   std::vector<ObjStretch> stretches(bounds.size() - 1);
-  StretchJob job{&input.value(), &bounds, &stretches};
+  SharedFileProgress shared_progress(progress);
+  StretchJob job{&input.value(), &bounds, &stretches, &shared_progress};
   host::TaskPool::shared().run(int32_t(stretches.size()), read_stretch, &job);
-  progress.add(input.value().size());
+  progress.reach(input.value().size());
   progress.finish();
   for (const ObjStretch& s : stretches)
     if (!s.read_problem.empty())

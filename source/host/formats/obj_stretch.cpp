@@ -253,7 +253,7 @@ uint64_t line_start(const InputFile& file, uint64_t at, std::string& problem) {
 
 }  // namespace
 
-ObjStretch read_obj_stretch(const InputFile& file, uint64_t begin, uint64_t end) {
+ObjStretch read_obj_stretch(const InputFile& file, uint64_t begin, uint64_t end, SharedFileProgress* progress) {
   ObjStretch out;
   StretchReader reader(out);
   LineReader<StretchReader> lines(reader);
@@ -264,6 +264,7 @@ ObjStretch read_obj_stretch(const InputFile& file, uint64_t begin, uint64_t end)
     if (got == 0) break;  // the file shrank
     lines.feed(std::string_view(piece.data(), size_t(got)));
     at += uint64_t(got);
+    if (progress) progress->add(uint64_t(got));
   }
   if (out.error_line == 0) lines.finish();
   out.lines = lines.lines();

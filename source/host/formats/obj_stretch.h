@@ -16,6 +16,7 @@
 
 #include "input_file.h"
 #include "mesh.h"
+#include "progress.h"
 
 namespace kurvo::media {
 
@@ -81,8 +82,10 @@ struct ObjStretch {
 };
 
 // Bytes [begin, end) of the file, read a piece at a time: the stretch never
-// holds more than a piece of the text.
-ObjStretch read_obj_stretch(const InputFile& file, uint64_t begin, uint64_t end);
+// holds more than a piece of the text. Each piece read is added to
+// `progress` when given.
+ObjStretch read_obj_stretch(const InputFile& file, uint64_t begin, uint64_t end,
+                            SharedFileProgress* progress = nullptr);
 
 // Where to cut the file into up to `count` stretches of whole logical lines:
 // 0, the offsets where the others begin (a line ending in a backslash is
