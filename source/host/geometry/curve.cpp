@@ -140,12 +140,13 @@ int32_t Curve::PieceOf(float x) const {
 
 // The operations of EvaluateKnots, in its order, on the piece's power form,
 // in stages over the whole call, each writing small arrays that the next
-// reads: the cells four positions per vector instruction (float lanes), the
-// pieces one position at a time in plain registers (an index that is
-// already scalar costs no move out of a vector lane), the polynomials as
-// pairs of double lanes and the ends four at a time again. Each operation
-// is the IEEE operation of each lane, as in the scalar code, and no
-// position branches on its data.
+// reads: the cells four positions per vector instruction (float lanes), then
+// each piece and its polynomial one position at a time in plain registers
+// (an index that is already scalar costs no move out of a vector lane, and
+// the piece's fields are read where they lie instead of gathered into
+// lanes), then the ends four at a time again. Each operation is the IEEE
+// operation of each lane, as in the scalar code, and no position branches
+// on its data.
 void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
   if (constant_) {
     std::fill(y, y + count, constantValue_);
@@ -157,7 +158,6 @@ void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
   }
   typedef float Four __attribute__((vector_size(16)));
   typedef int32_t FourInt __attribute__((vector_size(16)));
-  typedef double Two __attribute__((vector_size(16)));
   const float firstX = knots_.front().x, firstY = knots_.front().y;
   const float lastX = knots_.back().x, lastY = knots_.back().y;
   const Four firstXs = Four{} + firstX, lastXs = Four{} + lastX;
@@ -189,9 +189,9 @@ void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
       std::memcpy(cellOf + i, &k, sizeof k);
     }
     // Stage 2: the cell settles the piece with one comparison (crowded
-    // cells search); the piece's fields into one array each.
-    alignas(16) double x0[kStage], c0[kStage], c1[kStage], c2[kStage], c3[kStage];
-    alignas(16) float lo[kStage], hi[kStage];
+    // cells search), and the piece's polynomial, held between the knots'
+    // values, runs in plain double registers.
+    alignas(16) float value[kStage];
     for (int32_t i = 0; i < n; ++i) {
       const Cell& cell = cells[cellOf[i]];
       const float xc = held[i];
@@ -199,30 +199,14 @@ void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
       if (cell.first < 0) [[unlikely]]
         piece = xc > firstX ? PieceOf(xc) : 0;
       const Piece& p = pieces[piece];
-      x0[i] = p.x0, c0[i] = p.c0, c1[i] = p.c1, c2[i] = p.c2, c3[i] = p.c3;
-      lo[i] = p.lo, hi[i] = p.hi;
+      const double u = static_cast<double>(xc) - p.x0;
+      const auto poly = static_cast<float>(p.c0 + u * (p.c1 + u * (p.c2 + u * p.c3)));
+      value[i] = poly < p.lo ? p.lo : p.hi < poly ? p.hi : poly;
     }
-    // Stage 3: the polynomials, two positions per instruction, held between
-    // the knots' values, and the ends.
+    // Stage 3: the ends.
     for (int32_t i = 0; i < n; i += 4) {
-      auto two = [&](const double* from) {
-        Two v;
-        std::memcpy(&v, from + i, sizeof v);
-        return v;
-      };
-      auto nextTwo = [&](const double* from) { return two(from + 2); };
-      const Four xc = load(held + i);
-      const Two at01 = __builtin_convertvector(__builtin_shufflevector(xc, xc, 0, 1), Two);
-      const Two at23 = __builtin_convertvector(__builtin_shufflevector(xc, xc, 2, 3), Two);
-      const Two u01 = at01 - two(x0), u23 = at23 - nextTwo(x0);
-      const Two poly01 = two(c0) + u01 * (two(c1) + u01 * (two(c2) + u01 * two(c3)));
-      const Two poly23 = nextTwo(c0) + u23 * (nextTwo(c1) + u23 * (nextTwo(c2) + u23 * nextTwo(c3)));
-      const Four poly = {static_cast<float>(poly01[0]), static_cast<float>(poly01[1]),
-                         static_cast<float>(poly23[0]), static_cast<float>(poly23[1])};
-      const Four low = load(lo + i), high = load(hi + i);
-      const Four value = poly < low ? low : high < poly ? high : poly;
       const Four xv = load(xs + i);
-      const Four out = xv > firstXs ? (xv >= lastXs ? lastYs : value) : firstYs;
+      const Four out = xv > firstXs ? (xv >= lastXs ? lastYs : load(value + i)) : firstYs;
       std::memcpy(y + first + i, &out, sizeof out);
     }
   }
