@@ -7,6 +7,10 @@
 #include <limits>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kurvo::geo {
 
 namespace {
@@ -64,6 +68,35 @@ double SolveFraction(const SpanTable& curve, int32_t span, double a, double w, d
     f = next;
   }
   return f;
+}
+
+typedef float Four __attribute__((vector_size(16)));
+typedef double Two __attribute__((vector_size(16)));
+
+// v > low ? v : low and v < high ? v : high, lane by lane (NaN gives the
+// bound); the SSE maximum and minimum are exactly these choices.
+Four AtLeast(Four v, Four low) {
+#if defined(__SSE2__)
+  return static_cast<Four>(_mm_max_ps(static_cast<__m128>(v), static_cast<__m128>(low)));
+#else
+  return v > low ? v : low;
+#endif
+}
+Four AtMost(Four v, Four high) {
+#if defined(__SSE2__)
+  return static_cast<Four>(_mm_min_ps(static_cast<__m128>(v), static_cast<__m128>(high)));
+#else
+  return v < high ? v : high;
+#endif
+}
+// Lanes 2 and 3 of v as doubles.
+Two UpperAsDoubles(Four v) {
+#if defined(__SSE2__)
+  const __m128 w = static_cast<__m128>(v);
+  return static_cast<Two>(_mm_cvtps_pd(_mm_movehl_ps(w, w)));
+#else
+  return __builtin_convertvector(__builtin_shufflevector(v, v, 2, 3), Two);
+#endif
 }
 
 }  // namespace
@@ -278,11 +311,9 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
   // that is already scalar costs no move out of a vector lane), then the
   // interval cubics four at a time again. Each operation is the IEEE
   // operation of each lane, as in UniformToNatural, and nothing branches on
-  // the data. The clamps are Clamp01 written out (v > 0 ? v : 0 is its
-  // max(0, v), NaN included; m < 1 ? m : 1 its min(m, 1) for m >= 0).
-  typedef float Four __attribute__((vector_size(16)));
+  // the data. The clamps are Clamp01 written out (AtLeast(v, 0) is its
+  // max(0, v), NaN included; AtMost(m, 1) its min(m, 1) for m >= 0).
   typedef int32_t FourInt __attribute__((vector_size(16)));
-  typedef double Two __attribute__((vector_size(16)));
   const float* cumulative = cumulative_.data();
   const Cell* cells = cells_.data();
   const Interval* intervals = intervals_.data();
@@ -330,16 +361,14 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
   for (int32_t j = 0; j < whole; j += 4) {
     const Four uv = load(u + j);
     Four sigma = (load(x + j) - load(start + j)) * load(inverse + j);
-    sigma = sigma > zero ? sigma : zero;
-    sigma = sigma < one ? sigma : one;
+    sigma = AtMost(AtLeast(sigma, zero), one);
     Four f = ((load(a3 + j) * sigma + load(a2 + j)) * sigma + load(a1 + j)) * sigma;
-    f = f > zero ? f : zero;
-    f = f < one ? f : one;
+    f = AtMost(AtLeast(f, zero), one);
     Two b01, b23, w01, w23;
     std::memcpy(&b01, begin + j, sizeof b01), std::memcpy(&b23, begin + j + 2, sizeof b23);
     std::memcpy(&w01, width + j, sizeof w01), std::memcpy(&w23, width + j + 2, sizeof w23);
     const Two f01 = __builtin_convertvector(__builtin_shufflevector(f, f, 0, 1), Two);
-    const Two f23 = __builtin_convertvector(__builtin_shufflevector(f, f, 2, 3), Two);
+    const Two f23 = UpperAsDoubles(f);
     const Two t01 = b01 + w01 * f01;
     const Two t23 = b23 + w23 * f23;
     const Four t = {static_cast<float>(t01[0]), static_cast<float>(t01[1]), static_cast<float>(t23[0]),
