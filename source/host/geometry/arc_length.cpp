@@ -307,9 +307,10 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
   }
   // In stages over the whole call, each writing small arrays that the next
   // reads: the positions and cells four fractions per vector instruction,
-  // the table look-ups one fraction at a time in plain registers (an index
-  // that is already scalar costs no move out of a vector lane), then the
-  // interval cubics four at a time again. Each operation is the IEEE
+  // the cells' look-ups one fraction at a time in plain registers, then the
+  // interval cubics four at a time again, their intervals read at indices
+  // that come from memory (an index that is already scalar costs no move
+  // out of a vector lane). Each operation is the IEEE
   // operation of each lane, as in UniformToNatural, and nothing branches on
   // the data. The clamps are Clamp01 written out (AtLeast(v, 0) is its
   // max(0, v), NaN included; AtMost(m, 1) its min(m, 1) for m >= 0).
@@ -342,9 +343,8 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
   }
   // Stage 2: the cell settles the interval with one comparison (the few
   // cells that meet more than two intervals, near cusps, search the
-  // bucket); the interval's fields into one array each.
-  alignas(16) float start[kManyBlock], inverse[kManyBlock], a1[kManyBlock], a2[kManyBlock], a3[kManyBlock];
-  alignas(16) double begin[kManyBlock], width[kManyBlock];
+  // bucket).
+  alignas(16) int32_t intervalOf[kManyBlock];
   for (int32_t j = 0; j < whole; ++j) {
     const Cell& c = cells[cellOf[j]];
     int32_t i = c.first + (x[j] >= c.boundary ? 1 : 0);
@@ -352,25 +352,34 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
       const float inside = u[j] > 0.0f && u[j] < 1.0f ? u[j] : 0.0f;
       i = FindInterval(x[j], std::min(static_cast<int32_t>(inside * bucketScale_), lastBucket_));
     }
-    const Interval& iv = intervals[i];
-    start[j] = cumulative[i];
-    inverse[j] = iv.inverseLength, a1[j] = iv.c1, a2[j] = iv.c2, a3[j] = iv.c3;
-    begin[j] = iv.start, width[j] = iv.width;
+    intervalOf[j] = i;
   }
-  // Stage 3: each interval's cubic, and the answers.
+  // Stage 3: each interval's cubic, and the answers. The four floats of
+  // each interval's cubic come in one load and are turned into one vector
+  // per field.
+  static_assert(sizeof(Interval) == 32 && offsetof(Interval, c3) == offsetof(Interval, inverseLength) + 12);
   for (int32_t j = 0; j < whole; j += 4) {
+    const Interval& v0 = intervals[intervalOf[j]];
+    const Interval& v1 = intervals[intervalOf[j + 1]];
+    const Interval& v2 = intervals[intervalOf[j + 2]];
+    const Interval& v3 = intervals[intervalOf[j + 3]];
+    const Four starts = {cumulative[intervalOf[j]], cumulative[intervalOf[j + 1]], cumulative[intervalOf[j + 2]],
+                         cumulative[intervalOf[j + 3]]};
+    const Four r0 = load(&v0.inverseLength), r1 = load(&v1.inverseLength);
+    const Four r2 = load(&v2.inverseLength), r3 = load(&v3.inverseLength);
+    const Four t0 = __builtin_shufflevector(r0, r1, 0, 4, 1, 5), t1 = __builtin_shufflevector(r2, r3, 0, 4, 1, 5);
+    const Four t2 = __builtin_shufflevector(r0, r1, 2, 6, 3, 7), t3 = __builtin_shufflevector(r2, r3, 2, 6, 3, 7);
+    const Four inverse = __builtin_shufflevector(t0, t1, 0, 1, 4, 5), a1 = __builtin_shufflevector(t0, t1, 2, 3, 6, 7);
+    const Four a2 = __builtin_shufflevector(t2, t3, 0, 1, 4, 5), a3 = __builtin_shufflevector(t2, t3, 2, 3, 6, 7);
     const Four uv = load(u + j);
-    Four sigma = (load(x + j) - load(start + j)) * load(inverse + j);
+    Four sigma = (load(x + j) - starts) * inverse;
     sigma = AtMost(AtLeast(sigma, zero), one);
-    Four f = ((load(a3 + j) * sigma + load(a2 + j)) * sigma + load(a1 + j)) * sigma;
+    Four f = ((a3 * sigma + a2) * sigma + a1) * sigma;
     f = AtMost(AtLeast(f, zero), one);
-    Two b01, b23, w01, w23;
-    std::memcpy(&b01, begin + j, sizeof b01), std::memcpy(&b23, begin + j + 2, sizeof b23);
-    std::memcpy(&w01, width + j, sizeof w01), std::memcpy(&w23, width + j + 2, sizeof w23);
     const Two f01 = __builtin_convertvector(__builtin_shufflevector(f, f, 0, 1), Two);
     const Two f23 = UpperAsDoubles(f);
-    const Two t01 = b01 + w01 * f01;
-    const Two t23 = b23 + w23 * f23;
+    const Two t01 = Two{v0.start, v1.start} + Two{v0.width, v1.width} * f01;
+    const Two t23 = Two{v2.start, v3.start} + Two{v2.width, v3.width} * f23;
     const Four t = {static_cast<float>(t01[0]), static_cast<float>(t01[1]), static_cast<float>(t23[0]),
                     static_cast<float>(t23[1])};
     const Four answer = uv > zero ? (uv >= one ? one : t) : zero;
