@@ -201,7 +201,10 @@ void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
       const Piece& p = pieces[piece];
       const double u = static_cast<double>(xc) - p.x0;
       const auto poly = static_cast<float>(p.c0 + u * (p.c1 + u * (p.c2 + u * p.c3)));
-      value[i] = poly < p.lo ? p.lo : p.hi < poly ? p.hi : poly;
+      // poly < lo ? lo : hi < poly ? hi : poly, as lo <= hi, in two choices
+      // that become a minimum and a maximum instead of a branch.
+      const float capped = p.hi < poly ? p.hi : poly;
+      value[i] = p.lo > capped ? p.lo : capped;
     }
     // Stage 3: the ends.
     for (int32_t i = 0; i < n; i += 4) {
