@@ -310,10 +310,10 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
   // the cells' look-ups one fraction at a time in plain registers, then the
   // interval cubics four at a time again, their intervals read at indices
   // that come from memory (an index that is already scalar costs no move
-  // out of a vector lane). Each operation is the IEEE
-  // operation of each lane, as in UniformToNatural, and nothing branches on
-  // the data. The clamps are Clamp01 written out (AtLeast(v, 0) is its
-  // max(0, v), NaN included; AtMost(m, 1) its min(m, 1) for m >= 0).
+  // out of a vector lane). Each operation is the IEEE operation of each
+  // lane, as in UniformToNatural, and nothing branches on the data. The
+  // clamps are Clamp01 written out (AtLeast(v, 0) is its max(0, v), NaN
+  // included; AtMost(m, 1) its min(m, 1) for m >= 0).
   typedef int32_t FourInt __attribute__((vector_size(16)));
   const float* cumulative = cumulative_.data();
   const Cell* cells = cells_.data();
