@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 #include "curve.h"
 #include "random.h"
@@ -168,6 +170,59 @@ TEST(Curve, SettingAllKnotsAtOnceEqualsInsertingThemOneByOne) {
   for (float x = 0.0f; x <= 1.0f; x += 0.05f) EXPECT_EQ(at_once.Evaluate(x), one_by_one.Evaluate(x)) << x;
   at_once.SetKnots({{0.5f, 2.0f, 0, 0.0f}});
   EXPECT_EQ(at_once.Evaluate(0.9f), 2.0f) << "replaces, not adds";
+}
+
+// Many positions at once give the bits of one at a time, on curves of every
+// shape: few and many knots, knots crowded into one cell (the look-up then
+// searches), repeated x, linear knots, every roundness; at random positions,
+// at every knot and the floats on either side, outside [0, 1] and not a
+// number; in calls of every size up to past a block.
+TEST(Curve, ManyPositionsAtOnceHaveTheBitsOfOneByOne) {
+  Random r;
+  r.Init(2027u);
+  std::vector<Curve> curves;
+  for (int count : {2, 3, 8, 40, 300})
+    for (float round : {0.0f, 0.5f, 1.0f}) {
+      Curve c;
+      c.MakeLinear(-1);
+      for (int k = 0; k < count; ++k) c.InsertKnot(r.Get01(), 4.0f * r.Get01() - 2.0f, r.Get01() < 0.2f ? 1 : 0);
+      c.SetRound(round);
+      curves.push_back(c);
+    }
+  Curve crowded;  // many knots within one cell, one repeated, inside (0, 1)
+  crowded.MakeLinear(-1);
+  for (int k = 0; k < 12; ++k) crowded.InsertKnot(0.3f + 1e-4f * k, static_cast<float>(k % 3), 0);
+  crowded.InsertKnot(0.3f, 5.0f, 0);
+  crowded.InsertKnot(0.9f, -1.0f, 0);
+  curves.push_back(crowded);
+  Curve rising;
+  rising.MakeLinear(5);
+  curves.push_back(rising);
+
+  for (size_t n = 0; n < curves.size(); ++n) {
+    SCOPED_TRACE(n);
+    const Curve& c = curves[n];
+    std::vector<float> x;
+    for (int i = 0; i < 5000; ++i) x.push_back(1.2f * r.Get01() - 0.1f);
+    for (int32_t k = 0; k < c.KnotCount(); ++k) {
+      const float v = c.GetKnot(k).x;
+      x.insert(x.end(), {v, std::nextafter(v, -1.0f), std::nextafter(v, 2.0f)});
+    }
+    x.insert(x.end(), {0.0f, -0.0f, 1.0f, 0.99999994f, -3.0f, 7.0f, std::nanf(""), 1e30f, -1e30f});
+    std::vector<float> many(x.size()), longCall(x.size());
+    for (size_t first = 0, size = 1; first < x.size(); first += size, size = size % 70 + 1) {
+      const auto count = static_cast<int32_t>(std::min(size, x.size() - first));
+      c.EvaluateMany(x.data() + first, count, many.data() + first);
+    }
+    c.EvaluateMany(x.data(), static_cast<int32_t>(x.size()), longCall.data());
+    int wrong = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+      const float one = c.Evaluate(x[i]);
+      if (std::memcmp(&one, &many[i], sizeof one) == 0 && std::memcmp(&one, &longCall[i], sizeof one) == 0) continue;
+      if (++wrong <= 5) ADD_FAILURE() << "x " << x[i] << ": one by one " << one << ", many " << many[i];
+    }
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 #include "arc_length.h"
 #include "geometry_test_util.h"
@@ -62,6 +65,57 @@ TEST(SpanTable, DeclinesStationaryTangentsAndShortSegments) {
   single.points = {{1, 2, 3}};
   table.Build(MakeSegmentView(single, 0));
   EXPECT_TRUE(table.Empty());
+}
+
+// Many parameters at once give the bits of Point and Tangent one at a time,
+// and decline exactly where Tangent declines: every kind of segment (one
+// with stationary ends among them), random parameters, every span end and
+// the floats on either side, outside [0, 1] and not a number, in calls of
+// every size up to a block, with and without tangents.
+TEST(SpanTable, ManyParametersAtOnceHaveTheBitsOfOneByOne) {
+  Random r;
+  r.Init(5u);
+  std::vector<Spline> splines;
+  for (Interpolation kind : {Interpolation::Linear, Interpolation::Cubic, Interpolation::Bezier})
+    for (int count : {2, 5, 40}) splines.push_back(test::RandomSpline(r, kind, count, count == 5));
+  Spline stationary;  // zero tangents: the derivative vanishes at every point
+  stationary.interpolation = Interpolation::Bezier;
+  stationary.points = {{0, 0, 0}, {4, 0, 0}, {4, 3, 1}};
+  splines.push_back(stationary);
+
+  auto bits = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+  for (size_t n = 0; n < splines.size(); ++n) {
+    SCOPED_TRACE(n);
+    SpanTable table;
+    table.Build(MakeSegmentView(splines[n], 0));
+    std::vector<float> t;
+    for (int i = 0; i < 3000; ++i) t.push_back(r.Get01());
+    for (int32_t k = 0; k <= table.SpanCount(); ++k) {
+      const float v = static_cast<float>(k) / static_cast<float>(table.SpanCount());
+      t.insert(t.end(), {v, std::nextafter(v, -1.0f), std::nextafter(v, 2.0f)});
+    }
+    t.insert(t.end(), {0.0f, -0.0f, 1.0f, 0.99999994f, -2.0f, 7.0f, std::nanf(""), 1e30f});
+    const size_t size = t.size();
+    std::vector<float> px(size), py(size), pz(size), tx(size), ty(size), tz(size), qx(size), qy(size), qz(size);
+    std::unique_ptr<bool[]> declined(new bool[size]);
+    for (size_t first = 0, step = 1; first < size; first += step, step = step % SpanTable::kManyBlock + 1) {
+      const auto count = static_cast<int32_t>(std::min(step, size - first));
+      table.EvaluateMany(&t[first], count, &px[first], &py[first], &pz[first], &tx[first], &ty[first], &tz[first],
+                         &declined[first]);
+      table.EvaluateMany(&t[first], count, &qx[first], &qy[first], &qz[first], nullptr, nullptr, nullptr, nullptr);
+    }
+    int wrong = 0;
+    for (size_t i = 0; i < size; ++i) {
+      const Vector p = table.Point(t[i]);
+      Vector tangent;
+      const bool has = table.Tangent(t[i], tangent);
+      bool same = bits(p.x, px[i]) && bits(p.y, py[i]) && bits(p.z, pz[i]);
+      same = same && bits(p.x, qx[i]) && bits(p.y, qy[i]) && bits(p.z, qz[i]) && has != declined[i];
+      same = same && (!has || (bits(tangent.x, tx[i]) && bits(tangent.y, ty[i]) && bits(tangent.z, tz[i])));
+      if (!same && ++wrong <= 5) ADD_FAILURE() << "t " << t[i] << " differs from one by one";
+    }
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 TEST(ArcLength, UnchangedSegmentsAreReusedAndChangedOnesRebuilt) {

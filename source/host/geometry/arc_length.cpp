@@ -7,6 +7,10 @@
 #include <limits>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kurvo::geo {
 
 namespace {
@@ -64,6 +68,35 @@ double SolveFraction(const SpanTable& curve, int32_t span, double a, double w, d
     f = next;
   }
   return f;
+}
+
+typedef float Four __attribute__((vector_size(16)));
+typedef double Two __attribute__((vector_size(16)));
+
+// v > low ? v : low and v < high ? v : high, lane by lane (NaN gives the
+// bound); the SSE maximum and minimum are exactly these choices.
+Four AtLeast(Four v, Four low) {
+#if defined(__SSE2__)
+  return static_cast<Four>(_mm_max_ps(static_cast<__m128>(v), static_cast<__m128>(low)));
+#else
+  return v > low ? v : low;
+#endif
+}
+Four AtMost(Four v, Four high) {
+#if defined(__SSE2__)
+  return static_cast<Four>(_mm_min_ps(static_cast<__m128>(v), static_cast<__m128>(high)));
+#else
+  return v < high ? v : high;
+#endif
+}
+// Lanes 2 and 3 of v as doubles.
+Two UpperAsDoubles(Four v) {
+#if defined(__SSE2__)
+  const __m128 w = static_cast<__m128>(v);
+  return static_cast<Two>(_mm_cvtps_pd(_mm_movehl_ps(w, w)));
+#else
+  return __builtin_convertvector(__builtin_shufflevector(v, v, 2, 3), Two);
+#endif
 }
 
 }  // namespace
@@ -272,84 +305,87 @@ void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t co
     for (int32_t j = 0; j < count; ++j) out[j] = UniformToNatural(u[j]);
     return;
   }
-  // Four fractions at a time in the compiler's vector types: each operation
-  // is the IEEE operation of each lane, as in UniformToNatural, and nothing
-  // branches on the data. The clamps are Clamp01 written out (v > 0 ? v : 0
-  // is its max(0, v), NaN included; m < 1 ? m : 1 its min(m, 1) for m >= 0).
-  typedef float Four __attribute__((vector_size(16)));
+  // In stages over the whole call, each writing small arrays that the next
+  // reads: the positions and cells four fractions per vector instruction,
+  // the cells' look-ups one fraction at a time in plain registers, then the
+  // interval cubics four at a time again, their intervals read at indices
+  // that come from memory (an index that is already scalar costs no move
+  // out of a vector lane). Each operation is the IEEE operation of each
+  // lane, as in UniformToNatural, and nothing branches on the data. The
+  // clamps are Clamp01 written out (AtLeast(v, 0) is its max(0, v), NaN
+  // included; AtMost(m, 1) its min(m, 1) for m >= 0).
   typedef int32_t FourInt __attribute__((vector_size(16)));
-  typedef uint32_t FourBits __attribute__((vector_size(16)));
-  typedef double Two __attribute__((vector_size(16)));
   const float* cumulative = cumulative_.data();
-  const auto* cellBytes = reinterpret_cast<const char*>(cells_.data());
-  const auto* intervalBytes = reinterpret_cast<const char*>(intervals_.data());
-  static_assert(sizeof(Cell) == 8 && sizeof(Interval) == 32 && offsetof(Interval, c3) == offsetof(Interval, inverseLength) + 12);
-  auto cellAt = [&](uint32_t offset) -> const Cell& { return *reinterpret_cast<const Cell*>(cellBytes + offset); };
   const Cell* cells = cells_.data();
-  auto intervalAt = [&](uint32_t offset) -> const Interval& {
-    return *reinterpret_cast<const Interval*>(intervalBytes + offset);
-  };
+  const Interval* intervals = intervals_.data();
   const FourInt lastCell = FourInt{} + lastCell_;
   const Four zero = {}, one = zero + 1.0f;
   const float cellScale = cellScale_, length = length_;
-  auto four = [&](const float* us, float* outs) {
-    Four uv;
-    std::memcpy(&uv, us, sizeof uv);
-    // Fractions outside (0, 1) get their answer at the end; any inside value
-    // keeps the search in range meanwhile.
+  auto load = [](const float* from) {
+    Four v;
+    std::memcpy(&v, from, sizeof v);
+    return v;
+  };
+  const int32_t whole = count & ~3;
+  // Stage 1: the position along the length and the fine cell of each
+  // fraction. Fractions outside (0, 1) get their answer at the end; any
+  // inside value keeps the search in range meanwhile.
+  alignas(16) float x[kManyBlock];
+  alignas(16) int32_t cellOf[kManyBlock];
+  for (int32_t j = 0; j < whole; j += 4) {
+    const Four uv = load(u + j);
     const Four inside = (uv > zero) & (uv < one) ? uv : zero;
-    const Four x = inside * length;
-    // The fine cell settles the interval with one comparison; the few cells
-    // that meet more than two intervals (near cusps) search the bucket.
+    const Four xv = inside * length;
     FourInt k = __builtin_convertvector(inside * cellScale, FourInt);
     k = k < lastCell ? k : lastCell;
-    // Unsigned byte offsets: a lane's offset is an address at once.
-    const FourBits cellOffsets = __builtin_convertvector(k, FourBits) << 3;
-    const Cell& c0 = cellAt(cellOffsets[0]);
-    const Cell& c1 = cellAt(cellOffsets[1]);
-    const Cell& c2 = cellAt(cellOffsets[2]);
-    const Cell& c3 = cellAt(cellOffsets[3]);
-    const FourInt firsts = {c0.first, c1.first, c2.first, c3.first};
-    const Four boundaries = {c0.boundary, c1.boundary, c2.boundary, c3.boundary};
-    FourInt i = firsts - (x >= boundaries);  // a true comparison is -1
-    if ((c0.first | c1.first | c2.first | c3.first) < 0) [[unlikely]]
-      for (int32_t j = 0; j < 4; ++j)
-        if (firsts[j] < 0) i[j] = FindInterval(x[j], std::min(static_cast<int32_t>(inside[j] * bucketScale_), lastBucket_));
-    const FourBits index = __builtin_convertvector(i, FourBits);
-    const FourBits offsets = index << 5;
-    const Interval& v0 = intervalAt(offsets[0]);
-    const Interval& v1 = intervalAt(offsets[1]);
-    const Interval& v2 = intervalAt(offsets[2]);
-    const Interval& v3 = intervalAt(offsets[3]);
-    const Four starts = {cumulative[index[0]], cumulative[index[1]], cumulative[index[2]], cumulative[index[3]]};
-    // Each interval's four floats in one load, then turned into one vector
-    // per field.
-    Four r0, r1, r2, r3;
-    std::memcpy(&r0, &v0.inverseLength, sizeof r0);
-    std::memcpy(&r1, &v1.inverseLength, sizeof r1);
-    std::memcpy(&r2, &v2.inverseLength, sizeof r2);
-    std::memcpy(&r3, &v3.inverseLength, sizeof r3);
+    std::memcpy(x + j, &xv, sizeof xv);
+    std::memcpy(cellOf + j, &k, sizeof k);
+  }
+  // Stage 2: the cell settles the interval with one comparison (the few
+  // cells that meet more than two intervals, near cusps, search the
+  // bucket).
+  alignas(16) int32_t intervalOf[kManyBlock];
+  for (int32_t j = 0; j < whole; ++j) {
+    const Cell& c = cells[cellOf[j]];
+    int32_t i = c.first + (x[j] >= c.boundary ? 1 : 0);
+    if (c.first < 0) [[unlikely]] {
+      const float inside = u[j] > 0.0f && u[j] < 1.0f ? u[j] : 0.0f;
+      i = FindInterval(x[j], std::min(static_cast<int32_t>(inside * bucketScale_), lastBucket_));
+    }
+    intervalOf[j] = i;
+  }
+  // Stage 3: each interval's cubic, and the answers. The four floats of
+  // each interval's cubic come in one load and are turned into one vector
+  // per field.
+  static_assert(sizeof(Interval) == 32 && offsetof(Interval, c3) == offsetof(Interval, inverseLength) + 12);
+  for (int32_t j = 0; j < whole; j += 4) {
+    const Interval& v0 = intervals[intervalOf[j]];
+    const Interval& v1 = intervals[intervalOf[j + 1]];
+    const Interval& v2 = intervals[intervalOf[j + 2]];
+    const Interval& v3 = intervals[intervalOf[j + 3]];
+    const Four starts = {cumulative[intervalOf[j]], cumulative[intervalOf[j + 1]], cumulative[intervalOf[j + 2]],
+                         cumulative[intervalOf[j + 3]]};
+    const Four r0 = load(&v0.inverseLength), r1 = load(&v1.inverseLength);
+    const Four r2 = load(&v2.inverseLength), r3 = load(&v3.inverseLength);
     const Four t0 = __builtin_shufflevector(r0, r1, 0, 4, 1, 5), t1 = __builtin_shufflevector(r2, r3, 0, 4, 1, 5);
     const Four t2 = __builtin_shufflevector(r0, r1, 2, 6, 3, 7), t3 = __builtin_shufflevector(r2, r3, 2, 6, 3, 7);
     const Four inverse = __builtin_shufflevector(t0, t1, 0, 1, 4, 5), a1 = __builtin_shufflevector(t0, t1, 2, 3, 6, 7);
     const Four a2 = __builtin_shufflevector(t2, t3, 0, 1, 4, 5), a3 = __builtin_shufflevector(t2, t3, 2, 3, 6, 7);
-    Four sigma = (x - starts) * inverse;
-    sigma = sigma > zero ? sigma : zero;
-    sigma = sigma < one ? sigma : one;
+    const Four uv = load(u + j);
+    Four sigma = (load(x + j) - starts) * inverse;
+    sigma = AtMost(AtLeast(sigma, zero), one);
     Four f = ((a3 * sigma + a2) * sigma + a1) * sigma;
-    f = f > zero ? f : zero;
-    f = f < one ? f : one;
+    f = AtMost(AtLeast(f, zero), one);
     const Two f01 = __builtin_convertvector(__builtin_shufflevector(f, f, 0, 1), Two);
-    const Two f23 = __builtin_convertvector(__builtin_shufflevector(f, f, 2, 3), Two);
+    const Two f23 = UpperAsDoubles(f);
     const Two t01 = Two{v0.start, v1.start} + Two{v0.width, v1.width} * f01;
     const Two t23 = Two{v2.start, v3.start} + Two{v2.width, v3.width} * f23;
     const Four t = {static_cast<float>(t01[0]), static_cast<float>(t01[1]), static_cast<float>(t23[0]),
                     static_cast<float>(t23[1])};
     const Four answer = uv > zero ? (uv >= one ? one : t) : zero;
-    std::memcpy(outs, &answer, sizeof answer);
-  };
-  int32_t j = 0;
-  for (; j + 4 <= count; j += 4) four(u + j, out + j);
+    std::memcpy(out + j, &answer, sizeof answer);
+  }
+  int32_t j = whole;
   // The last one to three fractions (and calls for one to three, as runs of
   // points along rings make them) one at a time, with the same operations.
   for (; j < count; ++j) {

@@ -139,12 +139,14 @@ int32_t Curve::PieceOf(float x) const {
 }
 
 // The operations of EvaluateKnots, in its order, on the piece's power form,
-// four positions at a time in the compiler's vector types (each operation is
-// the IEEE operation of each lane, as in the scalar code): the four cells
-// and pieces are settled together (float lanes), the four polynomials run
-// as two pairs of double lanes, and the ends are chosen in float lanes, so
-// a position costs no branch on its data and no trip through memory
-// between the stages.
+// in stages over the whole call, each writing small arrays that the next
+// reads: the cells four positions per vector instruction (float lanes), then
+// each piece and its polynomial one position at a time in plain registers
+// (an index that is already scalar costs no move out of a vector lane, and
+// the piece's fields are read where they lie instead of gathered into
+// lanes), then the ends four at a time again. Each operation is the IEEE
+// operation of each lane, as in the scalar code, and no position branches
+// on its data.
 void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
   if (constant_) {
     std::fill(y, y + count, constantValue_);
@@ -156,62 +158,68 @@ void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
   }
   typedef float Four __attribute__((vector_size(16)));
   typedef int32_t FourInt __attribute__((vector_size(16)));
-  typedef uint32_t FourBits __attribute__((vector_size(16)));
-  typedef double Two __attribute__((vector_size(16)));
   const float firstX = knots_.front().x, firstY = knots_.front().y;
   const float lastX = knots_.back().x, lastY = knots_.back().y;
   const Four firstXs = Four{} + firstX, lastXs = Four{} + lastX;
   const Four firstYs = Four{} + firstY, lastYs = Four{} + lastY;
   // The last cell is repeated past the grid: x * m can round up to m.
   const auto cellScale = static_cast<float>(cells_.size() - 1);
-  // Byte offsets, unsigned, so that a lane's offset is an address at once.
-  const auto* cellBytes = reinterpret_cast<const char*>(cells_.data());
-  const auto* pieceBytes = reinterpret_cast<const char*>(pieces_.data());
-  static_assert(sizeof(Cell) == 8 && sizeof(Piece) == 64);
-  auto cellAt = [&](uint32_t offset) -> const Cell& { return *reinterpret_cast<const Cell*>(cellBytes + offset); };
-  auto pieceAt = [&](uint32_t offset) -> const Piece& {
-    return *reinterpret_cast<const Piece*>(pieceBytes + offset);
+  const Cell* cells = cells_.data();
+  const Piece* pieces = pieces_.data();
+  auto load = [](const float* from) {
+    Four v;
+    std::memcpy(&v, from, sizeof v);
+    return v;
   };
-  auto four = [&](const float* xs, float* ys) {
-    Four xv;
-    std::memcpy(&xv, xs, sizeof xv);
-    // Any x of a piece while outside (and NaN).
-    const Four xc = (xv > firstXs) & (xv < lastXs) ? xv : firstXs;
-    const FourBits cell = __builtin_convertvector(__builtin_convertvector(xc * cellScale, FourInt), FourBits) << 3;
-    const Cell& c0 = cellAt(cell[0]);
-    const Cell& c1 = cellAt(cell[1]);
-    const Cell& c2 = cellAt(cell[2]);
-    const Cell& c3 = cellAt(cell[3]);
-    const FourInt firsts = {c0.first, c1.first, c2.first, c3.first};
-    const Four boundaries = {c0.boundary, c1.boundary, c2.boundary, c3.boundary};
-    FourInt piece = firsts - (xc >= boundaries);  // a true comparison is -1
-    if ((c0.first | c1.first | c2.first | c3.first) < 0) [[unlikely]]
-      for (int32_t j = 0; j < 4; ++j)
-        if (firsts[j] < 0) piece[j] = xc[j] > firstX ? PieceOf(xc[j]) : 0;
-    const FourBits offsets = __builtin_convertvector(piece, FourBits) << 6;
-    const Piece& p0 = pieceAt(offsets[0]);
-    const Piece& p1 = pieceAt(offsets[1]);
-    const Piece& p2 = pieceAt(offsets[2]);
-    const Piece& p3 = pieceAt(offsets[3]);
-    const Two at01 = {xc[0], xc[1]}, at23 = {xc[2], xc[3]};
-    const Two u01 = at01 - Two{p0.x0, p1.x0}, u23 = at23 - Two{p2.x0, p3.x0};
-    const Two poly01 = Two{p0.c0, p1.c0} + u01 * (Two{p0.c1, p1.c1} + u01 * (Two{p0.c2, p1.c2} + u01 * Two{p0.c3, p1.c3}));
-    const Two poly23 = Two{p2.c0, p3.c0} + u23 * (Two{p2.c1, p3.c1} + u23 * (Two{p2.c2, p3.c2} + u23 * Two{p2.c3, p3.c3}));
-    const Four poly = {static_cast<float>(poly01[0]), static_cast<float>(poly01[1]), static_cast<float>(poly23[0]),
-                       static_cast<float>(poly23[1])};
-    const Four lo = {p0.lo, p1.lo, p2.lo, p3.lo}, hi = {p0.hi, p1.hi, p2.hi, p3.hi};
-    const Four value = poly < lo ? lo : hi < poly ? hi : poly;
-    const Four out = xv > firstXs ? (xv >= lastXs ? lastYs : value) : firstYs;
-    std::memcpy(ys, &out, sizeof out);
-  };
-  int32_t i = 0;
-  for (; i + 4 <= count; i += 4) four(x + i, y + i);
+  // Calls of at most a block in stages; a longer call goes block by block.
+  constexpr int32_t kStage = 64;
+  const int32_t whole = count & ~3;
+  for (int32_t first = 0; first < whole; first += kStage) {
+    const int32_t n = std::min(kStage, whole - first);
+    const float* xs = x + first;
+    // Stage 1: each position held inside the knots (any x of a piece while
+    // outside, and NaN) and its cell.
+    alignas(16) float held[kStage];
+    alignas(16) int32_t cellOf[kStage];
+    for (int32_t i = 0; i < n; i += 4) {
+      const Four xv = load(xs + i);
+      const Four xc = (xv > firstXs) & (xv < lastXs) ? xv : firstXs;
+      const FourInt k = __builtin_convertvector(xc * cellScale, FourInt);
+      std::memcpy(held + i, &xc, sizeof xc);
+      std::memcpy(cellOf + i, &k, sizeof k);
+    }
+    // Stage 2: the cell settles the piece with one comparison (crowded
+    // cells search), and the piece's polynomial, held between the knots'
+    // values, runs in plain double registers.
+    alignas(16) float value[kStage];
+    for (int32_t i = 0; i < n; ++i) {
+      const Cell& cell = cells[cellOf[i]];
+      const float xc = held[i];
+      int32_t piece = cell.first + (xc >= cell.boundary ? 1 : 0);
+      if (cell.first < 0) [[unlikely]]
+        piece = xc > firstX ? PieceOf(xc) : 0;
+      const Piece& p = pieces[piece];
+      const double u = static_cast<double>(xc) - p.x0;
+      const auto poly = static_cast<float>(p.c0 + u * (p.c1 + u * (p.c2 + u * p.c3)));
+      // poly < lo ? lo : hi < poly ? hi : poly, as lo <= hi, in two choices
+      // that become a minimum and a maximum instead of a branch.
+      const float capped = p.hi < poly ? p.hi : poly;
+      value[i] = p.lo > capped ? p.lo : capped;
+    }
+    // Stage 3: the ends.
+    for (int32_t i = 0; i < n; i += 4) {
+      const Four xv = load(xs + i);
+      const Four out = xv > firstXs ? (xv >= lastXs ? lastYs : load(value + i)) : firstYs;
+      std::memcpy(y + first + i, &out, sizeof out);
+    }
+  }
+  int32_t i = whole;
   // The last one to three positions (and calls for one to three, as runs of
   // points along rings make them) one at a time, with the same operations.
   for (; i < count; ++i) {
     const float xi = x[i];
     const float xc = xi > firstX && xi < lastX ? xi : firstX;
-    const Cell& cell = cellAt(static_cast<uint32_t>(static_cast<int32_t>(xc * cellScale)) << 3);
+    const Cell& cell = cells[static_cast<int32_t>(xc * cellScale)];
     int32_t piece = cell.first + (xc >= cell.boundary ? 1 : 0);
     if (cell.first < 0) [[unlikely]]
       piece = xc > firstX ? PieceOf(xc) : 0;
