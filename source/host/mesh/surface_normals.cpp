@@ -253,40 +253,65 @@ VertexLayout layout_by_normals(const std::vector<Vector>& points, const std::vec
 namespace {
 
 // Each polygon corner takes normal_of(mesh corner); corners of one point
-// share a vertex when same(corner that made the vertex, corner) says so.
+// share a vertex when same(corner that made the vertex, corner) says so. A
+// point whose corners all share one (inside a smooth surface, the usual
+// case) is named once in point_vertex; corner_vertex is made only when some
+// point has corners apart. Vertices are numbered in the order their first
+// corners come either way.
 template <class NormalOf, class Same>
 VertexLayout layout_by_corner_normals(size_t point_count, const std::vector<Polygon>& polygons,
                                       const std::vector<uint32_t>& polygon_corners, const NormalOf& normal_of,
                                       const Same& same) {
   VertexLayout out;
   constexpr uint32_t kNone = UINT32_MAX;
-  std::vector<uint32_t> first_made(point_count, kNone), next_made, made_by;
-  // Most points have one vertex: room for those up front, so the lists are
-  // not copied over and over as they grow.
-  out.source_point.reserve(point_count);
-  out.normals.reserve(point_count);
-  next_made.reserve(point_count);
-  made_by.reserve(point_count);
-  out.corner_vertex.assign(polygons.size() * 4, VertexLayout::kPerCorner);
+  const auto corner_at = [&](size_t f, int k) { return polygon_corners[f * 4 + static_cast<size_t>(k)]; };
+  // Per point its first corner, and whether another corner of it parts from that one.
+  std::vector<uint32_t> first_corner(point_count, kNone);
+  std::vector<uint8_t> parted(point_count, 0);
+  bool any_parted = false;
   for (size_t f = 0; f < polygons.size(); ++f) {
     const Polygon& q = polygons[f];
     const int32_t c[4] = {q.a, q.b, q.c, q.d};
     for (int k = 0; k < corners(q); ++k) {
-      const uint32_t corner = polygon_corners[f * 4 + static_cast<size_t>(k)];
-      uint32_t* link = &first_made[static_cast<size_t>(c[k])];
+      const auto p = static_cast<size_t>(c[k]);
+      const uint32_t corner = corner_at(f, k);
+      if (first_corner[p] == kNone)
+        first_corner[p] = corner;
+      else if (!parted[p] && !same(first_corner[p], corner))
+        parted[p] = 1, any_parted = true;
+    }
+  }
+  // Most points have one vertex: room for those up front, so the lists are
+  // not copied over and over as they grow.
+  out.source_point.reserve(point_count);
+  out.normals.reserve(point_count);
+  out.point_vertex.assign(point_count, VertexLayout::kPerCorner);
+  if (any_parted) out.corner_vertex.assign(polygons.size() * 4, VertexLayout::kPerCorner);
+  std::vector<uint32_t> first_made(point_count, kNone), next_made, made_by;
+  const auto make = [&](int32_t point, uint32_t corner) {
+    out.source_point.push_back(static_cast<uint32_t>(point));
+    out.normals.push_back(normal_of(corner));
+    made_by.push_back(corner);
+    next_made.push_back(kNone);
+    return static_cast<uint32_t>(out.normals.size() - 1);
+  };
+  for (size_t f = 0; f < polygons.size(); ++f) {
+    const Polygon& q = polygons[f];
+    const int32_t c[4] = {q.a, q.b, q.c, q.d};
+    for (int k = 0; k < corners(q); ++k) {
+      const auto p = static_cast<size_t>(c[k]);
+      const uint32_t corner = corner_at(f, k);
+      if (!parted[p]) {
+        if (out.point_vertex[p] == VertexLayout::kPerCorner) out.point_vertex[p] = make(c[k], corner);
+        continue;
+      }
+      uint32_t* link = &first_made[p];
       for (; *link != kNone; link = &next_made[*link])
         if (same(made_by[*link], corner)) break;
-      if (*link == kNone) {
-        out.source_point.push_back(static_cast<uint32_t>(c[k]));
-        out.normals.push_back(normal_of(corner));
-        made_by.push_back(corner);
-        *link = static_cast<uint32_t>(out.normals.size() - 1);
-        next_made.push_back(kNone);
-      }
+      if (*link == kNone) *link = make(c[k], corner);
       out.corner_vertex[f * 4 + static_cast<size_t>(k)] = *link;
     }
   }
-  out.point_vertex.assign(point_count, VertexLayout::kPerCorner);
   return out;
 }
 
