@@ -67,12 +67,14 @@ int open_input(const std::filesystem::path& file, uint64_t max_bytes, uint64_t& 
   return fd;
 }
 
-// Reads up to `want` bytes; fewer only at the end of the file (a file that
-// shrank while it was read keeps what is there). -1 on an error.
-ssize_t read_fully(int fd, char* into, size_t want, std::string& problem) {
+// Reads up to `want` bytes with read_some(into, length, done) (a read or
+// pread that may stop short); fewer only at the end of the file (a file
+// that shrank while it was read keeps what is there). -1 on an error.
+template <class ReadSome>
+int64_t read_until_full(const ReadSome& read_some, char* into, size_t want, std::string& problem) {
   size_t done = 0;
   while (done < want) {
-    const ssize_t n = ::read(fd, into + done, want - done);
+    const ssize_t n = read_some(into + done, want - done, done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       problem = std::strerror(errno);
@@ -81,7 +83,12 @@ ssize_t read_fully(int fd, char* into, size_t want, std::string& problem) {
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
-  return static_cast<ssize_t>(done);
+  return static_cast<int64_t>(done);
+}
+
+int64_t read_fully(int fd, char* into, size_t want, std::string& problem) {
+  return read_until_full([fd](char* at, size_t length, size_t) { return ::read(fd, at, length); }, into, want,
+                         problem);
 }
 
 }  // namespace
@@ -112,18 +119,11 @@ InputFile::~InputFile() {
 }
 
 int64_t InputFile::read_at(uint64_t offset, char* into, size_t length, std::string& problem) const {
-  size_t done = 0;
-  while (done < length) {
-    const ssize_t n = ::pread(fd_, into + done, length - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      problem = std::strerror(errno);
-      return -1;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return static_cast<int64_t>(done);
+  return read_until_full(
+      [this, offset](char* at, size_t want, size_t done) {
+        return ::pread(fd_, at, want, static_cast<off_t>(offset + done));
+      },
+      into, length, problem);
 }
 
 Status read_input_blocks(const std::filesystem::path& file, const std::function<void(std::string_view)>& consume,

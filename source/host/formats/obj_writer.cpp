@@ -66,6 +66,14 @@ void append_colour(std::string& out, const char* keyword, const Vector& c) {
   out += '\n';
 }
 
+// " x y z" after a line's keyword.
+void append_xyz(TextBlock& text, const Vector& v) {
+  for (float c : {v.x, v.y, v.z}) {
+    text.append(' ');
+    text.append(c);
+  }
+}
+
 }  // namespace
 
 Status write_obj(const std::vector<Mesh>& meshes, const std::filesystem::path& file, NormalStyle style) {
@@ -158,19 +166,9 @@ Status write_obj_in_blocks(const std::vector<Mesh>& meshes, const std::filesyste
     write_ordered_blocks(obj, mesh.points.size(), [&](size_t first, size_t last, std::string& out) {
       TextBlock text(out);
       for (size_t p = first; p < last; ++p) {
-        const Vector& v = mesh.points[p];
-        text.append("v ");
-        text.append(v.x);
-        text.append(' ');
-        text.append(v.y);
-        text.append(' ');
-        text.append(v.z);
-        if (coloured) {
-          for (float c : {mesh.point_colours[p].x, mesh.point_colours[p].y, mesh.point_colours[p].z}) {
-            text.append(' ');
-            text.append(c);
-          }
-        }
+        text.append('v');
+        append_xyz(text, mesh.points[p]);
+        if (coloured) append_xyz(text, mesh.point_colours[p]);
         text.append('\n');
       }
     }, {lines_per_block, step});
@@ -194,13 +192,8 @@ Status write_obj_in_blocks(const std::vector<Mesh>& meshes, const std::filesyste
     write_ordered_blocks(obj, normals.normals.size(), [&](size_t first, size_t last, std::string& out) {
       TextBlock text(out);
       for (size_t k = first; k < last; ++k) {
-        const Vector& n = normals.normals[k];
-        text.append("vn ");
-        text.append(n.x);
-        text.append(' ');
-        text.append(n.y);
-        text.append(' ');
-        text.append(n.z);
+        text.append("vn");
+        append_xyz(text, normals.normals[k]);
         text.append('\n');
       }
     }, {lines_per_block, {}});

@@ -252,6 +252,16 @@ VertexLayout layout_by_normals(const std::vector<Vector>& points, const std::vec
 
 namespace {
 
+// visit(polygon, corner of it, its point) for every corner in order.
+template <class Visit>
+void for_each_polygon_corner(const std::vector<Polygon>& polygons, const Visit& visit) {
+  for (size_t f = 0; f < polygons.size(); ++f) {
+    const Polygon& q = polygons[f];
+    const int32_t c[4] = {q.a, q.b, q.c, q.d};
+    for (int k = 0; k < corners(q); ++k) visit(f, k, c[k]);
+  }
+}
+
 // Each polygon corner takes normal_of(mesh corner); corners of one point
 // share a vertex when same(corner that made the vertex, corner) says so. A
 // point whose corners all share one (inside a smooth surface, the usual
@@ -269,18 +279,14 @@ VertexLayout layout_by_corner_normals(size_t point_count, const std::vector<Poly
   std::vector<uint32_t> first_corner(point_count, kNone);
   std::vector<uint8_t> parted(point_count, 0);
   bool any_parted = false;
-  for (size_t f = 0; f < polygons.size(); ++f) {
-    const Polygon& q = polygons[f];
-    const int32_t c[4] = {q.a, q.b, q.c, q.d};
-    for (int k = 0; k < corners(q); ++k) {
-      const auto p = static_cast<size_t>(c[k]);
-      const uint32_t corner = corner_at(f, k);
-      if (first_corner[p] == kNone)
-        first_corner[p] = corner;
-      else if (!parted[p] && !same(first_corner[p], corner))
-        parted[p] = 1, any_parted = true;
-    }
-  }
+  for_each_polygon_corner(polygons, [&](size_t f, int k, int32_t point) {
+    const auto p = static_cast<size_t>(point);
+    const uint32_t corner = corner_at(f, k);
+    if (first_corner[p] == kNone)
+      first_corner[p] = corner;
+    else if (!parted[p] && !same(first_corner[p], corner))
+      parted[p] = 1, any_parted = true;
+  });
   // Most points have one vertex: room for those up front, so the lists are
   // not copied over and over as they grow.
   out.source_point.reserve(point_count);
@@ -295,23 +301,19 @@ VertexLayout layout_by_corner_normals(size_t point_count, const std::vector<Poly
     next_made.push_back(kNone);
     return static_cast<uint32_t>(out.normals.size() - 1);
   };
-  for (size_t f = 0; f < polygons.size(); ++f) {
-    const Polygon& q = polygons[f];
-    const int32_t c[4] = {q.a, q.b, q.c, q.d};
-    for (int k = 0; k < corners(q); ++k) {
-      const auto p = static_cast<size_t>(c[k]);
-      const uint32_t corner = corner_at(f, k);
-      if (!parted[p]) {
-        if (out.point_vertex[p] == VertexLayout::kPerCorner) out.point_vertex[p] = make(c[k], corner);
-        continue;
-      }
-      uint32_t* link = &first_made[p];
-      for (; *link != kNone; link = &next_made[*link])
-        if (same(made_by[*link], corner)) break;
-      if (*link == kNone) *link = make(c[k], corner);
-      out.corner_vertex[f * 4 + static_cast<size_t>(k)] = *link;
+  for_each_polygon_corner(polygons, [&](size_t f, int k, int32_t point) {
+    const auto p = static_cast<size_t>(point);
+    const uint32_t corner = corner_at(f, k);
+    if (!parted[p]) {
+      if (out.point_vertex[p] == VertexLayout::kPerCorner) out.point_vertex[p] = make(point, corner);
+      return;
     }
-  }
+    uint32_t* link = &first_made[p];
+    for (; *link != kNone; link = &next_made[*link])
+      if (same(made_by[*link], corner)) break;
+    if (*link == kNone) *link = make(point, corner);
+    out.corner_vertex[f * 4 + static_cast<size_t>(k)] = *link;
+  });
   return out;
 }
 
