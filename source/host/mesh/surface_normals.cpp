@@ -294,6 +294,8 @@ VertexLayout layout_by_corner_normals(size_t point_count, const std::vector<Poly
   out.point_vertex.assign(point_count, VertexLayout::kPerCorner);
   if (any_parted) out.corner_vertex.assign(polygons.size() * 4, VertexLayout::kPerCorner);
   std::vector<uint32_t> first_made(point_count, kNone), next_made, made_by;
+  next_made.reserve(point_count);
+  made_by.reserve(point_count);
   const auto make = [&](int32_t point, uint32_t corner) {
     out.source_point.push_back(static_cast<uint32_t>(point));
     out.normals.push_back(normal_of(corner));
@@ -308,11 +310,14 @@ VertexLayout layout_by_corner_normals(size_t point_count, const std::vector<Poly
       if (out.point_vertex[p] == VertexLayout::kPerCorner) out.point_vertex[p] = make(point, corner);
       return;
     }
-    uint32_t* link = &first_made[p];
-    for (; *link != kNone; link = &next_made[*link])
-      if (same(made_by[*link], corner)) break;
-    if (*link == kNone) *link = make(point, corner);
-    out.corner_vertex[f * 4 + static_cast<size_t>(k)] = *link;
+    // By index, not by pointer: making a vertex grows next_made.
+    uint32_t previous = kNone, v = first_made[p];
+    while (v != kNone && !same(made_by[v], corner)) previous = v, v = next_made[v];
+    if (v == kNone) {
+      v = make(point, corner);
+      (previous == kNone ? first_made[p] : next_made[previous]) = v;
+    }
+    out.corner_vertex[f * 4 + static_cast<size_t>(k)] = v;
   });
   return out;
 }
