@@ -201,7 +201,7 @@ TEST(GltfAttributes, TwoMaterialsTwoUvSetsAndColoursComeBackCornerForCorner) {
       ASSERT_EQ(part.uv_sets.size(), 2u);
       ASSERT_EQ(part.materials.size(), 1u);
       ASSERT_EQ(part.corner_normals.size(), part.corners.size());
-      for (const Vector& n : part.corner_normals) EXPECT_NEAR(n.z, 1.0f, 1e-5f);  // the strip faces +z
+      for (const Vector& n : part.corner_normals.per_corner_list()) EXPECT_NEAR(n.z, 1.0f, 1e-5f);  // the strip faces +z
       got.merge(corner_keys(part));
       const Material& m = part.materials[0];
       if (m.name == "Wood") {

@@ -40,7 +40,7 @@ Mesh randomMesh(std::mt19937& random, const std::shared_ptr<const std::string>& 
     mesh.uv_sets.push_back(std::move(set));
   }
   if (coin())
-    for (size_t c = 0; c < corners; ++c) mesh.corner_normals.emplace_back(number(), number(), number());
+    for (size_t c = 0; c < corners; ++c) mesh.corner_normals.push_back(Vector(number(), number(), number()));
   mesh.keep_corner_normals = coin();
   if (coin())
     for (size_t i = 0; i < points; ++i) mesh.point_colours.emplace_back(number(), number(), number());
@@ -77,7 +77,8 @@ void expectSame(const Mesh& a, const Mesh& b) {
     EXPECT_EQ(a.uv_sets[s].name, b.uv_sets[s].name);
     EXPECT_EQ(a.uv_sets[s].uvs, b.uv_sets[s].uvs);
   }
-  EXPECT_TRUE(same(a.corner_normals, b.corner_normals));
+  EXPECT_TRUE(same(a.corner_normals.values, b.corner_normals.values));
+  EXPECT_EQ(a.corner_normals.index, b.corner_normals.index);
   EXPECT_EQ(a.keep_corner_normals, b.keep_corner_normals);
   EXPECT_TRUE(same(a.point_colours, b.point_colours));
   ASSERT_EQ(a.materials.size(), b.materials.size());

@@ -48,7 +48,7 @@ std::string describe(const Result<std::vector<Mesh>>& read) {
       for (const Uv& uv : set.uvs) out += bits(uv.u) + bits(uv.v);
     }
     out += "\n normals";
-    for (const Vector& n : m.corner_normals) out += bits(n);
+    for (const Vector& n : m.corner_normals.per_corner_list()) out += bits(n);
     out += "\n materials";
     for (const Material& material : m.materials)
       out += " " + material.name + "=" + bits(material.base_colour) + std::to_string(material.file_index);

@@ -18,7 +18,7 @@ Polygon reversed(const Polygon& q) {
 void convert_meshes(std::vector<Mesh>& meshes, FileFrame frame, float scale) {
   for (Mesh& mesh : meshes) {
     for (Vector& p : mesh.points) p = to_file_frame(p, frame) * scale;
-    for (Vector& n : mesh.corner_normals) n = to_file_frame(n, frame);
+    for (Vector& n : mesh.corner_normals.values) n = to_file_frame(n, frame);
     reverse_faces(mesh);
   }
 }

@@ -217,7 +217,7 @@ Status export_meshes(std::vector<Mesh> meshes, const std::filesystem::path& file
     for (Vector& p : mesh.points) p = mapping.point(p);
     if (!mapping.raw_axes) reverse_faces(mesh);
     if (!mapping.raw_axes)
-      for (Vector& n : mesh.corner_normals) n = to_file_frame(n, mapping.frame);
+      for (Vector& n : mesh.corner_normals.values) n = to_file_frame(n, mapping.frame);
   }
   return write_mapped(meshes, file, options);
 }

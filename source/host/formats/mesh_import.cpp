@@ -198,13 +198,15 @@ void convert_attributes(const aiScene& scene, const aiMesh& source, const std::o
   if (source.HasNormals()) {
     aiMatrix3x3 normal_matrix;
     if (transform) normal_matrix = aiMatrix3x3(*transform).Inverse().Transpose();
-    mesh.corner_normals.resize(corners);
-    for (size_t c = 0; c < corners; ++c) {
-      aiVector3D n = source.mNormals[mesh.corners[c]];
+    // One entry per vertex of the source, its corners naming it.
+    mesh.corner_normals.values.resize(source.mNumVertices);
+    for (unsigned v = 0; v < source.mNumVertices; ++v) {
+      aiVector3D n = source.mNormals[v];
       if (transform) n = normal_matrix * n;
       const float length = n.Length();
-      mesh.corner_normals[c] = length > 0.0f ? Vector(n.x / length, n.y / length, n.z / length) : Vector(0, 1, 0);
+      mesh.corner_normals.values[v] = length > 0.0f ? Vector(n.x / length, n.y / length, n.z / length) : Vector(0, 1, 0);
     }
+    mesh.corner_normals.index.assign(mesh.corners.begin(), mesh.corners.begin() + std::ptrdiff_t(corners));
   }
   if (source.HasVertexColors(0)) {
     // glTF's COLOR_0 is linear, as the mesh keeps colours; PLY and COLLADA

@@ -231,6 +231,9 @@ Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& fil
   const bool all_points = pending.size() == 1;
   // Global -> mesh index, reset after each mesh; not needed for a single mesh.
   std::vector<int32_t> local(all_points ? 0 : points.size(), -1);
+  // The same for normals (the last entry: no normal), with those a mesh used;
+  // made when a mesh first needs it.
+  std::vector<int32_t> local_normal, used_normals;
   for (PendingMesh& p : pending) {
     for (int32_t g : p.corners)
       if (g >= total)
@@ -284,9 +287,15 @@ Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& fil
       release(p.uvs);
       release(uvs);
       if (p.any_normal) {
-        mesh.corner_normals.assign(p.normals.size(), Vector(0.0f, 0.0f, 0.0f));
-        for (size_t k = 0; k < p.normals.size(); ++k)
-          if (p.normals[k] >= 0) mesh.corner_normals[k] = normals[size_t(p.normals[k])];
+        // The file's list as it is, its corners naming entries as in the
+        // file; a corner without one names a zero vector after them.
+        const auto none = static_cast<int32_t>(normals.size());
+        bool any_missing = false;
+        for (int32_t& n : p.normals)
+          if (n < 0) n = none, any_missing = true;
+        if (any_missing) normals.emplace_back(0.0f, 0.0f, 0.0f);
+        mesh.corner_normals.values = std::move(normals);
+        mesh.corner_normals.index = std::move(p.normals);
       }
       release(p.normals);
       release(normals);
@@ -294,7 +303,19 @@ Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& fil
       mesh.reserve_faces(p.sizes.size(), p.corners.size());
       std::vector<Uv> corner_uvs;
       if (p.any_uv) corner_uvs.reserve(p.corners.size());
-      if (p.any_normal) mesh.corner_normals.reserve(p.corners.size());
+      if (p.any_normal) mesh.corner_normals.index.reserve(p.corners.size());
+      if (p.any_normal && local_normal.empty()) local_normal.assign(normals.size() + 1, -1);
+      // The mesh's own numbering of the file's normals, as of its points.
+      const auto entry_of = [&](int32_t n) {
+        if (n < 0) n = static_cast<int32_t>(normals.size());  // none: a zero vector
+        int32_t& entry = local_normal[size_t(n)];
+        if (entry < 0) {
+          entry = static_cast<int32_t>(mesh.corner_normals.values.size());
+          mesh.corner_normals.values.push_back(size_t(n) < normals.size() ? normals[size_t(n)] : Vector(0.0f, 0.0f, 0.0f));
+          used_normals.push_back(n);
+        }
+        return entry;
+      };
       size_t at = 0;
       std::vector<int32_t> face;
       for (const uint32_t n : p.sizes) {
@@ -306,7 +327,7 @@ Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& fil
         mesh.add_face(face);
         for (size_t k = first; k < at; ++k) {
           if (p.any_uv) corner_uvs.push_back(p.uvs[k] >= 0 ? uvs[p.uvs[k]] : Uv{});
-          if (p.any_normal) mesh.corner_normals.push_back(p.normals[k] >= 0 ? normals[p.normals[k]] : Vector(0.0f, 0.0f, 0.0f));
+          if (p.any_normal) mesh.corner_normals.index.push_back(entry_of(p.normals[k]));
         }
       }
       if (p.any_uv) mesh.uv_sets.push_back(UvSet{"UVMap", std::move(corner_uvs)});
@@ -333,6 +354,8 @@ Result<std::vector<Mesh>> read_obj_in_stretches(const std::filesystem::path& fil
       if (any_smoothing) mesh.face_smooth_group.push_back(p.smooth_group[f]);
     }
     for (int32_t g : used) local[g] = -1;
+    for (int32_t n : used_normals) local_normal[size_t(n)] = -1;
+    used_normals.clear();
     if (!mesh.materials.empty() && library_materials.count(mesh.materials.front().name))
       mesh.colour = mesh.materials.front().base_colour;
     if (std::string problem = check_mesh(mesh); !problem.empty())

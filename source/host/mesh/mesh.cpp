@@ -7,6 +7,21 @@
 
 namespace kurvo::media {
 
+CornerNormals CornerNormals::per_corner(std::vector<Vector> normals) {
+  CornerNormals out;
+  out.index.resize(normals.size());
+  for (size_t c = 0; c < normals.size(); ++c) out.index[c] = static_cast<int32_t>(c);
+  out.values = std::move(normals);
+  return out;
+}
+
+std::vector<Vector> CornerNormals::per_corner_list() const {
+  std::vector<Vector> out;
+  out.reserve(index.size());
+  for (const int32_t i : index) out.push_back(values[size_t(i)]);
+  return out;
+}
+
 void Mesh::clear_faces() {
   corners.clear();
   face_start.assign(1, 0);
@@ -33,7 +48,7 @@ void reverse_faces(Mesh& mesh) {
   };
   reverse(mesh.corners);
   for (UvSet& set : mesh.uv_sets) reverse(set.uvs);
-  if (!mesh.corner_normals.empty()) reverse(mesh.corner_normals);
+  if (!mesh.corner_normals.empty()) reverse(mesh.corner_normals.index);
 }
 
 DerivedPolygons derive_polygons(const Mesh& mesh) {
@@ -116,6 +131,9 @@ std::string check_mesh(const Mesh& mesh) {
     if (set.uvs.size() != corners) return who + "UV set '" + set.name + "' does not have one UV per corner";
   if (!mesh.corner_normals.empty() && mesh.corner_normals.size() != corners)
     return who + "normals do not have one per corner";
+  for (const int32_t n : mesh.corner_normals.index)
+    if (n < 0 || size_t(n) >= mesh.corner_normals.values.size())
+      return who + "a corner names normal " + std::to_string(n) + " of " + std::to_string(mesh.corner_normals.values.size());
   if (!mesh.point_colours.empty() && mesh.point_colours.size() != mesh.points.size())
     return who + "colours do not have one per point";
   auto per_face = [&](const std::vector<uint32_t>& list, size_t limit, const char* what) -> std::string {

@@ -77,6 +77,47 @@ struct Material {
 // from does not count.
 bool same_material(const Material& a, const Material& b);
 
+// Normals authored by the file, per corner: corner c's is values[index[c]]
+// (a corner the file gave none names a zero vector). Files keep normals as a
+// list their corners name (OBJ's "vn", a vertex's NORMAL), and so does the
+// mesh: the corners of a smooth point share one entry instead of holding a
+// copy each (a smooth quad mesh of 10^6 points holds 12 MB of normals, not
+// 48), and a change of frame turns each entry once.
+struct CornerNormals {
+  std::vector<Vector> values;
+  std::vector<int32_t> index;  // per corner, into values
+
+  bool empty() const { return index.empty(); }
+  size_t size() const { return index.size(); }  // corners
+  const Vector& operator[](size_t corner) const { return values[size_t(index[corner])]; }
+  // Whether corners a and b name the same normal (by entry or by value).
+  bool same(size_t a, size_t b) const {
+    if (index[a] == index[b]) return true;
+    const Vector& x = (*this)[a];
+    const Vector& y = (*this)[b];
+    return x.x == y.x && x.y == y.y && x.z == y.z;
+  }
+  // The next corner's normal, an entry of its own.
+  void push_back(const Vector& n) {
+    index.push_back(static_cast<int32_t>(values.size()));
+    values.push_back(n);
+  }
+  // Corner c's normal replaced by an entry of its own (other corners may
+  // share the old one).
+  void set(size_t corner, const Vector& n) {
+    index[corner] = static_cast<int32_t>(values.size());
+    values.push_back(n);
+  }
+  void clear() {
+    values.clear();
+    index.clear();
+  }
+  // One normal per corner, each its own entry.
+  static CornerNormals per_corner(std::vector<Vector> normals);
+  // Every corner's normal in corner order.
+  std::vector<Vector> per_corner_list() const;
+};
+
 struct Mesh {
   std::string name;
   std::vector<Vector> points;
@@ -85,7 +126,7 @@ struct Mesh {
   std::vector<uint32_t> face_start{0};  // face count + 1 entries, the first 0
 
   std::vector<UvSet> uv_sets;            // each per corner
-  std::vector<Vector> corner_normals;    // per corner, authored by the file
+  CornerNormals corner_normals;          // per corner, authored by the file
   // The corner normals are the ones to write as they are (authored normals
   // carried through a bend, unit length); otherwise writers make normals
   // again from the surface and the corner normals only say where it is

@@ -114,7 +114,8 @@ std::string encode_meshes(const std::vector<Mesh>& meshes) {
       w.text(set.name);
       w.list(set.uvs);
     }
-    w.list(mesh.corner_normals);
+    w.list(mesh.corner_normals.values);
+    w.list(mesh.corner_normals.index);
     w.value<uint8_t>(mesh.keep_corner_normals);
     w.list(mesh.point_colours);
     w.value<uint64_t>(mesh.materials.size());
@@ -155,7 +156,8 @@ std::optional<std::vector<Mesh>> decode_meshes(std::string_view bytes) {
       set.name = r.text();
       set.uvs = r.list<Uv>();
     }
-    mesh.corner_normals = r.list<Vector>();
+    mesh.corner_normals.values = r.list<Vector>();
+    mesh.corner_normals.index = r.list<int32_t>();
     mesh.keep_corner_normals = r.value<uint8_t>() != 0;
     mesh.point_colours = r.list<Vector>();
     mesh.materials.resize(r.count(2 * sizeof(uint64_t)));

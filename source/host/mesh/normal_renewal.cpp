@@ -68,6 +68,7 @@ IndexedNormals renew_normals(const Mesh& mesh) {
     if (authored) {
       const Vector& a = mesh.corner_normals[c];
       const Vector& b = mesh.corner_normals[other];
+      if (mesh.corner_normals.index[c] == mesh.corner_normals.index[other]) return Len(a) > 0.0f;
       const float la = Len(a), lb = Len(b);
       return la > 0.0f && lb > 0.0f && Dot(a, b) >= kSameAuthored * la * lb;
     }
@@ -100,10 +101,8 @@ IndexedNormals renew_normals(const Mesh& mesh) {
     if (!authored) return false;
     const Vector& a = mesh.corner_normals[first];
     if (!(Len(a) > 0.0f)) return false;
-    for (uint32_t k = begin + 1; k < end; ++k) {
-      const Vector& b = mesh.corner_normals[around.corners[k]];
-      if (b.x != a.x || b.y != a.y || b.z != a.z) return false;
-    }
+    for (uint32_t k = begin + 1; k < end; ++k)
+      if (!mesh.corner_normals.same(first, around.corners[k])) return false;
     return true;
   };
   for (size_t p = 0; p < mesh.points.size(); ++p) {

@@ -326,10 +326,11 @@ VertexLayout layout_by_corner_normals(size_t point_count, const std::vector<Poly
 
 VertexLayout layout_by_given_normals(size_t point_count, const std::vector<Polygon>& polygons,
                                      const std::vector<uint32_t>& polygon_corners,
-                                     const std::vector<Vector>& corner_normals) {
+                                     const CornerNormals& corner_normals) {
   return layout_by_corner_normals(
       point_count, polygons, polygon_corners, [&](uint32_t corner) { return corner_normals[corner]; },
       [&](uint32_t a, uint32_t b) {
+        if (corner_normals.index[a] == corner_normals.index[b]) return true;
         const Vector d = corner_normals[a] - corner_normals[b];
         return std::fabs(d.x) <= kSameNormal && std::fabs(d.y) <= kSameNormal && std::fabs(d.z) <= kSameNormal;
       });

@@ -56,12 +56,12 @@ VertexLayout layout_by_normals(const std::vector<Vector>& points, const std::vec
                                NormalStyle style);
 
 // For normals given per corner (a mesh's carried normals): `polygon_corners`
-// names, four per polygon (DerivedPolygons::corners), the entry of
-// `corner_normals` each polygon corner takes. Corners of one point with the
+// names, four per polygon (DerivedPolygons::corners), the mesh corner whose
+// normal in `corner_normals` each polygon corner takes. Corners of one point with the
 // same normal share a vertex.
 VertexLayout layout_by_given_normals(size_t point_count, const std::vector<Polygon>& polygons,
                                      const std::vector<uint32_t>& polygon_corners,
-                                     const std::vector<Vector>& corner_normals);
+                                     const CornerNormals& corner_normals);
 // For normals made per corner as a list without repeats (the renewed
 // normals of a mesh with smoothing groups or authored normals):
 // `normal_of_corner` names, per mesh corner, its entry of `normals`; corners

@@ -26,7 +26,7 @@ CarriedNormals carryAuthoredNormals(host::Document& document,
       continue;
     }
     if (surface->corner_normals.size() != surface->corners.size()) continue;  // nothing authored to carry
-    std::vector<Vector> normals = surface->corner_normals;
+    std::vector<Vector> normals = surface->corner_normals.per_corner_list();
     if (!o->appliedDeformers.empty()) {
       const auto derivatives = host::deformationDerivatives(document, *o);
       if (!derivatives || derivatives->size() != o->restPoints().size()) {

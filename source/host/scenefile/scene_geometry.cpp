@@ -250,9 +250,20 @@ void appendSurface(kurvo::media::Mesh& joined, kurvo::media::Mesh&& m, int32_t o
     else uvs.resize(joined.corners.size());
   }
   if (!m.corner_normals.empty() || !joined.corner_normals.empty()) {
-    joined.corner_normals.resize(corners, Vector(0.0f, 0.0f, 0.0f));
-    if (m.corner_normals.empty()) joined.corner_normals.resize(joined.corners.size(), Vector(0.0f, 0.0f, 0.0f));
-    else joined.corner_normals.insert(joined.corner_normals.end(), m.corner_normals.begin(), m.corner_normals.end());
+    // Corners of a mesh without normals name one zero vector.
+    auto& normals = joined.corner_normals;
+    const auto none = [&] {
+      normals.values.emplace_back(0.0f, 0.0f, 0.0f);
+      return static_cast<int32_t>(normals.values.size() - 1);
+    };
+    if (normals.index.size() < corners) normals.index.resize(corners, none());
+    if (m.corner_normals.empty()) {
+      normals.index.resize(joined.corners.size(), none());
+    } else {
+      const auto base = static_cast<int32_t>(normals.values.size());
+      normals.values.insert(normals.values.end(), m.corner_normals.values.begin(), m.corner_normals.values.end());
+      for (const int32_t n : m.corner_normals.index) normals.index.push_back(base + n);
+    }
   }
   if (!m.point_colours.empty() || !joined.point_colours.empty()) {
     joined.point_colours.resize(points, Vector(1.0f, 1.0f, 1.0f));

@@ -75,7 +75,7 @@ void placeNormals(kurvo::media::Mesh& mesh, const KhMatrix& m, const kurvo::medi
   const host::NormalCarrier placement(host::LocalDerivative{FromKh(m.v1), FromKh(m.v2), FromKh(m.v3)});
   const bool mirror = into && !into->raw_axes;
   bool missing = false;
-  for (Vector& n : mesh.corner_normals) {
+  for (Vector& n : mesh.corner_normals.values) {
     if (n == Vector(0.0f, 0.0f, 0.0f)) {
       missing = true;
       continue;
@@ -88,7 +88,7 @@ void placeNormals(kurvo::media::Mesh& mesh, const KhMatrix& m, const kurvo::medi
   // Corners the file gave no normal: the bent surface's own.
   const kurvo::media::IndexedNormals renewed = kurvo::media::renew_normals(mesh);
   for (size_t c = 0; c < mesh.corner_normals.size(); ++c)
-    if (mesh.corner_normals[c] == Vector(0.0f, 0.0f, 0.0f)) mesh.corner_normals[c] = renewed.normals[renewed.corner[c]];
+    if (mesh.corner_normals[c] == Vector(0.0f, 0.0f, 0.0f)) mesh.corner_normals.set(c, renewed.normals[renewed.corner[c]]);
 }
 
 // Calls visit(object, mesh) for every polygon object, in tree order.
@@ -155,7 +155,7 @@ void forEachMesh(const host::Document& document, const host::RenderShading* shad
       bool kept = false;
       if (carried)
         if (auto c = carried->objects.find(o.serial()); c != carried->objects.end()) {
-          mesh.corner_normals = c->second;  // corner for corner, before any turn of the winding
+          mesh.corner_normals = kurvo::media::CornerNormals::per_corner(c->second);  // before any turn of the winding
           kept = true;
         }
       if (into && !into->raw_axes) reverse_faces(mesh);
