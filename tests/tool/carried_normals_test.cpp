@@ -193,4 +193,45 @@ TEST_F(SceneTest, KurvoEvalCarriesNormalsIntoTheFileFrameOnlyWhenAsked) {
   expectOneLineRefusal(animated, {"--normals carry", "--frames"}, "carry with frames");
 }
 
+// A file of several meshes, some corners without a normal, joined into one
+// object: every corner keeps the normal its own line of the file gave it.
+TEST_F(SceneTest, KurvoEvalCarriesEachMeshOfAFileItsOwnNormals) {
+  TempDir dir;
+  std::ostringstream obj;
+  const float normals[3][3] = {{1, 0, 0}, {0, 1, 0}, {0.6f, 0.8f, 0}};
+  for (int part = 0; part < 3; ++part) {
+    obj << "o part" << part << '\n';
+    for (int k = 0; k < 4; ++k) obj << "v " << 10 * part + k % 2 << ' ' << k / 2 << " 0\n";
+    obj << "vn " << normals[part][0] << ' ' << normals[part][1] << ' ' << normals[part][2] << '\n';
+    const int a = 4 * part + 1;
+    // The last part's second face names no normals.
+    obj << "f " << a << "//-1 " << a + 1 << "//-1 " << a + 3 << "//-1\n";
+    if (part == 2) obj << "f " << a << ' ' << a + 3 << ' ' << a + 2 << '\n';
+    else obj << "f " << a << "//" << part + 1 << ' ' << a + 3 << "//" << part + 1 << ' ' << a + 2 << "//" << part + 1 << '\n';
+  }
+  dir.write("parts.obj", obj.str());
+  dir.write("scene.json", sceneWith(R"({"name": "Parts", "type": "polygon", "mesh": "parts.obj", "mesh_axes": "raw"})"));
+  const ToolRun run = runKurvo(dir, "eval", "scene.json --normals carry --raw-axes -o out.obj");
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto back = kurvo::media::import_meshes(dir / "out.obj");
+  ASSERT_TRUE(back.ok()) << back.message();
+  size_t checked = 0;
+  for (const kurvo::media::Mesh& mesh : back.value()) {
+    ASSERT_EQ(mesh.corner_normals.size(), mesh.corners.size());
+    for (size_t f = 0; f < mesh.face_count(); ++f)
+      for (uint32_t c = mesh.face_start[f]; c < mesh.face_start[f + 1]; ++c) {
+        const Vector& p = mesh.points[size_t(mesh.corners[c])];
+        const int part = int(std::lround(p.x / 10.0f - 0.05f));
+        const Vector& n = mesh.corner_normals[c];
+        // The face without normals takes the surface's own (along z).
+        if (part == 2 && std::fabs(n.z) > 0.99f) continue;
+        EXPECT_NEAR(n.x, normals[part][0], 1e-5f) << "part " << part << " corner " << c;
+        EXPECT_NEAR(n.y, normals[part][1], 1e-5f) << "part " << part << " corner " << c;
+        EXPECT_NEAR(n.z, normals[part][2], 1e-5f) << "part " << part << " corner " << c;
+        ++checked;
+      }
+  }
+  EXPECT_GE(checked, 15u);
+}
+
 }  // namespace
