@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -304,3 +305,36 @@ TEST(CornerAttributes, DaeRefusesAMissingTextureAndWritesNothing) {
 }
 
 }  // namespace
+
+// Turning the winding of a large mesh (made in runs of faces on several
+// threads) keeps each face's first corner and takes every corner's UV and
+// normal along with it, as a face-by-face reference does.
+TEST(CornerAttributes, ReversedWindingTakesEveryCornersAttributesAlong) {
+  std::mt19937 random(20261211);
+  kurvo::media::Mesh mesh;
+  for (int i = 0; i < 1000; ++i) mesh.points.emplace_back(float(i), float(i % 7), 0.0f);
+  mesh.uv_sets.push_back({"UVMap", {}});
+  std::vector<int32_t> face;
+  for (int f = 0; f < 150000; ++f) {
+    face.clear();
+    for (uint32_t k = 3 + random() % 4; k > 0; --k) face.push_back(int32_t(random() % 1000));
+    mesh.add_face(face);
+  }
+  for (size_t c = 0; c < mesh.corners.size(); ++c) {
+    mesh.uv_sets[0].uvs.push_back({float(c), -float(c)});
+    mesh.corner_normals.push_back(Vector(float(c), 1.0f, 0.0f));
+  }
+  const kurvo::media::Mesh before = mesh;
+  kurvo::media::reverse_faces(mesh);
+  ASSERT_EQ(mesh.corners.size(), before.corners.size());
+  size_t wrong = 0;
+  for (size_t f = 0; f < before.face_count(); ++f) {
+    const uint32_t first = before.face_start[f], n = before.face_size(f);
+    for (uint32_t k = 0; k < n; ++k) {
+      const uint32_t from = first + (k == 0 ? 0 : n - k), to = first + k;
+      wrong += mesh.corners[to] != before.corners[from] || !(mesh.uv_sets[0].uvs[to] == before.uv_sets[0].uvs[from]) ||
+               !(mesh.corner_normals[to] == before.corner_normals[from]);
+    }
+  }
+  EXPECT_EQ(wrong, 0u);
+}

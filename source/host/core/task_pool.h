@@ -34,6 +34,14 @@ class TaskPool {
   // thread's job is running take no workers: they run their tasks on the
   // calling thread, so no call ever waits for a worker that waits for it.
   void run(int32_t count, KhTaskBody body, void* context) noexcept;
+  // The same for a callable: body(i) for every i in [0, count).
+  template <class Body>
+  void forEach(size_t count, const Body& body) noexcept {
+    struct Call {
+      static void KH_CALL each(void* context, int32_t i) { (*static_cast<const Body*>(context))(size_t(i)); }
+    };
+    run(static_cast<int32_t>(count), &Call::each, const_cast<Body*>(&body));
+  }
 
  private:
   struct Job;

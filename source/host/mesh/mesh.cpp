@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/task_pool.h"
 #include "polygon_split.h"
 
 namespace kurvo::media {
@@ -42,13 +43,19 @@ bool same_material(const Material& a, const Material& b) {
 }
 
 void reverse_faces(Mesh& mesh) {
-  const auto reverse = [&](auto& list) {
-    for (size_t f = 0; f < mesh.face_count(); ++f)
-      std::reverse(list.begin() + mesh.face_start[f] + 1, list.begin() + mesh.face_start[f + 1]);
-  };
-  reverse(mesh.corners);
-  for (UvSet& set : mesh.uv_sets) reverse(set.uvs);
-  if (!mesh.corner_normals.empty()) reverse(mesh.corner_normals.index);
+  // Runs of faces at once on the host's task pool.
+  constexpr size_t kFacesPerTask = 65536;
+  const size_t faces = mesh.face_count();
+  host::TaskPool::shared().forEach((faces + kFacesPerTask - 1) / kFacesPerTask, [&](size_t task) {
+    const size_t first = task * kFacesPerTask, last = std::min(faces, first + kFacesPerTask);
+    const auto reverse = [&](auto& list) {
+      for (size_t f = first; f < last; ++f)
+        std::reverse(list.begin() + mesh.face_start[f] + 1, list.begin() + mesh.face_start[f + 1]);
+    };
+    reverse(mesh.corners);
+    for (UvSet& set : mesh.uv_sets) reverse(set.uvs);
+    if (!mesh.corner_normals.empty()) reverse(mesh.corner_normals.index);
+  });
 }
 
 DerivedPolygons derive_polygons(const Mesh& mesh) {

@@ -20,15 +20,6 @@ constexpr size_t kFacesPerTask = 16384;
 constexpr size_t kPointsPerPart = 65536;
 constexpr size_t kMostParts = 64;
 
-// body(i) for every i < count, on the host's task pool.
-template <class Body>
-void in_tasks(size_t count, const Body& body) {
-  struct Call {
-    static void run(void* context, int32_t i) { (*static_cast<const Body*>(context))(size_t(i)); }
-  };
-  host::TaskPool::shared().run(static_cast<int32_t>(count), &Call::run, const_cast<Body*>(&body));
-}
-
 }  // namespace
 
 Vector unit_or(const Vector& v, const Vector& fallback) {
@@ -70,7 +61,7 @@ IndexedNormals renew_normals_in_parts(const Mesh& mesh, size_t parts) {
   // (a face's worth of memory less at the writer's peak).
   const bool by_angle = !groups && !authored;
   std::vector<Vector> area(faces), unit_kept(by_angle ? faces : 0);
-  in_tasks((faces + kFacesPerTask - 1) / kFacesPerTask, [&](size_t task) {
+  host::TaskPool::shared().forEach((faces + kFacesPerTask - 1) / kFacesPerTask, [&](size_t task) {
     const size_t last = std::min(faces, (task + 1) * kFacesPerTask);
     for (size_t f = task * kFacesPerTask; f < last; ++f) {
       area[f] = face_area_normal(mesh, f);
@@ -187,7 +178,7 @@ IndexedNormals renew_normals_in_parts(const Mesh& mesh, size_t parts) {
   // Every entry is the one the points made in order would have made.
   const auto first_point = [&](size_t part) { return points * part / parts; };
   std::vector<std::vector<Vector>> lists(parts);
-  in_tasks(parts, [&](size_t part) {
+  host::TaskPool::shared().forEach(parts, [&](size_t part) {
     lists[part].reserve(first_point(part + 1) - first_point(part));
     std::vector<uint32_t> made;
     for (size_t p = first_point(part); p < first_point(part + 1); ++p) normals_of_point(p, lists[part], made);
@@ -195,7 +186,7 @@ IndexedNormals renew_normals_in_parts(const Mesh& mesh, size_t parts) {
   std::vector<size_t> place(parts + 1, 0);
   for (size_t part = 0; part < parts; ++part) place[part + 1] = place[part] + lists[part].size();
   out.normals.resize(place[parts]);
-  in_tasks(parts, [&](size_t part) {
+  host::TaskPool::shared().forEach(parts, [&](size_t part) {
     std::copy(lists[part].begin(), lists[part].end(), out.normals.begin() + std::ptrdiff_t(place[part]));
     std::vector<Vector>().swap(lists[part]);
     const auto shift = static_cast<uint32_t>(place[part]);
