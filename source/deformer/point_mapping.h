@@ -322,11 +322,14 @@ struct PointMapper {
     return tr * random + rotation;
   }
 
-  // Points of `rec` at n positions pos[k], on the path or past its ends, as
-  // PointAt gives them, into x, y, z; and the tangents as TangentAt gives
-  // them into tx, ty, tz unless tx is null. The positions on the path go to
-  // the host together (SplineEvaluator::UniformPoints), the others follow
-  // the straight extensions.
+  // Positions one PathPoints call takes: a block's, twice over.
+  static constexpr int32 kMostPositions = 2 * kBlock;
+
+  // Points of `rec` at n <= kMostPositions positions pos[k], on the path or
+  // past its ends, as PointAt gives them, into x, y, z; and the tangents as
+  // TangentAt gives them into tx, ty, tz unless tx is null. The positions on
+  // the path go to the host together (SplineEvaluator::UniformPoints), the
+  // others follow the straight extensions.
   static void PathPoints(const PathRecord& rec, const Real* pos, int32 n, Real* x, Real* y, Real* z, Real* tx,
                          Real* ty, Real* tz) {
     const SplineEvaluator spline(rec.spline);
@@ -335,8 +338,9 @@ struct PointMapper {
     // Every position on the path (the usual case): the answers go straight
     // where they belong.
     if (on == n) return spline.UniformPoints(pos, n, x, y, z, tx, ty, tz);
-    alignas(16) Real u[kBlock];
-    alignas(16) Real hx[kBlock], hy[kBlock], hz[kBlock], htx[kBlock], hty[kBlock], htz[kBlock];
+    alignas(16) Real u[kMostPositions];
+    alignas(16) Real hx[kMostPositions], hy[kMostPositions], hz[kMostPositions];
+    alignas(16) Real htx[kMostPositions], hty[kMostPositions], htz[kMostPositions];
     on = 0;
     for (int32 k = 0; k < n; ++k) {
       u[on] = pos[k];
@@ -422,14 +426,17 @@ struct PointMapper {
     } else if (frame.upMode == KURVO_UP_MODE_PATH) {
       // Cross(A, C) of the path points just ahead (UpDirection): the offsets
       // are added in double precision, then rounded to the evaluated float.
-      alignas(16) Real ahead[2][kBlock] = {};  // (cleared: the compiler cannot see that runs >= 1)
-      alignas(16) Real ax[kBlock], ay[kBlock], az[kBlock], cx[kBlock], cy[kBlock], cz[kBlock];
+      // Both sets of positions go to the host in one call, A's first.
+      alignas(16) Real ahead[2 * kBlock] = {};  // (cleared: the compiler cannot see that runs >= 1)
+      alignas(16) Real ax[2 * kBlock], ay[2 * kBlock], az[2 * kBlock];
       for (int32 k = 0; k < runs; ++k) {
-        ahead[0][k] = static_cast<Real>(static_cast<double>(pos[k]) + 0.0001);
-        ahead[1][k] = static_cast<Real>(static_cast<double>(pos[k]) + 0.0002);
+        ahead[k] = static_cast<Real>(static_cast<double>(pos[k]) + 0.0001);
+        ahead[runs + k] = static_cast<Real>(static_cast<double>(pos[k]) + 0.0002);
       }
-      PathPoints(*frame.path, ahead[0], runs, ax, ay, az, nullptr, nullptr, nullptr);
-      PathPoints(*frame.path, ahead[1], runs, cx, cy, cz, nullptr, nullptr, nullptr);
+      PathPoints(*frame.path, ahead, 2 * runs, ax, ay, az, nullptr, nullptr, nullptr);
+      const Real* cx = ax + runs;
+      const Real* cy = ay + runs;
+      const Real* cz = az + runs;
       for (int32 k = 0; k < runs; ++k) {
         const Vector u = Normalize(Cross(Vector(ax[k], ay[k], az[k]), Vector(cx[k], cy[k], cz[k])));
         ux[k] = u.x, uy[k] = u.y, uz[k] = u.z;
