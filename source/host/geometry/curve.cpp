@@ -1,4 +1,5 @@
 #include "curve.h"
+#include "vector_variants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -182,7 +183,7 @@ int32_t Curve::PieceOf(float x) const {
 // time. Each operation is the IEEE
 // operation of each lane, as in the scalar code, and no position branches
 // on its data.
-void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
+KURVO_GEO_VARIANTS void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
   if (constant_) {
     std::fill(y, y + count, constantValue_);
     return;

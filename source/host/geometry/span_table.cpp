@@ -1,4 +1,5 @@
 #include "span_table.h"
+#include "vector_variants.h"
 
 #include <cstring>
 
@@ -44,8 +45,8 @@ void SpanTable::Build(const SegmentView& seg) {
   lastSpan_ = spans - 1;
 }
 
-void SpanTable::EvaluateMany(const float* t, int32_t count, float* px, float* py, float* pz, float* tx, float* ty,
-                             float* tz, bool* declined) const {
+KURVO_GEO_VARIANTS void SpanTable::EvaluateMany(const float* t, int32_t count, float* px, float* py, float* pz,
+                                                float* tx, float* ty, float* tz, bool* declined) const {
   // Span and local parameter of every point as Locate finds them, written
   // as choices between values so that the loop runs on several points per
   // instruction.
