@@ -31,6 +31,17 @@
 #include "deformer/roll_sin_cos.h"
 #include "kurvo_api.h"
 
+// MapBlock's stages run as plain loops over the block; where the loader can
+// pick a function's variant at load time, MapBlock also comes compiled for
+// processors with eight-float vectors (AVX2, without fused multiply-add, so
+// that every operation stays the IEEE operation it is written as and each
+// point keeps its bits), chosen when the processor has them.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+#define KURVO_BLOCK_VARIANTS [[gnu::target_clones("avx2", "default")]]
+#else
+#define KURVO_BLOCK_VARIANTS
+#endif
+
 // One of the deformer's three curves. A container that lacks the curve (an
 // old or hand-edited scene) reads as the curve's flat default instead of
 // failing. The host's curve library is resolved once per run.
@@ -137,7 +148,7 @@ struct PointMapper {
 
   // Deformer-space position, profile position and path position of each
   // point.
-  void Place(const Vector* points, int32 count, Block& block) const {
+  [[gnu::always_inline]] void Place(const Vector* points, int32 count, Block& block) const {
     // The points' coordinates side by side first (a point is stored as three
     // floats), so that the arithmetic runs on several points per
     // instruction: m * p term by term, as Matrix's operator gives it.
@@ -194,7 +205,7 @@ struct PointMapper {
 
   // The curve look-ups and the roll of every point of a block, one curve at a
   // time.
-  void Shape(Block& block, int32 count) const {
+  [[gnu::always_inline]] void Shape(Block& block, int32 count) const {
     // The profile's factor depends on the deformer-space Z alone, as the
     // path position does: a point at the previous point's Z takes its factor.
     // Each curve is asked once per run, for all runs of the block at once.
@@ -322,21 +333,25 @@ struct PointMapper {
     return tr * random + rotation;
   }
 
-  // Points of `rec` at n positions pos[k], on the path or past its ends, as
-  // PointAt gives them, into x, y, z; and the tangents as TangentAt gives
-  // them into tx, ty, tz unless tx is null. The positions on the path go to
-  // the host together (SplineEvaluator::UniformPoints), the others follow
-  // the straight extensions.
-  static void PathPoints(const PathRecord& rec, const Real* pos, int32 n, Real* x, Real* y, Real* z, Real* tx,
-                         Real* ty, Real* tz) {
+  // Positions one PathPoints call takes: a block's, twice over.
+  static constexpr int32 kMostPositions = 2 * kBlock;
+
+  // Points of `rec` at n <= kMostPositions positions pos[k], on the path or
+  // past its ends, as PointAt gives them, into x, y, z; and the tangents as
+  // TangentAt gives them into tx, ty, tz unless tx is null. The positions on
+  // the path go to the host together (SplineEvaluator::UniformPoints), the
+  // others follow the straight extensions.
+  [[gnu::always_inline]] static void PathPoints(const PathRecord& rec, const Real* pos, int32 n, Real* x, Real* y,
+                                                Real* z, Real* tx, Real* ty, Real* tz) {
     const SplineEvaluator spline(rec.spline);
     int32 on = 0;
     for (int32 k = 0; k < n; ++k) on += OnPath(pos[k]) ? 1 : 0;
     // Every position on the path (the usual case): the answers go straight
     // where they belong.
     if (on == n) return spline.UniformPoints(pos, n, x, y, z, tx, ty, tz);
-    alignas(16) Real u[kBlock];
-    alignas(16) Real hx[kBlock], hy[kBlock], hz[kBlock], htx[kBlock], hty[kBlock], htz[kBlock];
+    alignas(16) Real u[kMostPositions];
+    alignas(16) Real hx[kMostPositions], hy[kMostPositions], hz[kMostPositions];
+    alignas(16) Real htx[kMostPositions], hty[kMostPositions], htz[kMostPositions];
     on = 0;
     for (int32 k = 0; k < n; ++k) {
       u[on] = pos[k];
@@ -389,7 +404,7 @@ struct PointMapper {
   // Path point, tangent and up direction of every point of a block. Only
   // the first point of each run at one path position is looked up; the run
   // copies its values.
-  void LookUpPath(Block& block, int32 count) const {
+  [[gnu::always_inline]] void LookUpPath(Block& block, int32 count) const {
     // Every point its own run (points in no particular order): the values
     // go straight into the block, with nothing to gather or spread.
     const bool alone = block.runs == count;
@@ -422,14 +437,17 @@ struct PointMapper {
     } else if (frame.upMode == KURVO_UP_MODE_PATH) {
       // Cross(A, C) of the path points just ahead (UpDirection): the offsets
       // are added in double precision, then rounded to the evaluated float.
-      alignas(16) Real ahead[2][kBlock] = {};  // (cleared: the compiler cannot see that runs >= 1)
-      alignas(16) Real ax[kBlock], ay[kBlock], az[kBlock], cx[kBlock], cy[kBlock], cz[kBlock];
+      // Both sets of positions go to the host in one call, A's first.
+      alignas(16) Real ahead[2 * kBlock] = {};  // (cleared: the compiler cannot see that runs >= 1)
+      alignas(16) Real ax[2 * kBlock], ay[2 * kBlock], az[2 * kBlock];
       for (int32 k = 0; k < runs; ++k) {
-        ahead[0][k] = static_cast<Real>(static_cast<double>(pos[k]) + 0.0001);
-        ahead[1][k] = static_cast<Real>(static_cast<double>(pos[k]) + 0.0002);
+        ahead[k] = static_cast<Real>(static_cast<double>(pos[k]) + 0.0001);
+        ahead[runs + k] = static_cast<Real>(static_cast<double>(pos[k]) + 0.0002);
       }
-      PathPoints(*frame.path, ahead[0], runs, ax, ay, az, nullptr, nullptr, nullptr);
-      PathPoints(*frame.path, ahead[1], runs, cx, cy, cz, nullptr, nullptr, nullptr);
+      PathPoints(*frame.path, ahead, 2 * runs, ax, ay, az, nullptr, nullptr, nullptr);
+      const Real* cx = ax + runs;
+      const Real* cy = ay + runs;
+      const Real* cz = az + runs;
       for (int32 k = 0; k < runs; ++k) {
         const Vector u = Normalize(Cross(Vector(ax[k], ay[k], az[k]), Vector(cx[k], cy[k], cz[k])));
         ux[k] = u.x, uy[k] = u.y, uz[k] = u.z;
@@ -490,7 +508,8 @@ struct PointMapper {
   // would get alone; the loops run on several points per instruction.
   // out[i] is the new position of point firstIndex + i, rest[i] where it was
   // (out and rest may be the same array).
-  void FinishBlock(const Block& block, int32 count, int32 firstIndex, const Vector* rest, Vector* out) const {
+  [[gnu::always_inline]] void FinishBlock(const Block& block, int32 count, int32 firstIndex, const Vector* rest,
+                                          Vector* out) const {
     // The rolled and scaled axes X' and Y' of every point.
     alignas(16) Real prx[kBlock], pry[kBlock], prz[kBlock], pvx[kBlock], pvy[kBlock], pvz[kBlock];
     if (block.runs * 2 > count) {
@@ -559,8 +578,10 @@ struct PointMapper {
     return out;
   }
 
-  // Maps points [first, first + count) in place; count <= kBlock.
-  void MapBlock(Vector* points, int32 first, int32 count) const {
+  // Maps points [first, first + count) in place; count <= kBlock. The
+  // stages are inlined here (always_inline), so that each variant of
+  // MapBlock (KURVO_BLOCK_VARIANTS) runs its own compilation of them.
+  KURVO_BLOCK_VARIANTS void MapBlock(Vector* points, int32 first, int32 count) const {
     Block block;
     Place(points + first, count, block);
     Shape(block, count);

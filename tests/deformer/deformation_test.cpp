@@ -601,9 +601,11 @@ TEST(RollSinCos, ManyAnglesAtOnceAreCloseAndHaveTheBitsOfOneByOne) {
 }
 
 // The run maps the points a block at a time; MapPoint maps one point on its
-// own, placed point by point and through the host's per-position entries. Every point must come out
-// with the same bits either way, whatever the
-// settings: frames of each up mode, curves, twist, stretch, a closed path,
+// own, placed point by point and through the host's per-position entries.
+// On a processor with AVX2, MapBlock runs its eight-float variant while
+// MapPoint stays on the plain compilation, so the two compilations are
+// compared as well. Every point must come out with the same bits either way,
+// whatever the settings: frames of each up mode, curves, twist, stretch, a closed path,
 // weights, points on and past the path.
 TEST_F(DeformationTest, MapPointGivesTheBitsOfMapBlock) {
   Object* pathObject = MakeSpline({Vector(0, 0, 0), Vector(40, 30, 60), Vector(-20, 80, 140), Vector(10, 60, 230),

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -94,7 +95,12 @@ TEST(SpanTable, ManyParametersAtOnceHaveTheBitsOfOneByOne) {
       const float v = static_cast<float>(k) / static_cast<float>(table.SpanCount());
       t.insert(t.end(), {v, std::nextafter(v, -1.0f), std::nextafter(v, 2.0f)});
     }
-    t.insert(t.end(), {0.0f, -0.0f, 1.0f, 0.99999994f, -2.0f, 7.0f, std::nanf(""), 1e30f});
+    // The values outside the spans also among the random ones, so that the
+    // calls take them in their vectors as well as one at a time.
+    const std::vector<float> outside = {0.0f, -0.0f, 1.0f, 0.99999994f, -2.0f, 7.0f, std::nanf(""), 1e30f,
+                                        -1e30f, std::numeric_limits<float>::infinity()};
+    for (size_t at : {2900, 1700, 900, 300}) t.insert(t.begin() + at, outside.begin(), outside.end());
+    t.insert(t.end(), outside.begin(), outside.end());
     const size_t size = t.size();
     std::vector<float> px(size), py(size), pz(size), tx(size), ty(size), tz(size), qx(size), qy(size), qz(size);
     std::unique_ptr<bool[]> declined(new bool[size]);

@@ -1,4 +1,5 @@
 #include "arc_length.h"
+#include "vector_variants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -300,7 +301,7 @@ int32_t ArcLengthTable::FindInterval(float x, int32_t k) const {
   return i;
 }
 
-void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t count) const {
+KURVO_GEO_VARIANTS void ArcLengthTable::UniformToNaturalMany(const float* u, float* out, int32_t count) const {
   if (!searchable_) {
     for (int32_t j = 0; j < count; ++j) out[j] = UniformToNatural(u[j]);
     return;

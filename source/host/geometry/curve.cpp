@@ -1,9 +1,14 @@
 #include "curve.h"
+#include "vector_variants.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kurvo::geo {
 
@@ -14,6 +19,37 @@ constexpr int32_t kMinCells = 16;
 // The widening of each cell: far more than the rounding of x * m.
 constexpr double kCellMargin = 1e-6;
 float Clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }  // NaN -> 0
+
+typedef float Four __attribute__((vector_size(16)));
+typedef double Two __attribute__((vector_size(16)));
+
+// Lanes 0 and 1, and lanes 2 and 3, of v as doubles (exact).
+Two LowerAsDoubles(Four v) {
+#if defined(__SSE2__)
+  return static_cast<Two>(_mm_cvtps_pd(static_cast<__m128>(v)));
+#else
+  return __builtin_convertvector(__builtin_shufflevector(v, v, 0, 1), Two);
+#endif
+}
+Two UpperAsDoubles(Four v) {
+#if defined(__SSE2__)
+  const __m128 w = static_cast<__m128>(v);
+  return static_cast<Two>(_mm_cvtps_pd(_mm_movehl_ps(w, w)));
+#else
+  return __builtin_convertvector(__builtin_shufflevector(v, v, 2, 3), Two);
+#endif
+}
+// {low[0], low[1], high[0], high[1]}, each rounded to float as a cast
+// rounds it.
+Four AsFloats(Two low, Two high) {
+#if defined(__SSE2__)
+  return static_cast<Four>(
+      _mm_movelh_ps(_mm_cvtpd_ps(static_cast<__m128d>(low)), _mm_cvtpd_ps(static_cast<__m128d>(high))));
+#else
+  return Four{static_cast<float>(low[0]), static_cast<float>(low[1]), static_cast<float>(high[0]),
+              static_cast<float>(high[1])};
+#endif
+}
 }  // namespace
 
 bool Curve::MakeLinear(int32_t count) {
@@ -141,13 +177,13 @@ int32_t Curve::PieceOf(float x) const {
 // The operations of EvaluateKnots, in its order, on the piece's power form,
 // in stages over the whole call, each writing small arrays that the next
 // reads: the cells four positions per vector instruction (float lanes), then
-// each piece and its polynomial one position at a time in plain registers
-// (an index that is already scalar costs no move out of a vector lane, and
-// the piece's fields are read where they lie instead of gathered into
-// lanes), then the ends four at a time again. Each operation is the IEEE
+// each piece one position at a time in plain registers (an index that is
+// already scalar costs no move out of a vector lane), then the polynomials
+// two positions per double-precision instruction and the ends four at a
+// time. Each operation is the IEEE
 // operation of each lane, as in the scalar code, and no position branches
 // on its data.
-void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
+KURVO_GEO_VARIANTS void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
   if (constant_) {
     std::fill(y, y + count, constantValue_);
     return;
@@ -156,7 +192,6 @@ void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
     for (int32_t i = 0; i < count; ++i) y[i] = EvaluateKnots(x[i]);
     return;
   }
-  typedef float Four __attribute__((vector_size(16)));
   typedef int32_t FourInt __attribute__((vector_size(16)));
   const float firstX = knots_.front().x, firstY = knots_.front().y;
   const float lastX = knots_.back().x, lastY = knots_.back().y;
@@ -189,27 +224,37 @@ void Curve::EvaluateMany(const float* x, int32_t count, float* y) const {
       std::memcpy(cellOf + i, &k, sizeof k);
     }
     // Stage 2: the cell settles the piece with one comparison (crowded
-    // cells search), and the piece's polynomial, held between the knots'
-    // values, runs in plain double registers.
-    alignas(16) float value[kStage];
+    // cells search).
+    alignas(16) int32_t pieceOf[kStage];
     for (int32_t i = 0; i < n; ++i) {
       const Cell& cell = cells[cellOf[i]];
       const float xc = held[i];
       int32_t piece = cell.first + (xc >= cell.boundary ? 1 : 0);
       if (cell.first < 0) [[unlikely]]
         piece = xc > firstX ? PieceOf(xc) : 0;
-      const Piece& p = pieces[piece];
-      const double u = static_cast<double>(xc) - p.x0;
-      const auto poly = static_cast<float>(p.c0 + u * (p.c1 + u * (p.c2 + u * p.c3)));
-      // poly < lo ? lo : hi < poly ? hi : poly, as lo <= hi, in two choices
-      // that become a minimum and a maximum instead of a branch.
-      const float capped = p.hi < poly ? p.hi : poly;
-      value[i] = p.lo > capped ? p.lo : capped;
+      pieceOf[i] = piece;
     }
-    // Stage 3: the ends.
+    // Stage 3: the pieces' polynomials, two positions per double-precision
+    // vector instruction, held between the knots' values and the ends four
+    // at a time. Each piece's fields are read where they lie.
     for (int32_t i = 0; i < n; i += 4) {
+      const Piece& p0 = pieces[pieceOf[i]];
+      const Piece& p1 = pieces[pieceOf[i + 1]];
+      const Piece& p2 = pieces[pieceOf[i + 2]];
+      const Piece& p3 = pieces[pieceOf[i + 3]];
+      const Four xc = load(held + i);
+      const Two u01 = LowerAsDoubles(xc) - Two{p0.x0, p1.x0};
+      const Two u23 = UpperAsDoubles(xc) - Two{p2.x0, p3.x0};
+      const Two poly01 =
+          Two{p0.c0, p1.c0} + u01 * (Two{p0.c1, p1.c1} + u01 * (Two{p0.c2, p1.c2} + u01 * Two{p0.c3, p1.c3}));
+      const Two poly23 =
+          Two{p2.c0, p3.c0} + u23 * (Two{p2.c1, p3.c1} + u23 * (Two{p2.c2, p3.c2} + u23 * Two{p2.c3, p3.c3}));
+      const Four poly = AsFloats(poly01, poly23);
+      const Four lo = {p0.lo, p1.lo, p2.lo, p3.lo}, hi = {p0.hi, p1.hi, p2.hi, p3.hi};
+      const Four capped = hi < poly ? hi : poly;
+      const Four value = lo > capped ? lo : capped;
       const Four xv = load(xs + i);
-      const Four out = xv > firstXs ? (xv >= lastXs ? lastYs : load(value + i)) : firstYs;
+      const Four out = xv > firstXs ? (xv >= lastXs ? lastYs : value) : firstYs;
       std::memcpy(y + first + i, &out, sizeof out);
     }
   }

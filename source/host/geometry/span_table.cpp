@@ -1,4 +1,5 @@
 #include "span_table.h"
+#include "vector_variants.h"
 
 #include <cstring>
 
@@ -44,16 +45,42 @@ void SpanTable::Build(const SegmentView& seg) {
   lastSpan_ = spans - 1;
 }
 
-void SpanTable::EvaluateMany(const float* t, int32_t count, float* px, float* py, float* pz, float* tx, float* ty,
-                             float* tz, bool* declined) const {
+KURVO_GEO_VARIANTS void SpanTable::EvaluateMany(const float* t, int32_t count, float* px, float* py, float* pz,
+                                                float* tx, float* ty, float* tz, bool* declined) const {
   // Span and local parameter of every point as Locate finds them, written
-  // as choices between values so that the loop runs on several points per
-  // instruction.
+  // as choices between values, four points per vector instruction (in the
+  // compiler's vector types, so that every compilation runs them on vectors
+  // and none branches on the data), the last one to three as plain floats.
+  typedef float Lanes __attribute__((vector_size(16)));
+  typedef int32_t IntLanes __attribute__((vector_size(16)));
   alignas(16) float s[kManyBlock];
   alignas(16) int32_t index[kManyBlock];
   const int32_t last = lastSpan_;
   const float spanCount = spanCount_;
-  for (int32_t i = 0; i < count; ++i) {
+  auto load = [](const float* f) {
+    Lanes v;
+    std::memcpy(&v, f, sizeof v);
+    return v;
+  };
+  const int32_t whole = count & ~3;
+  {
+    const Lanes zero = {}, one = zero + 1.0f, counts = zero + spanCount;
+    const IntLanes lastIndex = IntLanes{} + last;
+    for (int32_t i = 0; i < whole; i += 4) {
+      Lanes ti = load(t + i);
+      ti = ti > zero ? ti : zero;  // also NaN
+      ti = ti > one ? one : ti;
+      const Lanes f = ti * counts;
+      const IntLanes span = __builtin_convertvector(f, IntLanes);
+      const auto end = span >= lastIndex + 1;
+      const Lanes local = f - __builtin_convertvector(span, Lanes);
+      const Lanes si = end ? one : local;
+      const IntLanes at = end ? lastIndex : span;
+      std::memcpy(s + i, &si, sizeof si);
+      std::memcpy(index + i, &at, sizeof at);
+    }
+  }
+  for (int32_t i = whole; i < count; ++i) {
     float ti = t[i];
     ti = ti > 0.0f ? ti : 0.0f;  // also NaN
     ti = ti > 1.0f ? 1.0f : ti;
@@ -69,15 +96,9 @@ void SpanTable::EvaluateMany(const float* t, int32_t count, float* px, float* py
   // of Point and Derivative. Written in the compiler's vector types, which
   // become one instruction per operation on any target with four-float
   // vectors.
-  typedef float Lanes __attribute__((vector_size(16)));
   alignas(16) Lanes point[kManyBlock], slope[kManyBlock];
   const PaddedSpan* spans = padded_.data();
   const bool tangents = tx != nullptr;
-  auto load = [](const float* f) {
-    Lanes v;
-    std::memcpy(&v, f, sizeof v);
-    return v;
-  };
   if (!tangents) {
     for (int32_t i = 0; i < count; ++i) {
       const PaddedSpan& p = spans[index[i]];
