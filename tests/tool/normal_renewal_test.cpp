@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <random>
 #include <set>
@@ -101,44 +100,5 @@ TEST(NormalRenewal, SmoothingGroupsGiveTheReferenceNormalsSharedPerFlatFaceAndPe
                          std::fabs(u.z - v.z) <= 1e-6f)
                 << "point " << point << " holds two entries of one normal";
           }
-  }
-}
-
-// Made in runs of points on several threads, the lists are those made in one
-// run, entry for entry and bit for bit, whichever decides the split: groups
-// (with and without flat faces), authored normals (shared entries, repeated
-// values, corners without one) or the crease angle.
-TEST(NormalRenewal, MadeInPartsTheSameAsInOne) {
-  std::mt19937 random(20261211);
-  for (int round = 0; round < 24; ++round) {
-    Mesh m = random_grid(random, 4 + round % 7, round % 3 != 0);
-    const int kind = round % 4;
-    if (kind == 1) m.face_smooth_group.assign(m.face_count(), 1 + round % 2);
-    if (kind >= 2) m.face_smooth_group.clear();
-    if (kind == 2) {
-      // One entry per point for most corners, a copy of the value for some,
-      // a slightly turned one for others, and none (zero) for a few.
-      m.corner_normals.values.clear();
-      for (size_t p = 0; p < m.points.size(); ++p) m.corner_normals.values.push_back(Vector(0.1f * float(p % 5), 0.2f, 1.0f));
-      const int32_t none = int32_t(m.corner_normals.values.size());
-      m.corner_normals.values.emplace_back(0.0f, 0.0f, 0.0f);
-      for (size_t c = 0; c < m.corners.size(); ++c) {
-        const int32_t p = m.corners[c];
-        switch (random() % 8) {
-          case 0: m.corner_normals.index.push_back(none); break;
-          case 1: m.corner_normals.push_back(m.corner_normals.values[size_t(p)]); break;
-          case 2: m.corner_normals.push_back(m.corner_normals.values[size_t(p)] + Vector(0.0f, 0.5f, 0.0f)); break;
-          default: m.corner_normals.index.push_back(p);
-        }
-      }
-    }
-    const IndexedNormals one = renew_normals_in_parts(m, 1);
-    for (size_t parts : {size_t(2), size_t(3), size_t(7), m.points.size()}) {
-      const IndexedNormals many = renew_normals_in_parts(m, parts);
-      EXPECT_EQ(many.corner, one.corner) << "round " << round << ", " << parts << " parts";
-      ASSERT_EQ(many.normals.size(), one.normals.size()) << "round " << round << ", " << parts << " parts";
-      EXPECT_EQ(std::memcmp(many.normals.data(), one.normals.data(), one.normals.size() * sizeof(Vector)), 0)
-          << "round " << round << ", " << parts << " parts";
-    }
   }
 }

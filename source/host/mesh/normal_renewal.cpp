@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/task_pool.h"
 #include "corner_sharing.h"
 #include "flat_normals.h"
 #include "surface_normals.h"
@@ -15,10 +14,6 @@ constexpr float kPi = 3.14159265358979f;
 // Authored normals closer than this (cosine, about two degrees) mark corners
 // of one smooth region.
 constexpr float kSameAuthored = 0.9994f;
-// Work for one task: faces whose area normals are made, points whose normals are.
-constexpr size_t kFacesPerTask = 16384;
-constexpr size_t kPointsPerPart = 65536;
-constexpr size_t kMostParts = 64;
 
 }  // namespace
 
@@ -43,11 +38,6 @@ Vector face_area_normal(const Mesh& mesh, size_t f) {
 }
 
 IndexedNormals renew_normals(const Mesh& mesh) {
-  const size_t points = mesh.points.size();
-  return renew_normals_in_parts(mesh, std::clamp<size_t>(points / kPointsPerPart, 1, kMostParts));
-}
-
-IndexedNormals renew_normals_in_parts(const Mesh& mesh, size_t parts) {
   const size_t faces = mesh.face_count();
   const bool groups = !mesh.face_smooth_group.empty();
   // Every face flat (a file's "s off" or "s 0" throughout): the faces' own
@@ -61,13 +51,10 @@ IndexedNormals renew_normals_in_parts(const Mesh& mesh, size_t parts) {
   // (a face's worth of memory less at the writer's peak).
   const bool by_angle = !groups && !authored;
   std::vector<Vector> area(faces), unit_kept(by_angle ? faces : 0);
-  host::TaskPool::shared().forEach((faces + kFacesPerTask - 1) / kFacesPerTask, [&](size_t task) {
-    const size_t last = std::min(faces, (task + 1) * kFacesPerTask);
-    for (size_t f = task * kFacesPerTask; f < last; ++f) {
-      area[f] = face_area_normal(mesh, f);
-      if (by_angle) unit_kept[f] = unit_or(area[f], Vector(0.0f, 1.0f, 0.0f));
-    }
-  });
+  for (size_t f = 0; f < faces; ++f) {
+    area[f] = face_area_normal(mesh, f);
+    if (by_angle) unit_kept[f] = unit_or(area[f], Vector(0.0f, 1.0f, 0.0f));
+  }
   const auto unit = [&](size_t f) {
     return by_angle ? unit_kept[f] : unit_or(area[f], Vector(0.0f, 1.0f, 0.0f));
   };
@@ -90,17 +77,15 @@ IndexedNormals renew_normals_in_parts(const Mesh& mesh, size_t parts) {
 
   IndexedNormals out;
   out.corner.resize(mesh.corners.size());
+  out.normals.reserve(mesh.points.size());
+  std::vector<uint32_t> made;
   const auto same = [](const Vector& a, const Vector& b) {
     return std::fabs(a.x - b.x) <= 1e-6f && std::fabs(a.y - b.y) <= 1e-6f && std::fabs(a.z - b.z) <= 1e-6f;
   };
   // A face of smoothing group 0 is flat: every corner of it takes the face's
   // own normal, and they share one entry across the face's points (a flat
   // mesh would otherwise write a normal per corner, three times the file).
-  // That entry is shared across points, so such a mesh is made in one part.
-  const bool flat_faces =
-      groups && std::any_of(mesh.face_smooth_group.begin(), mesh.face_smooth_group.end(), [](uint32_t g) { return g == 0; });
-  std::vector<uint32_t> flat_entry(flat_faces ? faces : 0, UINT32_MAX);
-  if (flat_faces) parts = 1;
+  std::vector<uint32_t> flat_entry(groups ? faces : 0, UINT32_MAX);
   // Whether every corner at a point lies in one smooth region with every
   // other (one smoothing group, or one authored normal, as inside a smooth
   // surface): then each corner's sum below is the same sum, made once.
@@ -114,14 +99,13 @@ IndexedNormals renew_normals_in_parts(const Mesh& mesh, size_t parts) {
       return true;
     }
     if (!authored) return false;
-    if (!(Len(mesh.corner_normals[first]) > 0.0f)) return false;
+    const Vector& a = mesh.corner_normals[first];
+    if (!(Len(a) > 0.0f)) return false;
     for (uint32_t k = begin + 1; k < end; ++k)
       if (!mesh.corner_normals.same(first, around.corners[k])) return false;
     return true;
   };
-  // The normals of point p's corners into `normals`, each corner naming its
-  // entry there.
-  const auto normals_of_point = [&](size_t p, std::vector<Vector>& normals, std::vector<uint32_t>& made) {
+  for (size_t p = 0; p < mesh.points.size(); ++p) {
     made.clear();
     const uint32_t begin = around.start[p], end = around.start[p + 1];
     if (end > begin && one_region(begin, end)) {
@@ -136,9 +120,9 @@ IndexedNormals renew_normals_in_parts(const Mesh& mesh, size_t parts) {
       const double length = std::sqrt(double(sum.x) * sum.x + double(sum.y) * sum.y + double(sum.z) * sum.z);
       if (length > 0.0 && std::isfinite(length)) {  // else each corner falls back to its own face
         uint32_t entry = 0;
-        add_shared(normals, made, unit_or(sum, sum), same, entry);
+        add_shared(out.normals, made, unit_or(sum, sum), same, entry);
         for (uint32_t k = begin; k < end; ++k) out.corner[around.corners[k]] = entry;
-        return;
+        continue;
       }
     }
     for (uint32_t k = begin; k < end; ++k) {
@@ -146,7 +130,7 @@ IndexedNormals renew_normals_in_parts(const Mesh& mesh, size_t parts) {
       const uint32_t f = face_of[c];
       if (groups && mesh.face_smooth_group[f] == 0) {
         if (flat_entry[f] == UINT32_MAX)
-          add_shared(normals, made, unit(f), same, flat_entry[f]);
+          add_shared(out.normals, made, unit(f), same, flat_entry[f]);
         else
           made.push_back(flat_entry[f]);  // smooth corners here may share it too
         out.corner[c] = flat_entry[f];
@@ -154,46 +138,16 @@ IndexedNormals renew_normals_in_parts(const Mesh& mesh, size_t parts) {
       }
       Vector sum(0.0f, 0.0f, 0.0f);
       // Each face counts once, however many of its corners lie on the point.
-      for (uint32_t j = begin; j < end; ++j) {
+      for (uint32_t j = around.start[p]; j < around.start[p + 1]; ++j) {
         const uint32_t other = around.corners[j];
         bool first_of_face = true;
-        for (uint32_t i = begin; i < j; ++i)
+        for (uint32_t i = around.start[p]; i < j; ++i)
           if (face_of[around.corners[i]] == face_of[other]) first_of_face = false;
         if (first_of_face && together(c, other)) sum += area[face_of[other]];
       }
-      add_shared(normals, made, unit_or(sum, unit(face_of[c])), same, out.corner[c]);
+      add_shared(out.normals, made, unit_or(sum, unit(face_of[c])), same, out.corner[c]);
     }
-  };
-
-  const size_t points = mesh.points.size();
-  parts = std::clamp<size_t>(parts, 1, std::max<size_t>(points, 1));
-  if (parts == 1) {
-    out.normals.reserve(points);
-    std::vector<uint32_t> made;
-    for (size_t p = 0; p < points; ++p) normals_of_point(p, out.normals, made);
-    return out;
   }
-  // Runs of points made at once, each into a list of its own; then the
-  // lists end to end, and each run's corners moved to its list's place.
-  // Every entry is the one the points made in order would have made.
-  const auto first_point = [&](size_t part) { return points * part / parts; };
-  std::vector<std::vector<Vector>> lists(parts);
-  host::TaskPool::shared().forEach(parts, [&](size_t part) {
-    lists[part].reserve(first_point(part + 1) - first_point(part));
-    std::vector<uint32_t> made;
-    for (size_t p = first_point(part); p < first_point(part + 1); ++p) normals_of_point(p, lists[part], made);
-  });
-  std::vector<size_t> place(parts + 1, 0);
-  for (size_t part = 0; part < parts; ++part) place[part + 1] = place[part] + lists[part].size();
-  out.normals.resize(place[parts]);
-  host::TaskPool::shared().forEach(parts, [&](size_t part) {
-    std::copy(lists[part].begin(), lists[part].end(), out.normals.begin() + std::ptrdiff_t(place[part]));
-    std::vector<Vector>().swap(lists[part]);
-    const auto shift = static_cast<uint32_t>(place[part]);
-    if (shift == 0) return;
-    for (uint32_t k = around.start[first_point(part)]; k < around.start[first_point(part + 1)]; ++k)
-      out.corner[around.corners[k]] += shift;
-  });
   return out;
 }
 

@@ -30,9 +30,6 @@ struct IndexedNormals {
 };
 
 IndexedNormals renew_normals(const Mesh& mesh);
-// The same made in `parts` runs of points at once on the host's task pool
-// (a mesh with flat faces in one): the result does not depend on the parts.
-IndexedNormals renew_normals_in_parts(const Mesh& mesh, size_t parts);
 
 // Values per corner made into a list without repeats among the corners of
 // one point (the usual case for UVs, which are continuous across most
