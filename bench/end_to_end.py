@@ -177,12 +177,13 @@ def write_grid(folder, textured):
 def grid_mesh_mb(textured):
     """The mesh's own size as kurvo holds it: float points (12 bytes), a point
     index per corner (4) and a start per face (4); with the attributes also a
-    UV (8) and a normal (12) per corner."""
+    UV per corner (8) and the file's normals, one per point here (12), each
+    corner naming its own (4)."""
     points, faces = GRID * GRID, (GRID - 1) ** 2
     corners = 4 * faces
     size = points * 12 + corners * 4 + (faces + 1) * 4
     if textured:
-        size += corners * (8 + 12)
+        size += corners * (8 + 4) + points * 12
     return size / 1e6
 
 
