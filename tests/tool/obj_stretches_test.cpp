@@ -123,12 +123,25 @@ std::string broken(std::mt19937& rng, const std::string& text) {
   return text.substr(0, at) + kBad[rng() % 5] + text.substr(at);
 }
 
+// The same file without its "o" and "g" lines: one mesh throughout, whose
+// lists are joined each on a thread of its own.
+std::string one_mesh(const std::string& text) {
+  std::string out;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+    if (text.compare(at, 2, "o ") != 0 && text.compare(at, 2, "g ") != 0) out.append(text, at, end - at);
+    at = end;
+  }
+  return out;
+}
+
 TEST(ObjStretches, AnyStretchCountReadsWhatOneStretchReads) {
   const TempDir dir;
   dir.write("paints.mtl", "newmtl paint1\nKd 0.5 0.25 1\n");
   std::mt19937 rng(42);
   for (int round = 0; round < 150; ++round) {
     std::string text = "mtllib paints.mtl\n" + random_obj(rng);
+    if (round % 2 == 1) text = one_mesh(text);
     if (round % 3 == 2) text = broken(rng, text);
     dir.write("m.obj", text);
     const std::string expected = describe(read_obj_in_stretches(dir / "m.obj", false, 1));

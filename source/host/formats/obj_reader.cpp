@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <new>
 #include <utility>
 #include <set>
 #include <span>
@@ -56,7 +57,15 @@ struct StretchJob {
 void read_stretch(void* context, int32_t i) {
   const StretchJob& job = *static_cast<const StretchJob*>(context);
   const std::vector<uint64_t>& bounds = *job.bounds;
-  (*job.out)[size_t(i)] = read_obj_stretch(*job.file, bounds[size_t(i)], bounds[size_t(i) + 1], job.progress);
+  ObjStretch& out = (*job.out)[size_t(i)];
+  // A task cannot throw: running out of memory is the stretch's problem,
+  // reported with the file's name like any other.
+  try {
+    out = read_obj_stretch(*job.file, bounds[size_t(i)], bounds[size_t(i) + 1], job.progress);
+  } catch (const std::bad_alloc&) {
+    out = ObjStretch();
+    out.read_problem = "there is not enough memory to read it";
+  }
 }
 
 const char* kind_name(BackIndex::Kind kind) {
