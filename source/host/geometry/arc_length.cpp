@@ -1,4 +1,5 @@
 #include "arc_length.h"
+#include "float_lanes.h"
 #include "vector_variants.h"
 
 #include <algorithm>
@@ -71,8 +72,9 @@ double SolveFraction(const SpanTable& curve, int32_t span, double a, double w, d
   return f;
 }
 
-typedef float Four __attribute__((vector_size(16)));
-typedef double Two __attribute__((vector_size(16)));
+using lanes::Four;
+using lanes::Two;
+using lanes::UpperAsDoubles;
 
 // v > low ? v : low and v < high ? v : high, lane by lane (NaN gives the
 // bound); the SSE maximum and minimum are exactly these choices.
@@ -88,15 +90,6 @@ Four AtMost(Four v, Four high) {
   return static_cast<Four>(_mm_min_ps(static_cast<__m128>(v), static_cast<__m128>(high)));
 #else
   return v < high ? v : high;
-#endif
-}
-// Lanes 2 and 3 of v as doubles.
-Two UpperAsDoubles(Four v) {
-#if defined(__SSE2__)
-  const __m128 w = static_cast<__m128>(v);
-  return static_cast<Two>(_mm_cvtps_pd(_mm_movehl_ps(w, w)));
-#else
-  return __builtin_convertvector(__builtin_shufflevector(v, v, 2, 3), Two);
 #endif
 }
 

@@ -1,4 +1,5 @@
 #include "curve.h"
+#include "float_lanes.h"
 #include "vector_variants.h"
 
 #include <algorithm>
@@ -20,25 +21,11 @@ constexpr int32_t kMinCells = 16;
 constexpr double kCellMargin = 1e-6;
 float Clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }  // NaN -> 0
 
-typedef float Four __attribute__((vector_size(16)));
-typedef double Two __attribute__((vector_size(16)));
+using lanes::Four;
+using lanes::LowerAsDoubles;
+using lanes::Two;
+using lanes::UpperAsDoubles;
 
-// Lanes 0 and 1, and lanes 2 and 3, of v as doubles (exact).
-Two LowerAsDoubles(Four v) {
-#if defined(__SSE2__)
-  return static_cast<Two>(_mm_cvtps_pd(static_cast<__m128>(v)));
-#else
-  return __builtin_convertvector(__builtin_shufflevector(v, v, 0, 1), Two);
-#endif
-}
-Two UpperAsDoubles(Four v) {
-#if defined(__SSE2__)
-  const __m128 w = static_cast<__m128>(v);
-  return static_cast<Two>(_mm_cvtps_pd(_mm_movehl_ps(w, w)));
-#else
-  return __builtin_convertvector(__builtin_shufflevector(v, v, 2, 3), Two);
-#endif
-}
 // {low[0], low[1], high[0], high[1]}, each rounded to float as a cast
 // rounds it.
 Four AsFloats(Two low, Two high) {
