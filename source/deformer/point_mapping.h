@@ -36,7 +36,11 @@
 // processors with eight-float vectors (AVX2, without fused multiply-add, so
 // that every operation stays the IEEE operation it is written as and each
 // point keeps its bits), chosen when the processor has them.
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+// Not under ThreadSanitizer: it instruments the variant picker too, which the
+// loader runs before the sanitizer's runtime is up, and the program dies
+// before main.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_THREAD__)
 #define KURVO_BLOCK_VARIANTS [[gnu::target_clones("avx2", "default")]]
 #else
 #define KURVO_BLOCK_VARIANTS

@@ -7,7 +7,11 @@
 #ifndef KURVO_GEO_VECTOR_VARIANTS_H
 #define KURVO_GEO_VECTOR_VARIANTS_H
 
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+// Not under ThreadSanitizer: it instruments the variant picker too, which the
+// loader runs before the sanitizer's runtime is up, and the program dies
+// before main.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_THREAD__)
 #define KURVO_GEO_VARIANTS [[gnu::target_clones("avx2", "default")]]
 #else
 #define KURVO_GEO_VARIANTS
