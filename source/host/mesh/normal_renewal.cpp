@@ -28,7 +28,7 @@ Vector face_area_normal(const Mesh& mesh, size_t f) {
   double n[3] = {0.0, 0.0, 0.0};
   for (size_t i = 0; i < c.size(); ++i) {
     const Vector& a = mesh.points[c[i]];
-    const Vector& b = mesh.points[c[(i + 1) % c.size()]];
+    const Vector& b = mesh.points[c[i + 1 == c.size() ? 0 : i + 1]];  // no division a corner
     n[0] += (double(a.y) - b.y) * (double(a.z) + b.z);
     n[1] += (double(a.z) - b.z) * (double(a.x) + b.x);
     n[2] += (double(a.x) - b.x) * (double(a.y) + b.y);
