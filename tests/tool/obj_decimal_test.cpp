@@ -27,7 +27,17 @@ uint32_t float_bits(float v) {
 bool check(const std::string& text) {
   float fast = 0.0f;
   const char* stop = plain_decimal(text.data(), text.data() + text.size(), fast);
-  if (!stop) return false;
+  // Followed by the rest of a line, as in a file: read alike, ending at the
+  // same place.
+  const std::string line = text + " 12345678.5 1";
+  float in_line = 0.0f;
+  const char* line_stop = plain_decimal(line.data(), line.data() + line.size(), in_line);
+  if (!stop) {
+    EXPECT_EQ(line_stop, nullptr) << text << " is taken only when more of the line follows";
+    return false;
+  }
+  EXPECT_EQ(line_stop, line.data() + text.size()) << text;
+  EXPECT_EQ(float_bits(in_line), float_bits(fast)) << text;
   float exact = 0.0f;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), exact);
   EXPECT_TRUE(ec == std::errc() && end == stop) << text;
