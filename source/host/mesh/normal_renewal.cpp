@@ -120,7 +120,9 @@ IndexedNormals renew_normals(const Mesh& mesh) {
       const double length = std::sqrt(double(sum.x) * sum.x + double(sum.y) * sum.y + double(sum.z) * sum.z);
       if (length > 0.0 && std::isfinite(length)) {  // else each corner falls back to its own face
         uint32_t entry = 0;
-        add_shared(out.normals, made, unit_or(sum, sum), same, entry);
+        // unit_or(sum) with the length already made: the same bits.
+        const Vector normal(float(sum.x / length), float(sum.y / length), float(sum.z / length));
+        add_shared(out.normals, made, normal, same, entry);
         for (uint32_t k = begin; k < end; ++k) out.corner[around.corners[k]] = entry;
         continue;
       }
