@@ -33,7 +33,7 @@ bool check(const std::string& text) {
   float in_line = 0.0f;
   const char* line_stop = plain_decimal(line.data(), line.data() + line.size(), in_line);
   if (!stop) {
-    EXPECT_EQ(line_stop, nullptr) << text << " is taken only when more of the line follows";
+    EXPECT_EQ(line_stop, nullptr) << text << " is refused alone but taken in a line";
     return false;
   }
   EXPECT_EQ(line_stop, line.data() + text.size()) << text;

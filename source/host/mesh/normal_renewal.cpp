@@ -15,12 +15,17 @@ constexpr float kPi = 3.14159265358979f;
 // of one smooth region.
 constexpr float kSameAuthored = 0.9994f;
 
+// `v` divided by its `length`, made by the caller.
+Vector divided(const Vector& v, double length) {
+  return Vector(float(v.x / length), float(v.y / length), float(v.z / length));
+}
+
 }  // namespace
 
 Vector unit_or(const Vector& v, const Vector& fallback) {
   const double length = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z);
   if (!(length > 0.0) || !std::isfinite(length)) return fallback;
-  return Vector(float(v.x / length), float(v.y / length), float(v.z / length));
+  return divided(v, length);
 }
 
 Vector face_area_normal(const Mesh& mesh, size_t f) {
@@ -120,9 +125,7 @@ IndexedNormals renew_normals(const Mesh& mesh) {
       const double length = std::sqrt(double(sum.x) * sum.x + double(sum.y) * sum.y + double(sum.z) * sum.z);
       if (length > 0.0 && std::isfinite(length)) {  // else each corner falls back to its own face
         uint32_t entry = 0;
-        // unit_or(sum) with the length already made: the same bits.
-        const Vector normal(float(sum.x / length), float(sum.y / length), float(sum.z / length));
-        add_shared(out.normals, made, normal, same, entry);
+        add_shared(out.normals, made, divided(sum, length), same, entry);  // its length made once
         for (uint32_t k = begin; k < end; ++k) out.corner[around.corners[k]] = entry;
         continue;
       }
